@@ -1,0 +1,168 @@
+#include "driver.hpp"
+
+#include <sys/stat.h>  // fstat, S_ISDIR
+
+#include <cmath>  // std::isfinite
+#include <vector>
+
+#include "header_pass.hpp"
+#include "input_reader.hpp"
+#include "output_buffer.hpp"
+#include "step_loop.hpp"
+
+namespace kelvarin {
+
+namespace {
+
+constexpr char kBanner[] =
+    "kelvarin: calculating relative sunshine duration for variable output time steps\n"
+    "taking into account the maximum possible day lenght\n";
+
+struct Question {
+  const char* prompt;
+  const char* name;  // for messages about the answer
+  float RunParameters::*field;
+};
+
+// The prompts are part of the interface: scripts wait for them, typos included.
+constexpr Question kQuestions[] = {
+    {"geographical latitude: ", "latitude", &RunParameters::latitudeDeg},
+    {"geographical longitude: ", "longitude", &RunParameters::longitudeDeg},
+    {"temporal resolution of input data in minutes (e.g. time step of input data: 1440 for "
+     "daily time step): ",
+     "input step", &RunParameters::inputStepMin},
+    {"units of input data in minutes (e.g. 60, if input data are given in hours per day):",
+     "input unit", &RunParameters::inputUnitMin},
+    {"time step for output data in minutes: ", "output step", &RunParameters::outputStepMin},
+    {"time shift of official data storing time with respect to the \nlocal time (e.g., if "
+     "meto-data are stored in UTC and the lokal \ntime is valid for a longitude of 15, the value "
+     "should be set to 1.0: ",
+     "time shift", &RunParameters::timeShiftH},
+    {"which meridian is the one the lokal time is referring to? (e.g. 15 for central europe): ",
+     "meridian", &RunParameters::referenceMeridianDeg},
+};
+
+std::string format(const char* pattern, double a, double b = 0.0) {
+  char text[512];
+  std::snprintf(text, sizeof text, pattern, a, b);
+  return text;
+}
+
+bool isDirectory(std::FILE* file) {
+  struct stat info {};
+  return fstat(fileno(file), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// Opens a data file, refusing a directory, which the C library would open for reading.
+std::FILE* openDataFile(const std::string& name, const char* mode, std::FILE* console) {
+  std::FILE* file = std::fopen(name.c_str(), mode);
+  if (file != nullptr && isDirectory(file)) {
+    std::fclose(file);
+    file = nullptr;
+  }
+  if (file == nullptr) {
+    std::fprintf(console, "error opening file %s\n", name.c_str());
+  }
+  return file;
+}
+
+}  // namespace
+
+RunParameters readRunParameters(std::FILE* answers, std::FILE* console) {
+  RunParameters params;
+  for (const Question& question : kQuestions) {
+    std::fputs(question.prompt, console);
+    std::fflush(console);  // the answer is typed on the prompt's line
+    if (std::fscanf(answers, "%f", &(params.*question.field)) != 1) {
+      // Not a number, or no more answers: the field stays 0, as it always has.
+    }
+  }
+  return params;
+}
+
+std::optional<std::string> refuseRunParameters(const RunParameters& params) {
+  for (const Question& question : kQuestions) {
+    const float value = params.*question.field;
+    if (!std::isfinite(value)) {
+      return "answers refused: the " + std::string(question.name) + " is " +
+             format("%g", static_cast<double>(value)) + ", not a finite number\n";
+    }
+  }
+  const auto inputStepMin = static_cast<double>(params.inputStepMin);
+  const auto outputStepMin = static_cast<double>(params.outputStepMin);
+  if (!(params.inputStepMin > 0.0f) || !(params.outputStepMin > 0.0f)) {
+    return format(
+        "answers refused: input step %g min, output step %g min: both must be greater than 0 "
+        "(an answer that is not a number, such as one with a decimal comma, leaves it and every "
+        "later answer at 0)\n",
+        inputStepMin, outputStepMin);
+  }
+  if (params.outputStepMin / params.inputStepMin < 1.0f) {
+    return format(
+        "answers refused: the output step (%g min) is shorter than the input step (%g min), so "
+        "an output step would hold no record\n",
+        outputStepMin, inputStepMin);
+  }
+  if (!hasUsableSteps(params)) {
+    return format(
+        "answers refused: the output step (%g min) is too long: at most 2147483647 minutes and "
+        "2147483647 input steps of %g min\n",
+        outputStepMin, inputStepMin);
+  }
+  return std::nullopt;
+}
+
+int runKelvarin(int argc, char** argv, std::FILE* answers, std::FILE* console) {
+  std::fputs(kBanner, console);
+  if (argc < 3) {
+    std::fputs("usage: kelvarin <inputfie> <outputfile> \n\n", console);
+    std::fputs("The input file contains absoulte sunshine durations in minutes or hours \n",
+               console);
+    std::fputs("The output file contains relative sunshine durations for the time step [1/1] \n",
+               console);
+    return kExitUsage;
+  }
+  const std::string inputName = argv[1];
+  const std::string outputName = argv[2];
+  std::FILE* input = openDataFile(inputName, "r", console);
+  if (input == nullptr) {
+    return kExitFile;
+  }
+  std::FILE* output = openDataFile(outputName, "w", console);
+  if (output == nullptr) {
+    std::fclose(input);
+    return kExitFile;
+  }
+  const RunParameters params = readRunParameters(answers, console);
+  int status = kExitSuccess;
+  if (const std::optional<std::string> refusal = refuseRunParameters(params)) {
+    std::fputs(refusal->c_str(), console);
+    status = kExitAnswers;
+  } else {
+    InputReader reader = makeInputReader(input);
+    OutputBuffer buffer = makeOutputBuffer(output);
+    std::vector<double> columnSums;
+    status = runHeaderPass(reader, buffer, console, columnSums)
+                 ? runStepLoop(reader, buffer, console, params, columnSums)
+                 : kExitFile;
+    // Whatever stopped the run, the whole lines written so far reach the file.
+    if (!flushLines(buffer) || std::fflush(output) != 0) {
+      buffer.writeFailed = true;
+    }
+    if (buffer.writeFailed) {
+      std::fprintf(console, "error writing file %s\n", outputName.c_str());
+      status = kExitFile;
+    }
+  }
+  std::fclose(input);
+  if (std::fclose(output) != 0 && status == kExitSuccess) {
+    std::fprintf(console, "error writing file %s\n", outputName.c_str());
+    status = kExitFile;
+  }
+  if (status == kExitSuccess) {
+    std::fputs("ready..\n", console);
+  }
+  return status;
+}
+
+}  // namespace kelvarin

@@ -1,0 +1,26 @@
+// The run-wide record of kelvarin: the seven answers of the dialogue, and the exit statuses.
+#pragma once
+
+namespace kelvarin {
+
+/// The seven answers, in dialogue order. Single precision on purpose: the step arithmetic has
+/// always started from these float values, and the output is compared to the last bit.
+struct RunParameters {
+  float latitudeDeg = 0.0f;           // degrees, north positive
+  float longitudeDeg = 0.0f;          // degrees, east positive
+  float inputStepMin = 0.0f;          // minutes between input records, e.g. 60 or 1440
+  float inputUnitMin = 0.0f;          // minutes per unit of the values, 60 for hours
+  float outputStepMin = 0.0f;         // minutes per output step, a multiple of inputStepMin
+  float timeShiftH = 0.0f;            // hours added to a stored hour to get local time
+  float referenceMeridianDeg = 0.0f;  // meridian of the local zone time, e.g. 15
+};
+
+/// The process exit statuses.
+enum ExitStatus : int {
+  kExitSuccess = 0,
+  kExitUsage = 1,    // fewer than two file names on the command line
+  kExitFile = 2,     // a file cannot be opened, read or written, or its content is malformed
+  kExitAnswers = 3,  // the dialogue answers make the step arithmetic meaningless
+};
+
+}  // namespace kelvarin

@@ -1,0 +1,63 @@
+#include "solar.hpp"
+
+#include <cmath>    // std::sin, std::cos, std::acos, std::fabs
+#include <cstddef>  // std::size_t
+
+namespace kelvarin {
+
+namespace {
+
+// 365 / (2 * pi), written out to the digits the model has always used.
+constexpr double kDaysPerRadian = 58.09155423;
+constexpr double kDeclinationFactorDeg = -23.4;
+
+std::size_t monthIndex(std::int32_t month) {
+  return static_cast<std::size_t>(month);
+}
+
+}  // namespace
+
+std::int64_t dayOfYear(std::int32_t day, std::int32_t month) {
+  std::int64_t n = day;
+  for (std::int32_t m = 1; m < month && m <= 12; ++m) {
+    n += kDaysInMonth[monthIndex(m)];
+  }
+  return n;
+}
+
+double solarDeclinationDeg(std::int32_t day, std::int32_t month) {
+  const std::int64_t n = dayOfYear(day, month) + 10;
+  return kDeclinationFactorDeg * std::cos(static_cast<double>(n) / kDaysPerRadian);
+}
+
+double equationOfTimeHours(std::int32_t day, std::int32_t month) {
+  const std::int64_t b = kDaysInMonth[monthIndex(month)];
+  const double w1 = static_cast<double>(b - day + 1) / static_cast<double>(b);
+  const double w2 = static_cast<double>(std::int64_t{day} - 1) / static_cast<double>(b);
+  return w1 * (static_cast<double>(kEquationOfTimeMin[monthIndex(month)]) / 60.0) +
+         (static_cast<double>(kEquationOfTimeMin[monthIndex(month) + 1]) / 60.0) * w2;
+}
+
+std::optional<SunTimes> sunriseSunset(std::int32_t day, std::int32_t month, float latitudeDeg,
+                                      float longitudeDeg, float referenceMeridianDeg) {
+  if (!isValidMonth(month)) {
+    return std::nullopt;
+  }
+  const double e = equationOfTimeHours(day, month);
+  const double d = solarDeclinationDeg(day, month);
+  const double latitudeRad = kPi * static_cast<double>(latitudeDeg) / 180.0;
+  const double declinationRad = kPi * d / 180.0;
+  // The product of the two tangents, left to right as the model has always evaluated it.
+  const double x = std::sin(latitudeRad) / std::cos(latitudeRad) * std::sin(declinationRad) /
+                   std::cos(declinationRad);
+  if (!(std::fabs(x) <= 1.0)) {
+    return SunTimes{-1.0, -1.0};  // polar day or polar night: the model does not tell them apart
+  }
+  // At the equator x is +0 or -0; arccos would give 6 only up to rounding, the model wants 6.
+  const double t = (x == 0.0) ? 6.0 : std::acos(x) * (12.0 / kPi);
+  const double c =
+      (static_cast<double>(referenceMeridianDeg) - static_cast<double>(longitudeDeg)) / 15.0;
+  return SunTimes{(c + t) - e, (c + (24.0 - t)) - e};
+}
+
+}  // namespace kelvarin

@@ -1,0 +1,58 @@
+// Sunrise and sunset for a calendar day and a place, in local zone time.
+//
+// The model is deliberately small: a cosine formula for the declination, a twelve-point table for
+// the equation of time interpolated linearly within each month, the sunrise hour angle without
+// refraction or disc size, and a shift from the place's longitude to the zone's meridian. Every
+// year is a non-leap year. The results feed byte-compared output files, so each function keeps
+// its operations in a fixed order; do not "simplify" the arithmetic.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+
+namespace kelvarin {
+
+/// Days of each month, indexed by month 1 to 12; slot 0 is 0. February always has 28 days.
+inline constexpr std::array<std::int32_t, 13> kDaysInMonth = {0,  31, 28, 31, 30, 31, 30,
+                                                              31, 31, 30, 31, 30, 31};
+
+/// Equation of time in minutes on the first of each month, indexed 1 to 13 (13 is the first of
+/// the next January, so that December has a value to interpolate towards). Single precision on
+/// purpose: the values enter the arithmetic as the nearest floats, widened.
+inline constexpr std::array<float, 14> kEquationOfTimeMin = {0.0f,  -3.2f, -13.6f, -12.6f, -4.2f,
+                                                             2.8f,  2.5f,  -3.5f,  -6.3f,  -0.3f,
+                                                             10.0f, 16.4f, 11.3f,  -3.2f};
+
+/// The model's pi, to ten significant digits only; every angle conversion uses it.
+inline constexpr double kPi = 3.141592653;
+
+/// Sunrise and sunset in hours of local zone time, or both -1 when the sun neither rises nor sets.
+struct SunTimes {
+  double sunriseH;
+  double sunsetH;
+};
+
+/// Returns true for a month the tables cover (1 to 12).
+constexpr bool isValidMonth(std::int32_t month) {
+  return month >= 1 && month <= 12;
+}
+
+/// Returns the day plus the days of the months before `month` (1 to 12). Computed in 64 bits so
+/// that no day a data file can hold overflows.
+std::int64_t dayOfYear(std::int32_t day, std::int32_t month);
+
+/// Returns the solar declination in degrees for a day and a month (1 to 12).
+double solarDeclinationDeg(std::int32_t day, std::int32_t month);
+
+/// Returns the equation of time in hours, linear within the month (1 to 12) between the values on
+/// the first of this month and of the next.
+double equationOfTimeHours(std::int32_t day, std::int32_t month);
+
+/// Returns sunrise and sunset in local zone time for a day, a month and a place (angles in degrees,
+/// north and east positive, as the float answers of the dialogue). Returns nothing for a month
+/// outside 1 to 12, which the tables do not cover. Does not allocate.
+std::optional<SunTimes> sunriseSunset(std::int32_t day, std::int32_t month, float latitudeDeg,
+                                      float longitudeDeg, float referenceMeridianDeg);
+
+}  // namespace kelvarin

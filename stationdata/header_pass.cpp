@@ -1,0 +1,107 @@
+#include "header_pass.hpp"
+
+#include <string>
+
+namespace kelvarin {
+
+namespace {
+
+bool isSpace(char c) {
+  return c == ' ' || (c >= '\t' && c <= '\r');
+}
+bool isDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+// The integer prefix of a word is nonzero when, after an optional sign, its leading digits hold a
+// digit other than 0. Digit strings too long for an integer count as nonzero.
+bool hasNonzeroPrefix(std::string_view word) {
+  std::size_t i = 0;
+  if (i < word.size() && (word[i] == '+' || word[i] == '-')) {
+    ++i;
+  }
+  for (; i < word.size() && isDigit(word[i]); ++i) {
+    if (word[i] != '0') {
+      return true;
+    }
+  }
+  return false;
+}
+
+// Prints the message for a header the run cannot go on with and keeps what was copied so far.
+bool failHeader(OutputBuffer& out, std::FILE* console, const char* message) {
+  flushLines(out);
+  std::fputs(message, console);
+  return false;
+}
+
+}  // namespace
+
+std::optional<std::size_t> countColumns(std::string_view line) {
+  if (line.size() <= kColumnLabelWidth) {
+    return std::nullopt;
+  }
+  // Blanks become tabs, and a tab and a line break close the text, so that tabs alone mark where
+  // one identifier ends and the next begins.
+  std::string text(line.substr(kColumnLabelWidth));
+  for (char& c : text) {
+    if (c == ' ') {
+      c = '\t';
+    }
+  }
+  text += "\t\n";
+  std::size_t pos = 0;
+  std::size_t counter = 0;
+  std::size_t wordStart = 0;
+  std::size_t wordEnd = 0;
+  for (;;) {
+    while (pos < text.size() && text[pos] == '\t') {
+      ++pos;
+    }
+    // The word is the one after the white space from pos on. When pos still lies before the last
+    // word found, only white space separates them and the word is the same: not scanning again
+    // keeps lines of odd white space linear.
+    if (counter == 0 || pos > wordStart) {
+      wordStart = pos;
+      while (wordStart < text.size() && isSpace(text[wordStart])) {
+        ++wordStart;
+      }
+      wordEnd = wordStart;
+      while (wordEnd < text.size() && !isSpace(text[wordEnd])) {
+        ++wordEnd;
+      }
+    }
+    ++counter;
+    const std::size_t tab = text.find('\t', pos);
+    if (tab != std::string::npos) {
+      pos = tab;
+    }
+    if (!hasNonzeroPrefix(std::string_view(text).substr(wordStart, wordEnd - wordStart))) {
+      return counter - 1;
+    }
+  }
+}
+
+bool runHeaderPass(InputReader& in, OutputBuffer& out, std::FILE* console,
+                   std::vector<double>& columnSums) {
+  static constexpr char kHeaderError[] = "error reading input file\n";
+  std::string line;
+  for (int lineNumber = 1; lineNumber <= kHeaderLines; ++lineNumber) {
+    if (!readLine(in, line)) {
+      return failHeader(out, console, kHeaderError);
+    }
+    append(out, line);
+    commitLine(out);
+    if (lineNumber == 2) {
+      const std::optional<std::size_t> columns = countColumns(line);
+      if (!columns) {
+        return failHeader(out, console, kHeaderError);
+      }
+      columnSums.assign(*columns + 1, 0.0);
+      std::fprintf(console, "%zu columns\n", *columns);
+    }
+  }
+  return true;
+}
+
+}  // namespace kelvarin

@@ -1,0 +1,30 @@
+// The five header lines of a station file and the station columns named in the second one.
+#pragma once
+
+#include <cstddef>  // std::size_t
+#include <cstdio>   // std::FILE
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "input_reader.hpp"
+#include "output_buffer.hpp"
+
+namespace kelvarin {
+
+inline constexpr int kHeaderLines = 5;
+/// Width of the label field for the four time fields at the start of the column header.
+inline constexpr std::size_t kColumnLabelWidth = 12;
+
+/// Returns the number of station identifiers in a column header line as read (line break
+/// included): the words after the label field, separated by blanks or tabs, up to the first one
+/// whose integer prefix is zero or absent. Returns nothing for a line of 12 characters or fewer.
+std::optional<std::size_t> countColumns(std::string_view line);
+
+/// Copies the five header lines to `out` byte for byte, prints "N columns" on `console` and sizes
+/// `columnSums` to N + 1 zeros. On a malformed or missing header prints the message and returns
+/// false; the header lines read before the fault are in `out`.
+bool runHeaderPass(InputReader& in, OutputBuffer& out, std::FILE* console,
+                   std::vector<double>& columnSums);
+
+}  // namespace kelvarin

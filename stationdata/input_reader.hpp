@@ -1,0 +1,90 @@
+// Streams a station file through one fixed buffer: header lines of any length, then record fields
+// read the way the C library's formatted input reads them, with the line number of every field at
+// hand for messages. Memory stays constant whatever the file's length; only a single field or
+// header line longer than the buffer makes it grow.
+#pragma once
+
+#include <cstddef>  // std::size_t
+#include <cstdint>
+#include <cstdio>  // std::FILE
+#include <string>
+#include <vector>
+
+#include "number_scan.hpp"
+
+namespace kelvarin {
+
+struct InputReader {
+  std::FILE* file = nullptr;
+  std::vector<char> buffer;  // unread data at [pos, end), always followed by a NUL
+  std::size_t pos = 0;
+  std::size_t end = 0;
+  bool atEnd = false;            // the file has nothing more to give
+  bool readFailed = false;       // ... because reading failed, not because it ended
+  std::uint64_t lineNumber = 1;  // the line of the character at pos
+};
+
+/// Characters of look-ahead guaranteed before a field is scanned: more than any decision about
+/// where a number starts needs.
+inline constexpr std::size_t kFieldLookahead = 64;
+
+/// Returns a reader of `file` (opened for reading) with a buffer of `blockSize` bytes.
+InputReader makeInputReader(std::FILE* file, std::size_t blockSize = std::size_t{1} << 17);
+
+/// Moves the unread data to the front and reads more, growing the buffer when it is full. Returns
+/// false when nothing more could be read.
+bool refill(InputReader& reader);
+
+/// Reads one line, its line break included (a last line may have none), into `line`. Returns false
+/// when the input has ended before the line's first character.
+bool readLine(InputReader& reader, std::string& line);
+
+/// Returns up to `maxLength` characters of the field at the reader's position (up to the next white
+/// space), control characters shown as '?', for messages.
+std::string fieldPreview(InputReader& reader, std::size_t maxLength = 40);
+
+/// Skips white space (blank, tab, CR, LF, VT, FF), counting lines. Returns false at the end of the
+/// input, true when a field starts at the reader's position.
+inline bool skipSpace(InputReader& reader) {
+  for (;;) {
+    const char* data = reader.buffer.data();
+    std::size_t p = reader.pos;
+    for (;;) {
+      const char c = data[p];
+      if (c == ' ' || static_cast<unsigned char>(c - '\t') <= '\r' - '\t') {
+        reader.lineNumber += (c == '\n');
+        ++p;
+      } else {
+        break;
+      }
+    }
+    reader.pos = p;
+    if (p < reader.end) {
+      return true;  // stopped at a field (a NUL in the data is a field too, not the end)
+    }
+    if (!refill(reader)) {
+      return false;
+    }
+  }
+}
+
+/// Scans the field at the reader's position with `scan` (one of the number scanners) and moves past
+/// what it took. The field must have been found by skipSpace.
+template <typename Scan>
+auto scanField(InputReader& reader, Scan scan) {
+  for (;;) {
+    if (reader.end - reader.pos < kFieldLookahead && !reader.atEnd) {
+      refill(reader);
+      continue;
+    }
+    const auto result = scan(reader.buffer.data() + reader.pos);
+    if (reader.pos + result.length >= reader.end && !reader.atEnd) {
+      refill(reader);  // the number may go on in the next block
+      continue;
+    }
+    reader.pos += result.length;
+    return result;
+  }
+}
+
+}  // namespace kelvarin

@@ -1,0 +1,25 @@
+#include "output_buffer.hpp"
+
+namespace kelvarin {
+
+OutputBuffer makeOutputBuffer(std::FILE* file, std::size_t blockSize) {
+  OutputBuffer out;
+  out.file = file;
+  out.flushThreshold = blockSize;
+  out.data.resize(blockSize + 4096);
+  return out;
+}
+
+bool flushLines(OutputBuffer& out) {
+  if (!out.writeFailed && out.committed > 0 &&
+      std::fwrite(out.data.data(), 1, out.committed, out.file) != out.committed) {
+    out.writeFailed = true;
+  }
+  const std::size_t open = out.size - out.committed;
+  std::memmove(out.data.data(), out.data.data() + out.committed, open);
+  out.size = open;
+  out.committed = 0;
+  return !out.writeFailed;
+}
+
+}  // namespace kelvarin
