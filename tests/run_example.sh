@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Runs a shipped example: INPUT.txt with the answers RUN.answers, compared with RUN.expected.
+set -u
+program=$1
+examples=$2
+input=$3
+run=$4
+work=$5
+rm -rf "$work"
+mkdir -p "$work"
+"$program" "$examples/$input.txt" "$work/output.txt" < "$examples/$run.answers" > "$work/console.txt" ||
+  { echo "kelvarin failed:"; cat "$work/console.txt"; exit 1; }
+if ! cmp -s "$work/output.txt" "$examples/$run.expected"; then
+  diff "$examples/$run.expected" "$work/output.txt" | head -n 40
+  exit 1
+fi

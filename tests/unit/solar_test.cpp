@@ -1,0 +1,92 @@
+#include "solar.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace kelvarin {
+namespace {
+
+struct WorkedDay {
+  std::int32_t day;
+  std::int32_t month;
+  float latitudeDeg;
+  float longitudeDeg;
+  float meridianDeg;
+  double declinationDeg;
+  double equationOfTimeH;
+  double sunriseH;
+  double sunsetH;
+};
+
+// Worked values, rounded to four decimals; -1 marks days without sunrise and sunset.
+constexpr WorkedDay kWorkedDays[] = {
+    // day month   lat    lon   meridian  declination  eq. of time  sunrise   sunset
+    {21, 6, 52.5f, 13.4f, 15.0f, 23.3991, -0.0250, 3.8431, 20.4202},
+    {21, 12, 52.5f, 13.4f, 15.0f, -23.4000, 0.0324, 8.3629, 15.7856},
+    {1, 1, 0.0f, 15.0f, 15.0f, -22.9817, -0.0533, 6.0533, 18.0533},
+    {15, 11, 48.0f, 9.0f, 15.0f, -19.0487, 0.2337, 7.6696, 16.6631},
+    {29, 2, 50.0f, 10.0f, 15.0f, -8.3701, -0.2100, 7.2166, 17.8701},
+    {31, 12, 50.0f, 10.0f, 15.0f, -23.0542, -0.0455, 8.4107, 16.3470},
+    {21, 6, 70.0f, 20.0f, 15.0f, 23.3991, -0.0250, -1.0, -1.0},
+    {21, 12, 70.0f, 20.0f, 15.0f, -23.4000, 0.0324, -1.0, -1.0},
+    {1, 3, 50.0f, 10.0f, 15.0f, -8.3701, -0.2100, 7.2166, 17.8701},
+    {21, 3, 0.0f, 0.0f, 0.0f, -0.5035, -0.1197, 6.1197, 18.1197},
+    {15, 7, -33.9f, 18.4f, 30.0f, 21.5113, -0.0794, 7.8766, 17.8289},
+};
+
+TEST(SolarTest, WorkedDaysAgreeToFourDecimals) {
+  for (const WorkedDay& w : kWorkedDays) {
+    SCOPED_TRACE(testing::Message() << w.day << "." << w.month << " at " << w.latitudeDeg);
+    EXPECT_NEAR(solarDeclinationDeg(w.day, w.month), w.declinationDeg, 0.5e-4);
+    EXPECT_NEAR(equationOfTimeHours(w.day, w.month), w.equationOfTimeH, 0.5e-4);
+    const auto sun = sunriseSunset(w.day, w.month, w.latitudeDeg, w.longitudeDeg, w.meridianDeg);
+    ASSERT_TRUE(sun.has_value());
+    EXPECT_NEAR(sun->sunriseH, w.sunriseH, 0.5e-4);
+    EXPECT_NEAR(sun->sunsetH, w.sunsetH, 0.5e-4);
+  }
+}
+
+TEST(SolarTest, EquatorGivesSixAndEighteenExactlyOnEveryDay) {
+  for (std::int32_t month = 1; month <= 12; ++month) {
+    for (std::int32_t day = 1; day <= kDaysInMonth[static_cast<std::size_t>(month)]; ++day) {
+      const auto sun = sunriseSunset(day, month, 0.0f, 13.4f, 15.0f);
+      ASSERT_TRUE(sun.has_value());
+      const double c = (15.0 - static_cast<double>(13.4f)) / 15.0;
+      const double e = equationOfTimeHours(day, month);
+      EXPECT_EQ(sun->sunriseH, (c + 6.0) - e) << day << "." << month;
+      EXPECT_EQ(sun->sunsetH, (c + 18.0) - e) << day << "." << month;
+    }
+  }
+}
+
+TEST(SolarTest, TwentyNinthOfFebruaryIsTheFirstOfMarch) {
+  EXPECT_EQ(dayOfYear(29, 2), dayOfYear(1, 3));
+  EXPECT_EQ(solarDeclinationDeg(29, 2), solarDeclinationDeg(1, 3));
+  EXPECT_EQ(equationOfTimeHours(29, 2), equationOfTimeHours(1, 3));
+  EXPECT_EQ(equationOfTimeHours(1, 3), static_cast<double>(-12.6f) / 60.0);
+}
+
+TEST(SolarTest, DecemberInterpolatesTowardsTheNextJanuary) {
+  // One 31st of the December value and 30 31sts of the next January's, widened from float.
+  const double expected = (1.0 / 31.0) * (static_cast<double>(11.3f) / 60.0) +
+                          (static_cast<double>(-3.2f) / 60.0) * (30.0 / 31.0);
+  EXPECT_EQ(equationOfTimeHours(31, 12), expected);
+}
+
+TEST(SolarTest, MonthsOutsideTheTablesAreRefused) {
+  for (std::int32_t month : {0, 13, -1, 1000, INT32_MIN, INT32_MAX}) {
+    EXPECT_FALSE(sunriseSunset(15, month, 52.5f, 13.4f, 15.0f).has_value()) << month;
+  }
+}
+
+TEST(SolarTest, ExtremeDaysStayFinite) {
+  for (std::int32_t day : {0, 99, -5, INT32_MAX, INT32_MIN}) {
+    const auto sun = sunriseSunset(day, 12, 52.5f, 13.4f, 15.0f);
+    ASSERT_TRUE(sun.has_value());
+    EXPECT_TRUE(std::isfinite(sun->sunriseH)) << day;
+  }
+}
+
+}  // namespace
+}  // namespace kelvarin
