@@ -24,18 +24,18 @@ struct FormatCase {
 
 constexpr FormatCase kFormatCases[] = {
     // value              decimals  expected
-    {0.5625, 3, "0.563"},     // exact tie: away from zero, where printf gives 0.562
+    {0.5625, 3, "0.563"},  // exact tie: away from zero, where printf gives 0.562
     {0.0625, 3, "0.063"},
     {-0.0625, 3, "-0.063"},
     {0.9375, 3, "0.938"},
-    {9.9995, 3, "9.999"},     // just below the tie in binary
+    {9.9995, 3, "9.999"},  // just below the tie in binary
     {0.637, 3, "0.637"},
     {1.0, 3, "1.000"},
     {0.0, 3, "0.000"},
     {-0.0, 3, "-0.000"},
-    {-1e-9, 3, "-0.000"},     // a tiny negative keeps its sign, as the C library writes it
+    {-1e-9, 3, "-0.000"},  // a tiny negative keeps its sign, as the C library writes it
     {-9999.0, 3, "-9999.000"},
-    {-99.9996, 3, "-100.000"},   // the carry reaches a new digit
+    {-99.9996, 3, "-100.000"},  // the carry reaches a new digit
     {123456.78901, 3, "123456.789"},
     {2.5, 0, "3"},
     {0.5, 0, "1"},
@@ -113,8 +113,8 @@ TEST(FixedFormatTest, AgreesWithTheExactExpansionOnRandomValues) {
         }
         break;
       default:
-        value = static_cast<double>(static_cast<std::int64_t>(random() % 2000000) - 1000000) /
-                1000.0;
+        value =
+            static_cast<double>(static_cast<std::int64_t>(random() % 2000000) - 1000000) / 1000.0;
     }
     for (int decimals : {0, 3}) {
       ASSERT_EQ(fixed(value, decimals), roundExpansion(value, decimals)) << value;

@@ -32,7 +32,7 @@ constexpr DoubleCase kDoubleCases[] = {
     {"00012", ScanStatus::kOk, 5, 12.0},
     {"0.0625\r\n", ScanStatus::kOk, 6, 0.0625},
     {"12abc", ScanStatus::kOk, 2, 12.0},
-    {"1e x", ScanStatus::kOk, 2, 1.0},    // a dangling exponent marker is taken, as fscanf does
+    {"1e x", ScanStatus::kOk, 2, 1.0},  // a dangling exponent marker is taken, as fscanf does
     {"1e+ x", ScanStatus::kOk, 3, 1.0},
     {"0e999999999999", ScanStatus::kOk, 14, 0.0},
     {"1e-400", ScanStatus::kOk, 6, 0.0},
