@@ -2,7 +2,7 @@
 
 #include <sys/stat.h>  // fstat, S_ISDIR
 
-#include <cmath>  // std::isfinite
+#include <cmath>  // std::isfinite, std::fabs
 #include <vector>
 
 #include "header_pass.hpp"
@@ -17,6 +17,9 @@ namespace {
 constexpr char kBanner[] =
     "kelvarin: calculating relative sunshine duration for variable output time steps\n"
     "taking into account the maximum possible day lenght\n";
+
+// A larger shift puts every step's window outside the stored day, so every result would be 0.
+constexpr float kMaxTimeShiftH = 24.0f;
 
 struct Question {
   const char* prompt;
@@ -87,6 +90,16 @@ std::optional<std::string> refuseRunParameters(const RunParameters& params) {
       return "answers refused: the " + std::string(question.name) + " is " +
              format("%g", static_cast<double>(value)) + ", not a finite number\n";
     }
+  }
+  if (std::fabs(params.latitudeDeg) > 90.0f) {
+    return format("answers refused: the latitude (%g) is not between -90 and 90 degrees\n",
+                  static_cast<double>(params.latitudeDeg));
+  }
+  if (std::fabs(params.timeShiftH) > kMaxTimeShiftH) {
+    return format(
+        "answers refused: the time shift (%g h) is more than 24 hours: local time would never "
+        "meet the stored day's sunrise and sunset\n",
+        static_cast<double>(params.timeShiftH));
   }
   const auto inputStepMin = static_cast<double>(params.inputStepMin);
   const auto outputStepMin = static_cast<double>(params.outputStepMin);
