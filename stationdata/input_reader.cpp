@@ -7,7 +7,7 @@ namespace kelvarin {
 InputReader makeInputReader(std::FILE* file, std::size_t blockSize) {
   InputReader reader;
   reader.file = file;
-  reader.buffer.assign(blockSize + 1, '\0');
+  reader.buffer.assign(blockSize + kBufferTail, '\0');
   return reader;
 }
 
@@ -21,11 +21,11 @@ bool refill(InputReader& reader) {
     reader.pos = 0;
     reader.end = unread;
   }
-  const std::size_t capacity = reader.buffer.size() - 1;  // one byte kept for the NUL
+  const std::size_t capacity = reader.buffer.size() - kBufferTail;
   if (reader.end == capacity) {
-    reader.buffer.resize(2 * capacity + 1);
+    reader.buffer.resize(2 * capacity + kBufferTail);
   }
-  const std::size_t room = reader.buffer.size() - 1 - reader.end;
+  const std::size_t room = reader.buffer.size() - kBufferTail - reader.end;
   const std::size_t got = std::fread(reader.buffer.data() + reader.end, 1, room, reader.file);
   reader.end += got;
   reader.buffer[reader.end] = '\0';

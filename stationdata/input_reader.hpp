@@ -28,6 +28,10 @@ struct InputReader {
 /// where a number starts needs.
 inline constexpr std::size_t kFieldLookahead = 64;
 
+/// Bytes kept after the data: a NUL that ends the last field, and room for an 8-byte load from any
+/// position of the data.
+inline constexpr std::size_t kBufferTail = 1 + 8;
+
 /// Returns a reader of `file` (opened for reading) with a buffer of `blockSize` bytes.
 InputReader makeInputReader(std::FILE* file, std::size_t blockSize = std::size_t{1} << 17);
 

@@ -8,9 +8,9 @@ namespace kelvarin {
 
 namespace {
 
-bool isDigit(char c) {
-  return static_cast<unsigned char>(c - '0') < 10;
-}
+using detail::isDigit;
+using detail::kPowersOfTenDouble;
+using detail::kPowersOfTenFloat;
 
 // The syntax of one decimal number, taken apart: enough to convert it exactly on the fast path,
 // and the span of its text for the library fallback.
@@ -87,12 +87,6 @@ bool takeDecimal(const char* text, DecimalText& d) {
   return true;
 }
 
-constexpr double kPowersOfTenDouble[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                         1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                         1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-constexpr float kPowersOfTenFloat[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f,
-                                       1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
-
 // Both operands of the one multiplication or division are exact, so IEEE rounding of that single
 // operation is the correct rounding of the decimal number.
 template <typename T, std::uint64_t kMaxExactMantissa, std::int64_t kMaxExactPower>
@@ -129,32 +123,7 @@ Scanned<T> finish(const char* text, const DecimalText& d, bool fast, T value, Co
 
 }  // namespace
 
-Scanned<std::int32_t> scanInt32(const char* text) {
-  const char* p = text;
-  bool negative = false;
-  if (*p == '+' || *p == '-') {
-    negative = (*p == '-');
-    ++p;
-  }
-  if (!isDigit(*p)) {
-    return {ScanStatus::kNotANumber, 0, 0};
-  }
-  constexpr std::int64_t kLimit = std::int64_t{1} << 32;  // past either end of int32
-  std::int64_t magnitude = 0;
-  for (; isDigit(*p); ++p) {
-    if (magnitude < kLimit) {
-      magnitude = magnitude * 10 + (*p - '0');
-    }
-  }
-  const std::int64_t value = negative ? -magnitude : magnitude;
-  const auto length = static_cast<std::size_t>(p - text);
-  if (value < INT32_MIN || value > INT32_MAX) {
-    return {ScanStatus::kOutOfRange, length, 0};
-  }
-  return {ScanStatus::kOk, length, static_cast<std::int32_t>(value)};
-}
-
-Scanned<double> scanDouble(const char* text) {
+Scanned<double> scanDoubleGeneral(const char* text) {
   DecimalText d;
   if (!takeDecimal(text, d)) {
     return {ScanStatus::kNotANumber, 0, 0.0};
@@ -164,7 +133,7 @@ Scanned<double> scanDouble(const char* text) {
   return finish(text, d, fast, value, [](const char* s) { return std::strtod(s, nullptr); });
 }
 
-Scanned<float> scanFloat(const char* text) {
+Scanned<float> scanFloatGeneral(const char* text) {
   DecimalText d;
   if (!takeDecimal(text, d)) {
     return {ScanStatus::kNotANumber, 0, 0.0f};

@@ -25,16 +25,109 @@ struct Scanned {
   T value;
 };
 
-/// Reads an optional sign and decimal digits (leading zeros allowed) as a signed 32-bit integer.
-Scanned<std::int32_t> scanInt32(const char* text);
+namespace detail {
+
+inline bool isDigit(char c) {
+  return static_cast<unsigned char>(c - '0') < 10;
+}
+
+inline constexpr double kPowersOfTenDouble[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                                1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                                1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+inline constexpr float kPowersOfTenFloat[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f,
+                                              1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+
+// The plain decimals that fill station files: sign, at most 19 digits, an optional point, no
+// exponent. Returns false for anything else, which the general scanners below take.
+struct PlainDecimal {
+  bool negative;
+  std::uint64_t mantissa;  // all the digits, point removed
+  std::size_t fractionDigits;
+  std::size_t length;
+};
+
+inline bool takePlainDecimal(const char* text, PlainDecimal& d) {
+  const char* p = text;
+  d.negative = (*p == '-');
+  p += (*p == '-' || *p == '+') ? 1 : 0;
+  const char* digits = p;
+  std::uint64_t mantissa = 0;
+  for (; isDigit(*p); ++p) {
+    mantissa = mantissa * 10 + static_cast<std::uint64_t>(*p - '0');
+  }
+  std::size_t count = static_cast<std::size_t>(p - digits);
+  d.fractionDigits = 0;
+  if (*p == '.') {
+    const char* fraction = ++p;
+    for (; isDigit(*p); ++p) {
+      mantissa = mantissa * 10 + static_cast<std::uint64_t>(*p - '0');
+    }
+    d.fractionDigits = static_cast<std::size_t>(p - fraction);
+    count += d.fractionDigits;
+  }
+  d.mantissa = mantissa;
+  d.length = static_cast<std::size_t>(p - text);
+  // More than 19 digits may have wrapped the mantissa; an exponent needs the general scanner.
+  return count > 0 && count <= 19 && (*p | 0x20) != 'e';
+}
+
+}  // namespace detail
 
 /// Reads a decimal number (optional sign, digits with an optional point, optional exponent)
 /// correctly rounded to double. An 'e' or "e+" with no digit after it is taken and ignored, as the
-/// C library's reader does.
-Scanned<double> scanDouble(const char* text);
+/// C library's reader does. This is the general case; scanDouble tries the plain one first.
+Scanned<double> scanDoubleGeneral(const char* text);
 
-/// Reads a decimal number like scanDouble, rounded once, straight to single precision (as strtof
-/// does, never through a double).
-Scanned<float> scanFloat(const char* text);
+/// Reads a decimal number like scanDoubleGeneral, rounded once, straight to single precision.
+Scanned<float> scanFloatGeneral(const char* text);
+
+/// Reads a decimal number correctly rounded to double (see scanDoubleGeneral).
+inline Scanned<double> scanDouble(const char* text) {
+  detail::PlainDecimal d;
+  // Mantissa and power of ten both exact: one IEEE division rounds the decimal correctly.
+  if (detail::takePlainDecimal(text, d) && d.mantissa <= (std::uint64_t{1} << 53) &&
+      d.fractionDigits <= 22) {
+    const double magnitude =
+        static_cast<double>(d.mantissa) / detail::kPowersOfTenDouble[d.fractionDigits];
+    return {ScanStatus::kOk, d.length, d.negative ? -magnitude : magnitude};
+  }
+  return scanDoubleGeneral(text);
+}
+
+/// Reads a decimal number rounded once, straight to single precision, as strtof does (never
+/// through a double).
+inline Scanned<float> scanFloat(const char* text) {
+  detail::PlainDecimal d;
+  if (detail::takePlainDecimal(text, d) && d.mantissa <= (std::uint64_t{1} << 24) &&
+      d.fractionDigits <= 10) {
+    const float magnitude =
+        static_cast<float>(d.mantissa) / detail::kPowersOfTenFloat[d.fractionDigits];
+    return {ScanStatus::kOk, d.length, d.negative ? -magnitude : magnitude};
+  }
+  return scanFloatGeneral(text);
+}
+
+/// Reads an optional sign and decimal digits (leading zeros allowed) as a signed 32-bit integer.
+inline Scanned<std::int32_t> scanInt32(const char* text) {
+  const char* p = text;
+  const bool negative = (*p == '-');
+  p += (*p == '-' || *p == '+') ? 1 : 0;
+  if (!detail::isDigit(*p)) {
+    return {ScanStatus::kNotANumber, 0, 0};
+  }
+  constexpr std::int64_t kLimit = std::int64_t{1} << 32;  // past either end of int32
+  std::int64_t magnitude = 0;
+  for (; detail::isDigit(*p); ++p) {
+    if (magnitude < kLimit) {
+      magnitude = magnitude * 10 + (*p - '0');
+    }
+  }
+  const std::int64_t value = negative ? -magnitude : magnitude;
+  const auto length = static_cast<std::size_t>(p - text);
+  if (value < INT32_MIN || value > INT32_MAX) {
+    return {ScanStatus::kOutOfRange, length, 0};
+  }
+  return {ScanStatus::kOk, length, static_cast<std::int32_t>(value)};
+}
 
 }  // namespace kelvarin

@@ -1,6 +1,10 @@
 #include "step_loop.hpp"
 
+#include <algorithm>  // std::fill
+#include <array>
+#include <bit>        // std::countr_zero, std::endian
 #include <cinttypes>  // PRIu64
+#include <cstring>    // std::memcpy
 #include <optional>
 #include <string>
 
@@ -78,6 +82,29 @@ double relativeSunshine(double sumMin, double outputStepMin, double dayFraction)
   return r;
 }
 
+// Writes "\t%5.3f" of each column's relative sunshine and empties the sums for the next step.
+void writeResults(OutputBuffer& out, double* sums, std::size_t columns, double outputStepMin,
+                  double dayFraction) {
+  if (!(dayFraction > 0.0)) {
+    // A night step is 0 in every column, whatever was measured: no need to format each one.
+    constexpr std::string_view kNightResult = "\t0.000";
+    char* p = room(out, columns * kNightResult.size());
+    for (std::size_t c = 1; c <= columns; ++c, p += kNightResult.size()) {
+      std::memcpy(p, kNightResult.data(), kNightResult.size());
+    }
+    advance(out, columns * kNightResult.size());
+    std::fill(sums + 1, sums + columns + 1, 0.0);
+    return;
+  }
+  for (std::size_t c = 1; c <= columns; ++c) {
+    char* p = room(out, 1 + kMaxFixedLength);
+    *p = '\t';
+    const double r = relativeSunshine(sums[c], outputStepMin, dayFraction);
+    advance(out, 1 + formatThreeDecimals(r, p + 1));
+    sums[c] = 0.0;
+  }
+}
+
 void writeStamp(OutputBuffer& out, const RecordStamp& stamp) {
   char* p = room(out, 3 * 21 + kMaxFixedLength);
   std::size_t n = formatInteger(stamp.year, p);
@@ -125,6 +152,114 @@ struct RecordReader {
   }
 };
 
+// Values already converted, by their spelling. A station file spells its values in a few dozen
+// ways ("0", "0.1", "1", "-999") millions of times over; finding a spelling costs less than
+// converting it again, and gives the very same double.
+struct ValueCache {
+  static constexpr std::size_t kSlots = 1024;
+  std::array<std::uint64_t, kSlots> spellings{};  // 1 to 7 characters, zero-padded; 0: empty
+  std::array<double, kSlots> values{};
+};
+
+std::size_t cacheSlot(std::uint64_t spelling) {
+  return static_cast<std::size_t>((spelling * 0x9E3779B97F4A7C15ULL) >> 54);
+}
+
+// " 0 0 0 0" as a little-endian word.
+constexpr std::uint64_t kFourZeros = 0x3020302030203020ULL;
+
+bool isSpace(char c) {
+  return c == ' ' || static_cast<unsigned char>(c - '\t') <= '\r' - '\t';
+}
+
+// Converts the plain decimal at `text` and remembers it under `spelling` (the field's first bytes
+// up to the next byte below 0x21, or 0 when it is longer than 7). Returns false for a field the
+// general scanner must take.
+[[gnu::noinline]] bool convertPlainValue(const char* text, std::uint64_t spelling,
+                                         ValueCache& cache, double& value, std::size_t& length) {
+  detail::PlainDecimal d;
+  if (!detail::takePlainDecimal(text, d) || d.mantissa > (std::uint64_t{1} << 53) ||
+      d.fractionDigits > 22) {
+    return false;
+  }
+  // Mantissa and power of ten both exact: one IEEE division rounds the decimal correctly.
+  const double magnitude =
+      static_cast<double>(d.mantissa) / detail::kPowersOfTenDouble[d.fractionDigits];
+  value = d.negative ? -magnitude : magnitude;
+  length = d.length;
+  if (spelling != 0 && (spelling >> (8 * d.length)) == 0) {
+    // The whole spelling is the number (not "0.5-999", which is two), so it may be remembered.
+    const std::size_t slot = cacheSlot(spelling);
+    cache.spellings[slot] = spelling;
+    cache.values[slot] = value;
+  }
+  return true;
+}
+
+// Adds the values of columns `first` to `columns` of one record to their sums, as long as they are
+// plain decimals well inside the buffer, and returns the first column it did not take: the value
+// there lies near the end of the buffer, needs the general scanner, or is faulty. Station files are
+// almost all values, so this loop is the program's hot path.
+std::size_t addPlainValues(InputReader& in, ValueCache& cache, double* sums, std::size_t first,
+                           std::size_t columns, double inputUnitMin) {
+  static_assert(std::endian::native == std::endian::little, "spellings are read little-endian");
+  const char* data = in.buffer.data();
+  // Short of this point a plain decimal (at most 21 characters) ends inside the data read.
+  const std::size_t safeEnd =
+      in.atEnd ? in.end : (in.end > kFieldLookahead ? in.end - kFieldLookahead : 0);
+  std::size_t pos = in.pos;
+  std::uint64_t lineBreaks = 0;
+  std::size_t c = first;
+  for (; c <= columns; ++c) {
+    if (pos >= safeEnd) {
+      break;
+    }
+    std::uint64_t word;
+    std::memcpy(&word, data + pos, sizeof word);
+    // Night hours are rows of zeros: four at a time, when nothing joins the fourth.
+    if (word == kFourZeros && c + 3 <= columns && isSpace(data[pos + sizeof word])) {
+      pos += sizeof word;
+      c += 3;
+      continue;  // adding 0 leaves a sum as it is: sums are never -0
+    }
+    char ch = data[pos];
+    if (ch == ' ') {  // the usual single blank between two values
+      ch = data[++pos];
+    }
+    while (isSpace(ch)) {
+      lineBreaks += (ch == '\n');
+      ch = data[++pos];
+    }
+    if (pos >= safeEnd) {
+      break;
+    }
+    std::memcpy(&word, data + pos, sizeof word);
+    // The lowest byte below 0x21 (white space, NUL or another control character) ends the field.
+    const std::uint64_t ends = (word - 0x2121212121212121ULL) & ~word & 0x8080808080808080ULL;
+    const auto spellingLength = static_cast<unsigned>(std::countr_zero(ends)) / 8;
+    std::uint64_t spelling = 0;
+    double value;
+    std::size_t length;
+    if (spellingLength - 1 < 7) {
+      spelling = word & ((std::uint64_t{1} << (8 * spellingLength)) - 1);
+      const std::size_t slot = cacheSlot(spelling);
+      if (cache.spellings[slot] == spelling) {
+        sums[c] = inputUnitMin * cache.values[slot] + sums[c];
+        pos += spellingLength;
+        continue;
+      }
+    }
+    if (!convertPlainValue(data + pos, spelling, cache, value, length)) {
+      break;
+    }
+    sums[c] = inputUnitMin * value + sums[c];
+    pos += length;
+  }
+  in.pos = pos;
+  in.lineNumber += lineBreaks;
+  return c;
+}
+
 int failRecords(OutputBuffer& out, const InputReader& in, std::FILE* console) {
   discardOpenLine(out);
   if (in.readFailed) {
@@ -152,6 +287,7 @@ int runStepLoop(InputReader& in, OutputBuffer& out, std::FILE* console, const Ru
   RecordReader records{in, console};
   RecordStamp stamp{};
   std::uint64_t monthLine = 0;
+  ValueCache cache;
   for (;;) {
     for (std::int32_t k = 1; k <= plan.recordsPerStep; ++k) {
       if (!skipSpace(in)) {
@@ -192,7 +328,8 @@ int runStepLoop(InputReader& in, OutputBuffer& out, std::FILE* console, const Ru
         writeStamp(out, stamp);
       }
       stamp.hourH = stamp.hourH + plan.timeShiftH;
-      for (std::size_t c = 1; c <= columns; ++c) {
+      for (std::size_t c = 1;
+           (c = addPlainValues(in, cache, sums, c, columns, plan.inputUnitMin)) <= columns; ++c) {
         const auto value = records.field(scanDouble, "value of column", c);
         if (!value) {
           return failRecords(out, in, console);
@@ -216,13 +353,7 @@ int runStepLoop(InputReader& in, OutputBuffer& out, std::FILE* console, const Ru
     const double endH = static_cast<double>(stamp.hourH);
     const double startH = endH - plan.stepH;
     const double dayFraction = 1.0 - nightFraction(startH, endH, plan.stepH, *sun);
-    for (std::size_t c = 1; c <= columns; ++c) {
-      char* p = room(out, 1 + kMaxFixedLength);
-      *p = '\t';
-      const double r = relativeSunshine(sums[c], plan.outputStepMin, dayFraction);
-      advance(out, 1 + formatFixed(r, 3, 5, p + 1));
-      sums[c] = 0.0;
-    }
+    writeResults(out, sums, columns, plan.outputStepMin, dayFraction);
     append(out, "\n");
     commitLine(out);
     if (out.writeFailed) {

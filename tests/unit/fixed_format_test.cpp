@@ -119,6 +119,8 @@ TEST(FixedFormatTest, AgreesWithTheExactExpansionOnRandomValues) {
     for (int decimals : {0, 3}) {
       ASSERT_EQ(fixed(value, decimals), roundExpansion(value, decimals)) << value;
     }
+    char out[kMaxFixedLength];
+    ASSERT_EQ(std::string(out, formatThreeDecimals(value, out)), fixed(value, 3, 5)) << value;
   }
 }
 
