@@ -72,6 +72,17 @@ void formatFixedTypical(benchmark::State& state) {
 }
 BENCHMARK(formatFixedTypical);
 
+void formatThreeDecimalsTypical(benchmark::State& state) {
+  const std::vector<double> results = typicalResults();
+  char out[kelvarin::kMaxFixedLength];
+  std::size_t i = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(kelvarin::formatThreeDecimals(results[i++ & 4095], out));
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(formatThreeDecimalsTypical);
+
 void snprintfTypical(benchmark::State& state) {
   const std::vector<double> results = typicalResults();
   char out[64];
