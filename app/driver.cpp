@@ -5,7 +5,6 @@
 #include <cmath>  // std::isfinite, std::fabs
 #include <vector>
 
-#include "header_pass.hpp"
 #include "input_reader.hpp"
 #include "output_buffer.hpp"
 #include "step_loop.hpp"
@@ -155,9 +154,7 @@ int runKelvarin(int argc, char** argv, std::FILE* answers, std::FILE* console) {
     InputReader reader = makeInputReader(input);
     OutputBuffer buffer = makeOutputBuffer(output);
     std::vector<double> columnSums;
-    status = runHeaderPass(reader, buffer, console, columnSums)
-                 ? runStepLoop(reader, buffer, console, params, columnSums)
-                 : kExitFile;
+    status = convertStationFile(reader, buffer, console, params, columnSums);
     // Whatever stopped the run, the whole lines written so far reach the file.
     if (!flushLines(buffer) || std::fflush(output) != 0) {
       buffer.writeFailed = true;

@@ -6,7 +6,6 @@
 
 #include "driver.hpp"
 #include "fuzz_io.hpp"
-#include "header_pass.hpp"
 #include "step_loop.hpp"
 
 namespace {
@@ -30,9 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   InputReader reader = makeInputReader(in);
   OutputBuffer out = makeOutputBuffer(fuzz::sink());
   std::vector<double> sums;
-  if (runHeaderPass(reader, out, fuzz::sink(), sums)) {
-    runStepLoop(reader, out, fuzz::sink(), params, sums);
-  }
+  convertStationFile(reader, out, fuzz::sink(), params, sums);
   flushLines(out);
   std::fclose(in);
   return 0;

@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "fuzz_io.hpp"
-#include "header_pass.hpp"
 #include "step_loop.hpp"
 
 namespace {
@@ -36,9 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   InputReader reader = makeInputReader(in, 16 + (data[0] >> 5));
   OutputBuffer out = makeOutputBuffer(fuzz::sink(), 32);
   std::vector<double> sums;
-  if (runHeaderPass(reader, out, fuzz::sink(), sums)) {
-    runStepLoop(reader, out, fuzz::sink(), params, sums);
-  }
+  convertStationFile(reader, out, fuzz::sink(), params, sums);
   flushLines(out);
   std::fclose(in);
   return 0;

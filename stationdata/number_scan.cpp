@@ -108,39 +108,32 @@ bool convertFast(const DecimalText& d, const T* powersOfTen, T& value) {
   return true;
 }
 
-template <typename T, typename Convert>
-Scanned<T> finish(const char* text, const DecimalText& d, bool fast, T value, Convert slow) {
-  if (!fast) {
+template <typename T, std::uint64_t kMaxExactMantissa, std::int64_t kMaxExactPower,
+          typename Convert>
+Scanned<T> scanGeneral(const char* text, const T* powersOfTen, Convert libraryConvert) {
+  DecimalText d;
+  if (!takeDecimal(text, d)) {
+    return {ScanStatus::kNotANumber, 0, T{0}};
+  }
+  T value{};
+  if (!convertFast<T, kMaxExactMantissa, kMaxExactPower>(d, powersOfTen, value)) {
     // Long mantissas and large exponents: the C library rounds them correctly.
     const std::string number(text, d.numberLength);
-    value = slow(number.c_str());
+    value = libraryConvert(number.c_str());
   }
-  if (std::isinf(value)) {
-    return {ScanStatus::kOutOfRange, d.length, value};
-  }
-  return {ScanStatus::kOk, d.length, value};
+  return {std::isinf(value) ? ScanStatus::kOutOfRange : ScanStatus::kOk, d.length, value};
 }
 
 }  // namespace
 
 Scanned<double> scanDoubleGeneral(const char* text) {
-  DecimalText d;
-  if (!takeDecimal(text, d)) {
-    return {ScanStatus::kNotANumber, 0, 0.0};
-  }
-  double value = 0.0;
-  const bool fast = convertFast<double, std::uint64_t{1} << 53, 22>(d, kPowersOfTenDouble, value);
-  return finish(text, d, fast, value, [](const char* s) { return std::strtod(s, nullptr); });
+  return scanGeneral<double, std::uint64_t{1} << 53, 22>(
+      text, kPowersOfTenDouble, [](const char* s) { return std::strtod(s, nullptr); });
 }
 
 Scanned<float> scanFloatGeneral(const char* text) {
-  DecimalText d;
-  if (!takeDecimal(text, d)) {
-    return {ScanStatus::kNotANumber, 0, 0.0f};
-  }
-  float value = 0.0f;
-  const bool fast = convertFast<float, std::uint64_t{1} << 24, 10>(d, kPowersOfTenFloat, value);
-  return finish(text, d, fast, value, [](const char* s) { return std::strtof(s, nullptr); });
+  return scanGeneral<float, std::uint64_t{1} << 24, 10>(
+      text, kPowersOfTenFloat, [](const char* s) { return std::strtof(s, nullptr); });
 }
 
 }  // namespace kelvarin

@@ -81,30 +81,41 @@ Scanned<double> scanDoubleGeneral(const char* text);
 /// Reads a decimal number like scanDoubleGeneral, rounded once, straight to single precision.
 Scanned<float> scanFloatGeneral(const char* text);
 
+namespace detail {
+
+// The plain case of both scanners: the mantissa and the power of ten are both exact in T, so one
+// IEEE division rounds the decimal correctly.
+template <typename T, std::uint64_t kMaxExactMantissa, std::size_t kMaxExactPower>
+bool scanPlain(const char* text, const T* powersOfTen, Scanned<T>& result) {
+  PlainDecimal d;
+  if (!takePlainDecimal(text, d) || d.mantissa > kMaxExactMantissa ||
+      d.fractionDigits > kMaxExactPower) {
+    return false;
+  }
+  const T magnitude = static_cast<T>(d.mantissa) / powersOfTen[d.fractionDigits];
+  result = {ScanStatus::kOk, d.length, d.negative ? -magnitude : magnitude};
+  return true;
+}
+
+}  // namespace detail
+
 /// Reads a decimal number correctly rounded to double (see scanDoubleGeneral).
 inline Scanned<double> scanDouble(const char* text) {
-  detail::PlainDecimal d;
-  // Mantissa and power of ten both exact: one IEEE division rounds the decimal correctly.
-  if (detail::takePlainDecimal(text, d) && d.mantissa <= (std::uint64_t{1} << 53) &&
-      d.fractionDigits <= 22) {
-    const double magnitude =
-        static_cast<double>(d.mantissa) / detail::kPowersOfTenDouble[d.fractionDigits];
-    return {ScanStatus::kOk, d.length, d.negative ? -magnitude : magnitude};
-  }
-  return scanDoubleGeneral(text);
+  Scanned<double> result;
+  return detail::scanPlain<double, std::uint64_t{1} << 53, 22>(text, detail::kPowersOfTenDouble,
+                                                               result)
+             ? result
+             : scanDoubleGeneral(text);
 }
 
 /// Reads a decimal number rounded once, straight to single precision, as strtof does (never
 /// through a double).
 inline Scanned<float> scanFloat(const char* text) {
-  detail::PlainDecimal d;
-  if (detail::takePlainDecimal(text, d) && d.mantissa <= (std::uint64_t{1} << 24) &&
-      d.fractionDigits <= 10) {
-    const float magnitude =
-        static_cast<float>(d.mantissa) / detail::kPowersOfTenFloat[d.fractionDigits];
-    return {ScanStatus::kOk, d.length, d.negative ? -magnitude : magnitude};
-  }
-  return scanFloatGeneral(text);
+  Scanned<float> result;
+  return detail::scanPlain<float, std::uint64_t{1} << 24, 10>(text, detail::kPowersOfTenFloat,
+                                                              result)
+             ? result
+             : scanFloatGeneral(text);
 }
 
 /// Reads an optional sign and decimal digits (leading zeros allowed) as a signed 32-bit integer.

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "fixed_format.hpp"
+#include "header_pass.hpp"
 #include "solar.hpp"
 
 namespace kelvarin {
@@ -172,22 +173,19 @@ bool isSpace(char c) {
   return c == ' ' || static_cast<unsigned char>(c - '\t') <= '\r' - '\t';
 }
 
-// Converts the plain decimal at `text` and remembers it under `spelling` (the field's first bytes
-// up to the next byte below 0x21, or 0 when it is longer than 7). Returns false for a field the
-// general scanner must take.
-[[gnu::noinline]] bool convertPlainValue(const char* text, std::uint64_t spelling,
-                                         ValueCache& cache, double& value, std::size_t& length) {
-  detail::PlainDecimal d;
-  if (!detail::takePlainDecimal(text, d) || d.mantissa > (std::uint64_t{1} << 53) ||
-      d.fractionDigits > 22) {
+// Converts the value at `text` and remembers it under `spelling` (the field's first bytes up to
+// the next byte below 0x21, or 0 when it is longer than 7). Returns false when the field is faulty
+// or may go on past `dataEnd`: the caller's general path deals with both.
+[[gnu::noinline]] bool convertValue(const char* text, const char* dataEnd, bool atEnd,
+                                    std::uint64_t spelling, ValueCache& cache, double& value,
+                                    std::size_t& length) {
+  const Scanned<double> scanned = scanDouble(text);
+  if (scanned.status != ScanStatus::kOk || (!atEnd && text + scanned.length >= dataEnd)) {
     return false;
   }
-  // Mantissa and power of ten both exact: one IEEE division rounds the decimal correctly.
-  const double magnitude =
-      static_cast<double>(d.mantissa) / detail::kPowersOfTenDouble[d.fractionDigits];
-  value = d.negative ? -magnitude : magnitude;
-  length = d.length;
-  if (spelling != 0 && (spelling >> (8 * d.length)) == 0) {
+  value = scanned.value;
+  length = scanned.length;
+  if (spelling != 0 && (spelling >> (8 * length)) == 0) {
     // The whole spelling is the number (not "0.5-999", which is two), so it may be remembered.
     const std::size_t slot = cacheSlot(spelling);
     cache.spellings[slot] = spelling;
@@ -196,15 +194,16 @@ bool isSpace(char c) {
   return true;
 }
 
-// Adds the values of columns `first` to `columns` of one record to their sums, as long as they are
-// plain decimals well inside the buffer, and returns the first column it did not take: the value
-// there lies near the end of the buffer, needs the general scanner, or is faulty. Station files are
+// Adds the values of columns `first` to `columns` of one record to their sums, as long as they lie
+// well inside the buffer, and returns the first column it did not take: the value there lies near
+// the end of the buffer, or is faulty. Station files are
 // almost all values, so this loop is the program's hot path.
-std::size_t addPlainValues(InputReader& in, ValueCache& cache, double* sums, std::size_t first,
-                           std::size_t columns, double inputUnitMin) {
+std::size_t addValues(InputReader& in, ValueCache& cache, double* sums, std::size_t first,
+                      std::size_t columns, double inputUnitMin) {
   static_assert(std::endian::native == std::endian::little, "spellings are read little-endian");
   const char* data = in.buffer.data();
-  // Short of this point a plain decimal (at most 21 characters) ends inside the data read.
+  // Short of this point a field's first bytes, and any decision on where it starts, lie inside the
+  // data read.
   const std::size_t safeEnd =
       in.atEnd ? in.end : (in.end > kFieldLookahead ? in.end - kFieldLookahead : 0);
   std::size_t pos = in.pos;
@@ -249,7 +248,7 @@ std::size_t addPlainValues(InputReader& in, ValueCache& cache, double* sums, std
         continue;
       }
     }
-    if (!convertPlainValue(data + pos, spelling, cache, value, length)) {
+    if (!convertValue(data + pos, data + in.end, in.atEnd, spelling, cache, value, length)) {
       break;
     }
     sums[c] = inputUnitMin * value + sums[c];
@@ -329,7 +328,7 @@ int runStepLoop(InputReader& in, OutputBuffer& out, std::FILE* console, const Ru
       }
       stamp.hourH = stamp.hourH + plan.timeShiftH;
       for (std::size_t c = 1;
-           (c = addPlainValues(in, cache, sums, c, columns, plan.inputUnitMin)) <= columns; ++c) {
+           (c = addValues(in, cache, sums, c, columns, plan.inputUnitMin)) <= columns; ++c) {
         const auto value = records.field(scanDouble, "value of column", c);
         if (!value) {
           return failRecords(out, in, console);
@@ -360,6 +359,14 @@ int runStepLoop(InputReader& in, OutputBuffer& out, std::FILE* console, const Ru
       return kExitFile;
     }
   }
+}
+
+int convertStationFile(InputReader& in, OutputBuffer& out, std::FILE* console,
+                       const RunParameters& params, std::vector<double>& columnSums) {
+  if (!runHeaderPass(in, out, console, columnSums)) {
+    return kExitFile;
+  }
+  return runStepLoop(in, out, console, params, columnSums);
 }
 
 }  // namespace kelvarin

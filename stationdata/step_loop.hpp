@@ -35,4 +35,9 @@ bool hasUsableSteps(const RunParameters& params);
 int runStepLoop(InputReader& in, OutputBuffer& out, std::FILE* console, const RunParameters& params,
                 std::vector<double>& columnSums);
 
+/// Runs the whole of a station file: the header pass, then the step loop. Returns kExitSuccess, or
+/// kExitFile after the message of the fault; `columnSums` is sized by the header pass.
+int convertStationFile(InputReader& in, OutputBuffer& out, std::FILE* console,
+                       const RunParameters& params, std::vector<double>& columnSums);
+
 }  // namespace kelvarin

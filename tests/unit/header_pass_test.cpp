@@ -1,5 +1,7 @@
 #include "header_pass.hpp"
 
+#include "captured_stream.hpp"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -68,25 +70,16 @@ struct PassResult {
 
 PassResult runPass(const std::string& input) {
   std::FILE* in = fmemopen(const_cast<char*>(input.data()), input.size(), "r");
-  char* outText = nullptr;
-  std::size_t outSize = 0;
-  std::FILE* out = open_memstream(&outText, &outSize);
-  char* consoleText = nullptr;
-  std::size_t consoleSize = 0;
-  std::FILE* console = open_memstream(&consoleText, &consoleSize);
+  testing::CapturedStream out;
+  testing::CapturedStream console;
   InputReader reader = makeInputReader(in, 7);
-  OutputBuffer buffer = makeOutputBuffer(out, 5);
+  OutputBuffer buffer = makeOutputBuffer(testing::openCapture(out), 5);
   std::vector<double> sums;
-  const bool ok = runHeaderPass(reader, buffer, console, sums);
+  const bool ok = runHeaderPass(reader, buffer, testing::openCapture(console), sums);
   flushLines(buffer);
   std::fclose(in);
-  std::fclose(out);
-  std::fclose(console);
-  PassResult result{ok, std::string(outText, outSize), std::string(consoleText, consoleSize),
-                    sums.size()};
-  std::free(outText);
-  std::free(consoleText);
-  return result;
+  const std::string output = testing::closeCapture(out);
+  return {ok, output, testing::closeCapture(console), sums.size()};
 }
 
 TEST(HeaderPassTest, CopiesTheHeaderByteForByte) {

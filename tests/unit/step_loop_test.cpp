@@ -1,5 +1,7 @@
 #include "step_loop.hpp"
 
+#include "captured_stream.hpp"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -20,24 +22,16 @@ struct LoopResult {
 LoopResult runLoop(const std::string& records, std::size_t columns, const RunParameters& params,
                    std::size_t blockSize) {
   std::FILE* in = fmemopen(const_cast<char*>(records.data()), records.size(), "r");
-  char* outText = nullptr;
-  std::size_t outSize = 0;
-  std::FILE* out = open_memstream(&outText, &outSize);
-  char* consoleText = nullptr;
-  std::size_t consoleSize = 0;
-  std::FILE* console = open_memstream(&consoleText, &consoleSize);
+  testing::CapturedStream out;
+  testing::CapturedStream console;
   InputReader reader = makeInputReader(in, blockSize);
-  OutputBuffer buffer = makeOutputBuffer(out, 16);
+  OutputBuffer buffer = makeOutputBuffer(testing::openCapture(out), 16);
   std::vector<double> sums(columns + 1, 0.0);
-  const int status = runStepLoop(reader, buffer, console, params, sums);
+  const int status = runStepLoop(reader, buffer, testing::openCapture(console), params, sums);
   flushLines(buffer);
   std::fclose(in);
-  std::fclose(out);
-  std::fclose(console);
-  LoopResult result{status, std::string(outText, outSize), std::string(consoleText, consoleSize)};
-  std::free(outText);
-  std::free(consoleText);
-  return result;
+  const std::string output = testing::closeCapture(out);
+  return {status, output, testing::closeCapture(console)};
 }
 
 RunParameters hourly() {
