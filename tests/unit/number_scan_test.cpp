@@ -128,6 +128,9 @@ std::string randomDecimal(std::mt19937_64& random) {
   }
   if (random() % 3 == 0) {
     text += 'e' + std::to_string(static_cast<int>(random() % 90) - 45);
+  } else if (random() % 10 == 0) {
+    // The far ends: subnormals, underflow to zero and overflow beyond double and float.
+    text += 'E' + std::to_string(static_cast<int>(random() % 700) - 350);
   }
   return text;
 }
