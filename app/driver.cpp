@@ -44,9 +44,10 @@ constexpr Question kQuestions[] = {
      "meridian", &RunParameters::referenceMeridianDeg},
 };
 
-std::string format(const char* pattern, double a, double b = 0.0) {
+template <typename... Values>
+std::string format(const char* pattern, Values... values) {
   char text[512];
-  std::snprintf(text, sizeof text, pattern, a, b);
+  std::snprintf(text, sizeof text, pattern, values...);
   return text;
 }
 
