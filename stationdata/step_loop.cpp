@@ -107,7 +107,7 @@ void writeResults(OutputBuffer& out, double* sums, std::size_t columns, double o
 }
 
 void writeStamp(OutputBuffer& out, const RecordStamp& stamp) {
-  char* p = room(out, 3 * 21 + kMaxFixedLength);
+  char* p = room(out, std::size_t{3 * 21} + kMaxFixedLength);  // three integers and the hour
   std::size_t n = formatInteger(stamp.year, p);
   p[n++] = '\t';
   n += formatInteger(stamp.month, p + n);
