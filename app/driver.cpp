@@ -1,6 +1,6 @@
 #include "driver.hpp"
 
-#include <sys/stat.h>  // fstat, S_ISDIR
+#include <sys/stat.h>  // fstat, stat, S_ISDIR
 
 #include <cmath>  // std::isfinite, std::fabs
 #include <vector>
@@ -54,6 +54,14 @@ std::string format(const char* pattern, Values... values) {
 bool isDirectory(std::FILE* file) {
   struct stat info {};
   return fstat(fileno(file), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// Returns true when `name` is the file open as `file`, under this name or another one.
+bool isSameFile(std::FILE* file, const std::string& name) {
+  struct stat open {};
+  struct stat named {};
+  return fstat(fileno(file), &open) == 0 && stat(name.c_str(), &named) == 0 &&
+         open.st_dev == named.st_dev && open.st_ino == named.st_ino;
 }
 
 // Opens a data file, refusing a directory, which the C library would open for reading.
@@ -139,6 +147,12 @@ int runKelvarin(int argc, char** argv, std::FILE* answers, std::FILE* console) {
   const std::string outputName = argv[2];
   std::FILE* input = openDataFile(inputName, "r", console);
   if (input == nullptr) {
+    return kExitFile;
+  }
+  if (isSameFile(input, outputName)) {
+    // Opening the output would empty the input before a line of it was read.
+    std::fprintf(console, "error opening file %s (it is the input file)\n", outputName.c_str());
+    std::fclose(input);
     return kExitFile;
   }
   std::FILE* output = openDataFile(outputName, "w", console);
