@@ -2,6 +2,7 @@
 
 #include <cmath>    // std::sin, std::cos, std::acos, std::fabs
 #include <cstddef>  // std::size_t
+#include <limits>   // quiet_NaN
 
 namespace kelvarin {
 
@@ -31,6 +32,10 @@ double solarDeclinationDeg(std::int32_t day, std::int32_t month) {
 }
 
 double equationOfTimeHours(std::int32_t day, std::int32_t month) {
+  if (!isValidMonth(month)) {
+    return std::numeric_limits<double>::quiet_NaN();  // no table entry to read, no length to divide
+                                                      // by
+  }
   const std::int64_t b = kDaysInMonth[monthIndex(month)];
   const double w1 = static_cast<double>(b - day + 1) / static_cast<double>(b);
   const double w2 = static_cast<double>(std::int64_t{day} - 1) / static_cast<double>(b);

@@ -46,7 +46,7 @@ std::int64_t dayOfYear(std::int32_t day, std::int32_t month);
 double solarDeclinationDeg(std::int32_t day, std::int32_t month);
 
 /// Returns the equation of time in hours, linear within the month (1 to 12) between the values on
-/// the first of this month and of the next.
+/// the first of this month and of the next; NaN for a month outside the tables.
 double equationOfTimeHours(std::int32_t day, std::int32_t month);
 
 /// Returns sunrise and sunset in local zone time for a day, a month and a place (angles in degrees,

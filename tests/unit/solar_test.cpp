@@ -77,6 +77,8 @@ TEST(SolarTest, DecemberInterpolatesTowardsTheNextJanuary) {
 TEST(SolarTest, MonthsOutsideTheTablesAreRefused) {
   for (std::int32_t month : {0, 13, -1, 1000, INT32_MIN, INT32_MAX}) {
     EXPECT_FALSE(sunriseSunset(15, month, 52.5f, 13.4f, 15.0f).has_value()) << month;
+    EXPECT_TRUE(std::isnan(equationOfTimeHours(15, month))) << month;
+    EXPECT_TRUE(std::isfinite(solarDeclinationDeg(15, month))) << month;
   }
 }
 
