@@ -11,10 +11,9 @@ int main(int argc, char** argv) {
     std::fputs("usage: kelvarin-suntimes DAY MONTH LATITUDE LONGITUDE MERIDIAN\n", stdout);
     return 1;
   }
-  const auto sun = kelvarin::sunriseSunset(std::atoi(argv[1]), std::atoi(argv[2]),
-                                           std::strtof(argv[3], nullptr),
-                                           std::strtof(argv[4], nullptr),
-                                           std::strtof(argv[5], nullptr));
+  const auto sun =
+      kelvarin::sunriseSunset(std::atoi(argv[1]), std::atoi(argv[2]), std::strtof(argv[3], nullptr),
+                              std::strtof(argv[4], nullptr), std::strtof(argv[5], nullptr));
   if (!sun) {
     std::fputs("month outside 1 to 12\n", stdout);
     return 1;
