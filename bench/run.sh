@@ -43,6 +43,7 @@ t_kelvarin=$(median run_kelvarin)
 cmp -s bench-data/kelvarin.out bench-data/kelvarin.first || { echo "kelvarin's output changed between runs"; exit 1; }
 t_reference=$(median run_reference)
 t_floor=$(median run_floor)
+# Peak resident set size (the "Maximum resident set size" of /usr/bin/time -v).
 peak_kb=$( { /usr/bin/time -f '%M' build-bench/kelvarin "$data" bench-data/kelvarin.out < bench-data/answers.txt > /dev/null; } 2>&1 )
 
 mb=$(echo "$bytes / 1000000" | bc -l)
@@ -50,7 +51,8 @@ printf 'file            %s: %.1f MB, %d years x %d stations, hourly to three-hou
 printf 'kelvarin        %8.4f s  %7.1f MB/s  (median of %d)\n' "$t_kelvarin" "$(echo "$mb / $t_kelvarin" | bc -l)" "$runs"
 printf 'reference loop  %8.4f s  %7.1f MB/s\n' "$t_reference" "$(echo "$mb / $t_reference" | bc -l)"
 printf 'floor (wc -l)   %8.4f s  %7.1f MB/s\n' "$t_floor" "$(echo "$mb / $t_floor" | bc -l)"
-printf 'reference / kelvarin  %6.1f times faster\n' "$(echo "$t_reference / $t_kelvarin" | bc -l)"
+printf 'kelvarin / reference  %6.3f (%.1f times faster)\n' "$(echo "$t_kelvarin / $t_reference" | bc -l)" \
+  "$(echo "$t_reference / $t_kelvarin" | bc -l)"
 printf 'kelvarin / floor      %6.1f times the floor\n' "$(echo "$t_kelvarin / $t_floor" | bc -l)"
 printf 'peak resident memory  %d KiB\n' "$peak_kb"
 echo "output identical across runs: yes"
