@@ -2,16 +2,11 @@
 
 #include <string>
 
+#include "number_scan.hpp"  // isWhiteSpace, detail::isDigit
+
 namespace kelvarin {
 
 namespace {
-
-bool isSpace(char c) {
-  return c == ' ' || (c >= '\t' && c <= '\r');
-}
-bool isDigit(char c) {
-  return c >= '0' && c <= '9';
-}
 
 // The integer prefix of a word is nonzero when, after an optional sign, its leading digits hold a
 // digit other than 0. Digit strings too long for an integer count as nonzero.
@@ -20,7 +15,7 @@ bool hasNonzeroPrefix(std::string_view word) {
   if (i < word.size() && (word[i] == '+' || word[i] == '-')) {
     ++i;
   }
-  for (; i < word.size() && isDigit(word[i]); ++i) {
+  for (; i < word.size() && detail::isDigit(word[i]); ++i) {
     if (word[i] != '0') {
       return true;
     }
@@ -63,11 +58,11 @@ std::optional<std::size_t> countColumns(std::string_view line) {
     // keeps lines of odd white space linear.
     if (counter == 0 || pos > wordStart) {
       wordStart = pos;
-      while (wordStart < text.size() && isSpace(text[wordStart])) {
+      while (wordStart < text.size() && isWhiteSpace(text[wordStart])) {
         ++wordStart;
       }
       wordEnd = wordStart;
-      while (wordEnd < text.size() && !isSpace(text[wordEnd])) {
+      while (wordEnd < text.size() && !isWhiteSpace(text[wordEnd])) {
         ++wordEnd;
       }
     }

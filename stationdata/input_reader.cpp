@@ -64,7 +64,7 @@ std::string fieldPreview(InputReader& reader, std::size_t maxLength) {
   std::string preview;
   for (std::size_t p = reader.pos; p < reader.end && preview.size() < maxLength; ++p) {
     const auto c = static_cast<unsigned char>(reader.buffer[p]);
-    if (c == ' ' || (c >= '\t' && c <= '\r')) {
+    if (isWhiteSpace(static_cast<char>(c))) {
       break;
     }
     preview.push_back(c < 0x20 || c == 0x7f ? '?' : static_cast<char>(c));

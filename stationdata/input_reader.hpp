@@ -55,7 +55,7 @@ inline bool skipSpace(InputReader& reader) {
     std::size_t p = reader.pos;
     for (;;) {
       const char c = data[p];
-      if (c == ' ' || static_cast<unsigned char>(c - '\t') <= '\r' - '\t') {
+      if (isWhiteSpace(c)) {
         reader.lineNumber += (c == '\n');
         ++p;
       } else {

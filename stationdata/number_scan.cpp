@@ -24,8 +24,8 @@ struct DecimalText {
 };
 
 constexpr int kMaxMantissaDigits = 19;
-constexpr std::int64_t kExponentCap =
-    100000;  // far beyond any double, small enough not to overflow
+// Far beyond any double's exponent, and small enough that taking more digits never overflows.
+constexpr std::int64_t kExponentCap = 100000;
 
 // Returns false when the text does not start with a number (a lone sign or point is none).
 bool takeDecimal(const char* text, DecimalText& d) {

@@ -25,6 +25,12 @@ struct Scanned {
   T value;
 };
 
+/// Returns true for the white space that separates fields and words: blank, tab, LF, VT, FF and CR
+/// (the C library's isspace in the C locale).
+inline bool isWhiteSpace(char c) {
+  return c == ' ' || static_cast<unsigned char>(c - '\t') <= '\r' - '\t';
+}
+
 namespace detail {
 
 inline bool isDigit(char c) {

@@ -169,10 +169,6 @@ std::size_t cacheSlot(std::uint64_t spelling) {
 // " 0 0 0 0" as a little-endian word.
 constexpr std::uint64_t kFourZeros = 0x3020302030203020ULL;
 
-bool isSpace(char c) {
-  return c == ' ' || static_cast<unsigned char>(c - '\t') <= '\r' - '\t';
-}
-
 // Converts the value at `text` and remembers it under `spelling` (the field's first bytes up to
 // the next byte below 0x21, or 0 when it is longer than 7). Returns false when the field is faulty
 // or may go on past `dataEnd`: the caller's general path deals with both.
@@ -216,7 +212,7 @@ std::size_t addValues(InputReader& in, ValueCache& cache, double* sums, std::siz
     std::uint64_t word;
     std::memcpy(&word, data + pos, sizeof word);
     // Night hours are rows of zeros: four at a time, when nothing joins the fourth.
-    if (word == kFourZeros && c + 3 <= columns && isSpace(data[pos + sizeof word])) {
+    if (word == kFourZeros && c + 3 <= columns && isWhiteSpace(data[pos + sizeof word])) {
       pos += sizeof word;
       c += 3;
       continue;  // adding 0 leaves a sum as it is: sums are never -0
@@ -225,7 +221,7 @@ std::size_t addValues(InputReader& in, ValueCache& cache, double* sums, std::siz
     if (ch == ' ') {  // the usual single blank between two values
       ch = data[++pos];
     }
-    while (isSpace(ch)) {
+    while (isWhiteSpace(ch)) {
       lineBreaks += (ch == '\n');
       ch = data[++pos];
     }
