@@ -2,8 +2,9 @@
 
 #include <sys/stat.h>  // fstat, stat, S_ISDIR
 
-#include <cmath>  // std::isfinite, std::fabs
-#include <vector>
+#include <cmath>    // std::isfinite, std::fabs
+#include <cstdlib>  // std::getenv
+#include <string_view>
 
 #include "input_reader.hpp"
 #include "output_buffer.hpp"
@@ -75,6 +76,13 @@ std::FILE* openDataFile(const std::string& name, const char* mode, std::FILE* co
     std::fprintf(console, "error opening file %s\n", name.c_str());
   }
   return file;
+}
+
+// KELVARIN_FAST_PATH=0 sends every value through the general scanner: the way to tell a fault of
+// the shortcut from a fault of the file.
+bool useFastPath() {
+  const char* setting = std::getenv("KELVARIN_FAST_PATH");
+  return setting == nullptr || std::string_view(setting) != "0";
 }
 
 }  // namespace
@@ -168,10 +176,13 @@ int runKelvarin(int argc, char** argv, std::FILE* answers, std::FILE* console) {
   } else {
     InputReader reader = makeInputReader(input);
     OutputBuffer buffer = makeOutputBuffer(output);
-    std::vector<double> columnSums;
-    status = convertStationFile(reader, buffer, console, params, columnSums);
+    const RunOutcome outcome = convertStationFile(reader, buffer, console, params, useFastPath());
+    if (outcome.end == RunEnd::kBadInput) {
+      std::fprintf(console, "%s\n", outcome.message.c_str());
+      status = kExitFile;
+    }
     // Whatever stopped the run, the whole lines written so far reach the file.
-    if (!flushLines(buffer) || std::fflush(output) != 0) {
+    if (outcome.end == RunEnd::kWriteFailed || !flushLines(buffer) || std::fflush(output) != 0) {
       buffer.writeFailed = true;
     }
     if (buffer.writeFailed) {

@@ -34,8 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // Small blocks, so that fields fall across block ends as often as possible.
   InputReader reader = makeInputReader(in, 16 + (data[0] >> 5));
   OutputBuffer out = makeOutputBuffer(fuzz::sink(), 32);
-  std::vector<double> sums;
-  convertStationFile(reader, out, fuzz::sink(), params, sums);
+  convertStationFile(reader, out, fuzz::sink(), params);
   flushLines(out);
   std::fclose(in);
   return 0;

@@ -32,8 +32,8 @@ std::size_t writeUnsigned(std::uint64_t n, char* out) {
 
 template <int kDecimals>
 std::size_t formatFinite(double value, int minWidth, char* out) {
-  constexpr std::uint64_t kScale =
-      kDecimals == 0 ? 1 : (kDecimals == 1 ? 10 : (kDecimals == 2 ? 100 : 1000));
+  static_assert(kDecimals == 0 || kDecimals == 3, "the stamp hour and the results");
+  constexpr std::uint64_t kScale = kDecimals == 0 ? 1 : 1000;
   const std::uint64_t scaled = detail::scaleAndRound(std::fabs(value), kScale);
   char integerDigits[20];
   const std::size_t integerLength = writeUnsigned(scaled / kScale, integerDigits);
@@ -72,16 +72,8 @@ std::size_t formatFixed(double value, int decimals, int minWidth, char* out) {
     std::memcpy(out, text, length);
     return length;
   }
-  switch (decimals) {
-    case 0:
-      return formatFinite<0>(value, minWidth, out);
-    case 1:
-      return formatFinite<1>(value, minWidth, out);
-    case 2:
-      return formatFinite<2>(value, minWidth, out);
-    default:
-      return formatFinite<3>(value, minWidth, out);
-  }
+  return decimals == 0 ? formatFinite<0>(value, minWidth, out)
+                       : formatFinite<3>(value, minWidth, out);
 }
 
 std::size_t formatInteger(long long value, char* out) {

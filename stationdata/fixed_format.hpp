@@ -16,7 +16,7 @@ namespace kelvarin {
 /// Room enough for any double written by formatFixed, "%.0f" of 1e308 included.
 inline constexpr std::size_t kMaxFixedLength = 330;
 
-/// Writes `value` with `decimals` (0 to 3) digits after the point, right-aligned in at least
+/// Writes `value` with `decimals` (0 or 3) digits after the point, right-aligned in at least
 /// `minWidth` (at most 16) characters, into `out` (at least kMaxFixedLength characters, not
 /// terminated) and returns the number of characters written. The
 /// digits of the exact binary value decide the rounding; an exact tie goes away from zero. A

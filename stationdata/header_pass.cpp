@@ -23,13 +23,6 @@ bool hasNonzeroPrefix(std::string_view word) {
   return false;
 }
 
-// Prints the message for a header the run cannot go on with and keeps what was copied so far.
-bool failHeader(OutputBuffer& out, std::FILE* console, const char* message) {
-  flushLines(out);
-  std::fputs(message, console);
-  return false;
-}
-
 }  // namespace
 
 std::optional<std::size_t> countColumns(std::string_view line) {
@@ -77,26 +70,30 @@ std::optional<std::size_t> countColumns(std::string_view line) {
   }
 }
 
-bool runHeaderPass(InputReader& in, OutputBuffer& out, std::FILE* console,
-                   std::vector<double>& columnSums) {
-  static constexpr char kHeaderError[] = "error reading input file\n";
+std::optional<std::string> runHeaderPass(InputReader& in, OutputBuffer& out, std::FILE* console,
+                                         std::vector<double>& columnSums) {
+  static constexpr char kHeaderError[] = "error reading input file";
   std::string line;
   for (int lineNumber = 1; lineNumber <= kHeaderLines; ++lineNumber) {
     if (!readLine(in, line)) {
-      return failHeader(out, console, kHeaderError);
+      if (in.tooLong) {
+        return std::string(kHeaderError) + ": line " + std::to_string(lineNumber) +
+               ": header line longer than 64 MiB";
+      }
+      return kHeaderError;
     }
     append(out, line);
     commitLine(out);
     if (lineNumber == 2) {
       const std::optional<std::size_t> columns = countColumns(line);
       if (!columns) {
-        return failHeader(out, console, kHeaderError);
+        return kHeaderError;
       }
       columnSums.assign(*columns + 1, 0.0);
       std::fprintf(console, "%zu columns\n", *columns);
     }
   }
-  return true;
+  return std::nullopt;
 }
 
 }  // namespace kelvarin

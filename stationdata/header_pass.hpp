@@ -4,6 +4,7 @@
 #include <cstddef>  // std::size_t
 #include <cstdio>   // std::FILE
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -22,9 +23,9 @@ inline constexpr std::size_t kColumnLabelWidth = 12;
 std::optional<std::size_t> countColumns(std::string_view line);
 
 /// Copies the five header lines to `out` byte for byte, prints "N columns" on `console` and sizes
-/// `columnSums` to N + 1 zeros. On a malformed or missing header prints the message and returns
-/// false; the header lines read before the fault are in `out`.
-bool runHeaderPass(InputReader& in, OutputBuffer& out, std::FILE* console,
-                   std::vector<double>& columnSums);
+/// `columnSums` to N + 1 zeros. On a malformed, missing or overlong header returns the console
+/// line that says so; the header lines read before the fault are in `out`.
+std::optional<std::string> runHeaderPass(InputReader& in, OutputBuffer& out, std::FILE* console,
+                                         std::vector<double>& columnSums);
 
 }  // namespace kelvarin

@@ -1,6 +1,7 @@
 #include "input_reader.hpp"
 
-#include <cstring>  // std::memmove
+#include <algorithm>  // std::min
+#include <cstring>    // std::memmove
 
 namespace kelvarin {
 
@@ -23,7 +24,11 @@ bool refill(InputReader& reader) {
   }
   const std::size_t capacity = reader.buffer.size() - kBufferTail;
   if (reader.end == capacity) {
-    reader.buffer.resize(2 * capacity + kBufferTail);
+    if (capacity >= kMaxBufferBytes) {
+      reader.tooLong = true;
+      return false;
+    }
+    reader.buffer.resize(std::min(2 * capacity, kMaxBufferBytes) + kBufferTail);
   }
   const std::size_t room = reader.buffer.size() - kBufferTail - reader.end;
   const std::size_t got = std::fread(reader.buffer.data() + reader.end, 1, room, reader.file);
@@ -33,6 +38,18 @@ bool refill(InputReader& reader) {
     // fread only stops short at the end of the file or on an error.
     reader.readFailed = std::ferror(reader.file) != 0;
     reader.atEnd = true;
+    if (reader.readFailed) {
+      // The error may have cut a field ("0.123456" read as "0.1"): only what ends in white space
+      // was read whole.
+      const std::size_t before = reader.end - got;
+      std::size_t whole = reader.end;
+      while (whole > reader.pos && !isWhiteSpace(reader.buffer[whole - 1])) {
+        --whole;
+      }
+      reader.end = whole;
+      reader.buffer[whole] = '\0';
+      return whole > before;
+    }
   }
   return got > 0;
 }
@@ -52,6 +69,10 @@ bool readLine(InputReader& reader, std::string& line) {
     }
     line.append(start, reader.end - reader.pos);
     reader.pos = reader.end;
+    if (line.size() > kMaxBufferBytes) {
+      reader.tooLong = true;
+      return false;
+    }
     if (!refill(reader)) {
       return !line.empty();
     }

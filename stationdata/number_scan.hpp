@@ -37,6 +37,17 @@ inline bool isDigit(char c) {
   return static_cast<unsigned char>(c - '0') < 10;
 }
 
+}  // namespace detail
+
+/// Returns true for a character that may directly follow a number field: white space ends it, and
+/// a sign, digit or point starts the next field, as fixed-width files run "0.5-999" together.
+/// Anything else ("0,25", "0x10", "12:00") makes the field faulty.
+inline bool canFollowField(char c) {
+  return isWhiteSpace(c) || detail::isDigit(c) || c == '+' || c == '-' || c == '.';
+}
+
+namespace detail {
+
 inline constexpr double kPowersOfTenDouble[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                                 1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                                 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};

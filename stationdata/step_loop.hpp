@@ -1,26 +1,23 @@
 // The step loop: records summed into output steps, and each step's relative sunshine.
 #pragma once
 
-#include <cstdint>
 #include <cstdio>  // std::FILE
+#include <string>
 #include <vector>
 
-#include "input_reader.hpp"
 #include "kelvarin.hpp"
 #include "output_buffer.hpp"
+#include "record_stream.hpp"
+#include "solar.hpp"
 
 namespace kelvarin {
 
-/// The time fields of a data record. The hour is the end of the interval the record covers.
-struct RecordStamp {
-  std::int32_t year;
-  std::int32_t month;  // 1 to 12
-  std::int32_t day;
-  float hourH;  // single precision, also after the time shift is added
-};
-
 /// A step that lies more than this share in the night counts as wholly night.
 inline constexpr double kNightThreshold = 0.95;
+/// Results above this are written as it: more sunshine than the daylight allows.
+inline constexpr double kUpperClip = 1.0;
+/// Results below this are written as kMissingValue: a -999 in the step.
+inline constexpr double kLowerClip = -100.0;
 /// Written for results below -100: the mark of a missing value in the output files.
 inline constexpr double kMissingValue = -9999.0;
 
@@ -28,16 +25,39 @@ inline constexpr double kMissingValue = -9999.0;
 /// INT32_MAX) or an output step too long to truncate to a 32-bit integer: the loop cannot run.
 bool hasUsableSteps(const RunParameters& params);
 
-/// Reads the records after the header in groups of one output step, writes one line of relative
-/// sunshine per step to `out` and the progress lines to `console`, until the input ends. Returns
-/// kExitSuccess, or kExitFile after printing why the records could not be read; every whole step
-/// line before the fault is kept. `columnSums` holds N + 1 zeros.
-int runStepLoop(InputReader& in, OutputBuffer& out, std::FILE* console, const RunParameters& params,
-                std::vector<double>& columnSums);
+/// Returns the share of the window [startH, endH] (stepH long, local hours) that lies before
+/// sunrise or after sunset, 1 when that share is above kNightThreshold. Sun times below 0 (no
+/// sunrise or sunset that day) count as a day light from 0 to 24. The comparisons are strict: a
+/// window ending exactly at sunrise is wholly night, one starting exactly at it has no night.
+double nightFraction(double startH, double endH, double stepH, SunTimes sun);
 
-/// Runs the whole of a station file: the header pass, then the step loop. Returns kExitSuccess, or
-/// kExitFile after the message of the fault; `columnSums` is sized by the header pass.
-int convertStationFile(InputReader& in, OutputBuffer& out, std::FILE* console,
+/// Returns the relative sunshine of a step from its sum of sunshine minutes: the sum over the
+/// step's length and its day fraction, clipped to 1 above and marked kMissingValue below -100;
+/// 0 for a step without daylight.
+double relativeSunshine(double sumMin, double outputStepMin, double dayFraction);
+
+/// How reading a station file ended.
+enum class RunEnd {
+  kDone,         // every record was read and every whole step written
+  kBadInput,     // the file's content stopped the run: `message` says where and why
+  kWriteFailed,  // the output file could not be written
+};
+
+struct RunOutcome {
+  RunEnd end = RunEnd::kDone;
+  std::string message;  // the console line for kBadInput, without its line break
+};
+
+/// Reads the records after the header in groups of one output step and writes one line of
+/// relative sunshine per step to `out` and the progress lines to `console`, until the input ends.
+/// Every whole step line before a fault is kept, nothing of the step the fault stopped.
+/// `columnSums` holds N + 1 zeros; the answers must have passed hasUsableSteps.
+RunOutcome runStepLoop(RecordStream& records, OutputBuffer& out, std::FILE* console,
                        const RunParameters& params, std::vector<double>& columnSums);
+
+/// Runs the whole of a station file: the header pass, then the step loop. `fastPath` off sends
+/// every value through the general path.
+RunOutcome convertStationFile(InputReader& in, OutputBuffer& out, std::FILE* console,
+                              const RunParameters& params, bool fastPath = true);
 
 }  // namespace kelvarin

@@ -1,19 +1,45 @@
 #!/usr/bin/env bash
-# Builds kelvarin and runs every test twice: in the normal build, and in a build with
-# AddressSanitizer and UndefinedBehaviorSanitizer.
+# Builds kelvarin and runs every test: in the normal build (g++), in a build with AddressSanitizer
+# and UndefinedBehaviorSanitizer, and in a clang build; checks the formatting of the C++ files,
+# builds the benchmark tools (without timing them) and gives each fuzzer a short run.
+#
+# Usage: tools/run-tests.sh [FUZZ_SECONDS]     (default 30 seconds per fuzzer; 0 skips them)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash tools/install-deps.sh
+fuzz_seconds=${1:-30}
+bash tools/install-deps.sh clang clang-format libclang-rt-14-dev libbenchmark-dev
 jobs=$(nproc)
-for variant in plain sanitize; do
+
+echo "=== formatting (clang-format --dry-run -Werror)"
+git ls-files -z '*.cpp' '*.hpp' | xargs -0 clang-format --dry-run -Werror
+echo "formatted"
+
+for variant in plain sanitize clang; do
   dir=build
   flags=()
-  if [ "$variant" = sanitize ]; then
-    dir=build-sanitize
-    flags=(-DSANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo)
-  fi
+  compilers=()
+  case $variant in
+    sanitize)
+      dir=build-sanitize
+      flags=(-DSANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo)
+      ;;
+    clang)
+      dir=build-clang
+      compilers=(CC=clang CXX=clang++)
+      ;;
+  esac
   echo "=== $variant build ($dir)"
-  cmake -S . -B "$dir" -DKELVARIN_TESTS=ON "${flags[@]}" >/dev/null
+  env "${compilers[@]}" cmake -S . -B "$dir" -DKELVARIN_TESTS=ON "${flags[@]}" >/dev/null
   cmake --build "$dir" -j "$jobs" >/dev/null
   ctest --test-dir "$dir" -j "$jobs" --output-on-failure
 done
+
+echo "=== benchmark tools (built, not timed)"
+cmake -S . -B build-bench -DKELVARIN_BENCH=ON -DKELVARIN_TESTS=OFF >/dev/null
+cmake --build build-bench -j "$jobs" >/dev/null
+echo "built"
+
+if [ "$fuzz_seconds" -gt 0 ]; then
+  echo "=== fuzzers, $fuzz_seconds s each"
+  bash fuzz/run.sh "$fuzz_seconds"
+fi

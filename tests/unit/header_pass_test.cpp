@@ -75,7 +75,12 @@ PassResult runPass(const std::string& input) {
   InputReader reader = makeInputReader(in, 7);
   OutputBuffer buffer = makeOutputBuffer(testing::openCapture(out), 5);
   std::vector<double> sums;
-  const bool ok = runHeaderPass(reader, buffer, testing::openCapture(console), sums);
+  std::FILE* consoleFile = testing::openCapture(console);
+  const std::optional<std::string> fault = runHeaderPass(reader, buffer, consoleFile, sums);
+  if (fault) {
+    std::fprintf(consoleFile, "%s\n", fault->c_str());
+  }
+  const bool ok = !fault;
   flushLines(buffer);
   std::fclose(in);
   const std::string output = testing::closeCapture(out);

@@ -47,6 +47,34 @@ TEST(SolarTest, WorkedDaysAgreeToFourDecimals) {
   }
 }
 
+// The same days to the last bit: a change in the order of operations, in kPi's digits or in a
+// table entry moves the last bits long before it moves the fourth decimal.
+TEST(SolarTest, WorkedDaysToTheLastBit) {
+  struct Pinned {
+    std::int32_t day;
+    std::int32_t month;
+    float latitudeDeg;
+    float longitudeDeg;
+    float meridianDeg;
+    double sunriseH;
+    double sunsetH;
+  };
+  constexpr Pinned kPinned[] = {
+      // day month   lat    lon   meridian  sunrise                  sunset
+      {21, 6, 52.5f, 13.4f, 15.0f, 0x1.ebeb5b6b5bd22p+1, 0x1.46b931a3a596cp+4},
+      {21, 12, 52.5f, 13.4f, 15.0f, 0x1.0b9ce53711f4p+3, 0x1.f92392af9aea6p+3},
+      {31, 12, 50.0f, 10.0f, 15.0f, 0x1.0d24763381565p+3, 0x1.058d7ae89651p+4},
+      {15, 7, -33.9f, 18.4f, 30.0f, 0x1.f81a63f1bf94cp+2, 0x1.1d4310869743p+4},
+      {1, 1, 0.0f, 15.0f, 15.0f, 0x1.8369d03777777p+2, 0x1.20da740dddddep+4},
+  };
+  for (const Pinned& p : kPinned) {
+    const auto sun = sunriseSunset(p.day, p.month, p.latitudeDeg, p.longitudeDeg, p.meridianDeg);
+    ASSERT_TRUE(sun.has_value());
+    EXPECT_EQ(sun->sunriseH, p.sunriseH) << p.day << "." << p.month;
+    EXPECT_EQ(sun->sunsetH, p.sunsetH) << p.day << "." << p.month;
+  }
+}
+
 TEST(SolarTest, EquatorGivesSixAndEighteenExactlyOnEveryDay) {
   for (std::int32_t month = 1; month <= 12; ++month) {
     for (std::int32_t day = 1; day <= kDaysInMonth[static_cast<std::size_t>(month)]; ++day) {

@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Times two kelvarin executables on the same file, alternating them run by run so that a busy
+# moment of the machine falls on both, and prints the median of each and their ratio. Also checks
+# that both write the same output.
+#
+# Usage: bench/compare.sh OLD NEW FILE ANSWERS [RUNS]     (default: 9 runs each)
+set -euo pipefail
+old=$1
+new=$2
+data=$3
+answers=$4
+runs=${5:-9}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cat "$data" > /dev/null  # into the page cache
+
+time_one() {
+  local start end
+  start=$(date +%s%N)
+  "$1" "$data" "$2" < "$answers" > /dev/null
+  end=$(date +%s%N)
+  echo $(( (end - start) / 1000 ))
+}
+
+old_times=()
+new_times=()
+for _ in $(seq "$runs"); do
+  old_times+=("$(time_one "$old" "$work/old.out")")
+  new_times+=("$(time_one "$new" "$work/new.out")")
+done
+cmp -s "$work/old.out" "$work/new.out" || { echo "the two programs write different output"; exit 1; }
+median() { printf '%s\n' "$@" | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
+t_old=$(median "${old_times[@]}")
+t_new=$(median "${new_times[@]}")
+awk -v o="$t_old" -v n="$t_new" -v r="$runs" 'BEGIN {
+  printf "old  %8.4f s (median of %d)\nnew  %8.4f s\nnew / old  %.3f\n", o / 1e6, r, n / 1e6, n / o }'
+echo "output identical: yes"

@@ -1,0 +1,45 @@
+// The data records of a station file, read field by field: a record's time fields, then its
+// values added to their columns' sums. The first faulty field ends the reading, with a message
+// naming its line, its field and its text.
+#pragma once
+
+#include <cstddef>  // std::size_t
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "input_reader.hpp"
+#include "value_fast_path.hpp"
+
+namespace kelvarin {
+
+/// The time fields of a data record. The hour is the end of the interval the record covers.
+struct RecordStamp {
+  std::int32_t year;
+  std::int32_t month;  // 1 to 12
+  std::int32_t day;
+  float hourH;  // single precision, also after the time shift is added
+};
+
+struct RecordStream {
+  InputReader& in;
+  bool fastPath = true;  // off: every value takes the general path (for tests and comparisons)
+  ValueCache cache{};
+  std::uint64_t recordLine = 0;  // where the record read last begins
+  std::uint64_t monthLine = 0;   // where its month stands, for the message on a month
+  std::string fault;             // the console line of the first fault; empty while there is none
+};
+
+/// Reads the time fields of the next record. Returns nothing at the end of the input, or on a
+/// fault, which `fault` then describes (a read error included).
+std::optional<RecordStamp> readRecordStamp(RecordStream& records);
+
+/// Reads the `columns` values of the record whose stamp was read last and adds each, times
+/// `inputUnitMin`, to `sums[1]` to `sums[columns]`. Returns false on a fault (`fault` says which);
+/// a sum that would no longer be a finite number is one.
+bool addRecordValues(RecordStream& records, double* sums, std::size_t columns, double inputUnitMin);
+
+/// Sets `fault` to the message for a line of the records, "error reading input file: line L: ...".
+void reportFault(RecordStream& records, std::uint64_t line, const std::string& what);
+
+}  // namespace kelvarin
