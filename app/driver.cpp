@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>  // fstat, stat, S_ISDIR
 
+#include <cctype>   // std::isspace
 #include <cmath>    // std::isfinite, std::fabs
 #include <cstdlib>  // std::getenv
 #include <string_view>
@@ -45,6 +46,52 @@ constexpr Question kQuestions[] = {
      "meridian", &RunParameters::referenceMeridianDeg},
 };
 
+// The answers as words: what a "%f" conversion leaves of a word ("52,5" leaves ",5") is the text
+// the next question meets, as it always was.
+struct AnswerText {
+  std::FILE* file;
+  std::string pending;
+};
+
+// Longer words are no answer anyone types; reading stops there, so a stream without white space
+// cannot fill the memory.
+constexpr std::size_t kMaxAnswerLength = 4096;
+constexpr std::size_t kShownAnswerLength = 40;
+
+// Reads the next word (up to white space) of the answers. Returns false when they have ended.
+bool nextWord(AnswerText& text, std::string& word) {
+  if (!text.pending.empty()) {
+    word = std::move(text.pending);
+    text.pending.clear();
+    return true;
+  }
+  int c = std::getc(text.file);
+  while (c != EOF && std::isspace(c)) {
+    c = std::getc(text.file);
+  }
+  if (c == EOF) {
+    return false;
+  }
+  word.clear();
+  // The white space that ends the word is read with it: the next answer would skip it anyway,
+  // and stopping at the line end keeps the dialogue from waiting for more.
+  for (; c != EOF && !std::isspace(c) && word.size() < kMaxAnswerLength; c = std::getc(text.file)) {
+    word.push_back(static_cast<char>(c));
+  }
+  return true;
+}
+
+// Converts the start of `word` as the C library's "%f" does; the rest of it goes to `rest`.
+// Returns false when the word does not start with a number.
+bool takeNumber(const std::string& word, float& value, std::string& rest) {
+  int taken = 0;
+  if (std::sscanf(word.c_str(), "%f%n", &value, &taken) != 1) {
+    return false;
+  }
+  rest = word.substr(static_cast<std::size_t>(taken));
+  return true;
+}
+
 template <typename... Values>
 std::string format(const char* pattern, Values... values) {
   char text[512];
@@ -87,16 +134,33 @@ bool useFastPath() {
 
 }  // namespace
 
-RunParameters readRunParameters(std::FILE* answers, std::FILE* console) {
-  RunParameters params;
-  for (const Question& question : kQuestions) {
+std::optional<std::string> readRunParameters(std::FILE* answers, std::FILE* console,
+                                             RunParameters& params, const GivenAnswers& given) {
+  AnswerText text{answers, {}};
+  for (std::size_t i = 0; i < std::size(kQuestions); ++i) {
+    const Question& question = kQuestions[i];
+    if (given[i]) {
+      continue;
+    }
     std::fputs(question.prompt, console);
     std::fflush(console);  // the answer is typed on the prompt's line
-    if (std::fscanf(answers, "%f", &(params.*question.field)) != 1) {
-      // Not a number, or no more answers: the field stays 0, as it always has.
+    std::string word;
+    if (!nextWord(text, word)) {
+      return "answers refused: the " + std::string(question.name) +
+             " is missing: the answers ended before it\n";
+    }
+    // An answer that is not a number used to become 0 silently, and the same text then met the
+    // next question: "1,0" as the time shift made the meridian 0.
+    if (!takeNumber(word, params.*question.field, text.pending)) {
+      std::string refusal = "answers refused: the " + std::string(question.name) + ": \"" +
+                            word.substr(0, kShownAnswerLength) + "\" is not a number";
+      if (word[0] == ',') {
+        refusal += " (the answer before it may have a decimal comma: answers take a decimal point)";
+      }
+      return refusal + "\n";
     }
   }
-  return params;
+  return std::nullopt;
 }
 
 std::optional<std::string> refuseRunParameters(const RunParameters& params) {
@@ -121,9 +185,7 @@ std::optional<std::string> refuseRunParameters(const RunParameters& params) {
   const auto outputStepMin = static_cast<double>(params.outputStepMin);
   if (!(params.inputStepMin > 0.0f) || !(params.outputStepMin > 0.0f)) {
     return format(
-        "answers refused: input step %g min, output step %g min: both must be greater than 0 "
-        "(an answer that is not a number, such as one with a decimal comma, leaves it and every "
-        "later answer at 0)\n",
+        "answers refused: input step %g min, output step %g min: both must be greater than 0\n",
         inputStepMin, outputStepMin);
   }
   if (params.outputStepMin / params.inputStepMin < 1.0f) {
@@ -168,15 +230,20 @@ int runKelvarin(int argc, char** argv, std::FILE* answers, std::FILE* console) {
     std::fclose(input);
     return kExitFile;
   }
-  const RunParameters params = readRunParameters(answers, console);
+  RunParameters params;
+  std::optional<std::string> refusal = readRunParameters(answers, console, params);
+  if (!refusal) {
+    refusal = refuseRunParameters(params);
+  }
   int status = kExitSuccess;
-  if (const std::optional<std::string> refusal = refuseRunParameters(params)) {
+  if (refusal) {
     std::fputs(refusal->c_str(), console);
     status = kExitAnswers;
   } else {
     InputReader reader = makeInputReader(input);
     OutputBuffer buffer = makeOutputBuffer(output);
-    const RunOutcome outcome = convertStationFile(reader, buffer, console, params, useFastPath());
+    const RunOutcome outcome =
+        convertStationFile(reader, buffer, console, params, {useFastPath(), false});
     if (outcome.end == RunEnd::kBadInput) {
       std::fprintf(console, "%s\n", outcome.message.c_str());
       status = kExitFile;

@@ -1,6 +1,7 @@
 // The run driver: command line, files, the seven-question dialogue and the exit status.
 #pragma once
 
+#include <array>
 #include <cstdio>  // std::FILE
 #include <optional>
 #include <string>
@@ -9,10 +10,14 @@
 
 namespace kelvarin {
 
-/// Asks the seven questions on `console` and reads each answer from `answers` with the C
-/// library's "%f" conversion. An answer that is not a number leaves its field at 0 and stays
-/// unread, to meet the next question.
-RunParameters readRunParameters(std::FILE* answers, std::FILE* console);
+/// Which of the seven answers, in dialogue order, are given already and not asked.
+using GivenAnswers = std::array<bool, 7>;
+
+/// Asks the questions not `given` on `console` and reads each answer into `params` from `answers`
+/// with the C library's "%f" conversion. Returns the refusal line for the console when an answer
+/// is not a number or the answers end before it; the questions after it are not asked.
+std::optional<std::string> readRunParameters(std::FILE* answers, std::FILE* console,
+                                             RunParameters& params, const GivenAnswers& given = {});
 
 /// Returns why the answers cannot be used, as one line for the console, or nothing when they can.
 std::optional<std::string> refuseRunParameters(const RunParameters& params);

@@ -20,9 +20,10 @@ constexpr char kStationFile[] =
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace kelvarin;
   std::FILE* answers = fuzz::openData(data, size);
-  const RunParameters params = readRunParameters(answers, fuzz::sink());
+  RunParameters params;
+  const bool read = !readRunParameters(answers, fuzz::sink(), params);
   std::fclose(answers);
-  if (refuseRunParameters(params)) {
+  if (!read || refuseRunParameters(params)) {
     return 0;
   }
   std::FILE* in = fmemopen(const_cast<char*>(kStationFile), std::strlen(kStationFile), "r");

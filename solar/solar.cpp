@@ -65,4 +65,29 @@ std::optional<SunTimes> sunriseSunset(std::int32_t day, std::int32_t month, floa
   return SunTimes{(c + t) - e, (c + (24.0 - t)) - e};
 }
 
+SunSpan sunAboveAltitude(std::int32_t day, std::int32_t month, float latitudeDeg,
+                         float longitudeDeg, float referenceMeridianDeg, double altitudeDeg) {
+  if (!isValidMonth(month)) {
+    return {0.0, 24.0};
+  }
+  const double toRad = kPi / 180.0;
+  const double latitudeRad = static_cast<double>(latitudeDeg) * toRad;
+  const double declinationRad = solarDeclinationDeg(day, month) * toRad;
+  const double cosHourAngle =
+      (std::sin(altitudeDeg * toRad) - std::sin(latitudeRad) * std::sin(declinationRad)) /
+      (std::cos(latitudeRad) * std::cos(declinationRad));
+  if (!(cosHourAngle > -1.0)) {
+    return {0.0, 24.0};
+  }
+  if (cosHourAngle >= 1.0) {
+    return {12.0, 12.0};
+  }
+  const double halfDayH = std::acos(cosHourAngle) * (12.0 / kPi);
+  const double noonH =
+      12.0 +
+      (static_cast<double>(referenceMeridianDeg) - static_cast<double>(longitudeDeg)) / 15.0 -
+      equationOfTimeHours(day, month);
+  return {noonH - halfDayH, noonH + halfDayH};
+}
+
 }  // namespace kelvarin

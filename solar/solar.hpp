@@ -55,4 +55,15 @@ double equationOfTimeHours(std::int32_t day, std::int32_t month);
 std::optional<SunTimes> sunriseSunset(std::int32_t day, std::int32_t month, float latitudeDeg,
                                       float longitudeDeg, float referenceMeridianDeg);
 
+/// The hours of local zone time in which the sun's centre stands above `altitudeDeg`, by the same
+/// declination and equation of time as sunriseSunset but with the general hour-angle formula.
+/// Below 0 degrees it widens the model's day towards the real sky's, whose refraction lifts the
+/// sun into view before the model's sunrise. Always up: 0 to 24; never up: an empty span.
+struct SunSpan {
+  double fromH;
+  double toH;
+};
+SunSpan sunAboveAltitude(std::int32_t day, std::int32_t month, float latitudeDeg,
+                         float longitudeDeg, float referenceMeridianDeg, double altitudeDeg);
+
 }  // namespace kelvarin

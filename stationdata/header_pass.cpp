@@ -1,5 +1,6 @@
 #include "header_pass.hpp"
 
+#include <algorithm>  // std::min
 #include <string>
 
 #include "number_scan.hpp"  // isWhiteSpace, detail::isDigit
@@ -70,8 +71,18 @@ std::optional<std::size_t> countColumns(std::string_view line) {
   }
 }
 
+std::string printablePrefix(std::string_view text, std::size_t maxLength) {
+  std::string shown;
+  for (const char c : text.substr(0, std::min(maxLength, text.find_first_of("\r\n")))) {
+    const auto u = static_cast<unsigned char>(c);
+    shown.push_back(u < 0x20 || u == 0x7f ? '?' : c);
+  }
+  return shown;
+}
+
 std::optional<std::string> runHeaderPass(InputReader& in, OutputBuffer& out, std::FILE* console,
-                                         std::vector<double>& columnSums) {
+                                         std::vector<double>& columnSums,
+                                         std::string& columnHeader) {
   static constexpr char kHeaderError[] = "error reading input file";
   std::string line;
   for (int lineNumber = 1; lineNumber <= kHeaderLines; ++lineNumber) {
@@ -90,6 +101,7 @@ std::optional<std::string> runHeaderPass(InputReader& in, OutputBuffer& out, std
         return kHeaderError;
       }
       columnSums.assign(*columns + 1, 0.0);
+      columnHeader = line;
       std::fprintf(console, "%zu columns\n", *columns);
     }
   }

@@ -24,8 +24,14 @@ std::optional<std::size_t> countColumns(std::string_view line);
 
 /// Copies the five header lines to `out` byte for byte, prints "N columns" on `console` and sizes
 /// `columnSums` to N + 1 zeros. On a malformed, missing or overlong header returns the console
-/// line that says so; the header lines read before the fault are in `out`.
+/// line that says so; the header lines read before the fault are in `out`. `columnHeader` gets
+/// line 2 as read.
 std::optional<std::string> runHeaderPass(InputReader& in, OutputBuffer& out, std::FILE* console,
-                                         std::vector<double>& columnSums);
+                                         std::vector<double>& columnSums,
+                                         std::string& columnHeader);
+
+/// Returns up to `maxLength` characters of `text` up to its line break, control characters shown
+/// as '?', for messages.
+std::string printablePrefix(std::string_view text, std::size_t maxLength);
 
 }  // namespace kelvarin

@@ -139,12 +139,14 @@ double relativeSunshine(double sumMin, double outputStepMin, double dayFraction)
   return r;
 }
 
-RunOutcome runStepLoop(RecordStream& records, OutputBuffer& out, std::FILE* console,
-                       const RunParameters& params, std::vector<double>& columnSums) {
+RunOutcome runStepLoop(RecordStream& records, OutputBuffer& out, Diagnostics& diagnostics,
+                       std::FILE* console, const RunParameters& params,
+                       std::vector<double>& columnSums) {
   const StepPlan plan = makeStepPlan(params);
   const std::size_t columns = columnSums.size() - 1;
   double* const sums = columnSums.data();
-  RecordStamp stamp{};
+  RecordStamp stamp{};  // of the record read last, its hour as stored
+  float localH = 0.0f;  // that record's local end time
   for (;;) {
     for (std::int32_t k = 1; k <= plan.recordsPerStep; ++k) {
       const std::optional<RecordStamp> read = readRecordStamp(records);
@@ -153,16 +155,19 @@ RunOutcome runStepLoop(RecordStream& records, OutputBuffer& out, std::FILE* cons
                                      : badInput(out, records.fault);
       }
       stamp = *read;
+      if (!checkStamp(diagnostics, stamp, records.recordLine)) {
+        return badInput(out, diagnostics.fault);
+      }
       if (static_cast<float>(k) == plan.stampIndex) {
         writeStamp(out, stamp);
       }
-      stamp.hourH = stamp.hourH + plan.timeShiftH;  // the record's local end time
+      localH = stamp.hourH + plan.timeShiftH;
       if (!addRecordValues(records, sums, columns, plan.inputUnitMin)) {
         return badInput(out, records.fault);
       }
       // A local end time that truncates to 24 closes a day; compared as a range so that a huge
       // or NaN hour never meets an undefined float-to-int conversion.
-      if (stamp.hourH >= 24.0f && stamp.hourH < 25.0f) {
+      if (localH >= 24.0f && localH < 25.0f) {
         std::fprintf(console, "%d.%d.%d\n", stamp.day, stamp.month, stamp.year);
       }
     }
@@ -174,8 +179,13 @@ RunOutcome runStepLoop(RecordStream& records, OutputBuffer& out, std::FILE* cons
                   "month " + std::to_string(stamp.month) + " is not between 1 and 12");
       return badInput(out, records.fault);
     }
-    const double endH = static_cast<double>(stamp.hourH);
-    const double dayFraction = 1.0 - nightFraction(endH - plan.stepH, endH, plan.stepH, *sun);
+    const double endH = static_cast<double>(localH);
+    const double startH = endH - plan.stepH;
+    const double dayFraction = 1.0 - nightFraction(startH, endH, plan.stepH, *sun);
+    if (!checkStep(diagnostics, sums, columns, {stamp, records.recordLine, startH, endH},
+                   dayFraction)) {
+      return badInput(out, diagnostics.fault);
+    }
     writeResults(out, sums, columns, plan.outputStepMin, dayFraction);
     append(out, "\n");
     commitLine(out);
@@ -186,13 +196,30 @@ RunOutcome runStepLoop(RecordStream& records, OutputBuffer& out, std::FILE* cons
 }
 
 RunOutcome convertStationFile(InputReader& in, OutputBuffer& out, std::FILE* console,
-                              const RunParameters& params, bool fastPath) {
+                              const RunParameters& params, const RunOptions& options) {
   std::vector<double> columnSums;
-  if (std::optional<std::string> fault = runHeaderPass(in, out, console, columnSums)) {
+  std::string columnHeader;
+  if (std::optional<std::string> fault =
+          runHeaderPass(in, out, console, columnSums, columnHeader)) {
     return {RunEnd::kBadInput, std::move(*fault)};
   }
-  RecordStream records{in, fastPath, {}, 0, 0, {}};
-  return runStepLoop(records, out, console, params, columnSums);
+  Diagnostics diagnostics = makeDiagnostics(console, params, options.strict);
+  if (columnSums.size() == 1 && skipSpace(in)) {
+    // Station names instead of numbers: without this the first hint would be a record error.
+    const std::string what = "the column header names no station numbers after its " +
+                             std::to_string(kColumnLabelWidth) + "-character label field: \"" +
+                             printablePrefix(columnHeader, 60) + "\"";
+    if (options.strict) {
+      return {RunEnd::kBadInput, "error reading input file: line 2: " + what};
+    }
+    std::fprintf(console, "warning: line 2: %s\n", what.c_str());
+  }
+  RecordStream records{in, options.fastPath, {}, 0, 0, {}};
+  const RunOutcome outcome = runStepLoop(records, out, diagnostics, console, params, columnSums);
+  if (!options.strict) {
+    reportDiagnostics(diagnostics);
+  }
+  return outcome;
 }
 
 }  // namespace kelvarin

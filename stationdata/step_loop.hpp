@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "diagnostics.hpp"
 #include "kelvarin.hpp"
 #include "output_buffer.hpp"
 #include "record_stream.hpp"
@@ -48,16 +49,23 @@ struct RunOutcome {
   std::string message;  // the console line for kBadInput, without its line break
 };
 
+/// How a run reads its file, beyond the answers.
+struct RunOptions {
+  bool fastPath = true;  // off: every value through the general scanner
+  bool strict = false;   // every warning ends the run as a fault of the file
+};
+
 /// Reads the records after the header in groups of one output step and writes one line of
 /// relative sunshine per step to `out` and the progress lines to `console`, until the input ends.
 /// Every whole step line before a fault is kept, nothing of the step the fault stopped.
 /// `columnSums` holds N + 1 zeros; the answers must have passed hasUsableSteps.
-RunOutcome runStepLoop(RecordStream& records, OutputBuffer& out, std::FILE* console,
-                       const RunParameters& params, std::vector<double>& columnSums);
+RunOutcome runStepLoop(RecordStream& records, OutputBuffer& out, Diagnostics& diagnostics,
+                       std::FILE* console, const RunParameters& params,
+                       std::vector<double>& columnSums);
 
-/// Runs the whole of a station file: the header pass, then the step loop. `fastPath` off sends
-/// every value through the general path.
+/// Runs the whole of a station file: the header pass, then the step loop, then the totals of the
+/// diagnostics.
 RunOutcome convertStationFile(InputReader& in, OutputBuffer& out, std::FILE* console,
-                              const RunParameters& params, bool fastPath = true);
+                              const RunParameters& params, const RunOptions& options = {});
 
 }  // namespace kelvarin

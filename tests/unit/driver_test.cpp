@@ -9,12 +9,16 @@
 namespace kelvarin {
 namespace {
 
-RunParameters readAnswers(std::string answers) {
+RunParameters readAnswers(std::string answers, std::string* refusal = nullptr) {
   std::FILE* in = fmemopen(answers.data(), answers.size(), "r");
   std::FILE* console = std::fopen("/dev/null", "w");
-  const RunParameters params = readRunParameters(in, console);
+  RunParameters params;
+  const std::optional<std::string> refused = readRunParameters(in, console, params);
   std::fclose(in);
   std::fclose(console);
+  if (refusal != nullptr) {
+    *refusal = refused.value_or("");
+  }
   return params;
 }
 
@@ -29,15 +33,31 @@ TEST(DriverTest, ReadsTheSevenAnswersInOrder) {
   EXPECT_EQ(p.referenceMeridianDeg, 15.0f);
 }
 
-TEST(DriverTest, ADecimalCommaLeavesTheLaterAnswersAtZero) {
-  const RunParameters p = readAnswers("52,5\n13,4\n60\n60\n180\n1\n15\n");
-  EXPECT_EQ(p.latitudeDeg, 52.0f);
-  EXPECT_EQ(p.longitudeDeg, 0.0f);
-  EXPECT_EQ(p.referenceMeridianDeg, 0.0f);
-  EXPECT_EQ(refuseRunParameters(p).value_or(""),
-            "answers refused: input step 0 min, output step 0 min: both must be greater than 0 (an "
-            "answer that is not a number, such as one with a decimal comma, leaves it and every "
-            "later answer at 0)\n");
+TEST(DriverTest, AnswersThatAreNotNumbersAreRefused) {
+  struct Case {
+    const char* answers;
+    const char* refusal;
+  };
+  const Case cases[] = {
+      // answers                          refusal
+      {"52,5\n13,4\n60\n60\n180\n1\n15\n",
+       "answers refused: the longitude: \",5\" is not a number (the answer before it may have a "
+       "decimal comma: answers take a decimal point)\n"},
+      {"52.5\n13.4\n60\n60\n180\n1,0\n15\n",
+       "answers refused: the meridian: \",0\" is not a number (the answer before it may have a "
+       "decimal comma: answers take a decimal point)\n"},
+      {"52.5 N\n13.4 E\n60\n60\n180\n1\n15\n",
+       "answers refused: the longitude: \"N\" is not a number\n"},
+      {"52.5\n13.4\n60\n60\n180\n1\n",
+       "answers refused: the meridian is missing: the answers ended before it\n"},
+      {"", "answers refused: the latitude is missing: the answers ended before it\n"},
+      {"52.5\n13.4\n60\n60\n180\n1\n15 and then some text\n", ""},
+  };
+  for (const Case& c : cases) {
+    std::string refusal;
+    readAnswers(c.answers, &refusal);
+    EXPECT_EQ(refusal, c.refusal) << c.answers;
+  }
 }
 
 struct RefusalCase {

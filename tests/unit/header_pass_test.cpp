@@ -75,8 +75,10 @@ PassResult runPass(const std::string& input) {
   InputReader reader = makeInputReader(in, 7);
   OutputBuffer buffer = makeOutputBuffer(testing::openCapture(out), 5);
   std::vector<double> sums;
+  std::string columnHeader;
   std::FILE* consoleFile = testing::openCapture(console);
-  const std::optional<std::string> fault = runHeaderPass(reader, buffer, consoleFile, sums);
+  const std::optional<std::string> fault =
+      runHeaderPass(reader, buffer, consoleFile, sums, columnHeader);
   if (fault) {
     std::fprintf(consoleFile, "%s\n", fault->c_str());
   }

@@ -27,8 +27,9 @@ LoopResult runLoop(const std::string& records, std::size_t columns, const RunPar
   RecordStream stream{reader, fastPath, {}, 0, 0, {}};
   OutputBuffer buffer = makeOutputBuffer(testing::openCapture(out), 16);
   std::vector<double> sums(columns + 1, 0.0);
-  const RunOutcome outcome =
-      runStepLoop(stream, buffer, testing::openCapture(console), params, sums);
+  std::FILE* consoleFile = testing::openCapture(console);
+  Diagnostics diagnostics = makeDiagnostics(consoleFile, params, false);
+  const RunOutcome outcome = runStepLoop(stream, buffer, diagnostics, consoleFile, params, sums);
   flushLines(buffer);
   std::fclose(in);
   const std::string output = testing::closeCapture(out);

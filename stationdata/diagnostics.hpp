@@ -1,0 +1,94 @@
+// What the data say against the answers: gaps and repetitions in the time stamps, sunshine where
+// the sun model has the sun down or more than it allows, negative results. None of it changes a
+// result; each is a warning on the console, or with `strict` the fault that ends the run.
+#pragma once
+
+#include <array>
+#include <cstddef>  // std::size_t
+#include <cstdint>
+#include <cstdio>  // std::FILE
+#include <optional>
+#include <string>
+
+#include "kelvarin.hpp"
+#include "record_stream.hpp"
+#include "solar.hpp"
+
+namespace kelvarin {
+
+/// How far the real sky's day reaches beyond the model's, for the sunshine checks. The model has
+/// no refraction and times the sun's centre; a real sunrise comes when the centre is 0.833 degrees
+/// below the horizon. One degree more covers the model's simple declination, and the pad its
+/// interpolated equation of time.
+inline constexpr double kRealSkyAltitudeDeg = -0.833 - 1.0;
+inline constexpr double kRealSkyPadH = 5.0 / 60.0;
+/// Sunshine a correct file can hold beyond the possible, from values rounded to a tenth of an hour.
+inline constexpr double kSunshineToleranceMin = 6.0;
+/// Time stamp anomalies printed in full; later ones are only counted.
+inline constexpr int kStampAnomaliesShown = 5;
+
+/// Where a step ended and what of it a message names.
+struct StepPlace {
+  RecordStamp stamp;  // of the step's last record, its hour as stored
+  std::uint64_t line;
+  double startH;  // the step's window in local hours
+  double endH;
+};
+
+/// The first of a kind of anomaly and how many there were.
+struct AnomalyCount {
+  std::uint64_t count = 0;
+  std::uint64_t line = 0;
+  RecordStamp stamp{};
+  std::size_t column = 0;
+};
+
+struct Diagnostics {
+  std::FILE* console = nullptr;
+  RunParameters params{};
+  bool strict = false;
+  std::string fault;  // with strict: the error line of the first anomaly
+
+  // Time stamps.
+  std::optional<double> previousMinutes;  // of the record before, on the calendar
+  RecordStamp previous{};
+  std::uint64_t stampAnomalies = 0;
+  std::uint64_t gaps = 0;
+  std::uint64_t missingRecords = 0;
+  std::uint64_t repeated = 0;
+  std::uint64_t backwards = 0;
+  std::uint64_t offGrid = 0;
+
+  // The data against the sun model.
+  AnomalyCount sunDown;   // steps with sunshine while the model has the sun down
+  AnomalyCount tooMuch;   // values beyond the possible sunshine, written as 1.000
+  AnomalyCount negative;  // results between -100 and 0
+  std::array<std::optional<SunSpan>, 12 * 31> realSkyDays{};  // by month and day, as met
+};
+
+/// Returns the diagnostics of a run with these answers.
+Diagnostics makeDiagnostics(std::FILE* console, const RunParameters& params, bool strict);
+
+/// Compares a record's stamp (hour as stored) with the record's before it: consecutive records lie
+/// one input step apart on the calendar. Returns false when strict turns an anomaly into the fault.
+bool checkStamp(Diagnostics& diagnostics, const RecordStamp& stamp, std::uint64_t line);
+
+/// Checks a step's sums (sunshine minutes, columns 1 to `columns`) against the sunshine the real
+/// sky allows in its window, and counts negative results. Returns false when strict turns an
+/// anomaly into the fault.
+bool checkStep(Diagnostics& diagnostics, const double* sums, std::size_t columns,
+               const StepPlace& place, double dayFraction);
+
+/// Prints the totals of the run's anomalies, one warning line each kind that occurred.
+void reportDiagnostics(const Diagnostics& diagnostics);
+
+/// Returns a stamp's time in minutes on the calendar (leap years included, hour 24 being hour 0 of
+/// the next day, months and days beyond their range counting on), or nothing when the stamp lies
+/// outside the calendar's reach.
+std::optional<double> stampMinutes(const RecordStamp& stamp);
+
+/// Returns the minutes of the window [startH, endH] (local hours) in which the real sky may show
+/// the sun on the day of `span`, the day before and the day after.
+double possibleSunshineMin(const SunSpan& span, double startH, double endH);
+
+}  // namespace kelvarin
