@@ -23,6 +23,11 @@ std::string describe(const RecordStamp& stamp) {
   return text;
 }
 
+// "1 gap", "2 gaps".
+std::string counted(std::uint64_t n, const char* one, const char* many) {
+  return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
 std::string lineText(std::uint64_t line) {
   char text[32];
   std::snprintf(text, sizeof text, "line %" PRIu64, line);
@@ -39,15 +44,6 @@ bool raise(Diagnostics& diagnostics, std::uint64_t line, const std::string& what
     std::fprintf(diagnostics.console, "warning: %s: %s\n", lineText(line).c_str(), what.c_str());
   }
   return true;
-}
-
-// Counts one anomaly of a kind, remembering the first.
-void count(AnomalyCount& anomaly, const StepPlace& place, std::size_t column) {
-  if (anomaly.count++ == 0) {
-    anomaly.line = place.line;
-    anomaly.stamp = place.stamp;
-    anomaly.column = column;
-  }
 }
 
 std::string first(const AnomalyCount& anomaly) {
@@ -100,9 +96,18 @@ std::optional<double> stampMinutes(const RecordStamp& stamp) {
 }
 
 bool checkStamp(Diagnostics& diagnostics, const RecordStamp& stamp, std::uint64_t line) {
-  const std::optional<double> minutes = stampMinutes(stamp);
+  std::optional<double> minutes;
+  const RecordStamp& previous = diagnostics.previous;
+  if (diagnostics.previousMinutes && stamp.year == previous.year && stamp.month == previous.month &&
+      stamp.day == previous.day && std::isfinite(stamp.hourH)) {
+    // The same day as the record before, as most records are: only the hours differ.
+    minutes = *diagnostics.previousMinutes +
+              (static_cast<double>(stamp.hourH) - static_cast<double>(previous.hourH)) * 60.0;
+  } else {
+    minutes = stampMinutes(stamp);
+  }
   const std::optional<double> before = diagnostics.previousMinutes;
-  const RecordStamp previous = diagnostics.previous;
+  const RecordStamp earlier = diagnostics.previous;
   diagnostics.previousMinutes = minutes;
   diagnostics.previous = stamp;
   if (!minutes || !before) {
@@ -123,18 +128,18 @@ bool checkStamp(Diagnostics& diagnostics, const RecordStamp& stamp, std::uint64_
     what += " repeats the one before";
   } else if (apartMin < 0.0) {
     ++diagnostics.backwards;
-    what += " goes back from " + describe(previous);
+    what += " goes back from " + describe(earlier);
   } else if (std::fabs(apartMin - steps * stepMin) <= toleranceMin) {
     const auto missing = static_cast<std::uint64_t>(std::min(steps - 1.0, 1e18));
     ++diagnostics.gaps;
     diagnostics.missingRecords += missing;
-    what += " follows " + describe(previous) + ": " + std::to_string(missing) +
-            (missing == 1 ? " record" : " records") + " missing";
+    what +=
+        " follows " + describe(earlier) + ": " + counted(missing, "record", "records") + " missing";
   } else {
     ++diagnostics.offGrid;
     char apart[160];
     std::snprintf(apart, sizeof apart, " lies %g min after %s, not one input step (%g min)",
-                  apartMin, describe(previous).c_str(), stepMin);
+                  apartMin, describe(earlier).c_str(), stepMin);
     what += apart;
   }
   what += std::string("; ") + kShifted;
@@ -142,101 +147,120 @@ bool checkStamp(Diagnostics& diagnostics, const RecordStamp& stamp, std::uint64_
   return raise(diagnostics, line, what, diagnostics.stampAnomalies <= kStampAnomaliesShown);
 }
 
-double possibleSunshineMin(const SunSpan& span, double startH, double endH) {
+double possibleSunshineMin(const SunSpan& span, double startH, double endH, double reachH) {
   if (!(span.toH > span.fromH)) {
     return 0.0;
   }
   double hours = 0.0;
   for (int dayOffset = -1; dayOffset <= 1; ++dayOffset) {
-    const double fromH = span.fromH + 24.0 * dayOffset - kRealSkyPadH;
-    const double toH = span.toH + 24.0 * dayOffset + kRealSkyPadH;
+    double fromH = span.fromH + 24.0 * dayOffset - kRealSkyPadH;
+    double toH = span.toH + 24.0 * dayOffset + kRealSkyPadH;
+    if (dayOffset != 0) {
+      fromH = std::max(fromH, -reachH);
+      toH = std::min(toH, 24.0 + reachH);
+    }
     hours += std::max(0.0, std::min(endH, toH) - std::max(startH, fromH));
   }
   return std::min(hours, endH - startH) * 60.0;
 }
 
-bool checkStep(Diagnostics& diagnostics, const double* sums, std::size_t columns,
-               const StepPlace& place, double dayFraction) {
-  const double limitMin =
-      possibleSunshineMin(realSkyDay(diagnostics, place.stamp.day, place.stamp.month), place.startH,
-                          place.endH) +
-      kSunshineToleranceMin;
-  const double outputStepMin = static_cast<double>(diagnostics.params.outputStepMin);
-  bool sunDown = false;
+namespace {
+
+// Counts an anomaly of a step's column; the message is only worded when strict makes it the
+// fault. Returns false then.
+bool note(Diagnostics& diagnostics, AnomalyCount& kind, const StepPlace& place, std::size_t column,
+          const std::string& what) {
+  if (kind.count++ == 0) {
+    kind.line = place.line;
+    kind.stamp = place.stamp;
+    kind.column = column;
+  }
+  return !diagnostics.strict || raise(diagnostics, place.line,
+                                      "column " + std::to_string(column) + " of the step ending " +
+                                          describe(place.stamp) + " " + what,
+                                      false);
+}
+
+}  // namespace
+
+double sunshineLimitMin(Diagnostics& diagnostics, StepPlace& place) {
+  if (place.limitMin >= 0.0) {
+    return place.limitMin;
+  }
+  // A window may cross midnight by the time shift and one hour (hour 24 stored in UTC is 1 at
+  // night in central Europe); the neighbouring days' sun counts that far, and no farther, so
+  // that a daily value stamped at hour 0 still meets the night the model gives it.
+  const double reachH = std::fabs(static_cast<double>(diagnostics.params.timeShiftH)) + 1.0;
+  place.limitMin = possibleSunshineMin(realSkyDay(diagnostics, place.stamp.day, place.stamp.month),
+                                       place.startH, place.endH, reachH) +
+                   kSunshineToleranceMin;
+  return place.limitMin;
+}
+
+bool checkNightStep(Diagnostics& diagnostics, const double* sums, std::size_t columns,
+                    StepPlace& place) {
+  const double limitMin = sunshineLimitMin(diagnostics, place);
   for (std::size_t c = 1; c <= columns; ++c) {
-    const double sumMin = sums[c];
-    if (sumMin > limitMin) {
-      if (!(dayFraction > 0.0)) {
-        if (!sunDown) {
-          sunDown = true;
-          count(diagnostics.sunDown, place, c);
-          if (!raise(diagnostics, place.line,
-                     "sunshine in column " + std::to_string(c) + " of the step ending " +
-                         describe(place.stamp) + " while the sun model has the sun down; " +
-                         kLikelyCauses,
-                     false)) {
-            return false;
-          }
-        }
-      } else {
-        count(diagnostics.tooMuch, place, c);
-        if (!raise(diagnostics, place.line,
-                   "column " + std::to_string(c) + " of the step ending " + describe(place.stamp) +
-                       " holds more sunshine than the step allows; " + kLikelyCauses,
-                   false)) {
-          return false;
-        }
-      }
-    } else if (sumMin < 0.0 && dayFraction > 0.0 &&
-               relativeSunshine(sumMin, outputStepMin, dayFraction) >= kLowerClip) {
-      count(diagnostics.negative, place, c);
-      if (!raise(diagnostics, place.line,
-                 "column " + std::to_string(c) + " of the step ending " + describe(place.stamp) +
-                     " gives negative sunshine, written as it is",
-                 false)) {
-        return false;
-      }
+    if (sums[c] > limitMin) {
+      // Counted once a step, by its first such column.
+      return note(
+          diagnostics, diagnostics.sunDown, place, c,
+          std::string("holds sunshine while the sun model has the sun down; ") + kLikelyCauses);
     }
   }
   return true;
 }
 
+bool checkDayResult(Diagnostics& diagnostics, double sumMin, double result, std::size_t column,
+                    StepPlace& place) {
+  if (result >= kUpperClip && sumMin > sunshineLimitMin(diagnostics, place)) {
+    return note(diagnostics, diagnostics.tooMuch, place, column,
+                std::string("holds more sunshine than the step allows; ") + kLikelyCauses);
+  }
+  if (result < 0.0 && result >= kLowerClip) {
+    return note(diagnostics, diagnostics.negative, place, column,
+                "gives negative sunshine; if it is a missing value, it has not been marked -9999");
+  }
+  return true;
+}
+
 void reportDiagnostics(const Diagnostics& d) {
+  if (d.strict) {
+    return;  // the first anomaly ended the run
+  }
   std::FILE* console = d.console;
   if (d.stampAnomalies > 0) {
     std::string kinds;
     const auto add = [&kinds](std::uint64_t n, const std::string& what) {
       if (n > 0) {
-        kinds += (kinds.empty() ? "" : ", ") + std::to_string(n) + " " + what;
+        kinds += (kinds.empty() ? "" : ", ") + what;
       }
     };
-    add(d.gaps, "gaps with " + std::to_string(d.missingRecords) + " records missing");
-    add(d.repeated, "repeated");
-    add(d.backwards, "going back");
-    add(d.offGrid, "off the input step");
-    std::fprintf(console,
-                 "warning: %" PRIu64 " time stamp anomalies in all (the first %d shown): %s; %s\n",
-                 d.stampAnomalies, kStampAnomaliesShown, kinds.c_str(), kShifted);
+    add(d.gaps, counted(d.gaps, "gap", "gaps") + " with " +
+                    counted(d.missingRecords, "record", "records") + " missing");
+    add(d.repeated, std::to_string(d.repeated) + " repeated");
+    add(d.backwards, std::to_string(d.backwards) + " going back");
+    add(d.offGrid, std::to_string(d.offGrid) + " off the input step");
+    std::fprintf(console, "warning: %s in all (the first %d shown): %s; %s\n",
+                 counted(d.stampAnomalies, "time stamp anomaly", "time stamp anomalies").c_str(),
+                 kStampAnomaliesShown, kinds.c_str(), kShifted);
   }
   if (d.sunDown.count > 0) {
-    std::fprintf(console,
-                 "warning: %" PRIu64
-                 " steps hold sunshine while the sun model has the sun down (%s); %s\n",
-                 d.sunDown.count, first(d.sunDown).c_str(), kLikelyCauses);
+    std::fprintf(console, "warning: %s sunshine while the sun model has the sun down (%s); %s\n",
+                 counted(d.sunDown.count, "step holds", "steps hold").c_str(),
+                 first(d.sunDown).c_str(), kLikelyCauses);
   }
   if (d.tooMuch.count > 0) {
     std::fprintf(console,
-                 "warning: %" PRIu64
-                 " values exceed the sunshine possible in their step and were written as 1.000 "
-                 "(%s); %s\n",
-                 d.tooMuch.count, first(d.tooMuch).c_str(), kLikelyCauses);
+                 "warning: %s the sunshine possible in the step and written as 1.000 (%s); %s\n",
+                 counted(d.tooMuch.count, "value exceeds", "values exceed").c_str(),
+                 first(d.tooMuch).c_str(), kLikelyCauses);
   }
   if (d.negative.count > 0) {
     std::fprintf(console,
-                 "warning: %" PRIu64
-                 " results between -100 and 0 were written as they are (%s): negative sunshine; "
-                 "if they are missing values, they have not been marked -9999\n",
-                 d.negative.count, first(d.negative).c_str());
+                 "warning: %s between -100 and 0, written as it is (%s): negative sunshine; if "
+                 "such results are missing values, they have not been marked -9999\n",
+                 counted(d.negative.count, "result", "results").c_str(), first(d.negative).c_str());
   }
 }
 

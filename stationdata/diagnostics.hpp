@@ -33,6 +33,7 @@ struct StepPlace {
   std::uint64_t line;
   double startH;  // the step's window in local hours
   double endH;
+  double limitMin = -1.0;  // the most sunshine a correct file holds in it, once worked out
 };
 
 /// The first of a kind of anomaly and how many there were.
@@ -73,13 +74,23 @@ Diagnostics makeDiagnostics(std::FILE* console, const RunParameters& params, boo
 /// one input step apart on the calendar. Returns false when strict turns an anomaly into the fault.
 bool checkStamp(Diagnostics& diagnostics, const RecordStamp& stamp, std::uint64_t line);
 
-/// Checks a step's sums (sunshine minutes, columns 1 to `columns`) against the sunshine the real
-/// sky allows in its window, and counts negative results. Returns false when strict turns an
-/// anomaly into the fault.
-bool checkStep(Diagnostics& diagnostics, const double* sums, std::size_t columns,
-               const StepPlace& place, double dayFraction);
+/// Returns the most sunshine minutes a correct file can hold in the step's window: what the real
+/// sky allows and the tolerance. Worked out once a step and kept in `place`.
+double sunshineLimitMin(Diagnostics& diagnostics, StepPlace& place);
 
-/// Prints the totals of the run's anomalies, one warning line each kind that occurred.
+/// Checks the sums (sunshine minutes, columns 1 to `columns`) of a step the model counts as night
+/// against the sunshine the real sky allows in its window. Returns false when strict turns an
+/// anomaly into the fault.
+bool checkNightStep(Diagnostics& diagnostics, const double* sums, std::size_t columns,
+                    StepPlace& place);
+
+/// Checks a result of a step with daylight that is 1 or more (the sum against what the real sky
+/// allows) or negative. Returns false when strict turns an anomaly into the fault.
+bool checkDayResult(Diagnostics& diagnostics, double sumMin, double result, std::size_t column,
+                    StepPlace& place);
+
+/// Prints the totals of the run's anomalies, one warning line each kind that occurred (nothing
+/// with strict, where the first anomaly ended the run).
 void reportDiagnostics(const Diagnostics& diagnostics);
 
 /// Returns a stamp's time in minutes on the calendar (leap years included, hour 24 being hour 0 of
@@ -88,7 +99,8 @@ void reportDiagnostics(const Diagnostics& diagnostics);
 std::optional<double> stampMinutes(const RecordStamp& stamp);
 
 /// Returns the minutes of the window [startH, endH] (local hours) in which the real sky may show
-/// the sun on the day of `span`, the day before and the day after.
-double possibleSunshineMin(const SunSpan& span, double startH, double endH);
+/// the sun on the day of `span`, and on the day before and after as far as `reachH` hours beyond
+/// its midnights.
+double possibleSunshineMin(const SunSpan& span, double startH, double endH, double reachH);
 
 }  // namespace kelvarin

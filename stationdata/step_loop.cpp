@@ -39,9 +39,10 @@ StepPlan makeStepPlan(const RunParameters& params) {
   return plan;
 }
 
-// Writes "\t%5.3f" of each column's relative sunshine and empties the sums for the next step.
-void writeResults(OutputBuffer& out, double* sums, std::size_t columns, double outputStepMin,
-                  double dayFraction) {
+// Writes "\t%5.3f" of each column's relative sunshine, and shows the diagnostics the steps and
+// results that may contradict the sun model. Returns false when strict makes one the fault.
+bool writeResults(OutputBuffer& out, const double* sums, std::size_t columns, double outputStepMin,
+                  double dayFraction, Diagnostics& diagnostics, StepPlace&& place) {
   if (!(dayFraction > 0.0)) {
     // A night step is 0 in every column, whatever was measured: no need to format each one.
     constexpr std::string_view kNightResult = "\t0.000";
@@ -50,16 +51,21 @@ void writeResults(OutputBuffer& out, double* sums, std::size_t columns, double o
       std::memcpy(p, kNightResult.data(), kNightResult.size());
     }
     advance(out, columns * kNightResult.size());
-    std::fill(sums + 1, sums + columns + 1, 0.0);
-    return;
+    return checkNightStep(diagnostics, sums, columns, place);
   }
+  // Results of 1 with more sunshine than the real sky allows, and negative ones, are rare; one
+  // comparison per value finds them.
+  const double limitMin = sunshineLimitMin(diagnostics, place);
   for (std::size_t c = 1; c <= columns; ++c) {
     char* p = room(out, 1 + kMaxFixedLength);
     *p = '\t';
     const double r = relativeSunshine(sums[c], outputStepMin, dayFraction);
+    if (((sums[c] > limitMin) | (r < 0.0)) && !checkDayResult(diagnostics, sums[c], r, c, place)) {
+      return false;
+    }
     advance(out, 1 + formatThreeDecimals(r, p + 1));
-    sums[c] = 0.0;
   }
+  return true;
 }
 
 void writeStamp(OutputBuffer& out, const RecordStamp& stamp) {
@@ -182,11 +188,11 @@ RunOutcome runStepLoop(RecordStream& records, OutputBuffer& out, Diagnostics& di
     const double endH = static_cast<double>(localH);
     const double startH = endH - plan.stepH;
     const double dayFraction = 1.0 - nightFraction(startH, endH, plan.stepH, *sun);
-    if (!checkStep(diagnostics, sums, columns, {stamp, records.recordLine, startH, endH},
-                   dayFraction)) {
+    if (!writeResults(out, sums, columns, plan.outputStepMin, dayFraction, diagnostics,
+                      {stamp, records.recordLine, startH, endH})) {
       return badInput(out, diagnostics.fault);
     }
-    writeResults(out, sums, columns, plan.outputStepMin, dayFraction);
+    std::fill(sums + 1, sums + columns + 1, 0.0);
     append(out, "\n");
     commitLine(out);
     if (out.writeFailed) {
@@ -216,9 +222,7 @@ RunOutcome convertStationFile(InputReader& in, OutputBuffer& out, std::FILE* con
   }
   RecordStream records{in, options.fastPath, {}, 0, 0, {}};
   const RunOutcome outcome = runStepLoop(records, out, diagnostics, console, params, columnSums);
-  if (!options.strict) {
-    reportDiagnostics(diagnostics);
-  }
+  reportDiagnostics(diagnostics);
   return outcome;
 }
 
