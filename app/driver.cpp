@@ -2,18 +2,43 @@
 
 #include <sys/stat.h>  // fstat, stat, S_ISDIR
 
+#include <getopt.h>  // getopt_long
+
 #include <cctype>   // std::isspace
 #include <cmath>    // std::isfinite, std::fabs
 #include <cstdlib>  // std::getenv
+#include <cstring>  // std::strlen
 #include <string_view>
 
 #include "input_reader.hpp"
+#include "number_scan.hpp"
 #include "output_buffer.hpp"
 #include "step_loop.hpp"
 
 namespace kelvarin {
 
 namespace {
+
+constexpr char kUsage[] =
+    "usage: kelvarin <inputfie> <outputfile> \n\n"
+    "The input file contains absoulte sunshine durations in minutes or hours \n"
+    "The output file contains relative sunshine durations for the time step [1/1] \n";
+
+constexpr char kOptionsHelp[] =
+    "options, before the file names (an answer given as an option is not asked):\n"
+    "  --latitude DEG      geographical latitude, north positive\n"
+    "  --longitude DEG     geographical longitude, east positive\n"
+    "  --input-step MIN    minutes between two input records (60 hourly, 1440 daily)\n"
+    "  --input-unit MIN    minutes per unit of the input values (60 for hours, 1 for minutes)\n"
+    "  --output-step MIN   length of an output step in minutes\n"
+    "  --time-shift H      hours added to a stored hour to get local time\n"
+    "  --meridian DEG      meridian of the local time (15 for central Europe)\n"
+    "  --missing VALUE     input value that marks a missing measurement (such as -999)\n"
+    "  --strict            every warning ends the run as an error, status 2\n"
+    "  --quiet             print nothing but warnings and errors\n"
+    "  --help              print this text\n"
+    "  --version           print the version\n"
+    "  --                  end of the options (for a file name that begins with -)\n";
 
 constexpr char kBanner[] =
     "kelvarin: calculating relative sunshine duration for variable output time steps\n"
@@ -24,26 +49,34 @@ constexpr float kMaxTimeShiftH = 24.0f;
 
 struct Question {
   const char* prompt;
-  const char* name;  // for messages about the answer
+  const char* name;    // for messages about the answer
+  const char* option;  // the long option that gives it, without its dashes
   float RunParameters::*field;
 };
 
+// Positions in kQuestions, for the checks of single answers.
+constexpr std::size_t kLatitude = 0;
+constexpr std::size_t kInputStep = 2;
+constexpr std::size_t kOutputStep = 4;
+constexpr std::size_t kTimeShift = 5;
+
 // The prompts are part of the interface: scripts wait for them, typos included.
 constexpr Question kQuestions[] = {
-    {"geographical latitude: ", "latitude", &RunParameters::latitudeDeg},
-    {"geographical longitude: ", "longitude", &RunParameters::longitudeDeg},
+    {"geographical latitude: ", "latitude", "latitude", &RunParameters::latitudeDeg},
+    {"geographical longitude: ", "longitude", "longitude", &RunParameters::longitudeDeg},
     {"temporal resolution of input data in minutes (e.g. time step of input data: 1440 for "
      "daily time step): ",
-     "input step", &RunParameters::inputStepMin},
+     "input step", "input-step", &RunParameters::inputStepMin},
     {"units of input data in minutes (e.g. 60, if input data are given in hours per day):",
-     "input unit", &RunParameters::inputUnitMin},
-    {"time step for output data in minutes: ", "output step", &RunParameters::outputStepMin},
+     "input unit", "input-unit", &RunParameters::inputUnitMin},
+    {"time step for output data in minutes: ", "output step", "output-step",
+     &RunParameters::outputStepMin},
     {"time shift of official data storing time with respect to the \nlocal time (e.g., if "
      "meto-data are stored in UTC and the lokal \ntime is valid for a longitude of 15, the value "
      "should be set to 1.0: ",
-     "time shift", &RunParameters::timeShiftH},
+     "time shift", "time-shift", &RunParameters::timeShiftH},
     {"which meridian is the one the lokal time is referring to? (e.g. 15 for central europe): ",
-     "meridian", &RunParameters::referenceMeridianDeg},
+     "meridian", "meridian", &RunParameters::referenceMeridianDeg},
 };
 
 // The answers as words: what a "%f" conversion leaves of a word ("52,5" leaves ",5") is the text
@@ -125,6 +158,13 @@ std::FILE* openDataFile(const std::string& name, const char* mode, std::FILE* co
   return file;
 }
 
+// A stream that swallows what is written: the console of a --quiet run.
+std::FILE* openNullStream() {
+  cookie_io_functions_t io{};
+  io.write = [](void*, const char*, std::size_t size) { return static_cast<ssize_t>(size); };
+  return fopencookie(nullptr, "w", io);
+}
+
 // KELVARIN_FAST_PATH=0 sends every value through the general scanner: the way to tell a fault of
 // the shortcut from a fault of the file.
 bool useFastPath() {
@@ -163,89 +203,102 @@ std::optional<std::string> readRunParameters(std::FILE* answers, std::FILE* cons
   return std::nullopt;
 }
 
-std::optional<std::string> refuseRunParameters(const RunParameters& params) {
-  for (const Question& question : kQuestions) {
-    const float value = params.*question.field;
+std::optional<std::string> refuseRunParameters(const RunParameters& params,
+                                               const GivenAnswers& given) {
+  // Names the options among `fields` (indices into kQuestions) that gave the refused values.
+  const auto refused = [&given](std::string text, std::initializer_list<std::size_t> fields) {
+    for (const std::size_t i : fields) {
+      if (given[i]) {
+        text += std::string(" (given as --") + kQuestions[i].option + ")";
+      }
+    }
+    return text + "\n";
+  };
+  for (std::size_t i = 0; i < std::size(kQuestions); ++i) {
+    const float value = params.*kQuestions[i].field;
     if (!std::isfinite(value)) {
-      return "answers refused: the " + std::string(question.name) + " is " +
-             format("%g", static_cast<double>(value)) + ", not a finite number\n";
+      return refused("answers refused: the " + std::string(kQuestions[i].name) + " is " +
+                         format("%g", static_cast<double>(value)) + ", not a finite number",
+                     {i});
     }
   }
   if (std::fabs(params.latitudeDeg) > 90.0f) {
-    return format("answers refused: the latitude (%g) is not between -90 and 90 degrees\n",
-                  static_cast<double>(params.latitudeDeg));
+    return refused(format("answers refused: the latitude (%g) is not between -90 and 90 degrees",
+                          static_cast<double>(params.latitudeDeg)),
+                   {kLatitude});
   }
   if (std::fabs(params.timeShiftH) > kMaxTimeShiftH) {
-    return format(
-        "answers refused: the time shift (%g h) is more than 24 hours: local time would never "
-        "meet the stored day's sunrise and sunset\n",
-        static_cast<double>(params.timeShiftH));
+    return refused(
+        format("answers refused: the time shift (%g h) is more than 24 hours: local time would "
+               "never meet the stored day's sunrise and sunset",
+               static_cast<double>(params.timeShiftH)),
+        {kTimeShift});
   }
   const auto inputStepMin = static_cast<double>(params.inputStepMin);
   const auto outputStepMin = static_cast<double>(params.outputStepMin);
   if (!(params.inputStepMin > 0.0f) || !(params.outputStepMin > 0.0f)) {
-    return format(
-        "answers refused: input step %g min, output step %g min: both must be greater than 0\n",
-        inputStepMin, outputStepMin);
+    return refused(
+        format("answers refused: input step %g min, output step %g min: both must be greater "
+               "than 0",
+               inputStepMin, outputStepMin),
+        {kInputStep, kOutputStep});
   }
   if (params.outputStepMin / params.inputStepMin < 1.0f) {
-    return format(
-        "answers refused: the output step (%g min) is shorter than the input step (%g min), so "
-        "an output step would hold no record\n",
-        outputStepMin, inputStepMin);
+    return refused(
+        format("answers refused: the output step (%g min) is shorter than the input step (%g "
+               "min), so an output step would hold no record",
+               outputStepMin, inputStepMin),
+        {kInputStep, kOutputStep});
   }
   if (!hasUsableSteps(params)) {
-    return format(
-        "answers refused: the output step (%g min) is too long: at most 2147483647 minutes and "
-        "2147483647 input steps of %g min\n",
-        outputStepMin, inputStepMin);
+    return refused(
+        format("answers refused: the output step (%g min) is too long: at most 2147483647 "
+               "minutes and 2147483647 input steps of %g min",
+               outputStepMin, inputStepMin),
+        {kInputStep, kOutputStep});
   }
   return std::nullopt;
 }
 
-int runKelvarin(int argc, char** argv, std::FILE* answers, std::FILE* console) {
-  std::fputs(kBanner, console);
-  if (argc < 3) {
-    std::fputs("usage: kelvarin <inputfie> <outputfile> \n\n", console);
-    std::fputs("The input file contains absoulte sunshine durations in minutes or hours \n",
-               console);
-    std::fputs("The output file contains relative sunshine durations for the time step [1/1] \n",
-               console);
-    return kExitUsage;
-  }
-  const std::string inputName = argv[1];
-  const std::string outputName = argv[2];
-  std::FILE* input = openDataFile(inputName, "r", console);
+namespace {
+
+// Opens both files, asks the answers not given on the command line and runs the file. Reports go
+// to `report` (nowhere with --quiet), warnings and errors to `alerts`.
+int runWithFiles(const CommandLine& line, std::FILE* answers, std::FILE* report,
+                 std::FILE* alerts) {
+  std::fputs(kBanner, report);
+  std::FILE* input = openDataFile(line.inputName, "r", alerts);
   if (input == nullptr) {
     return kExitFile;
   }
-  if (isSameFile(input, outputName)) {
+  if (isSameFile(input, line.outputName)) {
     // Opening the output would empty the input before a line of it was read.
-    std::fprintf(console, "error opening file %s (it is the input file)\n", outputName.c_str());
+    std::fprintf(alerts, "error opening file %s (it is the input file)\n", line.outputName.c_str());
     std::fclose(input);
     return kExitFile;
   }
-  std::FILE* output = openDataFile(outputName, "w", console);
+  std::FILE* output = openDataFile(line.outputName, "w", alerts);
   if (output == nullptr) {
     std::fclose(input);
     return kExitFile;
   }
-  RunParameters params;
-  std::optional<std::string> refusal = readRunParameters(answers, console, params);
+  RunParameters params = line.params;
+  std::optional<std::string> refusal = readRunParameters(answers, report, params, line.given);
   if (!refusal) {
-    refusal = refuseRunParameters(params);
+    refusal = refuseRunParameters(params, line.given);
   }
   int status = kExitSuccess;
   if (refusal) {
-    std::fputs(refusal->c_str(), console);
+    std::fputs(refusal->c_str(), alerts);
     status = kExitAnswers;
   } else {
     InputReader reader = makeInputReader(input);
     OutputBuffer buffer = makeOutputBuffer(output);
-    const RunOutcome outcome =
-        convertStationFile(reader, buffer, console, params, {useFastPath(), false});
+    RunOptions options = line.run;
+    options.fastPath = useFastPath();
+    const RunOutcome outcome = convertStationFile(reader, buffer, report, alerts, params, options);
     if (outcome.end == RunEnd::kBadInput) {
-      std::fprintf(console, "%s\n", outcome.message.c_str());
+      std::fprintf(alerts, "%s\n", outcome.message.c_str());
       status = kExitFile;
     }
     // Whatever stopped the run, the whole lines written so far reach the file.
@@ -253,17 +306,106 @@ int runKelvarin(int argc, char** argv, std::FILE* answers, std::FILE* console) {
       buffer.writeFailed = true;
     }
     if (buffer.writeFailed) {
-      std::fprintf(console, "error writing file %s\n", outputName.c_str());
+      std::fprintf(alerts, "error writing file %s\n", line.outputName.c_str());
       status = kExitFile;
     }
   }
   std::fclose(input);
   if (std::fclose(output) != 0 && status == kExitSuccess) {
-    std::fprintf(console, "error writing file %s\n", outputName.c_str());
+    std::fprintf(alerts, "error writing file %s\n", line.outputName.c_str());
     status = kExitFile;
   }
   if (status == kExitSuccess) {
-    std::fputs("ready..\n", console);
+    std::fputs("ready..\n", report);
+  }
+  return status;
+}
+
+}  // namespace
+
+std::variant<CommandLine, CommandLineEnd> parseCommandLine(int argc, char** argv) {
+  enum : int { kMissing = 256, kStrict, kQuiet, kHelp, kVersion };
+  static const option kOptions[] = {
+      {"latitude", required_argument, nullptr, 0},
+      {"longitude", required_argument, nullptr, 1},
+      {"input-step", required_argument, nullptr, 2},
+      {"input-unit", required_argument, nullptr, 3},
+      {"output-step", required_argument, nullptr, 4},
+      {"time-shift", required_argument, nullptr, 5},
+      {"meridian", required_argument, nullptr, 6},
+      {"missing", required_argument, nullptr, kMissing},
+      {"strict", no_argument, nullptr, kStrict},
+      {"quiet", no_argument, nullptr, kQuiet},
+      {"help", no_argument, nullptr, kHelp},
+      {"version", no_argument, nullptr, kVersion},
+      {nullptr, 0, nullptr, 0},
+  };
+  CommandLine line;
+  opterr =
+      0;  // getopt would complain on standard error; kelvarin says everything on standard output
+  optind = 0;  // a fresh scan, also when called again in one process
+  // "+": options stop at the first file name, so that whatever follows the names stays ignored.
+  // ":": an option without its value is told apart from an unknown one.
+  for (int c; (c = getopt_long(argc, argv, "+:", kOptions, nullptr)) != -1;) {
+    if (c >= 0 && c < static_cast<int>(std::size(kQuestions))) {
+      const auto i = static_cast<std::size_t>(c);
+      int taken = 0;
+      const std::string text = optarg;
+      if (std::sscanf(optarg, "%f%n", &(line.params.*kQuestions[i].field), &taken) != 1 ||
+          static_cast<std::size_t>(taken) != text.size()) {
+        return CommandLineEnd{kExitAnswers, std::string("answers refused: --") +
+                                                kQuestions[i].option + " \"" + text +
+                                                "\" is not a number\n"};
+      }
+      line.given[i] = true;
+      continue;
+    }
+    switch (c) {
+      case kMissing: {
+        // Read as the values of the file are read, so that equal means equal to the last bit.
+        const Scanned<double> value = scanDouble(optarg);
+        if (value.status != ScanStatus::kOk || value.length != std::strlen(optarg)) {
+          return CommandLineEnd{kExitAnswers, std::string("answers refused: --missing \"") +
+                                                  optarg + "\" is not a number\n"};
+        }
+        line.run.missingValue = value.value;
+        break;
+      }
+      case kStrict:
+        line.run.strict = true;
+        break;
+      case kQuiet:
+        line.quiet = true;
+        break;
+      case kHelp:
+        return CommandLineEnd{kExitSuccess, std::string(kUsage) + kOptionsHelp};
+      case kVersion:
+        return CommandLineEnd{kExitSuccess, "kelvarin " KELVARIN_VERSION "\n"};
+      default:  // an unknown option, or one without its value
+        return CommandLineEnd{kExitUsage, std::string(kUsage) + kOptionsHelp};
+    }
+  }
+  if (argc - optind < 2) {
+    return CommandLineEnd{kExitUsage, kUsage};
+  }
+  line.inputName = argv[optind];
+  line.outputName = argv[optind + 1];
+  return line;
+}
+
+int runKelvarin(int argc, char** argv, std::FILE* answers, std::FILE* console) {
+  const std::variant<CommandLine, CommandLineEnd> parsed = parseCommandLine(argc, argv);
+  if (const auto* end = std::get_if<CommandLineEnd>(&parsed)) {
+    std::fputs(kBanner, console);
+    std::fputs(end->text.c_str(), console);
+    return end->status;
+  }
+  const CommandLine& line = std::get<CommandLine>(parsed);
+  // With --quiet the reports go nowhere; warnings and errors still reach the console.
+  std::FILE* report = line.quiet ? openNullStream() : console;
+  const int status = runWithFiles(line, answers, report, console);
+  if (report != console) {
+    std::fclose(report);
   }
   return status;
 }

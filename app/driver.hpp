@@ -5,8 +5,10 @@
 #include <cstdio>  // std::FILE
 #include <optional>
 #include <string>
+#include <variant>
 
 #include "kelvarin.hpp"
+#include "step_loop.hpp"  // RunOptions
 
 namespace kelvarin {
 
@@ -20,7 +22,29 @@ std::optional<std::string> readRunParameters(std::FILE* answers, std::FILE* cons
                                              RunParameters& params, const GivenAnswers& given = {});
 
 /// Returns why the answers cannot be used, as one line for the console, or nothing when they can.
-std::optional<std::string> refuseRunParameters(const RunParameters& params);
+/// Values `given` as options are named by their option.
+std::optional<std::string> refuseRunParameters(const RunParameters& params,
+                                               const GivenAnswers& given = {});
+
+/// What the command line asks for: a run of two files with the answers and settings it gives.
+struct CommandLine {
+  RunParameters params;  // the answers given as options
+  GivenAnswers given{};  // which of them
+  RunOptions run;        // --missing, --strict
+  bool quiet = false;    // --quiet
+  std::string inputName;
+  std::string outputName;
+};
+
+/// A command line that ends before any file is opened: --help, --version, a usage error or an
+/// option value that is not a number. `text` follows the banner.
+struct CommandLineEnd {
+  int status;
+  std::string text;
+};
+
+/// Reads the options before the two file names with getopt_long, and the names.
+std::variant<CommandLine, CommandLineEnd> parseCommandLine(int argc, char** argv);
 
 /// Runs kelvarin over the files named in `argv`, with the dialogue on `answers` and `console`, and
 /// returns the process exit status.

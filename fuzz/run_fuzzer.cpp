@@ -34,7 +34,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // Small blocks, so that fields fall across block ends as often as possible.
   InputReader reader = makeInputReader(in, 16 + (data[0] >> 5));
   OutputBuffer out = makeOutputBuffer(fuzz::sink(), 32);
-  convertStationFile(reader, out, fuzz::sink(), params);
+  // The same bits vary the settings: strict runs and a declared missing value meet every shape.
+  RunOptions options;
+  options.strict = (data[0] & 32) != 0;
+  if ((data[0] & 64) != 0) {
+    options.missingValue = -999.0;
+  }
+  convertStationFile(reader, out, fuzz::sink(), fuzz::sink(), params, options);
   flushLines(out);
   std::fclose(in);
   return 0;

@@ -79,6 +79,17 @@ void reportFault(RecordStream& records, std::uint64_t line, const std::string& w
   records.fault = prefix + what;
 }
 
+RecordStream makeRecordStream(InputReader& in, bool fastPath, std::optional<double> missingValue,
+                              std::size_t columns) {
+  // A marker of 0 would hide among the runs of zeros the shortcut skips.
+  const bool zeroMarker = missingValue && *missingValue == 0.0;
+  RecordStream records{in, fastPath && !zeroMarker, {}, 0, 0, {}, missingValue, {}, false, 0};
+  if (missingValue) {
+    records.missingInStep.assign(columns + 1, 0);
+  }
+  return records;
+}
+
 std::optional<RecordStamp> readRecordStamp(RecordStream& records) {
   InputReader& in = records.in;
   if (!skipSpace(in)) {
@@ -112,7 +123,8 @@ bool addRecordValues(RecordStream& records, double* sums, std::size_t columns,
                      double inputUnitMin) {
   for (std::size_t c = 1; c <= columns; ++c) {
     if (records.fastPath) {
-      c = addValuesFast(records.in, records.cache, sums, c, columns, inputUnitMin);
+      c = addValuesFast(records.in, records.cache, sums, c, columns, inputUnitMin,
+                        records.missingValue ? &*records.missingValue : nullptr);
       if (c > columns) {
         break;
       }
@@ -121,6 +133,12 @@ bool addRecordValues(RecordStream& records, double* sums, std::size_t columns,
     const auto value = readField(records, scanDouble, field);
     if (!value) {
       return false;
+    }
+    if (records.missingValue && value->value == *records.missingValue) {
+      records.missingInStep[c] = 1;
+      records.anyMissingInStep = true;
+      ++records.missingValues;
+      continue;
     }
     addToSum(sums[c], inputUnitMin, value->value);
     if (!std::isfinite(sums[c])) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "input_reader.hpp"
 #include "value_fast_path.hpp"
@@ -28,15 +29,25 @@ struct RecordStream {
   std::uint64_t recordLine = 0;  // where the record read last begins
   std::uint64_t monthLine = 0;   // where its month stands, for the message on a month
   std::string fault;             // the console line of the first fault; empty while there is none
+
+  // Missing values, when the run declares a marker: by column, for the step being read.
+  std::optional<double> missingValue;
+  std::vector<unsigned char> missingInStep;  // N + 1 flags; slot 0 is unused
+  bool anyMissingInStep = false;
+  std::uint64_t missingValues = 0;  // in the whole run
 };
+
+/// Returns a stream of the records of `in`. `missingValue`, when given, marks missing values.
+RecordStream makeRecordStream(InputReader& in, bool fastPath, std::optional<double> missingValue,
+                              std::size_t columns);
 
 /// Reads the time fields of the next record. Returns nothing at the end of the input, or on a
 /// fault, which `fault` then describes (a read error included).
 std::optional<RecordStamp> readRecordStamp(RecordStream& records);
 
 /// Reads the `columns` values of the record whose stamp was read last and adds each, times
-/// `inputUnitMin`, to `sums[1]` to `sums[columns]`. Returns false on a fault (`fault` says which);
-/// a sum that would no longer be a finite number is one.
+/// `inputUnitMin`, to `sums[1]` to `sums[columns]`; a missing value is flagged instead. Returns
+/// false on a fault (`fault` says which); a sum that would no longer be a finite number is one.
 bool addRecordValues(RecordStream& records, double* sums, std::size_t columns, double inputUnitMin);
 
 /// Sets `fault` to the message for a line of the records, "error reading input file: line L: ...".

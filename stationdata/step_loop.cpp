@@ -1,6 +1,7 @@
 #include "step_loop.hpp"
 
 #include <algorithm>  // std::fill
+#include <cinttypes>  // PRIu64
 #include <cstdint>
 #include <cstring>  // std::memcpy
 #include <optional>
@@ -42,7 +43,8 @@ StepPlan makeStepPlan(const RunParameters& params) {
 // Writes "\t%5.3f" of each column's relative sunshine, and shows the diagnostics the steps and
 // results that may contradict the sun model. Returns false when strict makes one the fault.
 bool writeResults(OutputBuffer& out, const double* sums, std::size_t columns, double outputStepMin,
-                  double dayFraction, Diagnostics& diagnostics, StepPlace&& place) {
+                  double dayFraction, const RecordStream& records, Diagnostics& diagnostics,
+                  StepPlace&& place) {
   if (!(dayFraction > 0.0)) {
     // A night step is 0 in every column, whatever was measured: no need to format each one.
     constexpr std::string_view kNightResult = "\t0.000";
@@ -59,7 +61,10 @@ bool writeResults(OutputBuffer& out, const double* sums, std::size_t columns, do
   for (std::size_t c = 1; c <= columns; ++c) {
     char* p = room(out, 1 + kMaxFixedLength);
     *p = '\t';
-    const double r = relativeSunshine(sums[c], outputStepMin, dayFraction);
+    // A column with a declared missing value in the step has no result, whatever else it holds.
+    const double r = records.anyMissingInStep && records.missingInStep[c] != 0
+                         ? kMissingValue
+                         : relativeSunshine(sums[c], outputStepMin, dayFraction);
     if (((sums[c] > limitMin) | (r < 0.0)) && !checkDayResult(diagnostics, sums[c], r, c, place)) {
       return false;
     }
@@ -87,16 +92,21 @@ RunOutcome badInput(OutputBuffer& out, std::string message) {
 }
 
 // Ends the run at the end of the input, `k` being the record of the step that was not there.
-RunOutcome endOfInput(OutputBuffer& out, std::FILE* console, std::int32_t k,
+RunOutcome endOfInput(OutputBuffer& out, const Diagnostics& diagnostics, std::int32_t k,
                       std::int32_t recordsPerStep) {
   if (k > 1) {
     // A last step cut short would be divided by a whole step's daylight and come out too low:
     // it is left out, and said so.
     discardOpenLine(out);
-    std::fprintf(console,
-                 "last step incomplete: %d of %d records at the end of the input file, no line "
-                 "written for them\n",
-                 k - 1, recordsPerStep);
+    char what[160];
+    std::snprintf(what, sizeof what,
+                  "last step incomplete: %d of %d records at the end of the input file, no line "
+                  "written for them",
+                  k - 1, recordsPerStep);
+    if (diagnostics.strict) {
+      return {RunEnd::kBadInput, std::string("error reading input file: ") + what};
+    }
+    std::fprintf(diagnostics.console, "warning: %s\n", what);
   }
   return {flushLines(out) ? RunEnd::kDone : RunEnd::kWriteFailed, {}};
 }
@@ -146,7 +156,7 @@ double relativeSunshine(double sumMin, double outputStepMin, double dayFraction)
 }
 
 RunOutcome runStepLoop(RecordStream& records, OutputBuffer& out, Diagnostics& diagnostics,
-                       std::FILE* console, const RunParameters& params,
+                       std::FILE* report, const RunParameters& params,
                        std::vector<double>& columnSums) {
   const StepPlan plan = makeStepPlan(params);
   const std::size_t columns = columnSums.size() - 1;
@@ -157,7 +167,7 @@ RunOutcome runStepLoop(RecordStream& records, OutputBuffer& out, Diagnostics& di
     for (std::int32_t k = 1; k <= plan.recordsPerStep; ++k) {
       const std::optional<RecordStamp> read = readRecordStamp(records);
       if (!read) {
-        return records.fault.empty() ? endOfInput(out, console, k, plan.recordsPerStep)
+        return records.fault.empty() ? endOfInput(out, diagnostics, k, plan.recordsPerStep)
                                      : badInput(out, records.fault);
       }
       stamp = *read;
@@ -174,7 +184,7 @@ RunOutcome runStepLoop(RecordStream& records, OutputBuffer& out, Diagnostics& di
       // A local end time that truncates to 24 closes a day; compared as a range so that a huge
       // or NaN hour never meets an undefined float-to-int conversion.
       if (localH >= 24.0f && localH < 25.0f) {
-        std::fprintf(console, "%d.%d.%d\n", stamp.day, stamp.month, stamp.year);
+        std::fprintf(report, "%d.%d.%d\n", stamp.day, stamp.month, stamp.year);
       }
     }
     const std::optional<SunTimes> sun =
@@ -188,9 +198,13 @@ RunOutcome runStepLoop(RecordStream& records, OutputBuffer& out, Diagnostics& di
     const double endH = static_cast<double>(localH);
     const double startH = endH - plan.stepH;
     const double dayFraction = 1.0 - nightFraction(startH, endH, plan.stepH, *sun);
-    if (!writeResults(out, sums, columns, plan.outputStepMin, dayFraction, diagnostics,
+    if (!writeResults(out, sums, columns, plan.outputStepMin, dayFraction, records, diagnostics,
                       {stamp, records.recordLine, startH, endH})) {
       return badInput(out, diagnostics.fault);
+    }
+    if (records.anyMissingInStep) {
+      std::fill(records.missingInStep.begin(), records.missingInStep.end(), 0);
+      records.anyMissingInStep = false;
     }
     std::fill(sums + 1, sums + columns + 1, 0.0);
     append(out, "\n");
@@ -201,15 +215,15 @@ RunOutcome runStepLoop(RecordStream& records, OutputBuffer& out, Diagnostics& di
   }
 }
 
-RunOutcome convertStationFile(InputReader& in, OutputBuffer& out, std::FILE* console,
-                              const RunParameters& params, const RunOptions& options) {
+RunOutcome convertStationFile(InputReader& in, OutputBuffer& out, std::FILE* report,
+                              std::FILE* alerts, const RunParameters& params,
+                              const RunOptions& options) {
   std::vector<double> columnSums;
   std::string columnHeader;
-  if (std::optional<std::string> fault =
-          runHeaderPass(in, out, console, columnSums, columnHeader)) {
+  if (std::optional<std::string> fault = runHeaderPass(in, out, report, columnSums, columnHeader)) {
     return {RunEnd::kBadInput, std::move(*fault)};
   }
-  Diagnostics diagnostics = makeDiagnostics(console, params, options.strict);
+  Diagnostics diagnostics = makeDiagnostics(alerts, params, options.strict);
   if (columnSums.size() == 1 && skipSpace(in)) {
     // Station names instead of numbers: without this the first hint would be a record error.
     const std::string what = "the column header names no station numbers after its " +
@@ -218,11 +232,19 @@ RunOutcome convertStationFile(InputReader& in, OutputBuffer& out, std::FILE* con
     if (options.strict) {
       return {RunEnd::kBadInput, "error reading input file: line 2: " + what};
     }
-    std::fprintf(console, "warning: line 2: %s\n", what.c_str());
+    std::fprintf(alerts, "warning: line 2: %s\n", what.c_str());
   }
-  RecordStream records{in, options.fastPath, {}, 0, 0, {}};
-  const RunOutcome outcome = runStepLoop(records, out, diagnostics, console, params, columnSums);
+  RecordStream records =
+      makeRecordStream(in, options.fastPath, options.missingValue, columnSums.size() - 1);
+  const RunOutcome outcome = runStepLoop(records, out, diagnostics, report, params, columnSums);
   reportDiagnostics(diagnostics);
+  if (options.missingValue && outcome.end == RunEnd::kDone) {
+    std::fprintf(report,
+                 "%" PRIu64
+                 " values missing (%g): their columns are written as -9999.000 in "
+                 "steps with daylight\n",
+                 records.missingValues, *options.missingValue);
+  }
   return outcome;
 }
 

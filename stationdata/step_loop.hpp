@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdio>  // std::FILE
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -51,21 +52,24 @@ struct RunOutcome {
 
 /// How a run reads its file, beyond the answers.
 struct RunOptions {
-  bool fastPath = true;  // off: every value through the general scanner
-  bool strict = false;   // every warning ends the run as a fault of the file
+  bool fastPath = true;                // off: every value through the general scanner
+  bool strict = false;                 // every warning ends the run as a fault of the file
+  std::optional<double> missingValue;  // an input value equal to it is a missing measurement
 };
 
 /// Reads the records after the header in groups of one output step and writes one line of
-/// relative sunshine per step to `out` and the progress lines to `console`, until the input ends.
+/// relative sunshine per step to `out` and the progress lines to `report`, until the input ends.
 /// Every whole step line before a fault is kept, nothing of the step the fault stopped.
 /// `columnSums` holds N + 1 zeros; the answers must have passed hasUsableSteps.
 RunOutcome runStepLoop(RecordStream& records, OutputBuffer& out, Diagnostics& diagnostics,
-                       std::FILE* console, const RunParameters& params,
+                       std::FILE* report, const RunParameters& params,
                        std::vector<double>& columnSums);
 
 /// Runs the whole of a station file: the header pass, then the step loop, then the totals of the
-/// diagnostics.
-RunOutcome convertStationFile(InputReader& in, OutputBuffer& out, std::FILE* console,
-                              const RunParameters& params, const RunOptions& options = {});
+/// diagnostics. Reports (the column count, progress lines, the count of missing values) go to
+/// `report`, warnings to `alerts`.
+RunOutcome convertStationFile(InputReader& in, OutputBuffer& out, std::FILE* report,
+                              std::FILE* alerts, const RunParameters& params,
+                              const RunOptions& options = {});
 
 }  // namespace kelvarin

@@ -24,16 +24,17 @@ std::size_t cacheSlot(std::uint64_t spelling) {
 
 // Converts the value at `text` and remembers it under `spelling` (the field's first bytes up to
 // the next byte below 0x21, or 0 when it is longer than 7). Returns false when the field is
-// faulty, large, not cleanly ended, or may go on past `dataEnd`: the general path takes those.
+// faulty, large, not cleanly ended, equal to the missing marker, or may go on past `dataEnd`: the
+// general path takes those.
 [[gnu::noinline]] bool convertValue(const char* text, const char* dataEnd, bool atEnd,
-                                    std::uint64_t spelling, ValueCache& cache, double& value,
-                                    std::size_t& length) {
+                                    std::uint64_t spelling, const double* missing,
+                                    ValueCache& cache, double& value, std::size_t& length) {
   const Scanned<double> scanned = scanDouble(text);
   const char* next = text + scanned.length;
   const bool endsCleanly =
       atEnd ? next == dataEnd || canFollowField(*next) : next < dataEnd && canFollowField(*next);
   if (scanned.status != ScanStatus::kOk || !(std::fabs(scanned.value) < kFastValueLimit) ||
-      !endsCleanly) {
+      !endsCleanly || (missing != nullptr && scanned.value == *missing)) {
     return false;
   }
   value = scanned.value;
@@ -50,7 +51,7 @@ std::size_t cacheSlot(std::uint64_t spelling) {
 }  // namespace
 
 std::size_t addValuesFast(InputReader& in, ValueCache& cache, double* sums, std::size_t first,
-                          std::size_t columns, double inputUnitMin) {
+                          std::size_t columns, double inputUnitMin, const double* missing) {
   static_assert(std::endian::native == std::endian::little, "spellings are read little-endian");
   const char* data = in.buffer.data();
   // Short of this point a field's first bytes, and any decision on where it starts, lie inside the
@@ -97,7 +98,8 @@ std::size_t addValuesFast(InputReader& in, ValueCache& cache, double* sums, std:
     }
     double value;
     std::size_t length;
-    if (!convertValue(data + pos, data + in.end, in.atEnd, spelling, cache, value, length)) {
+    if (!convertValue(data + pos, data + in.end, in.atEnd, spelling, missing, cache, value,
+                      length)) {
       break;
     }
     addToSum(sums[c], inputUnitMin, value);

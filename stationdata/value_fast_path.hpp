@@ -22,8 +22,9 @@ struct ValueCache {
 
 /// Adds the values of columns `first` to `columns` of one record to their sums while they are
 /// plain, lie well inside the buffer and are cleanly ended, and returns the first column it did
-/// not take, for the general path. Never adds a value the general path would refuse.
+/// not take, for the general path. Never adds a value the general path would refuse, nor one equal
+/// to `missing` (when not null), which the general path flags; `missing` must not be 0.
 std::size_t addValuesFast(InputReader& in, ValueCache& cache, double* sums, std::size_t first,
-                          std::size_t columns, double inputUnitMin);
+                          std::size_t columns, double inputUnitMin, const double* missing);
 
 }  // namespace kelvarin

@@ -10,6 +10,7 @@
 #   expected_output.txt   the output file, byte for byte (absent: output.txt must not exist)
 #   expected_status       the exit status
 #   setup                 optional shell lines run in the work folder before kelvarin
+#   env                   optional environment settings for kelvarin, one NAME=VALUE a line
 set -u
 program=$1
 case_dir=$2
@@ -25,7 +26,11 @@ if [ -f "$case_dir/args" ]; then
 fi
 answers=/dev/null
 [ -f "$case_dir/answers.txt" ] && answers="$case_dir/answers.txt"
-timeout 20 "$program" "${args[@]}" < "$answers" > console.txt 2> stderr.txt
+settings=()
+if [ -f "$case_dir/env" ]; then
+  mapfile -t settings < "$case_dir/env"
+fi
+env "${settings[@]}" timeout 20 "$program" "${args[@]}" < "$answers" > console.txt 2> stderr.txt
 status=$?
 failed=0
 expected_status=$(cat "$case_dir/expected_status")

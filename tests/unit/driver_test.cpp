@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstdio>
 #include <string>
+#include <variant>
+#include <vector>
 
 namespace kelvarin {
 namespace {
@@ -103,6 +105,88 @@ TEST(DriverTest, RefusesAnswersThatLeaveNoWholeStep) {
       EXPECT_EQ(refusal->find('\n'), refusal->size() - 1) << "one line: " << *refusal;
     }
   }
+}
+
+// Parses a command line given as words, the program name first.
+std::variant<CommandLine, CommandLineEnd> parse(std::vector<std::string> words) {
+  std::vector<char*> argv;
+  for (std::string& word : words) {
+    argv.push_back(word.data());
+  }
+  argv.push_back(nullptr);
+  return parseCommandLine(static_cast<int>(words.size()), argv.data());
+}
+
+TEST(DriverTest, OptionsComeBeforeTheFileNames) {
+  struct Case {
+    std::vector<std::string> words;
+    const char* input;  // nullptr: the command line ends the run
+    int status;         // when it does
+  };
+  const Case cases[] = {
+      {{"kelvarin", "in", "out"}, "in", 0},
+      {{"kelvarin", "--latitude", "52.5", "--meridian=15", "in", "out", "more"}, "in", 0},
+      {{"kelvarin", "in", "out", "--latitude"}, "in", 0},  // after the names: ignored
+      {{"kelvarin", "--", "-in", "out"}, "-in", 0},
+      {{"kelvarin", "--quiet", "--strict", "--missing", "-999", "in", "out"}, "in", 0},
+      {{"kelvarin", "-in", "out"}, nullptr, kExitUsage},  // a dash-named file needs --
+      {{"kelvarin", "--latitude"}, nullptr, kExitUsage},
+      {{"kelvarin", "--latitdue", "5", "in", "out"}, nullptr, kExitUsage},
+      {{"kelvarin", "--lat", "5", "in", "out"}, "in", 0},  // getopt_long takes a unique prefix
+      {{"kelvarin", "--strict=1", "in", "out"}, nullptr, kExitUsage},
+      {{"kelvarin", "--quiet", "in"}, nullptr, kExitUsage},
+      {{"kelvarin", "--latitude", "52,5", "in", "out"}, nullptr, kExitAnswers},
+      {{"kelvarin", "--latitude", "", "in", "out"}, nullptr, kExitAnswers},
+      {{"kelvarin", "--time-shift", "1 ", "in", "out"}, nullptr, kExitAnswers},
+      {{"kelvarin", "--missing", "-999x", "in", "out"}, nullptr, kExitAnswers},
+      {{"kelvarin", "--missing", "nan", "in", "out"}, nullptr, kExitAnswers},
+      {{"kelvarin", "--help", "in", "out"}, nullptr, kExitSuccess},
+      {{"kelvarin", "--version"}, nullptr, kExitSuccess},
+  };
+  for (const Case& c : cases) {
+    const auto parsed = parse(c.words);
+    std::string words;
+    for (const std::string& word : c.words) {
+      words += word + " ";
+    }
+    if (c.input == nullptr) {
+      ASSERT_TRUE(std::holds_alternative<CommandLineEnd>(parsed)) << words;
+      EXPECT_EQ(std::get<CommandLineEnd>(parsed).status, c.status) << words;
+    } else {
+      ASSERT_TRUE(std::holds_alternative<CommandLine>(parsed)) << words;
+      EXPECT_EQ(std::get<CommandLine>(parsed).inputName, c.input) << words;
+    }
+  }
+}
+
+TEST(DriverTest, OptionValuesAreTheAnswers) {
+  const auto parsed = parse({"kelvarin", "--latitude=-33.9", "--input-step", "1e1", "--missing",
+                             "-999.0", "--quiet", "in", "out"});
+  ASSERT_TRUE(std::holds_alternative<CommandLine>(parsed));
+  const CommandLine& line = std::get<CommandLine>(parsed);
+  EXPECT_EQ(line.params.latitudeDeg, -33.9f);
+  EXPECT_EQ(line.params.inputStepMin, 10.0f);
+  EXPECT_EQ(line.given, (GivenAnswers{true, false, true, false, false, false, false}));
+  EXPECT_EQ(line.run.missingValue, -999.0);
+  EXPECT_TRUE(line.quiet);
+  EXPECT_FALSE(line.run.strict);
+}
+
+// With all seven answers given, the dialogue neither prints a prompt nor reads a byte.
+TEST(DriverTest, AllSevenOptionsLeaveTheAnswersUnread) {
+  std::string answers = "52.5\n13.4\n";
+  std::FILE* in = fmemopen(answers.data(), answers.size(), "r");
+  char* printed = nullptr;
+  std::size_t printedSize = 0;
+  std::FILE* console = open_memstream(&printed, &printedSize);
+  RunParameters params;
+  const GivenAnswers all{true, true, true, true, true, true, true};
+  EXPECT_FALSE(readRunParameters(in, console, params, all).has_value());
+  std::fclose(console);
+  EXPECT_EQ(printedSize, 0u);
+  EXPECT_EQ(std::ftell(in), 0);
+  std::fclose(in);
+  std::free(printed);
 }
 
 }  // namespace

@@ -16,7 +16,7 @@ std::string readRecords(const std::string& text, std::size_t columns, std::size_
                         bool fastPath) {
   std::FILE* file = fmemopen(const_cast<char*>(text.data()), text.size(), "r");
   InputReader reader = makeInputReader(file, blockSize);
-  RecordStream records{reader, fastPath, {}, 0, 0, {}};
+  RecordStream records = makeRecordStream(reader, fastPath, std::nullopt, columns);
   std::vector<double> sums(columns + 1, 0.0);
   std::string seen;
   char line[128];
@@ -135,7 +135,7 @@ TEST(RecordStreamTest, AReadErrorKeepsOnlyWholeFields) {
     FailingSource source{text, 0, limit};
     std::FILE* file = openFailing(source);
     InputReader reader = makeInputReader(file, 4096);
-    RecordStream records{reader, true, {}, 0, 0, {}};
+    RecordStream records = makeRecordStream(reader, true, std::nullopt, 2);
     double sums[3] = {0.0, 0.0, 0.0};
     int whole = 0;
     while (readRecordStamp(records) && addRecordValues(records, sums, 2, 1.0)) {

@@ -24,7 +24,7 @@ LoopResult runLoop(const std::string& records, std::size_t columns, const RunPar
   testing::CapturedStream out;
   testing::CapturedStream console;
   InputReader reader = makeInputReader(in, blockSize);
-  RecordStream stream{reader, fastPath, {}, 0, 0, {}};
+  RecordStream stream = makeRecordStream(reader, fastPath, std::nullopt, columns);
   OutputBuffer buffer = makeOutputBuffer(testing::openCapture(out), 16);
   std::vector<double> sums(columns + 1, 0.0);
   std::FILE* consoleFile = testing::openCapture(console);
