@@ -8,6 +8,9 @@ rm -rf "$prefix"
 cmake --install "$build" --prefix "$prefix" > /dev/null
 test -x "$prefix/bin/kelvarin"
 test -f "$prefix/share/man/man1/kelvarin.1"
+test -x "$prefix/bin/kelvarin-prepare"
+test -f "$prefix/share/man/man1/kelvarin-prepare.1"
+"$prefix/bin/kelvarin-prepare" --version | grep -q '^kelvarin-prepare [0-9]'
 "$prefix/bin/kelvarin" "$source_dir/examples/berlin_hourly.txt" "$prefix/out.txt" \
   < "$source_dir/examples/berlin_hourly.3h.answers" > "$prefix/console.txt"
 cmp "$prefix/out.txt" "$source_dir/examples/berlin_hourly.3h.expected"
