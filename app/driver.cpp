@@ -172,6 +172,14 @@ bool useFastPath() {
   return setting == nullptr || std::string_view(setting) != "0";
 }
 
+// The widest vector instructions of the processor; KELVARIN_VECTOR=portable forces the plain
+// byte-by-byte masks, so that both ways can be tested on one machine.
+VectorLevel chooseVectorLevel() {
+  const char* setting = std::getenv("KELVARIN_VECTOR");
+  return setting != nullptr && std::string_view(setting) == "portable" ? VectorLevel::kPortable
+                                                                       : detectVectorLevel();
+}
+
 }  // namespace
 
 std::optional<std::string> readRunParameters(std::FILE* answers, std::FILE* console,
@@ -296,6 +304,7 @@ int runWithFiles(const CommandLine& line, std::FILE* answers, std::FILE* report,
     OutputBuffer buffer = makeOutputBuffer(output);
     RunOptions options = line.run;
     options.fastPath = useFastPath();
+    options.vectorLevel = chooseVectorLevel();
     const RunOutcome outcome = convertStationFile(reader, buffer, report, alerts, params, options);
     if (outcome.end == RunEnd::kBadInput) {
       std::fprintf(alerts, "%s\n", outcome.message.c_str());

@@ -29,9 +29,9 @@ struct InputReader {
 /// where a number starts needs.
 inline constexpr std::size_t kFieldLookahead = 64;
 
-/// Bytes kept after the data: a NUL that ends the last field, and room for an 8-byte load from any
-/// position of the data.
-inline constexpr std::size_t kBufferTail = 1 + 8;
+/// Bytes kept after the data: a NUL that ends the last field, and room for a 64-byte load from any
+/// position of the data (the white-space masks of the vector value path).
+inline constexpr std::size_t kBufferTail = 1 + 64;
 
 /// The most one header line or one field may hold. No station file comes near it; a file without
 /// line breaks (or /dev/zero) must end in a message, not in all the machine's memory.

@@ -80,10 +80,11 @@ void reportFault(RecordStream& records, std::uint64_t line, const std::string& w
 }
 
 RecordStream makeRecordStream(InputReader& in, bool fastPath, std::optional<double> missingValue,
-                              std::size_t columns) {
+                              std::size_t columns, VectorLevel vectorLevel) {
   // A marker of 0 would hide among the runs of zeros the shortcut skips.
   const bool zeroMarker = missingValue && *missingValue == 0.0;
-  RecordStream records{in, fastPath && !zeroMarker, {}, 0, 0, {}, missingValue, {}, false, 0};
+  RecordStream records{
+      in, fastPath && !zeroMarker, vectorLevel, {}, 0, 0, {}, missingValue, {}, false, 0};
   if (missingValue) {
     records.missingInStep.assign(columns + 1, 0);
   }
@@ -123,8 +124,8 @@ bool addRecordValues(RecordStream& records, double* sums, std::size_t columns,
                      double inputUnitMin) {
   for (std::size_t c = 1; c <= columns; ++c) {
     if (records.fastPath) {
-      c = addValuesFast(records.in, records.cache, sums, c, columns, inputUnitMin,
-                        records.missingValue ? &*records.missingValue : nullptr);
+      c = addValuesVector(records.vectorLevel, records.in, records.cache, sums, c, columns,
+                          inputUnitMin, records.missingValue ? &*records.missingValue : nullptr);
       if (c > columns) {
         break;
       }

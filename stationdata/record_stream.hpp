@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "input_reader.hpp"
-#include "value_fast_path.hpp"
+#include "value_vector.hpp"
 
 namespace kelvarin {
 
@@ -25,6 +25,7 @@ struct RecordStamp {
 struct RecordStream {
   InputReader& in;
   bool fastPath = true;  // off: every value takes the general path (for tests and comparisons)
+  VectorLevel vectorLevel = VectorLevel::kPortable;  // of the vector value path
   ValueCache cache{};
   std::uint64_t recordLine = 0;  // where the record read last begins
   std::uint64_t monthLine = 0;   // where its month stands, for the message on a month
@@ -38,8 +39,10 @@ struct RecordStream {
 };
 
 /// Returns a stream of the records of `in`. `missingValue`, when given, marks missing values.
+/// The fast value paths are used when `fastPath` is set, with `vectorLevel` for the vector one.
 RecordStream makeRecordStream(InputReader& in, bool fastPath, std::optional<double> missingValue,
-                              std::size_t columns);
+                              std::size_t columns,
+                              VectorLevel vectorLevel = VectorLevel::kPortable);
 
 /// Reads the time fields of the next record. Returns nothing at the end of the input, or on a
 /// fault, which `fault` then describes (a read error included).

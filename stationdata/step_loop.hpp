@@ -55,6 +55,7 @@ struct RunOptions {
   bool fastPath = true;                // off: every value through the general scanner
   bool strict = false;                 // every warning ends the run as a fault of the file
   std::optional<double> missingValue;  // an input value equal to it is a missing measurement
+  VectorLevel vectorLevel = VectorLevel::kPortable;  // of the vector value path
 };
 
 /// Reads the records after the header in groups of one output step and writes one line of

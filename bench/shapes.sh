@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# The throughput table on eight shapes of real-looking data (see bench/shapes.cpp): for each,
+# kelvarin and the fscanf/fprintf reference loop are run alternately RUNS times, and the table
+# gives the medians, kelvarin's speed-up over the reference, its MB/s and its peak memory.
+#
+# Usage: bench/shapes.sh [RUNS] [SHAPES] [KELVARIN]   (default: 5 abcdefgh build-bench/kelvarin)
+# KELVARIN may name another build of kelvarin, to measure it against the same reference.
+# Builds into build-bench/ and writes its files into bench-data/ (both ignored by git).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+runs=${1:-5}
+shapes=${2:-abcdefgh}
+bash tools/install-deps.sh libbenchmark-dev time bc
+cmake -S . -B build-bench -DKELVARIN_BENCH=ON -DKELVARIN_TESTS=OFF -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build-bench -j "$(nproc)" >/dev/null
+kelvarin=${3:-build-bench/kelvarin}
+reference=build-bench/bench/kelvarin-reference
+mkdir -p bench-data
+
+answers_for() {
+  case $1 in
+    a | c | f | h) echo "52.5 13.4 60 60 180 1 15" ;;
+    b) echo "52.5 13.4 60 1 180 1 15" ;;
+    d) echo "52.5 13.4 10 1 60 1 15" ;;
+    e) echo "52.5 13.4 1440 60 1440 1 15" ;;
+    g) echo "52.5 13.4 60 60 60 1 15" ;;
+  esac
+}
+
+# Wall time of one run in microseconds.
+time_run() {
+  local start end
+  start=$(date +%s%N)
+  "$1" "$2" "$3" < "$4" > /dev/null
+  end=$(date +%s%N)
+  echo $(((end - start) / 1000))
+}
+
+median() { printf '%s\n' "$@" | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
+
+printf '%-6s %8s %10s %10s %9s %9s %10s\n' shape MB kelvarin reference speed-up MB/s "peak RSS"
+for shape in $(echo "$shapes" | grep -o .); do
+  data="bench-data/shape_$shape.txt"
+  [ -f "$data" ] || build-bench/bench/kelvarin-shapes "$shape" "$data"
+  answers="bench-data/shape_$shape.answers"
+  answers_for "$shape" | tr ' ' '\n' > "$answers"
+  cat "$data" > /dev/null
+  k=()
+  r=()
+  for _ in $(seq "$runs"); do
+    k+=("$(time_run "$kelvarin" "$data" bench-data/shape.out "$answers")")
+    r+=("$(time_run "$reference" "$data" bench-data/shape.ref "$answers")")
+  done
+  peak=$( { /usr/bin/time -f '%M' "$kelvarin" "$data" bench-data/shape.out < "$answers" > /dev/null; } 2>&1 )
+  mb=$(echo "$(stat -c %s "$data") / 1000000" | bc -l)
+  tk=$(median "${k[@]}")
+  tr_=$(median "${r[@]}")
+  printf '%-6s %8.1f %9.4fs %9.4fs %8.1fx %9.0f %7.1f MiB\n' "$shape" "$mb" \
+    "$(echo "$tk / 1000000" | bc -l)" "$(echo "$tr_ / 1000000" | bc -l)" \
+    "$(echo "$tr_ / $tk" | bc -l)" "$(echo "$mb / ($tk / 1000000)" | bc -l)" \
+    "$(echo "$peak / 1024" | bc -l)"
+done

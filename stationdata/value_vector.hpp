@@ -1,0 +1,49 @@
+// The fast value path: the fields of a record found from masks of white space, 64 bytes at a
+// time, and each converted through the remembered spellings or as a short plain decimal in a few
+// word-wide operations. It gives exactly the sums the general path gives and leaves everything
+// unusual to it. Every part of it can be switched off (KELVARIN_FAST_PATH=0 for all of it,
+// KELVARIN_VECTOR=portable for the vector instructions), and the tests compare the ways.
+#pragma once
+
+#include <array>
+#include <cstddef>  // std::size_t
+#include <cstdint>
+
+#include "input_reader.hpp"
+
+namespace kelvarin {
+
+/// Values already converted, by their spelling. A station file spells its values in a few dozen
+/// ways ("0", "0.1", "1", "-999") millions of times over; finding a spelling costs less than
+/// converting it again, and gives the very same double.
+struct ValueCache {
+  static constexpr std::size_t kSlots = 1024;
+  std::array<std::uint64_t, kSlots> spellings{};  // 1 to 7 characters, zero-padded; 0: empty
+  std::array<double, kSlots> values{};
+};
+
+/// Returns the slot of a spelling (its first bytes, zero-padded) in the cache.
+inline std::size_t cacheSlot(std::uint64_t spelling) {
+  return static_cast<std::size_t>((spelling * 0x9E3779B97F4A7C15ULL) >> 54);
+}
+
+/// How the white-space masks are computed: one byte at a time, or with the processor's vector
+/// instructions (SSE2 on every x86-64, AVX2 where the processor has it).
+enum class VectorLevel { kPortable, kSse2, kAvx2 };
+
+/// Returns the widest level this processor runs.
+VectorLevel detectVectorLevel();
+
+/// Returns the level's name for messages and tests ("portable", "sse2", "avx2").
+const char* vectorLevelName(VectorLevel level);
+
+/// Adds the values of columns `first` to `columns` of one record to their sums while they are
+/// remembered spellings or plain decimals of at most eight characters, ended by white space inside
+/// the data, and returns the first column it did not take, for the general path. Never adds a
+/// value the general path would refuse, nor one equal to `missing` (when not null), which the
+/// general path flags; `missing` must not be 0.
+std::size_t addValuesVector(VectorLevel level, InputReader& in, ValueCache& cache, double* sums,
+                            std::size_t first, std::size_t columns, double inputUnitMin,
+                            const double* missing);
+
+}  // namespace kelvarin
