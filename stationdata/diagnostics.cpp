@@ -95,7 +95,8 @@ std::optional<double> stampMinutes(const RecordStamp& stamp) {
          static_cast<double>(stamp.hourH) * 60.0;
 }
 
-bool checkStamp(Diagnostics& diagnostics, const RecordStamp& stamp, std::uint64_t line) {
+bool checkStampAgainstCalendar(Diagnostics& diagnostics, const RecordStamp& stamp,
+                               std::uint64_t line) {
   std::optional<double> minutes;
   const RecordStamp& previous = diagnostics.previous;
   if (diagnostics.previousMinutes && stamp.year == previous.year && stamp.month == previous.month &&

@@ -65,6 +65,27 @@ inline std::uint64_t scaleAndRound(double magnitude, std::uint64_t scale) {
 
 }  // namespace detail
 
+/// Writes `value` as formatInteger does, quickly for 0 to 9999 (the fields of a stamp).
+inline std::size_t formatStampField(long long value, char* out) {
+  if (value >= 0 && value < 10000) {
+    const auto v = static_cast<unsigned>(value);
+    if (v < 10) {
+      out[0] = static_cast<char>('0' + v);
+      return 1;
+    }
+    if (v < 1000) {
+      const auto& digits = detail::kThreeDigits[v];
+      const std::size_t skip = v < 100 ? 1 : 0;
+      std::memcpy(out, digits.data() + skip, 3 - skip);
+      return 3 - skip;
+    }
+    out[0] = static_cast<char>('0' + v / 1000);
+    std::memcpy(out + 1, detail::kThreeDigits[v % 1000].data(), 3);
+    return 4;
+  }
+  return formatInteger(value, out);
+}
+
 /// Writes `value` as formatFixed(value, 3, 5, out) does, quickly for the results a step line
 /// mostly holds (0 to below 10), and returns the number of characters written.
 inline std::size_t formatThreeDecimals(double value, char* out) {

@@ -93,6 +93,12 @@ RecordStream makeRecordStream(InputReader& in, bool fastPath, std::optional<doub
 
 std::optional<RecordStamp> readRecordStamp(RecordStream& records) {
   InputReader& in = records.in;
+  StampFields fast;
+  if (records.fastPath && readStampFields(records.vectorLevel, in, fast)) {
+    records.recordLine = fast.yearLine;
+    records.monthLine = fast.monthLine;
+    return RecordStamp{fast.year, fast.month, fast.day, fast.hourH};
+  }
   if (!skipSpace(in)) {
     if (in.readFailed) {
       records.fault = kReadErrorMessage;

@@ -2,6 +2,7 @@
 
 #include <algorithm>  // std::fill
 #include <array>
+#include <bit>        // std::bit_cast
 #include <cinttypes>  // PRIu64
 #include <cmath>      // std::signbit
 #include <cstdint>
@@ -86,24 +87,29 @@ constexpr auto kUnitResults = [] {
 }();
 constexpr std::string_view kMissingResult = "\t-9999.000";
 
-// Writes "\t%5.3f" of `r` at the open line's end. With `fixedWidth`, the results from 0 to 1 and
-// the missing value take their shortcuts; every other result, and all without it, the formatter.
-void writeResult(OutputBuffer& out, double r, bool fixedWidth) {
-  char* p = room(out, 1 + kMaxFixedLength);
+// The widest result a step line holds: the clips leave -9999 and -100 to 1, so "\t-9999.000".
+constexpr std::size_t kMaxResultLength = 10;
+
+// Writes "\t%5.3f" of `r` (clipped, so at most kMaxResultLength characters, and 8 bytes of room
+// after them) at `p` and returns the characters written. With `fixedWidth`, the results from 0
+// to 1 and the missing value take their shortcuts; every other result, and all without it, the
+// formatter.
+std::size_t writeResult(char* p, double r, bool fixedWidth) {
   if (fixedWidth) {
     if (!std::signbit(r) && r <= 1.0) {
       std::memcpy(p, kUnitResults[detail::scaleAndRound(r, 1000)].data(), 8);
-      advance(out, 6);
-      return;
+      return 6;
     }
     if (r == kMissingValue) {
       std::memcpy(p, kMissingResult.data(), kMissingResult.size());
-      advance(out, kMissingResult.size());
-      return;
+      return kMissingResult.size();
     }
   }
+  char text[kMaxFixedLength];
+  const std::size_t length = formatThreeDecimals(r, text);
   *p = '\t';
-  advance(out, 1 + formatThreeDecimals(r, p + 1));
+  std::memcpy(p + 1, text, length);
+  return 1 + length;
 }
 
 // Writes "\t%5.3f" of each column's relative sunshine, and shows the diagnostics the steps and
@@ -124,6 +130,9 @@ bool writeResults(OutputBuffer& out, const double* sums, std::size_t columns, do
   // Results of 1 with more sunshine than the real sky allows, and negative ones, are rare; one
   // comparison per value finds them.
   const double limitMin = sunshineLimitMin(diagnostics, place);
+  // Room for the whole line at once: every result is short once clipped.
+  char* const line = room(out, columns * kMaxResultLength + 8);
+  char* p = line;
   for (std::size_t c = 1; c <= columns; ++c) {
     // A column with a declared missing value in the step has no result, whatever else it holds.
     const double r = records.anyMissingInStep && records.missingInStep[c] != 0
@@ -132,20 +141,29 @@ bool writeResults(OutputBuffer& out, const double* sums, std::size_t columns, do
     if (((sums[c] > limitMin) | (r < 0.0)) && !checkDayResult(diagnostics, sums[c], r, c, place)) {
       return false;
     }
-    writeResult(out, r, fixedWidth);
+    p += writeResult(p, r, fixedWidth);
   }
+  advance(out, static_cast<std::size_t>(p - line));
   return true;
 }
 
 void writeStamp(OutputBuffer& out, const RecordStamp& stamp) {
   char* p = room(out, std::size_t{3 * 21} + kMaxFixedLength);  // three integers and the hour
-  std::size_t n = formatInteger(stamp.year, p);
+  std::size_t n = formatStampField(stamp.year, p);
   p[n++] = '\t';
-  n += formatInteger(stamp.month, p + n);
+  n += formatStampField(stamp.month, p + n);
   p[n++] = '\t';
-  n += formatInteger(stamp.day, p + n);
+  n += formatStampField(stamp.day, p + n);
   p[n++] = '\t';
-  n += formatFixed(static_cast<double>(stamp.hourH), 0, 0, p + n);
+  const float hourH = stamp.hourH;
+  // A whole hour, as stamps nearly always are, is written as the integer it is ("%.0f" of 24.0
+  // is "24"); halves and the rest are rounded by the formatter.
+  if (!std::signbit(hourH) && hourH < 10000.0f &&
+      hourH == static_cast<float>(static_cast<int>(hourH))) {
+    n += formatStampField(static_cast<int>(hourH), p + n);
+  } else {
+    n += formatFixed(static_cast<double>(hourH), 0, 0, p + n);
+  }
   advance(out, n);
 }
 

@@ -14,6 +14,8 @@ namespace vector_path {
 std::size_t addValuesAvx2(InputReader& in, ValueCache& cache, double* sums, std::size_t first,
                           std::size_t columns, double inputUnitMin, const double* missing);
 
+bool readStampFieldsAvx2(InputReader& in, StampFields& fields);
+
 namespace {
 
 #if defined(__x86_64__)
@@ -65,6 +67,19 @@ const char* vectorLevelName(VectorLevel level) {
       return "avx2";
   }
   return "";
+}
+
+bool readStampFields(VectorLevel level, InputReader& in, StampFields& fields) {
+  switch (level) {
+#if defined(__x86_64__)
+    case VectorLevel::kAvx2:
+      return vector_path::readStampFieldsAvx2(in, fields);
+    case VectorLevel::kSse2:
+      return vector_path::readStampFields<vector_path::Sse2Masks>(in, fields);
+#endif
+    default:
+      return vector_path::readStampFields<vector_path::PortableMasks>(in, fields);
+  }
 }
 
 std::size_t addValuesVector(VectorLevel level, InputReader& in, ValueCache& cache, double* sums,

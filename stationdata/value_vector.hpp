@@ -37,6 +37,22 @@ VectorLevel detectVectorLevel();
 /// Returns the level's name for messages and tests ("portable", "sse2", "avx2").
 const char* vectorLevelName(VectorLevel level);
 
+/// The time fields of a record as readStampFields finds them, with the lines they stand on.
+struct StampFields {
+  std::int32_t year;
+  std::int32_t month;
+  std::int32_t day;
+  float hourH;
+  std::uint64_t yearLine;
+  std::uint64_t monthLine;
+};
+
+/// Reads the four time fields of the record at the reader's position when all are short plain
+/// numbers ended by white space inside the data: year, month and day integers of at most eight
+/// characters, the hour a short decimal; each exactly as the general scanners read it. Returns
+/// false, having moved nothing, for anything else.
+bool readStampFields(VectorLevel level, InputReader& in, StampFields& fields);
+
 /// Adds the values of columns `first` to `columns` of one record to their sums while they are
 /// remembered spellings or plain decimals of at most eight characters, ended by white space inside
 /// the data, and returns the first column it did not take, for the general path. Never adds a

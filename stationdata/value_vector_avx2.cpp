@@ -32,6 +32,10 @@ struct Avx2Masks {
 
 }  // namespace
 
+bool readStampFieldsAvx2(InputReader& in, StampFields& fields) {
+  return readStampFields<Avx2Masks>(in, fields);
+}
+
 std::size_t addValuesAvx2(InputReader& in, ValueCache& cache, double* sums, std::size_t first,
                           std::size_t columns, double inputUnitMin, const double* missing) {
   return addValues<Avx2Masks>(in, cache, sums, first, columns, inputUnitMin, missing);

@@ -36,11 +36,19 @@ struct PortableMasks {
 // product with a float unit and no sum of a file's worth of them can overflow.
 inline constexpr double kVectorValueLimit = 1e9;
 
-/// Converts a plain decimal of `length` (1 to 8) characters at `text`: an optional minus, digits
-/// and at most one point, at least one digit. Exactly as scanDouble's plain case converts it: the
-/// digits as an integer, divided by the power of ten of the decimals (both exact doubles, so the
-/// one division rounds correctly). Returns false for anything else.
-inline bool convertShortDecimal(const char* text, unsigned length, double& value) {
+/// A short plain decimal taken apart: its digits as an integer, and how many follow the point.
+struct ShortDecimal {
+  bool negative;
+  bool point;
+  std::uint64_t mantissa;
+  unsigned decimals;
+};
+
+/// Takes apart a plain decimal of `length` (1 to 8) characters at `text` (with 8 bytes readable):
+/// an optional minus, digits and at most one point, at least one digit. Word-wide: the digit test,
+/// the point and the joining of the digits are a few operations on one 64-bit load. Returns false
+/// for anything else.
+inline bool takeShortDecimal(const char* text, unsigned length, ShortDecimal& d) {
   static_assert(std::endian::native == std::endian::little, "the text is read little-endian");
   std::uint64_t w;
   std::memcpy(&w, text, sizeof w);
@@ -48,8 +56,8 @@ inline bool convertShortDecimal(const char* text, unsigned length, double& value
     return n >= 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * n)) - 1;
   };
   w &= lanes(length);
-  const bool negative = (w & 0xFF) == '-';
-  if (negative) {
+  d.negative = (w & 0xFF) == '-';
+  if (d.negative) {
     w >>= 8;
     --length;
   }
@@ -72,13 +80,14 @@ inline bool convertShortDecimal(const char* text, unsigned length, double& value
     return false;
   }
   unsigned count = length;
-  unsigned decimals = 0;
+  d.decimals = 0;
+  d.point = points != 0;
   std::uint64_t packed = digits;
-  if (points != 0) {
+  if (d.point) {
     const unsigned at = static_cast<unsigned>(std::countr_zero(points)) / 8;
     packed = (digits & lanes(at)) | ((digits >> 8) & ~lanes(at));
     --count;
-    decimals = length - 1 - at;
+    d.decimals = length - 1 - at;
   }
   if (count == 0) {
     return false;
@@ -87,9 +96,20 @@ inline bool convertShortDecimal(const char* text, unsigned length, double& value
   std::uint64_t v = (packed & lanes(count)) << (8 * (8 - count));
   v = ((v & 0x0F0F0F0F0F0F0F0FULL) * 2561) >> 8;
   v = ((v & 0x00FF00FF00FF00FFULL) * 6553601) >> 16;
-  v = ((v & 0x0000FFFF0000FFFFULL) * 42949672960001ULL) >> 32;
-  const double magnitude = static_cast<double>(v) / detail::kPowersOfTenDouble[decimals];
-  value = negative ? -magnitude : magnitude;
+  d.mantissa = ((v & 0x0000FFFF0000FFFFULL) * 42949672960001ULL) >> 32;
+  return true;
+}
+
+/// Converts a short plain decimal exactly as scanDouble's plain case does: the digits as an
+/// integer, divided by the power of ten of the decimals (both exact doubles, so the one division
+/// rounds correctly).
+inline bool convertShortDecimal(const char* text, unsigned length, double& value) {
+  ShortDecimal d;
+  if (!takeShortDecimal(text, length, d)) {
+    return false;
+  }
+  const double magnitude = static_cast<double>(d.mantissa) / detail::kPowersOfTenDouble[d.decimals];
+  value = d.negative ? -magnitude : magnitude;
   return true;
 }
 
@@ -106,10 +126,14 @@ template <typename MaskOf>
 std::size_t addValues(InputReader& in, ValueCache& cache, double* sums, std::size_t first,
                       std::size_t columns, double inputUnitMin, const double* missing) {
   const char* data = in.buffer.data();
+  // Copies, not the reader's fields: the stores into the cache could alias those, and every
+  // field would read them again.
+  const std::size_t dataEnd = in.end;
+  const bool atEnd = in.atEnd;
   // A window is read only where its 64 bytes are data, or where the file has ended (the bytes
   // past its end are the buffer's tail and are never taken: every field must end by then).
-  const auto windowFits = [&in](std::size_t base) {
-    return in.atEnd ? base < in.end : base + 64 <= in.end;
+  const auto windowFits = [dataEnd, atEnd](std::size_t base) {
+    return atEnd ? base < dataEnd : base + 64 <= dataEnd;
   };
   std::size_t base = in.pos;
   std::uint64_t lines = 0;
@@ -127,7 +151,7 @@ std::size_t addValues(InputReader& in, ValueCache& cache, double* sums, std::siz
         break;  // white space to the window's end
       }
       const auto start = static_cast<unsigned>(std::countr_zero(starts));
-      const std::uint64_t after = ends & ~lowBits(start + 1);
+      const std::uint64_t after = ends & (~std::uint64_t{1} << start);  // ends past the start
       if (after == 0) {
         // The field goes on past the window: the next window starts with it, unless it already
         // did, and the field is longer than a window.
@@ -138,14 +162,15 @@ std::size_t addValues(InputReader& in, ValueCache& cache, double* sums, std::siz
       const auto end = static_cast<unsigned>(std::countr_zero(after));
       const unsigned length = end - start;
       const char* text = data + base + start;
-      if (base + end > in.end) {
+      if (base + end > dataEnd) {
         stop = true;  // the last field of the file: the general path reads it to its end
         next = base + start;
         break;
       }
       std::uint64_t word;
       std::memcpy(&word, text, sizeof word);
-      const std::uint64_t spelling = length < 8 ? word & lowBits(8 * length) : 0;
+      const std::uint64_t spelling =
+          length < 8 ? word & ((std::uint64_t{1} << (8 * (length & 7))) - 1) : 0;
       const std::size_t slot = cacheSlot(spelling);
       double value;
       if (spelling != 0 && cache.spellings[slot] == spelling) {
@@ -175,6 +200,60 @@ std::size_t addValues(InputReader& in, ValueCache& cache, double* sums, std::siz
   in.pos = base;
   in.lineNumber += lines;
   return c;
+}
+
+template <typename MaskOf>
+bool readStampFields(InputReader& in, StampFields& fields) {
+  const std::size_t base = in.pos;
+  if (in.atEnd ? base >= in.end : base + 64 > in.end) {
+    return false;
+  }
+  const Masks m = MaskOf::of(in.buffer.data() + base);
+  std::uint64_t starts = ~m.space & ((m.space << 1) | 1);
+  const std::uint64_t ends = m.space & ~((m.space << 1) | 1);
+  ShortDecimal parts[4];
+  unsigned fieldStart[4];
+  unsigned end = 0;
+  for (unsigned f = 0; f < 4; ++f) {
+    if (starts == 0) {
+      return false;
+    }
+    fieldStart[f] = static_cast<unsigned>(std::countr_zero(starts));
+    const std::uint64_t after = ends & (~std::uint64_t{1} << fieldStart[f]);
+    if (after == 0) {
+      return false;
+    }
+    end = static_cast<unsigned>(std::countr_zero(after));
+    if (base + end > in.end || end - fieldStart[f] > 8 ||
+        !takeShortDecimal(in.buffer.data() + base + fieldStart[f], end - fieldStart[f], parts[f]) ||
+        (f < 3 && parts[f].point)) {
+      return false;  // a point after an integer, a sign '+', an exponent: the general scanners
+    }
+    starts &= starts - 1;
+  }
+  const ShortDecimal& hour = parts[3];
+  if (hour.mantissa > (std::uint64_t{1} << 24) || hour.decimals > 10) {
+    return false;
+  }
+  const auto integer = [](const ShortDecimal& d) {
+    const auto magnitude = static_cast<std::int32_t>(d.mantissa);
+    return d.negative ? -magnitude : magnitude;
+  };
+  fields.year = integer(parts[0]);
+  fields.month = integer(parts[1]);
+  fields.day = integer(parts[2]);
+  // scanFloat's plain case: the digits and the power of ten are exact floats, one division.
+  const float magnitude =
+      static_cast<float>(hour.mantissa) / detail::kPowersOfTenFloat[hour.decimals];
+  fields.hourH = hour.negative ? -magnitude : magnitude;
+  const auto linesBefore = [&m](unsigned at) {
+    return static_cast<std::uint64_t>(std::popcount(m.lineBreaks & lowBits(at)));
+  };
+  fields.yearLine = in.lineNumber + linesBefore(fieldStart[0]);
+  fields.monthLine = in.lineNumber + linesBefore(fieldStart[1]);
+  in.lineNumber += linesBefore(end);
+  in.pos = base + end;
+  return true;
 }
 
 }  // namespace kelvarin::vector_path

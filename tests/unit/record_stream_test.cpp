@@ -78,7 +78,14 @@ std::string randomRecords(std::mt19937& rng, std::size_t columns) {
   std::string text;
   const int records = 1 + percent(rng) / 4;
   for (int r = 0; r < records; ++r) {
-    text += "2023 6 21 " + std::to_string(r % 24);
+    // Stamps as files write them, and as only broken files do.
+    static const char* const kYears[] = {"2023",   "2023",  "02023",    "-5",
+                                         "2023.0", "+2023", "123456789"};
+    static const char* const kHours[] = {"0",        "13",  "24",       "12.5",         "-1",
+                                         "0.166667", "1e1", "16777217", "0.00000000001"};
+    text += std::string(percent(rng) < 90 ? "2023" : kYears[rng() % std::size(kYears)]) +
+            kSpaces[space(rng)] + "6" + kSpaces[space(rng)] + "21 " +
+            (percent(rng) < 70 ? std::to_string(r % 24) : kHours[rng() % std::size(kHours)]);
     for (std::size_t c = 0; c < columns; ++c) {
       text += kSpaces[space(rng)];
       std::size_t v = value(rng);
