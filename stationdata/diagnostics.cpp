@@ -200,9 +200,9 @@ double sunshineLimitMin(Diagnostics& diagnostics, StepPlace& place) {
 
 bool checkNightStep(Diagnostics& diagnostics, const double* sums, std::size_t columns,
                     StepPlace& place) {
-  const double limitMin = sunshineLimitMin(diagnostics, place);
   for (std::size_t c = 1; c <= columns; ++c) {
-    if (sums[c] > limitMin) {
+    // No limit is below the tolerance: most night sums are 0 and never need the limit.
+    if (sums[c] > kSunshineToleranceMin && sums[c] > sunshineLimitMin(diagnostics, place)) {
       // Counted once a step, by its first such column.
       return note(
           diagnostics, diagnostics.sunDown, place, c,

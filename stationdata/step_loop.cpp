@@ -127,9 +127,6 @@ bool writeResults(OutputBuffer& out, const double* sums, std::size_t columns, do
     advance(out, columns * kNightResult.size());
     return checkNightStep(diagnostics, sums, columns, place);
   }
-  // Results of 1 with more sunshine than the real sky allows, and negative ones, are rare; one
-  // comparison per value finds them.
-  const double limitMin = sunshineLimitMin(diagnostics, place);
   // Room for the whole line at once: every result is short once clipped.
   char* const line = room(out, columns * kMaxResultLength + 8);
   char* p = line;
@@ -138,7 +135,9 @@ bool writeResults(OutputBuffer& out, const double* sums, std::size_t columns, do
     const double r = records.anyMissingInStep && records.missingInStep[c] != 0
                          ? kMissingValue
                          : relativeSunshine(sums[c], outputStepMin, dayFraction);
-    if (((sums[c] > limitMin) | (r < 0.0)) && !checkDayResult(diagnostics, sums[c], r, c, place)) {
+    // Only a result clipped to 1 can hold more sunshine than the real sky allows (its day is
+    // longer than the model's), and negative ones are rare: one comparison per value finds both.
+    if (((r >= kUpperClip) | (r < 0.0)) && !checkDayResult(diagnostics, sums[c], r, c, place)) {
       return false;
     }
     p += writeResult(p, r, fixedWidth);
