@@ -86,7 +86,15 @@ std::string randomRecords(std::mt19937& rng, std::size_t columns) {
     text += std::string(percent(rng) < 90 ? "2023" : kYears[rng() % std::size(kYears)]) +
             kSpaces[space(rng)] + "6" + kSpaces[space(rng)] + "21 " +
             (percent(rng) < 70 ? std::to_string(r % 24) : kHours[rng() % std::size(kHours)]);
+    // Night records: zeros with one kind of separator, but now and then another value among them.
+    const bool night = percent(rng) < 40;
+    const char* const nightSpace = percent(rng) < 50 ? " " : "\t";
     for (std::size_t c = 0; c < columns; ++c) {
+      if (night && percent(rng) < 97) {
+        text += nightSpace;
+        text += "0";
+        continue;
+      }
       text += kSpaces[space(rng)];
       std::size_t v = value(rng);
       while (!faulty && v >= 20) {  // the broken forms only in some files
@@ -107,7 +115,9 @@ std::string randomRecords(std::mt19937& rng, std::size_t columns) {
 TEST(RecordStreamTest, FastPathReadsWhatTheGeneralPathReads) {
   std::mt19937 rng(20261207);
   for (int round = 0; round < 1500; ++round) {
-    const std::size_t columns = 1 + static_cast<std::size_t>(round % 9);
+    // Few columns, and enough for runs of 32 zeros and more.
+    const std::size_t columns = round % 3 == 0 ? 30 + static_cast<std::size_t>(round % 70)
+                                               : 1 + static_cast<std::size_t>(round % 9);
     const std::string text = randomRecords(rng, columns);
     const std::string general = readRecords(text, columns, std::size_t{1} << 17, false);
     for (std::size_t blockSize : {std::size_t{1} << 17, std::size_t{7}, std::size_t{64},
@@ -117,6 +127,27 @@ TEST(RecordStreamTest, FastPathReadsWhatTheGeneralPathReads) {
             << vectorLevelName(level) << ", block " << blockSize << ":\n"
             << text;
       }
+    }
+  }
+}
+
+// Runs of zeros are passed 32 at a time; a zero joined to a digit ("05") ends the run, wherever it
+// stands, and so does a record shorter than the run.
+TEST(RecordStreamTest, RunsOfZerosStopAtAJoinedDigit) {
+  for (std::size_t joined = 0; joined < 40; ++joined) {
+    std::string text = "2023 6 21 1";
+    for (std::size_t c = 0; c < 40; ++c) {
+      text += c == joined ? " 05" : " 0";
+    }
+    text += "\n2023 6 21 2";
+    for (std::size_t c = 0; c < 40; ++c) {
+      text += "\t0";
+    }
+    text += "\n";
+    const std::string general = readRecords(text, 40, std::size_t{1} << 17, false);
+    for (const VectorLevel level : levels()) {
+      EXPECT_EQ(readRecords(text, 40, std::size_t{1} << 17, true, level), general)
+          << "05 in column " << joined + 1;
     }
   }
 }
