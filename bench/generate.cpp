@@ -9,19 +9,11 @@
 #include <string>
 
 #include "solar.hpp"
+#include "split_mix.hpp"
 
 namespace {
 
-// A small deterministic generator, so that every run of the benchmark reads the same file.
-struct SplitMix64 {
-  std::uint64_t state;
-  std::uint64_t next() {
-    std::uint64_t z = (state += 0x9e3779b97f4a7c15ULL);
-    z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
-    z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
-    return z ^ (z >> 31);
-  }
-};
+using kelvarin::bench::SplitMix64;
 
 constexpr const char* kDaylightValues[] = {
     "0",    "0",   "0.1",  "0.45", "1",    "1",    "1",    "0.2",  "0.9",  "0.0625", "0.5", "0.3",

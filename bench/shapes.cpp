@@ -21,19 +21,11 @@
 #include <vector>
 
 #include "solar.hpp"
+#include "split_mix.hpp"
 
 namespace {
 
-struct SplitMix64 {
-  std::uint64_t state;
-  std::uint64_t next() {
-    std::uint64_t z = (state += 0x9e3779b97f4a7c15ULL);
-    z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
-    z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
-    return z ^ (z >> 31);
-  }
-  double uniform() { return static_cast<double>(next() >> 11) * 0x1.0p-53; }
-};
+using kelvarin::bench::SplitMix64;
 
 struct Shape {
   int stations;
