@@ -2,7 +2,6 @@
 
 #include <algorithm>  // std::fill
 #include <array>
-#include <bit>        // std::bit_cast
 #include <cinttypes>  // PRIu64
 #include <cmath>      // std::signbit
 #include <cstdint>
