@@ -14,3 +14,12 @@ if ! cmp -s "$work/output.txt" "$examples/$run.expected"; then
   diff "$examples/$run.expected" "$work/output.txt" | head -n 40
   exit 1
 fi
+# A shipped example runs without a warning, unless RUN.warnings says which it gives.
+grep '^warning: ' "$work/console.txt" > "$work/warnings.txt"
+expected_warnings=/dev/null
+[ -f "$examples/$run.warnings" ] && expected_warnings="$examples/$run.warnings"
+if ! cmp -s "$work/warnings.txt" "$expected_warnings"; then
+  echo "warnings differ:"
+  diff "$expected_warnings" "$work/warnings.txt"
+  exit 1
+fi
