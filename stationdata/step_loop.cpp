@@ -90,32 +90,6 @@ constexpr auto kUnitResults = [] {
 }();
 constexpr std::string_view kMissingResult = "\t-9999.000";
 
-// relativeSunshine of columns 1 to `columns` into `results`, two at a time: the same two
-// divisions in the same order and the same clips, each lane rounded exactly as a single division
-// is, so every result is the same double. On a line of thousands of columns the divisions, one
-// after the other, were the step's cost.
-void relativeSunshineOfAll(const double* sums, std::size_t columns, double outputStepMin,
-                           double dayFraction, double* results) {
-  std::size_t c = 1;
-#if defined(__SSE2__)
-  const __m128d step = _mm_set1_pd(outputStepMin);
-  const __m128d fraction = _mm_set1_pd(dayFraction);
-  const __m128d upper = _mm_set1_pd(kUpperClip);
-  const __m128d lower = _mm_set1_pd(kLowerClip);
-  const __m128d missing = _mm_set1_pd(kMissingValue);
-  for (; c + 1 <= columns; c += 2) {
-    __m128d r = _mm_div_pd(_mm_div_pd(_mm_loadu_pd(sums + c), step), fraction);
-    r = _mm_min_pd(r, upper);  // r > 1 ? 1 : r, the sums being finite numbers
-    const __m128d below = _mm_cmplt_pd(r, lower);
-    r = _mm_or_pd(_mm_and_pd(below, missing), _mm_andnot_pd(below, r));
-    _mm_storeu_pd(results + c, r);
-  }
-#endif
-  for (; c <= columns; ++c) {
-    results[c] = relativeSunshine(sums[c], outputStepMin, dayFraction);
-  }
-}
-
 // The widest result a step line holds: the clips leave -9999 and -100 to 1, so "\t-9999.000".
 constexpr std::size_t kMaxResultLength = 10;
 
@@ -266,6 +240,31 @@ double relativeSunshine(double sumMin, double outputStepMin, double dayFraction)
     r = kMissingValue;
   }
   return r;
+}
+
+// Two at a time: the same two divisions in the same order and the same clips, each lane rounded
+// exactly as a single division is, so every result is the same double. On a line of thousands of
+// columns the divisions, one after the other, were a good part of the step.
+void relativeSunshineOfAll(const double* sums, std::size_t columns, double outputStepMin,
+                           double dayFraction, double* results) {
+  std::size_t c = 1;
+#if defined(__SSE2__)
+  const __m128d step = _mm_set1_pd(outputStepMin);
+  const __m128d fraction = _mm_set1_pd(dayFraction);
+  const __m128d upper = _mm_set1_pd(kUpperClip);
+  const __m128d lower = _mm_set1_pd(kLowerClip);
+  const __m128d missing = _mm_set1_pd(kMissingValue);
+  for (; c + 1 <= columns; c += 2) {
+    __m128d r = _mm_div_pd(_mm_div_pd(_mm_loadu_pd(sums + c), step), fraction);
+    r = _mm_min_pd(r, upper);  // r > 1 ? 1 : r, the sums being finite numbers
+    const __m128d below = _mm_cmplt_pd(r, lower);
+    r = _mm_or_pd(_mm_and_pd(below, missing), _mm_andnot_pd(below, r));
+    _mm_storeu_pd(results + c, r);
+  }
+#endif
+  for (; c <= columns; ++c) {
+    results[c] = relativeSunshine(sums[c], outputStepMin, dayFraction);
+  }
 }
 
 RunOutcome runStepLoop(RecordStream& records, OutputBuffer& out, Diagnostics& diagnostics,

@@ -38,6 +38,11 @@ double nightFraction(double startH, double endH, double stepH, SunTimes sun);
 /// 0 for a step without daylight.
 double relativeSunshine(double sumMin, double outputStepMin, double dayFraction);
 
+/// Writes relativeSunshine of `sums[1]` to `sums[columns]` into `results[1]` to
+/// `results[columns]`, the same doubles, several at a time. `dayFraction` must be above 0.
+void relativeSunshineOfAll(const double* sums, std::size_t columns, double outputStepMin,
+                           double dayFraction, double* results);
+
 /// How reading a station file ended.
 enum class RunEnd {
   kDone,         // every record was read and every whole step written

@@ -4,9 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>    // std::bit_cast
 #include <cmath>  // std::nextafter
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace kelvarin {
 namespace {
@@ -102,6 +104,24 @@ TEST(StepLoopTest, RelativeSunshineAtTheClips) {
   }
   EXPECT_EQ(relativeSunshine(-59940.0, 60.0, 0.0), 0.0);  // a night step, whatever was measured
   EXPECT_EQ(relativeSunshine(6.0, 60.0, 0.1569), 6.0 / 60.0 / 0.1569);  // divided in this order
+}
+
+// Results worked out several at a time are relativeSunshine's, bit for bit, at the clips too.
+TEST(StepLoopTest, ResultsOfAWholeLineAreTheSingleResults) {
+  const double sums[] = {0.0,  60.0,          above(60.0), below(60.0), -6000.0,     below(-6000.0),
+                         -0.0, 1e300,         -1e300,      6.0,         -999.0 * 60, 0.1 * 60,
+                         7.5,  above(-6000.0)};
+  for (const double dayFraction : {1.0, 0.1569, 0.05, 1e-300}) {
+    for (std::size_t columns = 1; columns < std::size(sums); ++columns) {
+      std::vector<double> results(columns + 1, 0.0);
+      relativeSunshineOfAll(sums, columns, 60.0, dayFraction, results.data());
+      for (std::size_t c = 1; c <= columns; ++c) {
+        const double single = relativeSunshine(sums[c], 60.0, dayFraction);
+        EXPECT_EQ(std::bit_cast<std::uint64_t>(results[c]), std::bit_cast<std::uint64_t>(single))
+            << "sum " << sums[c] << ", day fraction " << dayFraction;
+      }
+    }
+  }
 }
 
 // Every split of the input into blocks must read the same values: fields cut at a block's end,
