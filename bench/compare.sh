@@ -14,22 +14,15 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cat "$data" > /dev/null  # into the page cache
 
-time_one() {
-  local start end
-  start=$(date +%s%N)
-  "$1" "$data" "$2" < "$answers" > /dev/null
-  end=$(date +%s%N)
-  echo $(( (end - start) / 1000 ))
-}
+source "$(dirname "$0")/timing.sh"
 
 old_times=()
 new_times=()
 for _ in $(seq "$runs"); do
-  old_times+=("$(time_one "$old" "$work/old.out")")
-  new_times+=("$(time_one "$new" "$work/new.out")")
+  old_times+=("$(time_run "$old" "$data" "$work/old.out" "$answers")")
+  new_times+=("$(time_run "$new" "$data" "$work/new.out" "$answers")")
 done
 cmp -s "$work/old.out" "$work/new.out" || { echo "the two programs write different output"; exit 1; }
-median() { printf '%s\n' "$@" | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 t_old=$(median "${old_times[@]}")
 t_new=$(median "${new_times[@]}")
 awk -v o="$t_old" -v n="$t_new" -v r="$runs" 'BEGIN {

@@ -27,16 +27,7 @@ answers_for() {
   esac
 }
 
-# Wall time of one run in microseconds.
-time_run() {
-  local start end
-  start=$(date +%s%N)
-  "$1" "$2" "$3" < "$4" > /dev/null
-  end=$(date +%s%N)
-  echo $(((end - start) / 1000))
-}
-
-median() { printf '%s\n' "$@" | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
+source bench/timing.sh
 
 printf '%-6s %8s %10s %10s %9s %9s %10s\n' shape MB kelvarin reference speed-up MB/s "peak RSS"
 for shape in $(echo "$shapes" | grep -o .); do

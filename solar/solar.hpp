@@ -66,4 +66,25 @@ struct SunSpan {
 SunSpan sunAboveAltitude(std::int32_t day, std::int32_t month, float latitudeDeg,
                          float longitudeDeg, float referenceMeridianDeg, double altitudeDeg);
 
+/// Values of a run remembered per calendar day (month 1 to 12, day 1 to 31): what depends only on
+/// the day and the run's place is worked out once, not once per step.
+template <typename T>
+struct DayMemo {
+  std::array<std::optional<T>, 12 * 31> days{};
+};
+
+/// Returns the value of a day from `memo`, worked out with `compute` the first time it is asked;
+/// days outside the table are worked out every time.
+template <typename T, typename Compute>
+T rememberedForDay(DayMemo<T>& memo, std::int32_t day, std::int32_t month, Compute compute) {
+  if (month < 1 || month > 12 || day < 1 || day > 31) {
+    return compute();
+  }
+  std::optional<T>& known = memo.days[static_cast<std::size_t>((month - 1) * 31 + (day - 1))];
+  if (!known) {
+    known = compute();
+  }
+  return *known;
+}
+
 }  // namespace kelvarin

@@ -53,20 +53,11 @@ std::string first(const AnomalyCount& anomaly) {
 
 SunSpan realSkyDay(Diagnostics& diagnostics, std::int32_t day, std::int32_t month) {
   const RunParameters& p = diagnostics.params;
-  const auto compute = [&] {
+  // Once per day of the year and run: the trigonometry would otherwise cost as much as a step.
+  return rememberedForDay(diagnostics.realSkyDays, day, month, [&] {
     return sunAboveAltitude(day, month, p.latitudeDeg, p.longitudeDeg, p.referenceMeridianDeg,
                             kRealSkyAltitudeDeg);
-  };
-  if (month < 1 || month > 12 || day < 1 || day > 31) {
-    return compute();
-  }
-  // Once per day of the year and run: the trigonometry would otherwise cost as much as a step.
-  std::optional<SunSpan>& known =
-      diagnostics.realSkyDays[static_cast<std::size_t>((month - 1) * 31 + (day - 1))];
-  if (!known) {
-    known = compute();
-  }
-  return *known;
+  });
 }
 
 }  // namespace
@@ -144,8 +135,7 @@ bool checkStampAgainstCalendar(Diagnostics& diagnostics, const RecordStamp& stam
     what += apart;
   }
   what += std::string("; ") + kShifted;
-  ++diagnostics.stampAnomalies;
-  return raise(diagnostics, line, what, diagnostics.stampAnomalies <= kStampAnomaliesShown);
+  return raise(diagnostics, line, what, stampAnomalies(diagnostics) <= kStampAnomaliesShown);
 }
 
 double possibleSunshineMin(const SunSpan& span, double startH, double endH, double reachH) {
@@ -230,7 +220,7 @@ void reportDiagnostics(const Diagnostics& d) {
     return;  // the first anomaly ended the run
   }
   std::FILE* console = d.console;
-  if (d.stampAnomalies > 0) {
+  if (stampAnomalies(d) > 0) {
     std::string kinds;
     const auto add = [&kinds](std::uint64_t n, const std::string& what) {
       if (n > 0) {
@@ -243,7 +233,7 @@ void reportDiagnostics(const Diagnostics& d) {
     add(d.backwards, std::to_string(d.backwards) + " going back");
     add(d.offGrid, std::to_string(d.offGrid) + " off the input step");
     std::fprintf(console, "warning: %s in all (the first %d shown): %s; %s\n",
-                 counted(d.stampAnomalies, "time stamp anomaly", "time stamp anomalies").c_str(),
+                 counted(stampAnomalies(d), "time stamp anomaly", "time stamp anomalies").c_str(),
                  kStampAnomaliesShown, kinds.c_str(), kShifted);
   }
   if (d.sunDown.count > 0) {

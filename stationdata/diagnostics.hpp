@@ -54,7 +54,6 @@ struct Diagnostics {
   // Time stamps.
   std::optional<double> previousMinutes;  // of the record before, on the calendar
   RecordStamp previous{};
-  std::uint64_t stampAnomalies = 0;
   std::uint64_t gaps = 0;
   std::uint64_t missingRecords = 0;
   std::uint64_t repeated = 0;
@@ -62,11 +61,16 @@ struct Diagnostics {
   std::uint64_t offGrid = 0;
 
   // The data against the sun model.
-  AnomalyCount sunDown;   // steps with sunshine while the model has the sun down
-  AnomalyCount tooMuch;   // values beyond the possible sunshine, written as 1.000
-  AnomalyCount negative;  // results between -100 and 0
-  std::array<std::optional<SunSpan>, 12 * 31> realSkyDays{};  // by month and day, as met
+  AnomalyCount sunDown;          // steps with sunshine while the model has the sun down
+  AnomalyCount tooMuch;          // values beyond the possible sunshine, written as 1.000
+  AnomalyCount negative;         // results between -100 and 0
+  DayMemo<SunSpan> realSkyDays;  // the real sky's day, by month and day, as met
 };
+
+/// Returns how many time stamp anomalies were found so far.
+inline std::uint64_t stampAnomalies(const Diagnostics& d) {
+  return d.gaps + d.repeated + d.backwards + d.offGrid;
+}
 
 /// Returns the diagnostics of a run with these answers.
 Diagnostics makeDiagnostics(std::FILE* console, const RunParameters& params, bool strict);

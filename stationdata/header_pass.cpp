@@ -74,8 +74,7 @@ std::optional<std::size_t> countColumns(std::string_view line) {
 std::string printablePrefix(std::string_view text, std::size_t maxLength) {
   std::string shown;
   for (const char c : text.substr(0, std::min(maxLength, text.find_first_of("\r\n")))) {
-    const auto u = static_cast<unsigned char>(c);
-    shown.push_back(u < 0x20 || u == 0x7f ? '?' : c);
+    shown.push_back(shownInMessage(c));
   }
   return shown;
 }

@@ -84,11 +84,11 @@ std::string fieldPreview(InputReader& reader, std::size_t maxLength) {
   }
   std::string preview;
   for (std::size_t p = reader.pos; p < reader.end && preview.size() < maxLength; ++p) {
-    const auto c = static_cast<unsigned char>(reader.buffer[p]);
-    if (isWhiteSpace(static_cast<char>(c))) {
+    const char c = reader.buffer[p];
+    if (isWhiteSpace(c)) {
       break;
     }
-    preview.push_back(c < 0x20 || c == 0x7f ? '?' : static_cast<char>(c));
+    preview.push_back(shownInMessage(c));
   }
   return preview;
 }

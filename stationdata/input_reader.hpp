@@ -50,6 +50,12 @@ bool refill(InputReader& reader);
 /// kMaxBufferBytes (tooLong is then set).
 bool readLine(InputReader& reader, std::string& line);
 
+/// Returns `c` as a message shows it: control characters as '?'.
+inline char shownInMessage(char c) {
+  const auto u = static_cast<unsigned char>(c);
+  return u < 0x20 || u == 0x7f ? '?' : c;
+}
+
 /// Returns up to `maxLength` characters of the field at the reader's position (up to the next white
 /// space), control characters shown as '?', for messages.
 std::string fieldPreview(InputReader& reader, std::size_t maxLength = 40);

@@ -50,26 +50,17 @@ StepPlan makeStepPlan(const RunParameters& params, bool fastPaths) {
 
 // Sun times depend on nothing but the day, the month and the run's place. Remembered per day of
 // the year, they cost a look-up instead of a sine, a cosine and an arc cosine per step: over a few
-// stations that trigonometry was 40 % of a run.
-struct SunMemo {
-  std::array<std::optional<SunTimes>, 12 * 31> days{};
-};
-
-std::optional<SunTimes> sunTimes(SunMemo* memo, std::int32_t day, std::int32_t month,
+// stations that trigonometry was 40 % of a run. (Months outside 1 to 12 have none.)
+std::optional<SunTimes> sunTimes(DayMemo<SunTimes>* memo, std::int32_t day, std::int32_t month,
                                  const RunParameters& params) {
   const auto compute = [&] {
     return sunriseSunset(day, month, params.latitudeDeg, params.longitudeDeg,
                          params.referenceMeridianDeg);
   };
-  if (memo == nullptr || month < 1 || month > 12 || day < 1 || day > 31) {
+  if (memo == nullptr || !isValidMonth(month)) {
     return compute();
   }
-  std::optional<SunTimes>& known =
-      memo->days[static_cast<std::size_t>((month - 1) * 31 + (day - 1))];
-  if (!known) {
-    known = compute();
-  }
-  return known;
+  return rememberedForDay(*memo, day, month, [&] { return *compute(); });
 }
 
 // "\t0.000" to "\t1.000", eight bytes each: a result from 0 to 1, by far the most common, is
@@ -271,7 +262,7 @@ RunOutcome runStepLoop(RecordStream& records, OutputBuffer& out, Diagnostics& di
                        std::FILE* report, const RunParameters& params,
                        std::vector<double>& columnSums) {
   const StepPlan plan = makeStepPlan(params, records.fastPath);
-  SunMemo memo;
+  DayMemo<SunTimes> memo;
   const std::size_t columns = columnSums.size() - 1;
   std::vector<double> results(columns + 1, 0.0);  // a step's results, before they are written
   double* const sums = columnSums.data();

@@ -1,0 +1,13 @@
+# Timing helpers of the benchmark scripts; sourced, not run.
+
+# Prints the wall time in microseconds of one run of PROGRAM INPUT OUTPUT < ANSWERS.
+time_run() {
+  local start end
+  start=$(date +%s%N)
+  "$1" "$2" "$3" < "$4" > /dev/null
+  end=$(date +%s%N)
+  echo $(((end - start) / 1000))
+}
+
+# Prints the median of the numbers given.
+median() { printf '%s\n' "$@" | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
