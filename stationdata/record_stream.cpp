@@ -84,7 +84,7 @@ RecordStream makeRecordStream(InputReader& in, bool fastPath, std::optional<doub
   // A marker of 0 would hide among the runs of zeros the shortcut skips.
   const bool zeroMarker = missingValue && *missingValue == 0.0;
   RecordStream records{
-      in, fastPath && !zeroMarker, vectorLevel, {}, 0, 0, {}, missingValue, {}, false, 0};
+      in, fastPath && !zeroMarker, vectorLevel, {}, {}, 0, 0, {}, missingValue, {}, false, 0};
   if (missingValue) {
     records.missingInStep.assign(columns + 1, 0);
   }
@@ -94,7 +94,7 @@ RecordStream makeRecordStream(InputReader& in, bool fastPath, std::optional<doub
 std::optional<RecordStamp> readRecordStamp(RecordStream& records) {
   InputReader& in = records.in;
   StampFields fast;
-  if (records.fastPath && readStampFields(records.vectorLevel, in, fast)) {
+  if (records.fastPath && readStampFields(records.vectorLevel, in, records.recentDate, fast)) {
     records.recordLine = fast.yearLine;
     records.monthLine = fast.monthLine;
     return RecordStamp{fast.year, fast.month, fast.day, fast.hourH};

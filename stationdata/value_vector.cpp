@@ -14,7 +14,7 @@ namespace vector_path {
 std::size_t addValuesAvx2(InputReader& in, ValueCache& cache, double* sums, std::size_t first,
                           std::size_t columns, double inputUnitMin, const double* missing);
 
-bool readStampFieldsAvx2(InputReader& in, StampFields& fields);
+bool readStampFieldsAvx2(InputReader& in, RecentDate& recent, StampFields& fields);
 
 namespace {
 
@@ -69,16 +69,19 @@ const char* vectorLevelName(VectorLevel level) {
   return "";
 }
 
-bool readStampFields(VectorLevel level, InputReader& in, StampFields& fields) {
+bool readStampFields(VectorLevel level, InputReader& in, RecentDate& recent, StampFields& fields) {
+  if (vector_path::readRepeatedDate(in, recent, fields)) {
+    return true;
+  }
   switch (level) {
 #if defined(__x86_64__)
     case VectorLevel::kAvx2:
-      return vector_path::readStampFieldsAvx2(in, fields);
+      return vector_path::readStampFieldsAvx2(in, recent, fields);
     case VectorLevel::kSse2:
-      return vector_path::readStampFields<vector_path::Sse2Masks>(in, fields);
+      return vector_path::readStampFields<vector_path::Sse2Masks>(in, recent, fields);
 #endif
     default:
-      return vector_path::readStampFields<vector_path::PortableMasks>(in, fields);
+      return vector_path::readStampFields<vector_path::PortableMasks>(in, recent, fields);
   }
 }
 

@@ -49,11 +49,23 @@ struct StampFields {
   std::uint64_t monthLine;
 };
 
+/// The year, month and day of the record read last, as the file spells them with the white space
+/// after each: the records of one day repeat that text, and finding it again is one comparison
+/// instead of three conversions.
+struct RecentDate {
+  static constexpr unsigned kMaxLength = 32;
+  std::array<char, kMaxLength> text{};
+  unsigned length = 0;  // 0: nothing remembered
+  std::int32_t year = 0;
+  std::int32_t month = 0;
+  std::int32_t day = 0;
+};
+
 /// Reads the four time fields of the record at the reader's position when all are short plain
 /// numbers ended by white space inside the data: year, month and day integers of at most eight
 /// characters, the hour a short decimal; each exactly as the general scanners read it. Returns
-/// false, having moved nothing, for anything else.
-bool readStampFields(VectorLevel level, InputReader& in, StampFields& fields);
+/// false, having moved nothing, for anything else. `recent` is the date read last, and is kept.
+bool readStampFields(VectorLevel level, InputReader& in, RecentDate& recent, StampFields& fields);
 
 /// Adds the values of columns `first` to `columns` of one record to their sums while they are
 /// remembered spellings or plain decimals of at most eight characters, ended by white space inside

@@ -32,8 +32,8 @@ struct Avx2Masks {
 
 }  // namespace
 
-bool readStampFieldsAvx2(InputReader& in, StampFields& fields) {
-  return readStampFields<Avx2Masks>(in, fields);
+bool readStampFieldsAvx2(InputReader& in, RecentDate& recent, StampFields& fields) {
+  return readStampFields<Avx2Masks>(in, recent, fields);
 }
 
 std::size_t addValuesAvx2(InputReader& in, ValueCache& cache, double* sums, std::size_t first,

@@ -226,8 +226,62 @@ std::size_t addValues(InputReader& in, ValueCache& cache, double* sums, std::siz
   return c;
 }
 
+/// Sets the hour of `fields` from its short decimal as scanFloat's plain case reads it: the digits
+/// and the power of ten are exact floats, one division. Returns false for hours it leaves to the
+/// general scanner.
+inline bool takeHour(const ShortDecimal& hour, StampFields& fields) {
+  if (hour.mantissa > (std::uint64_t{1} << 24) || hour.decimals > 10) {
+    return false;
+  }
+  const float magnitude =
+      static_cast<float>(hour.mantissa) / detail::kPowersOfTenFloat[hour.decimals];
+  fields.hourH = hour.negative ? -magnitude : magnitude;
+  return true;
+}
+
+/// Reads the record at the reader's position when it begins with the text of the date read last,
+/// which the records of a day all do: only the hour is left to convert. The text holds no line
+/// break, and the same characters read the same way, so the date is the one read then.
+inline bool readRepeatedDate(InputReader& in, const RecentDate& recent, StampFields& fields) {
+  const char* data = in.buffer.data();
+  std::size_t p = in.pos;
+  // Room for the date and an hour of eight characters with the white space after it.
+  constexpr std::size_t kReach = 48;
+  static_assert(RecentDate::kMaxLength + 9 < kReach && kReach <= kFieldLookahead);
+  if (recent.length == 0 || in.end - p < kFieldLookahead) {
+    return false;
+  }
+  std::uint64_t lines = 0;
+  while (p < in.pos + 8 && isWhiteSpace(data[p])) {
+    lines += (data[p] == '\n');
+    ++p;
+  }
+  if (in.end - p < kReach || std::memcmp(data + p, recent.text.data(), recent.length) != 0) {
+    return false;
+  }
+  const std::size_t hourStart = p + recent.length;
+  std::size_t hourEnd = hourStart;
+  while (hourEnd < hourStart + 9 && !isWhiteSpace(data[hourEnd])) {
+    ++hourEnd;
+  }
+  ShortDecimal hour;
+  const auto length = static_cast<unsigned>(hourEnd - hourStart);
+  if (length == 0 || length > 8 || !takeShortDecimal(data + hourStart, length, hour) ||
+      !takeHour(hour, fields)) {
+    return false;
+  }
+  fields.year = recent.year;
+  fields.month = recent.month;
+  fields.day = recent.day;
+  fields.yearLine = in.lineNumber + lines;
+  fields.monthLine = fields.yearLine;
+  in.lineNumber = fields.yearLine;
+  in.pos = hourEnd;
+  return true;
+}
+
 template <typename MaskOf>
-bool readStampFields(InputReader& in, StampFields& fields) {
+bool readStampFields(InputReader& in, RecentDate& recent, StampFields& fields) {
   const std::size_t base = in.pos;
   if (in.atEnd ? base >= in.end : base + 64 > in.end) {
     return false;
@@ -255,8 +309,7 @@ bool readStampFields(InputReader& in, StampFields& fields) {
     }
     starts &= starts - 1;
   }
-  const ShortDecimal& hour = parts[3];
-  if (hour.mantissa > (std::uint64_t{1} << 24) || hour.decimals > 10) {
+  if (!takeHour(parts[3], fields)) {
     return false;
   }
   const auto integer = [](const ShortDecimal& d) {
@@ -266,15 +319,23 @@ bool readStampFields(InputReader& in, StampFields& fields) {
   fields.year = integer(parts[0]);
   fields.month = integer(parts[1]);
   fields.day = integer(parts[2]);
-  // scanFloat's plain case: the digits and the power of ten are exact floats, one division.
-  const float magnitude =
-      static_cast<float>(hour.mantissa) / detail::kPowersOfTenFloat[hour.decimals];
-  fields.hourH = hour.negative ? -magnitude : magnitude;
   const auto linesBefore = [&m](unsigned at) {
     return static_cast<std::uint64_t>(std::popcount(m.lineBreaks & lowBits(at)));
   };
   fields.yearLine = in.lineNumber + linesBefore(fieldStart[0]);
   fields.monthLine = in.lineNumber + linesBefore(fieldStart[1]);
+  // The date's text, to be found again at the next record (one line, as readRepeatedDate needs).
+  const unsigned dateLength = fieldStart[3] - fieldStart[0];
+  if (dateLength <= RecentDate::kMaxLength &&
+      linesBefore(fieldStart[3]) == linesBefore(fieldStart[0])) {
+    std::memcpy(recent.text.data(), in.buffer.data() + base + fieldStart[0], dateLength);
+    recent.length = dateLength;
+    recent.year = fields.year;
+    recent.month = fields.month;
+    recent.day = fields.day;
+  } else {
+    recent.length = 0;
+  }
   in.lineNumber += linesBefore(end);
   in.pos = base + end;
   return true;

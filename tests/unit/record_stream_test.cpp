@@ -83,8 +83,13 @@ std::string randomRecords(std::mt19937& rng, std::size_t columns) {
                                          "2023.0", "+2023", "123456789"};
     static const char* const kHours[] = {"0",        "13",  "24",       "12.5",         "-1",
                                          "0.166667", "1e1", "16777217", "0.00000000001"};
+    // Mostly one day, as a day's records repeat its date, but now and then another spelled
+    // almost the same: the remembered date must not be taken for it.
+    static const char* const kDays[] = {"2", "1", "211", "21.5", "021", "-21"};
+    const auto separator = [&] { return percent(rng) < 75 ? " " : kSpaces[space(rng)]; };
     text += std::string(percent(rng) < 90 ? "2023" : kYears[rng() % std::size(kYears)]) +
-            kSpaces[space(rng)] + "6" + kSpaces[space(rng)] + "21 " +
+            separator() + "6" + separator() +
+            (percent(rng) < 85 ? "21" : kDays[rng() % std::size(kDays)]) + separator() +
             (percent(rng) < 70 ? std::to_string(r % 24) : kHours[rng() % std::size(kHours)]);
     // Night records: zeros with one kind of separator, but now and then another value among them.
     const bool night = percent(rng) < 40;
