@@ -143,14 +143,33 @@ bool writeResults(OutputBuffer& out, const double* sums, std::size_t columns, do
   return true;
 }
 
-void writeStamp(OutputBuffer& out, const RecordStamp& stamp) {
-  char* p = room(out, std::size_t{3 * 21} + kMaxFixedLength);  // three integers and the hour
-  std::size_t n = formatStampField(stamp.year, p);
-  p[n++] = '\t';
-  n += formatStampField(stamp.month, p + n);
-  p[n++] = '\t';
-  n += formatStampField(stamp.day, p + n);
-  p[n++] = '\t';
+// "year\tmonth\tday\t" of the last stamp written: a day's lines all begin with it.
+struct WrittenDate {
+  static constexpr std::size_t kRoom = 3 * 21;  // three integers and their tabs
+  std::int32_t year = 0;
+  std::int32_t month = 0;
+  std::int32_t day = 0;
+  std::size_t length = 0;  // 0: none yet
+  std::array<char, kRoom> text{};
+};
+
+void writeStamp(OutputBuffer& out, const RecordStamp& stamp, WrittenDate& date) {
+  char* p = room(out, WrittenDate::kRoom + kMaxFixedLength);  // the date and the hour
+  if (date.length == 0 || stamp.year != date.year || stamp.month != date.month ||
+      stamp.day != date.day) {
+    std::size_t n = formatStampField(stamp.year, date.text.data());
+    date.text[n++] = '\t';
+    n += formatStampField(stamp.month, date.text.data() + n);
+    date.text[n++] = '\t';
+    n += formatStampField(stamp.day, date.text.data() + n);
+    date.text[n++] = '\t';
+    date.year = stamp.year;
+    date.month = stamp.month;
+    date.day = stamp.day;
+    date.length = n;
+  }
+  std::memcpy(p, date.text.data(), WrittenDate::kRoom);
+  std::size_t n = date.length;
   const float hourH = stamp.hourH;
   // A whole hour, as stamps nearly always are, is written as the integer it is ("%.0f" of 24.0
   // is "24"); halves and the rest are rounded by the formatter.
@@ -161,6 +180,19 @@ void writeStamp(OutputBuffer& out, const RecordStamp& stamp) {
     n += formatFixed(static_cast<double>(hourH), 0, 0, p + n);
   }
   advance(out, n);
+}
+
+// Writes "day.month.year" on its own line, as "%d.%d.%d\n" does: once a day of the file, so
+// written without a format string to interpret.
+void reportDay(std::FILE* report, const RecordStamp& stamp) {
+  char text[3 * 21];
+  std::size_t n = formatStampField(stamp.day, text);
+  text[n++] = '.';
+  n += formatStampField(stamp.month, text + n);
+  text[n++] = '.';
+  n += formatStampField(stamp.year, text + n);
+  text[n++] = '\n';
+  std::fwrite(text, 1, n, report);
 }
 
 // Ends the run on a fault of the file: nothing of the step it stopped reaches the output.
@@ -266,6 +298,7 @@ RunOutcome runStepLoop(RecordStream& records, OutputBuffer& out, Diagnostics& di
   const std::size_t columns = columnSums.size() - 1;
   std::vector<double> results(columns + 1, 0.0);  // a step's results, before they are written
   double* const sums = columnSums.data();
+  WrittenDate writtenDate;
   RecordStamp stamp{};  // of the record read last, its hour as stored
   float localH = 0.0f;  // that record's local end time
   for (;;) {
@@ -280,7 +313,7 @@ RunOutcome runStepLoop(RecordStream& records, OutputBuffer& out, Diagnostics& di
         return badInput(out, diagnostics.fault);
       }
       if (static_cast<float>(k) == plan.stampIndex) {
-        writeStamp(out, stamp);
+        writeStamp(out, stamp, writtenDate);
       }
       localH = stamp.hourH + plan.timeShiftH;
       if (!addRecordValues(records, sums, columns, plan.inputUnitMin)) {
@@ -289,7 +322,7 @@ RunOutcome runStepLoop(RecordStream& records, OutputBuffer& out, Diagnostics& di
       // A local end time that truncates to 24 closes a day; compared as a range so that a huge
       // or NaN hour never meets an undefined float-to-int conversion.
       if (localH >= 24.0f && localH < 25.0f) {
-        std::fprintf(report, "%d.%d.%d\n", stamp.day, stamp.month, stamp.year);
+        reportDay(report, stamp);
       }
     }
     const std::optional<SunTimes> sun =

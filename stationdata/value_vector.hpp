@@ -53,9 +53,11 @@ struct StampFields {
 /// after each: the records of one day repeat that text, and finding it again is one comparison
 /// instead of three conversions.
 struct RecentDate {
-  static constexpr unsigned kMaxLength = 32;
-  std::array<char, kMaxLength> text{};
-  unsigned length = 0;  // 0: nothing remembered
+  static constexpr unsigned kWords = 3;
+  static constexpr unsigned kMaxLength = 8 * kWords;
+  std::array<std::uint64_t, kWords> words{};  // the text, zero-padded
+  std::array<std::uint64_t, kWords> masks{};  // the bytes of each word the text fills
+  unsigned length = 0;                        // 0: nothing remembered
   std::int32_t year = 0;
   std::int32_t month = 0;
   std::int32_t day = 0;
