@@ -84,7 +84,7 @@ RecordStream makeRecordStream(InputReader& in, bool fastPath, std::optional<doub
   // A marker of 0 would hide among the runs of zeros the shortcut skips.
   const bool zeroMarker = missingValue && *missingValue == 0.0;
   RecordStream records{
-      in, fastPath && !zeroMarker, vectorLevel, {}, {}, 0, 0, {}, missingValue, {}, false, 0};
+      in, fastPath && !zeroMarker, vectorLevel, {}, {}, {}, 0, 0, {}, missingValue, {}, false, 0};
   if (missingValue) {
     records.missingInStep.assign(columns + 1, 0);
   }
@@ -130,8 +130,9 @@ bool addRecordValues(RecordStream& records, double* sums, std::size_t columns,
                      double inputUnitMin) {
   for (std::size_t c = 1; c <= columns; ++c) {
     if (records.fastPath) {
-      c = addValuesVector(records.vectorLevel, records.in, records.cache, sums, c, columns,
-                          inputUnitMin, records.missingValue ? &*records.missingValue : nullptr);
+      c = addValuesVector(records.vectorLevel, records.in, records.cache, records.recentValues,
+                          sums, c, columns, inputUnitMin,
+                          records.missingValue ? &*records.missingValue : nullptr);
       if (c > columns) {
         break;
       }

@@ -28,6 +28,7 @@ struct RecordStream {
   VectorLevel vectorLevel = VectorLevel::kPortable;  // of the vector value path
   ValueCache cache{};
   RecentDate recentDate{};
+  RecentValues recentValues{};
   std::uint64_t recordLine = 0;  // where the record read last begins
   std::uint64_t monthLine = 0;   // where its month stands, for the message on a month
   std::string fault;             // the console line of the first fault; empty while there is none

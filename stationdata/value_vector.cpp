@@ -12,7 +12,8 @@ namespace vector_path {
 
 // Defined in value_vector_avx2.cpp, which alone is compiled for AVX2.
 std::size_t addValuesAvx2(InputReader& in, ValueCache& cache, double* sums, std::size_t first,
-                          std::size_t columns, double inputUnitMin, const double* missing);
+                          std::size_t columns, double inputUnitMin, const double* missing,
+                          double* taken);
 
 bool readStampFieldsAvx2(InputReader& in, RecentDate& recent, StampFields& fields);
 
@@ -85,21 +86,43 @@ bool readStampFields(VectorLevel level, InputReader& in, RecentDate& recent, Sta
   }
 }
 
-std::size_t addValuesVector(VectorLevel level, InputReader& in, ValueCache& cache, double* sums,
-                            std::size_t first, std::size_t columns, double inputUnitMin,
-                            const double* missing) {
+std::size_t addValuesVector(VectorLevel level, InputReader& in, ValueCache& cache,
+                            RecentValues& recent, double* sums, std::size_t first,
+                            std::size_t columns, double inputUnitMin, const double* missing) {
+  // A record of few columns is remembered whole, to be found again at the next one.
+  const bool narrow = first == 1 && columns <= RecentValues::kMaxColumns;
+  if (narrow && vector_path::addRepeatedValues(in, recent, sums, columns, inputUnitMin)) {
+    return columns + 1;
+  }
+  const std::size_t start = in.pos;
+  const std::uint64_t line = in.lineNumber;
+  double* const taken = narrow ? recent.values.data() : nullptr;
+  std::size_t c = 0;
   switch (level) {
 #if defined(__x86_64__)
     case VectorLevel::kAvx2:
-      return vector_path::addValuesAvx2(in, cache, sums, first, columns, inputUnitMin, missing);
+      c = vector_path::addValuesAvx2(in, cache, sums, first, columns, inputUnitMin, missing, taken);
+      break;
     case VectorLevel::kSse2:
-      return vector_path::addValues<vector_path::Sse2Masks>(in, cache, sums, first, columns,
-                                                            inputUnitMin, missing);
+      c = vector_path::addValuesKeeping<vector_path::Sse2Masks>(in, cache, sums, first, columns,
+                                                                inputUnitMin, missing, taken);
+      break;
 #endif
     default:
-      return vector_path::addValues<vector_path::PortableMasks>(in, cache, sums, first, columns,
-                                                                inputUnitMin, missing);
+      c = vector_path::addValuesKeeping<vector_path::PortableMasks>(in, cache, sums, first, columns,
+                                                                    inputUnitMin, missing, taken);
   }
+  if (narrow) {
+    // Only a record taken whole on one line is remembered: the values of any other are not all
+    // in `taken`.
+    const std::size_t length = in.pos - start;
+    if (c > columns && in.lineNumber == line && length <= RememberedText::kMaxLength) {
+      vector_path::remember(recent.text, in.buffer.data() + start, static_cast<unsigned>(length));
+    } else {
+      recent.text.length = 0;
+    }
+  }
+  return c;
 }
 
 }  // namespace kelvarin

@@ -49,18 +49,32 @@ struct StampFields {
   std::uint64_t monthLine;
 };
 
-/// The year, month and day of the record read last, as the file spells them with the white space
-/// after each: the records of one day repeat that text, and finding it again is one comparison
-/// instead of three conversions.
-struct RecentDate {
+/// A short run of characters of the file, remembered to be found again at the next record: the
+/// records of one day repeat their date, and night records their zeros. Found again, it is one
+/// comparison of three words instead of converting each field.
+struct RememberedText {
   static constexpr unsigned kWords = 3;
   static constexpr unsigned kMaxLength = 8 * kWords;
   std::array<std::uint64_t, kWords> words{};  // the text, zero-padded
   std::array<std::uint64_t, kWords> masks{};  // the bytes of each word the text fills
   unsigned length = 0;                        // 0: nothing remembered
+};
+
+/// The year, month and day of the record read last, as the file spells them with the white space
+/// after each.
+struct RecentDate {
+  RememberedText text;
   std::int32_t year = 0;
   std::int32_t month = 0;
   std::int32_t day = 0;
+};
+
+/// The values of the record read last when they were few and short, as the file spells them from
+/// the end of the hour to the end of the last value, and the doubles they were read as.
+struct RecentValues {
+  static constexpr std::size_t kMaxColumns = 8;
+  RememberedText text;
+  std::array<double, kMaxColumns + 1> values{};  // by column; slot 0 is unused
 };
 
 /// Reads the four time fields of the record at the reader's position when all are short plain
@@ -74,8 +88,9 @@ bool readStampFields(VectorLevel level, InputReader& in, RecentDate& recent, Sta
 /// the data, and returns the first column it did not take, for the general path. Never adds a
 /// value the general path would refuse, nor one equal to `missing` (when not null), which the
 /// general path flags; `missing` must not be 0.
-std::size_t addValuesVector(VectorLevel level, InputReader& in, ValueCache& cache, double* sums,
-                            std::size_t first, std::size_t columns, double inputUnitMin,
-                            const double* missing);
+/// `recent` holds the values of a short record read last, and is kept.
+std::size_t addValuesVector(VectorLevel level, InputReader& in, ValueCache& cache,
+                            RecentValues& recent, double* sums, std::size_t first,
+                            std::size_t columns, double inputUnitMin, const double* missing);
 
 }  // namespace kelvarin

@@ -37,8 +37,9 @@ bool readStampFieldsAvx2(InputReader& in, RecentDate& recent, StampFields& field
 }
 
 std::size_t addValuesAvx2(InputReader& in, ValueCache& cache, double* sums, std::size_t first,
-                          std::size_t columns, double inputUnitMin, const double* missing) {
-  return addValues<Avx2Masks>(in, cache, sums, first, columns, inputUnitMin, missing);
+                          std::size_t columns, double inputUnitMin, const double* missing,
+                          double* taken) {
+  return addValuesKeeping<Avx2Masks>(in, cache, sums, first, columns, inputUnitMin, missing, taken);
 }
 
 }  // namespace kelvarin::vector_path

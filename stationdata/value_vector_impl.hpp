@@ -138,9 +138,12 @@ inline std::uint64_t lowBits(unsigned n) {
 /// for the one before it to be read, and converts each through the remembered spellings or,
 /// failing those, as a short decimal. Measured on the benchmark's shapes, the walk is what cut
 /// the time per value: the scanner before it found each field's end from the one before.
-template <typename MaskOf>
+///
+/// With `kKeep`, each value taken is also stored in `taken[c]` (for records of few columns).
+template <typename MaskOf, bool kKeep = false>
 std::size_t addValues(InputReader& in, ValueCache& cache, double* sums, std::size_t first,
-                      std::size_t columns, double inputUnitMin, const double* missing) {
+                      std::size_t columns, double inputUnitMin, const double* missing,
+                      double* taken = nullptr) {
   const char* data = in.buffer.data();
   // Copies, not the reader's fields: the stores into the cache could alias those, and every
   // field would read them again.
@@ -211,6 +214,9 @@ std::size_t addValues(InputReader& in, ValueCache& cache, double* sums, std::siz
         cache.values[slot] = value;
       }
       addToSum(sums[c], inputUnitMin, value);
+      if constexpr (kKeep) {
+        taken[c] = value;
+      }
       starts &= starts - 1;
       next = base + end;
     }
@@ -240,6 +246,29 @@ inline bool takeHour(const ShortDecimal& hour, StampFields& fields) {
   return true;
 }
 
+/// Remembers the `length` characters at `text` (at most kMaxLength).
+inline void remember(RememberedText& remembered, const char* text, unsigned length) {
+  remembered.words = {};
+  std::memcpy(remembered.words.data(), text, length);
+  for (unsigned w = 0; w < RememberedText::kWords; ++w) {
+    const unsigned used = std::min(8u, length - std::min(length, 8 * w));
+    remembered.masks[w] = used == 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * used)) - 1;
+  }
+  remembered.length = length;
+}
+
+/// Returns whether the remembered text stands at `at` (with kMaxLength bytes readable). Word by
+/// word, the bytes past the text masked out: no call, no loop over characters.
+inline bool repeats(const RememberedText& remembered, const char* at) {
+  std::uint64_t differ = 0;
+  for (unsigned w = 0; w < RememberedText::kWords; ++w) {
+    std::uint64_t word;
+    std::memcpy(&word, at + 8 * w, sizeof word);
+    differ |= (word ^ remembered.words[w]) & remembered.masks[w];
+  }
+  return remembered.length != 0 && differ == 0;
+}
+
 /// Reads the record at the reader's position when it begins with the text of the date read last,
 /// which the records of a day all do: only the hour is left to convert. The text holds no line
 /// break, and the same characters read the same way, so the date is the one read then.
@@ -248,8 +277,8 @@ inline bool readRepeatedDate(InputReader& in, const RecentDate& recent, StampFie
   std::size_t p = in.pos;
   // Room for the date and an hour of eight characters with the white space after it.
   constexpr std::size_t kReach = 48;
-  static_assert(RecentDate::kMaxLength + 9 < kReach && kReach <= kFieldLookahead);
-  if (recent.length == 0 || in.end - p < kFieldLookahead) {
+  static_assert(RememberedText::kMaxLength + 9 < kReach && kReach <= kFieldLookahead);
+  if (recent.text.length == 0 || in.end - p < kFieldLookahead) {
     return false;
   }
   std::uint64_t lines = 0;
@@ -257,29 +286,27 @@ inline bool readRepeatedDate(InputReader& in, const RecentDate& recent, StampFie
     lines += (data[p] == '\n');
     ++p;
   }
-  if (in.end - p < kReach) {
+  if (in.end - p < kReach || !repeats(recent.text, data + p)) {
     return false;
   }
-  // Word by word, the bytes past the date masked out: no call, no loop.
-  std::uint64_t differ = 0;
-  for (unsigned w = 0; w < RecentDate::kWords; ++w) {
-    std::uint64_t word;
-    std::memcpy(&word, data + p + 8 * w, sizeof word);
-    differ |= (word ^ recent.words[w]) & recent.masks[w];
-  }
-  if (differ != 0) {
-    return false;
-  }
-  const std::size_t hourStart = p + recent.length;
+  const std::size_t hourStart = p + recent.text.length;
   std::size_t hourEnd = hourStart;
   while (hourEnd < hourStart + 9 && !isWhiteSpace(data[hourEnd])) {
     ++hourEnd;
   }
-  ShortDecimal hour;
   const auto length = static_cast<unsigned>(hourEnd - hourStart);
-  if (length == 0 || length > 8 || !takeShortDecimal(data + hourStart, length, hour) ||
-      !takeHour(hour, fields)) {
-    return false;
+  const char* hourText = data + hourStart;
+  if (length != 0 && length <= 2 && detail::isDigit(hourText[0]) &&
+      detail::isDigit(hourText[length - 1])) {
+    // A whole hour of one or two digits, as nearly every stamp has.
+    const int tens = length == 2 ? hourText[0] - '0' : 0;
+    fields.hourH = static_cast<float>(10 * tens + (hourText[length - 1] - '0'));
+  } else {
+    ShortDecimal hour;
+    if (length == 0 || length > 8 || !takeShortDecimal(hourText, length, hour) ||
+        !takeHour(hour, fields)) {
+      return false;
+    }
   }
   fields.year = recent.year;
   fields.month = recent.month;
@@ -289,6 +316,34 @@ inline bool readRepeatedDate(InputReader& in, const RecentDate& recent, StampFie
   in.lineNumber = fields.yearLine;
   in.pos = hourEnd;
   return true;
+}
+
+/// Adds the values of the record at the reader's position to the sums when they are the text of
+/// the short record read last, ended by white space: the same doubles in the same order.
+inline bool addRepeatedValues(InputReader& in, const RecentValues& recent, double* sums,
+                              std::size_t columns, double inputUnitMin) {
+  const char* data = in.buffer.data();
+  const std::size_t end = in.pos + recent.text.length;
+  if (in.end - in.pos <= RememberedText::kMaxLength || !repeats(recent.text, data + in.pos) ||
+      !isWhiteSpace(data[end])) {
+    return false;
+  }
+  for (std::size_t c = 1; c <= columns; ++c) {
+    addToSum(sums[c], inputUnitMin, recent.values[c]);
+  }
+  in.pos = end;
+  return true;
+}
+
+/// addValues, keeping the values taken in `taken` when it is not null.
+template <typename MaskOf>
+std::size_t addValuesKeeping(InputReader& in, ValueCache& cache, double* sums, std::size_t first,
+                             std::size_t columns, double inputUnitMin, const double* missing,
+                             double* taken) {
+  return taken == nullptr
+             ? addValues<MaskOf>(in, cache, sums, first, columns, inputUnitMin, missing)
+             : addValues<MaskOf, true>(in, cache, sums, first, columns, inputUnitMin, missing,
+                                       taken);
 }
 
 template <typename MaskOf>
@@ -337,20 +392,14 @@ bool readStampFields(InputReader& in, RecentDate& recent, StampFields& fields) {
   fields.monthLine = in.lineNumber + linesBefore(fieldStart[1]);
   // The date's text, to be found again at the next record (one line, as readRepeatedDate needs).
   const unsigned dateLength = fieldStart[3] - fieldStart[0];
-  if (dateLength <= RecentDate::kMaxLength &&
+  if (dateLength <= RememberedText::kMaxLength &&
       linesBefore(fieldStart[3]) == linesBefore(fieldStart[0])) {
-    recent.words = {};
-    std::memcpy(recent.words.data(), in.buffer.data() + base + fieldStart[0], dateLength);
-    for (unsigned w = 0; w < RecentDate::kWords; ++w) {
-      const unsigned used = std::min(8u, dateLength - std::min(dateLength, 8 * w));
-      recent.masks[w] = used == 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * used)) - 1;
-    }
-    recent.length = dateLength;
+    remember(recent.text, in.buffer.data() + base + fieldStart[0], dateLength);
     recent.year = fields.year;
     recent.month = fields.month;
     recent.day = fields.day;
   } else {
-    recent.length = 0;
+    recent.text.length = 0;
   }
   in.lineNumber += linesBefore(end);
   in.pos = base + end;

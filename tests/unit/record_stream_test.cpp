@@ -77,6 +77,7 @@ std::string randomRecords(std::mt19937& rng, std::size_t columns) {
   const bool faulty = percent(rng) < 30;
   std::string text;
   const int records = 1 + percent(rng) / 4;
+  std::string previousValues;
   for (int r = 0; r < records; ++r) {
     // Stamps as files write them, and as only broken files do.
     static const char* const kYears[] = {"2023",   "2023",  "02023",    "-5",
@@ -92,21 +93,32 @@ std::string randomRecords(std::mt19937& rng, std::size_t columns) {
             (percent(rng) < 85 ? "21" : kDays[rng() % std::size(kDays)]) + separator() +
             (percent(rng) < 70 ? std::to_string(r % 24) : kHours[rng() % std::size(kHours)]);
     // Night records: zeros with one kind of separator, but now and then another value among them.
+    // A record may also repeat the values of the one before character for character, or go on
+    // after them.
     const bool night = percent(rng) < 40;
     const char* const nightSpace = percent(rng) < 50 ? " " : "\t";
+    std::string values;
     for (std::size_t c = 0; c < columns; ++c) {
       if (night && percent(rng) < 97) {
-        text += nightSpace;
-        text += "0";
+        values += nightSpace;
+        values += "0";
         continue;
       }
-      text += kSpaces[space(rng)];
+      values += kSpaces[space(rng)];
       std::size_t v = value(rng);
       while (!faulty && v >= 20) {  // the broken forms only in some files
         v = value(rng);
       }
-      text += kValues[v];
+      values += kValues[v];
     }
+    const int repeat = percent(rng);
+    if (repeat < 15) {
+      values = previousValues;
+    } else if (repeat < 20 && !previousValues.empty()) {
+      values = previousValues + "5";  // its last value goes on: "0" becomes "05"
+    }
+    previousValues = values;
+    text += values;
     text += percent(rng) < 80 ? "\n" : "\r\n";
   }
   if (percent(rng) < 20) {
