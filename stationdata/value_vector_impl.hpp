@@ -129,6 +129,16 @@ inline constexpr std::array<char, 64> kTabZerosRun = kZeroRun('\t');
 inline constexpr const char* kBlankZeros = kBlankZerosRun.data();
 inline constexpr const char* kTabZeros = kTabZerosRun.data();
 
+// The bytes of a field of each length (up to a window's) that make its spelling in the cache:
+// all of them up to 7, none from 8 on (those are converted every time).
+inline constexpr auto kSpellingBytes = [] {
+  std::array<std::uint64_t, 65> bytes{};
+  for (unsigned n = 1; n < 8; ++n) {
+    bytes[n] = (std::uint64_t{1} << (8 * n)) - 1;
+  }
+  return bytes;
+}();
+
 inline std::uint64_t lowBits(unsigned n) {
   return n >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << n) - 1;
 }
@@ -169,36 +179,33 @@ std::size_t addValues(InputReader& in, ValueCache& cache, double* sums, std::siz
     }
     const Masks m = MaskOf::of(data + base);
     std::uint64_t newlines = m.lineBreaks;
-    // The byte before the window counts as white space: the window starts between fields.
+    // The byte before the window counts as white space: the window starts between fields, so
+    // starts and ends alternate, and the n-th end is the end of the n-th start.
     std::uint64_t starts = ~m.space & ((m.space << 1) | 1);
-    const std::uint64_t ends = m.space & ~((m.space << 1) | 1);
+    std::uint64_t ends = m.space & ~((m.space << 1) | 1);
+    // Where the file ends inside the window, a field must end within the data; the last one,
+    // ended by the NUL after it, is left to the general path, which reads it to its end.
+    const bool cut = base + 64 > dataEnd;
+    if (cut) {
+      ends &= lowBits(static_cast<unsigned>(dataEnd - base) + 1);
+    }
     std::size_t next = base + 64;  // where the following window starts
     bool stop = false;
-    for (; c <= columns; ++c) {
-      if (starts == 0) {
-        break;  // white space to the window's end
-      }
+    for (; c <= columns && starts != 0; ++c) {
       const auto start = static_cast<unsigned>(std::countr_zero(starts));
-      const std::uint64_t after = ends & (~std::uint64_t{1} << start);  // ends past the start
-      if (after == 0) {
+      if (ends == 0) {
         // The field goes on past the window: the next window starts with it, unless it already
         // did, and the field is longer than a window.
-        stop = start == 0;
+        stop = start == 0 || cut;
         next = base + start;
         break;
       }
-      const auto end = static_cast<unsigned>(std::countr_zero(after));
+      const auto end = static_cast<unsigned>(std::countr_zero(ends));
       const unsigned length = end - start;
       const char* text = data + base + start;
-      if (base + end > dataEnd) {
-        stop = true;  // the last field of the file: the general path reads it to its end
-        next = base + start;
-        break;
-      }
       std::uint64_t word;
       std::memcpy(&word, text, sizeof word);
-      const std::uint64_t spelling =
-          length < 8 ? word & ((std::uint64_t{1} << (8 * (length & 7))) - 1) : 0;
+      const std::uint64_t spelling = word & kSpellingBytes[length];
       const std::size_t slot = cacheSlot(spelling);
       double value;
       if (spelling != 0 && cache.spellings[slot] == spelling) {
@@ -218,6 +225,7 @@ std::size_t addValues(InputReader& in, ValueCache& cache, double* sums, std::siz
         taken[c] = value;
       }
       starts &= starts - 1;
+      ends &= ends - 1;
       next = base + end;
     }
     // Line breaks up to where reading goes on were passed.
