@@ -16,6 +16,10 @@
 
 namespace kelvarin::vector_path {
 
+// Each file that includes this one compiles it for its own instruction set: nothing here may be
+// shared between them at link time, where one copy would serve both.
+namespace {
+
 /// Bit i set where byte i of the 64-byte window is white space, and where it is a line break.
 struct Masks {
   std::uint64_t space;
@@ -143,6 +147,23 @@ inline std::uint64_t lowBits(unsigned n) {
   return n >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << n) - 1;
 }
 
+/// Converts a field the remembered spellings do not hold, and remembers it when it is short
+/// enough to be a spelling (`spelling` not 0). Returns false for a field the general path must
+/// read. Out of line: the walk that calls it keeps its registers for the common case.
+[[gnu::noinline]] bool convertField(ValueCache& cache, const char* text, unsigned length,
+                                    std::uint64_t spelling, const double* missing, double& value) {
+  if (length > 8 || !convertShortDecimal(text, length, value) ||
+      !(std::fabs(value) < kVectorValueLimit) || (missing != nullptr && value == *missing)) {
+    return false;
+  }
+  if (spelling != 0) {
+    const std::size_t slot = cacheSlot(spelling);
+    cache.spellings[slot] = spelling;
+    cache.values[slot] = value;
+  }
+  return true;
+}
+
 /// Stage one finds every field of a 64-byte window at once: starts are bytes after white space,
 /// ends are white space after a field. Stage two walks them bit by bit, so that no field waits
 /// for the one before it to be read, and converts each through the remembered spellings or,
@@ -167,6 +188,7 @@ std::size_t addValues(InputReader& in, ValueCache& cache, double* sums, std::siz
   std::size_t base = in.pos;
   std::uint64_t lines = 0;
   std::size_t c = first;
+  double* const sumsEnd = sums + columns + 1;
   while (c <= columns && windowFits(base)) {
     // Night rows are zeros: a window of 32 of them, separated as the record separates them and
     // not joined to what follows, changes no sum and is passed in one comparison.
@@ -189,9 +211,13 @@ std::size_t addValues(InputReader& in, ValueCache& cache, double* sums, std::siz
     if (cut) {
       ends &= lowBits(static_cast<unsigned>(dataEnd - base) + 1);
     }
+    // The walk touches only what it needs in registers: the window, the sum it adds to, and the
+    // two masks; anything the remembered spellings do not hold goes to convertField.
+    const char* const window = data + base;
+    double* sum = sums + c;
     std::size_t next = base + 64;  // where the following window starts
     bool stop = false;
-    for (; c <= columns && starts != 0; ++c) {
+    while (sum < sumsEnd && starts != 0) {
       const auto start = static_cast<unsigned>(std::countr_zero(starts));
       if (ends == 0) {
         // The field goes on past the window: the next window starts with it, unless it already
@@ -201,33 +227,28 @@ std::size_t addValues(InputReader& in, ValueCache& cache, double* sums, std::siz
         break;
       }
       const auto end = static_cast<unsigned>(std::countr_zero(ends));
-      const unsigned length = end - start;
-      const char* text = data + base + start;
       std::uint64_t word;
-      std::memcpy(&word, text, sizeof word);
-      const std::uint64_t spelling = word & kSpellingBytes[length];
+      std::memcpy(&word, window + start, sizeof word);
+      const std::uint64_t spelling = word & kSpellingBytes[end - start];
       const std::size_t slot = cacheSlot(spelling);
       double value;
-      if (spelling != 0 && cache.spellings[slot] == spelling) {
+      if (cache.spellings[slot] == spelling) {
         value = cache.values[slot];
-      } else if (length > 8 || !convertShortDecimal(text, length, value) ||
-                 !(std::fabs(value) < kVectorValueLimit) ||
-                 (missing != nullptr && value == *missing)) {
+      } else if (!convertField(cache, window + start, end - start, spelling, missing, value)) {
         stop = true;
         next = base + start;
         break;
-      } else if (spelling != 0) {
-        cache.spellings[slot] = spelling;
-        cache.values[slot] = value;
       }
-      addToSum(sums[c], inputUnitMin, value);
+      addToSum(*sum, inputUnitMin, value);
       if constexpr (kKeep) {
-        taken[c] = value;
+        taken[sum - sums] = value;
       }
+      ++sum;
       starts &= starts - 1;
       ends &= ends - 1;
       next = base + end;
     }
+    c = static_cast<std::size_t>(sum - sums);
     // Line breaks up to where reading goes on were passed.
     lines += static_cast<unsigned>(
         std::popcount(newlines & lowBits(static_cast<unsigned>(next - base))));
@@ -413,5 +434,7 @@ bool readStampFields(InputReader& in, RecentDate& recent, StampFields& fields) {
   in.pos = base + end;
   return true;
 }
+
+}  // namespace
 
 }  // namespace kelvarin::vector_path
