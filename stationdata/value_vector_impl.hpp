@@ -275,13 +275,26 @@ inline bool takeHour(const ShortDecimal& hour, StampFields& fields) {
   return true;
 }
 
-/// Remembers the `length` characters at `text` (at most kMaxLength).
+// The bytes of each word that a remembered text of each length fills.
+inline constexpr auto kTextMasks = [] {
+  std::array<std::array<std::uint64_t, RememberedText::kWords>, RememberedText::kMaxLength + 1>
+      masks{};
+  for (unsigned length = 0; length <= RememberedText::kMaxLength; ++length) {
+    for (unsigned w = 0; w < RememberedText::kWords; ++w) {
+      const unsigned used = std::min(8u, length - std::min(length, 8 * w));
+      masks[length][w] = used == 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * used)) - 1;
+    }
+  }
+  return masks;
+}();
+
+/// Remembers the `length` characters at `text` (at most kMaxLength, with kMaxLength readable).
 inline void remember(RememberedText& remembered, const char* text, unsigned length) {
-  remembered.words = {};
-  std::memcpy(remembered.words.data(), text, length);
+  remembered.masks = kTextMasks[length];
   for (unsigned w = 0; w < RememberedText::kWords; ++w) {
-    const unsigned used = std::min(8u, length - std::min(length, 8 * w));
-    remembered.masks[w] = used == 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * used)) - 1;
+    std::uint64_t word;
+    std::memcpy(&word, text + 8 * w, sizeof word);
+    remembered.words[w] = word & remembered.masks[w];
   }
   remembered.length = length;
 }
@@ -311,17 +324,26 @@ inline bool readRepeatedDate(InputReader& in, const RecentDate& recent, StampFie
     return false;
   }
   std::uint64_t lines = 0;
-  while (p < in.pos + 8 && isWhiteSpace(data[p])) {
-    lines += (data[p] == '\n');
+  if (data[p] == '\n' && !isWhiteSpace(data[p + 1])) {
+    lines = 1;  // the line break of the record before, as nearly always
     ++p;
+  } else {
+    while (p < in.pos + 8 && isWhiteSpace(data[p])) {
+      lines += (data[p] == '\n');
+      ++p;
+    }
   }
   if (in.end - p < kReach || !repeats(recent.text, data + p)) {
     return false;
   }
   const std::size_t hourStart = p + recent.text.length;
-  std::size_t hourEnd = hourStart;
-  while (hourEnd < hourStart + 9 && !isWhiteSpace(data[hourEnd])) {
+  // Hours of one or two characters, as nearly all are, found without a loop.
+  std::size_t hourEnd = hourStart + 1;
+  if (!isWhiteSpace(data[hourEnd])) {
     ++hourEnd;
+    while (hourEnd < hourStart + 9 && !isWhiteSpace(data[hourEnd])) {
+      ++hourEnd;
+    }
   }
   const auto length = static_cast<unsigned>(hourEnd - hourStart);
   const char* hourText = data + hourStart;
