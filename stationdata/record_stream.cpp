@@ -91,39 +91,38 @@ RecordStream makeRecordStream(InputReader& in, bool fastPath, std::optional<doub
   return records;
 }
 
-std::optional<RecordStamp> readRecordStamp(RecordStream& records) {
+bool readRecordStamp(RecordStream& records, RecordStamp& stamp) {
   InputReader& in = records.in;
-  StampFields fast;
-  if (records.fastPath && readStampFields(records.vectorLevel, in, records.recentDate, fast)) {
-    records.recordLine = fast.yearLine;
-    records.monthLine = fast.monthLine;
-    return RecordStamp{fast.year, fast.month, fast.day, fast.hourH};
+  if (records.fastPath && readStampFields(records.vectorLevel, in, records.recentDate, stamp,
+                                          records.recordLine, records.monthLine)) {
+    return true;
   }
   if (!skipSpace(in)) {
     if (in.readFailed) {
       records.fault = kReadErrorMessage;
     }
-    return std::nullopt;
+    return false;
   }
   records.recordLine = in.lineNumber;
   const auto year = readField(records, scanInt32, {"year"});
   if (!year) {
-    return std::nullopt;
+    return false;
   }
   const auto month = readField(records, scanInt32, {"month"});
   if (!month) {
-    return std::nullopt;
+    return false;
   }
   records.monthLine = month->line;
   const auto day = readField(records, scanInt32, {"day"});
   if (!day) {
-    return std::nullopt;
+    return false;
   }
   const auto hour = readField(records, scanFloat, {"hour"});
   if (!hour) {
-    return std::nullopt;
+    return false;
   }
-  return RecordStamp{year->value, month->value, day->value, hour->value};
+  stamp = RecordStamp{year->value, month->value, day->value, hour->value};
+  return true;
 }
 
 bool addRecordValues(RecordStream& records, double* sums, std::size_t columns,

@@ -10,17 +10,10 @@
 #include <vector>
 
 #include "input_reader.hpp"
+#include "record_stamp.hpp"
 #include "value_vector.hpp"
 
 namespace kelvarin {
-
-/// The time fields of a data record. The hour is the end of the interval the record covers.
-struct RecordStamp {
-  std::int32_t year;
-  std::int32_t month;  // 1 to 12
-  std::int32_t day;
-  float hourH;  // single precision, also after the time shift is added
-};
 
 struct RecordStream {
   InputReader& in;
@@ -46,9 +39,9 @@ RecordStream makeRecordStream(InputReader& in, bool fastPath, std::optional<doub
                               std::size_t columns,
                               VectorLevel vectorLevel = VectorLevel::kPortable);
 
-/// Reads the time fields of the next record. Returns nothing at the end of the input, or on a
-/// fault, which `fault` then describes (a read error included).
-std::optional<RecordStamp> readRecordStamp(RecordStream& records);
+/// Reads the time fields of the next record into `stamp`. Returns false at the end of the input,
+/// or on a fault, which `fault` then describes (a read error included).
+bool readRecordStamp(RecordStream& records, RecordStamp& stamp);
 
 /// Reads the `columns` values of the record whose stamp was read last and adds each, times
 /// `inputUnitMin`, to `sums[1]` to `sums[columns]`; a missing value is flagged instead. Returns

@@ -309,12 +309,10 @@ RunOutcome runStepLoop(RecordStream& records, OutputBuffer& out, Diagnostics& di
   float localH = 0.0f;  // that record's local end time
   for (;;) {
     for (std::int32_t k = 1; k <= plan.recordsPerStep; ++k) {
-      const std::optional<RecordStamp> read = readRecordStamp(records);
-      if (!read) {
+      if (!readRecordStamp(records, stamp)) {
         return records.fault.empty() ? endOfInput(out, diagnostics, k, plan.recordsPerStep)
                                      : badInput(out, records.fault);
       }
-      stamp = *read;
       if (!checkStamp(diagnostics, stamp, records.recordLine)) {
         return badInput(out, diagnostics.fault);
       }

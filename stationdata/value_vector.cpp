@@ -15,7 +15,8 @@ std::size_t addValuesAvx2(InputReader& in, ValueCache& cache, double* sums, std:
                           std::size_t columns, double inputUnitMin, const double* missing,
                           double* taken);
 
-bool readStampFieldsAvx2(InputReader& in, RecentDate& recent, StampFields& fields);
+bool readStampFieldsAvx2(InputReader& in, RecentDate& recent, RecordStamp& stamp,
+                         std::uint64_t& yearLine, std::uint64_t& monthLine);
 
 namespace {
 
@@ -70,19 +71,22 @@ const char* vectorLevelName(VectorLevel level) {
   return "";
 }
 
-bool readStampFields(VectorLevel level, InputReader& in, RecentDate& recent, StampFields& fields) {
-  if (vector_path::readRepeatedDate(in, recent, fields)) {
+bool readStampFields(VectorLevel level, InputReader& in, RecentDate& recent, RecordStamp& stamp,
+                     std::uint64_t& yearLine, std::uint64_t& monthLine) {
+  if (vector_path::readRepeatedDate(in, recent, stamp, yearLine, monthLine)) {
     return true;
   }
   switch (level) {
 #if defined(__x86_64__)
     case VectorLevel::kAvx2:
-      return vector_path::readStampFieldsAvx2(in, recent, fields);
+      return vector_path::readStampFieldsAvx2(in, recent, stamp, yearLine, monthLine);
     case VectorLevel::kSse2:
-      return vector_path::readStampFields<vector_path::Sse2Masks>(in, recent, fields);
+      return vector_path::readStampFields<vector_path::Sse2Masks>(in, recent, stamp, yearLine,
+                                                                  monthLine);
 #endif
     default:
-      return vector_path::readStampFields<vector_path::PortableMasks>(in, recent, fields);
+      return vector_path::readStampFields<vector_path::PortableMasks>(in, recent, stamp, yearLine,
+                                                                      monthLine);
   }
 }
 

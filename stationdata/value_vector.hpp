@@ -10,6 +10,7 @@
 #include <cstdint>
 
 #include "input_reader.hpp"
+#include "record_stamp.hpp"
 
 namespace kelvarin {
 
@@ -45,16 +46,6 @@ VectorLevel detectVectorLevel();
 /// Returns the level's name for messages and tests ("portable", "sse2", "avx2").
 const char* vectorLevelName(VectorLevel level);
 
-/// The time fields of a record as readStampFields finds them, with the lines they stand on.
-struct StampFields {
-  std::int32_t year;
-  std::int32_t month;
-  std::int32_t day;
-  float hourH;
-  std::uint64_t yearLine;
-  std::uint64_t monthLine;
-};
-
 /// A short run of characters of the file, remembered to be found again at the next record: the
 /// records of one day repeat their date, and night records their zeros. Found again, it is one
 /// comparison of three words instead of converting each field.
@@ -87,7 +78,9 @@ struct RecentValues {
 /// numbers ended by white space inside the data: year, month and day integers of at most eight
 /// characters, the hour a short decimal; each exactly as the general scanners read it. Returns
 /// false, having moved nothing, for anything else. `recent` is the date read last, and is kept.
-bool readStampFields(VectorLevel level, InputReader& in, RecentDate& recent, StampFields& fields);
+/// `yearLine` and `monthLine` are set to the lines the year and the month stand on.
+bool readStampFields(VectorLevel level, InputReader& in, RecentDate& recent, RecordStamp& stamp,
+                     std::uint64_t& yearLine, std::uint64_t& monthLine);
 
 /// Adds the values of columns `first` to `columns` of one record to their sums while they are
 /// remembered spellings or plain decimals of at most eight characters, ended by white space inside

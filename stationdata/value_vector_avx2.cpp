@@ -32,8 +32,9 @@ struct Avx2Masks {
 
 }  // namespace
 
-bool readStampFieldsAvx2(InputReader& in, RecentDate& recent, StampFields& fields) {
-  return readStampFields<Avx2Masks>(in, recent, fields);
+bool readStampFieldsAvx2(InputReader& in, RecentDate& recent, RecordStamp& stamp,
+                         std::uint64_t& yearLine, std::uint64_t& monthLine) {
+  return readStampFields<Avx2Masks>(in, recent, stamp, yearLine, monthLine);
 }
 
 std::size_t addValuesAvx2(InputReader& in, ValueCache& cache, double* sums, std::size_t first,

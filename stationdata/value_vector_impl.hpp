@@ -265,7 +265,7 @@ std::size_t addValues(InputReader& in, ValueCache& cache, double* sums, std::siz
 /// Sets the hour of `fields` from its short decimal as scanFloat's plain case reads it: the digits
 /// and the power of ten are exact floats, one division. Returns false for hours it leaves to the
 /// general scanner.
-inline bool takeHour(const ShortDecimal& hour, StampFields& fields) {
+inline bool takeHour(const ShortDecimal& hour, RecordStamp& fields) {
   if (hour.mantissa > (std::uint64_t{1} << 24) || hour.decimals > 10) {
     return false;
   }
@@ -314,7 +314,8 @@ inline bool repeats(const RememberedText& remembered, const char* at) {
 /// Reads the record at the reader's position when it begins with the text of the date read last,
 /// which the records of a day all do: only the hour is left to convert. The text holds no line
 /// break, and the same characters read the same way, so the date is the one read then.
-inline bool readRepeatedDate(InputReader& in, const RecentDate& recent, StampFields& fields) {
+inline bool readRepeatedDate(InputReader& in, const RecentDate& recent, RecordStamp& fields,
+                             std::uint64_t& yearLine, std::uint64_t& monthLine) {
   const char* data = in.buffer.data();
   std::size_t p = in.pos;
   // Room for the date and an hour of eight characters with the white space after it.
@@ -362,9 +363,9 @@ inline bool readRepeatedDate(InputReader& in, const RecentDate& recent, StampFie
   fields.year = recent.year;
   fields.month = recent.month;
   fields.day = recent.day;
-  fields.yearLine = in.lineNumber + lines;
-  fields.monthLine = fields.yearLine;
-  in.lineNumber = fields.yearLine;
+  in.lineNumber += lines;
+  yearLine = in.lineNumber;
+  monthLine = in.lineNumber;
   in.pos = hourEnd;
   return true;
 }
@@ -398,7 +399,8 @@ std::size_t addValuesKeeping(InputReader& in, ValueCache& cache, double* sums, s
 }
 
 template <typename MaskOf>
-bool readStampFields(InputReader& in, RecentDate& recent, StampFields& fields) {
+bool readStampFields(InputReader& in, RecentDate& recent, RecordStamp& fields,
+                     std::uint64_t& yearLine, std::uint64_t& monthLine) {
   const std::size_t base = in.pos;
   if (in.atEnd ? base >= in.end : base + 64 > in.end) {
     return false;
@@ -439,8 +441,8 @@ bool readStampFields(InputReader& in, RecentDate& recent, StampFields& fields) {
   const auto linesBefore = [&m](unsigned at) {
     return static_cast<std::uint64_t>(std::popcount(m.lineBreaks & lowBits(at)));
   };
-  fields.yearLine = in.lineNumber + linesBefore(fieldStart[0]);
-  fields.monthLine = in.lineNumber + linesBefore(fieldStart[1]);
+  yearLine = in.lineNumber + linesBefore(fieldStart[0]);
+  monthLine = in.lineNumber + linesBefore(fieldStart[1]);
   // The date's text, to be found again at the next record (one line, as readRepeatedDate needs).
   const unsigned dateLength = fieldStart[3] - fieldStart[0];
   if (dateLength <= RememberedText::kMaxLength &&

@@ -22,12 +22,13 @@ std::string readRecords(const std::string& text, std::size_t columns, std::size_
   std::vector<double> sums(columns + 1, 0.0);
   std::string seen;
   char line[128];
-  while (const auto stamp = readRecordStamp(records)) {
+  RecordStamp stamp;
+  while (readRecordStamp(records, stamp)) {
     const bool ok = addRecordValues(records, sums.data(), columns, 60.0);
     const long position = std::ftell(file) - static_cast<long>(reader.end - reader.pos);
     std::snprintf(line, sizeof line, "record at line %llu: %d %d %d %a, now at %ld line %llu:",
-                  static_cast<unsigned long long>(records.recordLine), stamp->year, stamp->month,
-                  stamp->day, static_cast<double>(stamp->hourH), position,
+                  static_cast<unsigned long long>(records.recordLine), stamp.year, stamp.month,
+                  stamp.day, static_cast<double>(stamp.hourH), position,
                   static_cast<unsigned long long>(reader.lineNumber));
     seen += line;
     for (std::size_t c = 1; c <= columns; ++c) {
@@ -212,7 +213,8 @@ TEST(RecordStreamTest, AReadErrorKeepsOnlyWholeFields) {
     RecordStream records = makeRecordStream(reader, true, std::nullopt, 2);
     double sums[3] = {0.0, 0.0, 0.0};
     int whole = 0;
-    while (readRecordStamp(records) && addRecordValues(records, sums, 2, 1.0)) {
+    RecordStamp stamp;
+    while (readRecordStamp(records, stamp) && addRecordValues(records, sums, 2, 1.0)) {
       ++whole;
     }
     std::fclose(file);
