@@ -8,6 +8,7 @@ work=$3
 mkdir -p "$work"
 for name in worked_example_21_june value_not_a_number header_eleven_characters; do
   valgrind --quiet --leak-check=full --show-leak-kinds=all --errors-for-leak-kinds=all \
+    --suppressions="$(dirname "$0")/memcheck.supp" \
     --error-exitcode=99 "$program" "$cases/$name/input.txt" "$work/$name.out" \
     < "$cases/$name/answers.txt" > "$work/$name.console"
   status=$?
