@@ -19,8 +19,9 @@ namespace kelvarin {
 /// converting it again, and gives the very same double.
 struct ValueCache {
   // Files of values with two or three decimals spell them in a thousand ways and more: with 1024
-  // slots they kept evicting each other (4096 made such a file 18 % faster, integer minutes 15 %).
-  static constexpr std::size_t kSlots = 4096;
+  // slots they kept evicting each other (4096 made such a file 18 % faster, integer minutes 15 %;
+  // 8192, where 2.5 % of its values still missed, 3 % faster again).
+  static constexpr std::size_t kSlots = 8192;
   // 1 to 7 characters, zero-padded. An empty slot holds all ones, which no spelling is, and no
   // slot ever holds 0, the spelling of longer fields: so one comparison finds a spelling.
   std::array<std::uint64_t, kSlots> spellings = [] {
@@ -33,7 +34,7 @@ struct ValueCache {
 
 /// Returns the slot of a spelling (its first bytes, zero-padded) in the cache.
 inline std::size_t cacheSlot(std::uint64_t spelling) {
-  return static_cast<std::size_t>((spelling * 0x9E3779B97F4A7C15ULL) >> 52);
+  return static_cast<std::size_t>((spelling * 0x9E3779B97F4A7C15ULL) >> 51);
 }
 
 /// How the white-space masks are computed: one byte at a time, or with the processor's vector
