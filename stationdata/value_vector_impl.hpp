@@ -150,8 +150,9 @@ inline std::uint64_t lowBits(unsigned n) {
 /// Converts a field the remembered spellings do not hold, and remembers it when it is short
 /// enough to be a spelling (`spelling` not 0). Returns false for a field the general path must
 /// read. Out of line: the walk that calls it keeps its registers for the common case.
-[[gnu::noinline]] bool convertField(ValueCache& cache, const char* text, unsigned length,
-                                    std::uint64_t spelling, const double* missing, double& value) {
+[[gnu::noinline]] inline bool convertField(ValueCache& cache, const char* text, unsigned length,
+                                           std::uint64_t spelling, const double* missing,
+                                           double& value) {
   if (length > 8 || !convertShortDecimal(text, length, value) ||
       !(std::fabs(value) < kVectorValueLimit) || (missing != nullptr && value == *missing)) {
     return false;
