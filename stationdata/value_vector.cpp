@@ -29,7 +29,7 @@ struct Sse2Masks {
     const __m128i nine = _mm_set1_epi8(9);
     const __m128i four = _mm_set1_epi8(4);
     const __m128i newline = _mm_set1_epi8('\n');
-    Masks m{0, 0};
+    Masks m{0, 0, 0};
     for (unsigned part = 0; part < 4; ++part) {
       const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * part));
       const __m128i shifted = _mm_sub_epi8(bytes, nine);
@@ -40,6 +40,9 @@ struct Sse2Masks {
       m.lineBreaks |= static_cast<std::uint64_t>(static_cast<std::uint32_t>(
                           _mm_movemask_epi8(_mm_cmpeq_epi8(bytes, newline))))
                       << (16 * part);
+      m.zeros |= static_cast<std::uint64_t>(static_cast<std::uint32_t>(
+                     _mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('0')))))
+                 << (16 * part);
     }
     return m;
   }

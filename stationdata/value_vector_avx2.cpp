@@ -12,7 +12,7 @@ namespace {
 // Two 32-byte compares of each kind; the same test as the SSE2 masks.
 struct Avx2Masks {
   static Masks of(const char* p) {
-    Masks m{0, 0};
+    Masks m{0, 0, 0};
     for (unsigned half = 0; half < 2; ++half) {
       const __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 * half));
       const __m256i shifted = _mm256_sub_epi8(bytes, _mm256_set1_epi8(9));
@@ -25,6 +25,9 @@ struct Avx2Masks {
       m.lineBreaks |= static_cast<std::uint64_t>(static_cast<std::uint32_t>(
                           _mm256_movemask_epi8(_mm256_cmpeq_epi8(bytes, _mm256_set1_epi8('\n')))))
                       << (32 * half);
+      m.zeros |= static_cast<std::uint64_t>(static_cast<std::uint32_t>(
+                     _mm256_movemask_epi8(_mm256_cmpeq_epi8(bytes, _mm256_set1_epi8('0')))))
+                 << (32 * half);
     }
     return m;
   }

@@ -24,15 +24,17 @@ namespace {
 struct Masks {
   std::uint64_t space;
   std::uint64_t lineBreaks;
+  std::uint64_t zeros;  // bytes '0'
 };
 
 /// The white-space test of isWhiteSpace, one byte at a time: the portable way.
 struct PortableMasks {
   static Masks of(const char* p) {
-    Masks m{0, 0};
+    Masks m{0, 0, 0};
     for (unsigned i = 0; i < 64; ++i) {
       m.space |= static_cast<std::uint64_t>(isWhiteSpace(p[i])) << i;
       m.lineBreaks |= static_cast<std::uint64_t>(p[i] == '\n') << i;
+      m.zeros |= static_cast<std::uint64_t>(p[i] == '0') << i;
     }
     return m;
   }
@@ -119,19 +121,9 @@ inline bool convertShortDecimal(const char* text, unsigned length, double& value
   return true;
 }
 
-// " 0 0 0 ..." and "\t0\t0\t0 ...": 32 zeros and their separators, 64 bytes.
-inline constexpr auto kZeroRun = [](char separator) {
-  std::array<char, 64> run{};
-  for (std::size_t i = 0; i < run.size(); i += 2) {
-    run[i] = separator;
-    run[i + 1] = '0';
-  }
-  return run;
-};
-inline constexpr std::array<char, 64> kBlankZerosRun = kZeroRun(' ');
-inline constexpr std::array<char, 64> kTabZerosRun = kZeroRun('\t');
-inline constexpr const char* kBlankZeros = kBlankZerosRun.data();
-inline constexpr const char* kTabZeros = kTabZerosRun.data();
+// A window of 32 zeros, each after one separator: " 0 0 0 ...", "\t0\t0\t0 ...".
+inline constexpr std::uint64_t kSeparatorBytes = 0x5555555555555555ULL;
+inline constexpr std::uint64_t kZeroBytes = 0xAAAAAAAAAAAAAAAAULL;
 
 // The bytes of a field of each length (up to a window's) that make its spelling in the cache:
 // all of them up to 7, none from 8 on (those are converted every time).
@@ -191,16 +183,15 @@ std::size_t addValues(InputReader& in, ValueCache& cache, double* sums, std::siz
   std::size_t c = first;
   double* const sumsEnd = sums + columns + 1;
   while (c <= columns && windowFits(base)) {
-    // Night rows are zeros: a window of 32 of them, separated as the record separates them and
-    // not joined to what follows, changes no sum and is passed in one comparison.
-    if (c + 31 <= columns && base + 64 < dataEnd && isWhiteSpace(data[base + 64]) &&
-        (std::memcmp(data + base, kBlankZeros, 64) == 0 ||
-         std::memcmp(data + base, kTabZeros, 64) == 0)) {
+    const Masks m = MaskOf::of(data + base);
+    // Night rows are zeros: a window of 32 of them on one line, not joined to what follows,
+    // changes no sum and is passed at once, told by its masks.
+    if (m.space == kSeparatorBytes && m.zeros == kZeroBytes && m.lineBreaks == 0 &&
+        c + 31 <= columns && base + 64 < dataEnd && isWhiteSpace(data[base + 64])) {
       base += 64;
       c += 32;
       continue;
     }
-    const Masks m = MaskOf::of(data + base);
     std::uint64_t newlines = m.lineBreaks;
     // The byte before the window counts as white space: the window starts between fields, so
     // starts and ends alternate, and the n-th end is the end of the n-th start.
