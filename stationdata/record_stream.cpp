@@ -91,7 +91,7 @@ RecordStream makeRecordStream(InputReader& in, bool fastPath, std::optional<doub
   return records;
 }
 
-bool readRecordStamp(RecordStream& records, RecordStamp& stamp) {
+bool readRecordStampInFull(RecordStream& records, RecordStamp& stamp) {
   InputReader& in = records.in;
   if (records.fastPath && readStampFields(records.vectorLevel, in, records.recentDate, stamp,
                                           records.recordLine, records.monthLine)) {

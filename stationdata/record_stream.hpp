@@ -39,9 +39,17 @@ RecordStream makeRecordStream(InputReader& in, bool fastPath, std::optional<doub
                               std::size_t columns,
                               VectorLevel vectorLevel = VectorLevel::kPortable);
 
+/// readRecordStamp for every record but the common one it takes inline.
+bool readRecordStampInFull(RecordStream& records, RecordStamp& stamp);
+
 /// Reads the time fields of the next record into `stamp`. Returns false at the end of the input,
-/// or on a fault, which `fault` then describes (a read error included).
-bool readRecordStamp(RecordStream& records, RecordStamp& stamp);
+/// or on a fault, which `fault` then describes (a read error included). Inline, so that the stamp
+/// of the common record stays in registers rather than being read back from memory.
+inline bool readRecordStamp(RecordStream& records, RecordStamp& stamp) {
+  return (records.fastPath && readRepeatedDateQuickly(records.in, records.recentDate, stamp,
+                                                      records.recordLine, records.monthLine)) ||
+         readRecordStampInFull(records, stamp);
+}
 
 /// Reads the `columns` values of the record whose stamp was read last and adds each, times
 /// `inputUnitMin`, to `sums[1]` to `sums[columns]`; a missing value is flagged instead. Returns

@@ -8,6 +8,7 @@
 #include <array>
 #include <cstddef>  // std::size_t
 #include <cstdint>
+#include <cstring>  // std::memcpy
 
 #include "input_reader.hpp"
 #include "record_stamp.hpp"
@@ -66,6 +67,49 @@ struct RecentDate {
   std::int32_t month = 0;
   std::int32_t day = 0;
 };
+
+/// Returns whether the remembered text stands at `at` (with kMaxLength bytes readable). Word by
+/// word, the bytes past the text masked out: no call, no loop over characters. (Always inlined:
+/// a copy compiled for AVX2 must never serve other callers.)
+[[gnu::always_inline]] inline bool repeats(const RememberedText& remembered, const char* at) {
+  std::uint64_t differ = 0;
+  for (unsigned w = 0; w < RememberedText::kWords; ++w) {
+    std::uint64_t word;
+    std::memcpy(&word, at + 8 * w, sizeof word);
+    differ |= (word ^ remembered.words[w]) & remembered.masks[w];
+  }
+  return remembered.length != 0 && differ == 0;
+}
+
+/// The common case of readStampFields, small enough to be inlined into the record loop: the
+/// record follows its line break and repeats the date read last, and its hour is a whole number of
+/// one or two digits. Returns false, having moved nothing, for anything else.
+[[gnu::always_inline]] inline bool readRepeatedDateQuickly(InputReader& in,
+                                                           const RecentDate& recent,
+                                                           RecordStamp& stamp,
+                                                           std::uint64_t& yearLine,
+                                                           std::uint64_t& monthLine) {
+  const char* const data = in.buffer.data();
+  const char* const at = data + in.pos;
+  // The look-ahead covers the line break, the date and the hour with the white space after it.
+  static_assert(1 + RememberedText::kMaxLength + 3 <= kFieldLookahead);
+  if (in.end - in.pos < kFieldLookahead || at[0] != '\n' || !repeats(recent.text, at + 1)) {
+    return false;
+  }
+  const char* const hour = at + 1 + recent.text.length;
+  const unsigned length = isWhiteSpace(hour[1]) ? 1 : isWhiteSpace(hour[2]) ? 2 : 0;
+  if (length == 0 || !detail::isDigit(hour[0]) || !detail::isDigit(hour[length - 1])) {
+    return false;
+  }
+  const int tens = length == 2 ? hour[0] - '0' : 0;
+  stamp = RecordStamp{recent.year, recent.month, recent.day,
+                      static_cast<float>(10 * tens + (hour[length - 1] - '0'))};
+  ++in.lineNumber;
+  yearLine = in.lineNumber;
+  monthLine = in.lineNumber;
+  in.pos = static_cast<std::size_t>(hour + length - data);
+  return true;
+}
 
 /// The values of the record read last when they were few and short, as the file spells them from
 /// the end of the hour to the end of the last value, and the doubles they were read as.

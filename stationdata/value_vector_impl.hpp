@@ -291,18 +291,6 @@ inline void remember(RememberedText& remembered, const char* text, unsigned leng
   remembered.length = length;
 }
 
-/// Returns whether the remembered text stands at `at` (with kMaxLength bytes readable). Word by
-/// word, the bytes past the text masked out: no call, no loop over characters.
-inline bool repeats(const RememberedText& remembered, const char* at) {
-  std::uint64_t differ = 0;
-  for (unsigned w = 0; w < RememberedText::kWords; ++w) {
-    std::uint64_t word;
-    std::memcpy(&word, at + 8 * w, sizeof word);
-    differ |= (word ^ remembered.words[w]) & remembered.masks[w];
-  }
-  return remembered.length != 0 && differ == 0;
-}
-
 /// Reads the record at the reader's position when it begins with the text of the date read last,
 /// which the records of a day all do: only the hour is left to convert. The text holds no line
 /// break, and the same characters read the same way, so the date is the one read then.

@@ -83,8 +83,8 @@ std::string randomRecords(std::mt19937& rng, std::size_t columns) {
     // Stamps as files write them, and as only broken files do.
     static const char* const kYears[] = {"2023",   "2023",  "02023",    "-5",
                                          "2023.0", "+2023", "123456789"};
-    static const char* const kHours[] = {"0",        "13",  "24",       "12.5",         "-1",
-                                         "0.166667", "1e1", "16777217", "0.00000000001"};
+    static const char* const kHours[] = {"0",  "13",  "24",       "12.5",     "-1",           "5.",
+                                         "9x", "1e1", "0.166667", "16777217", "0.00000000001"};
     // Mostly one day, as a day's records repeat its date, but now and then another spelled
     // almost the same: the remembered date must not be taken for it.
     static const char* const kDays[] = {"2", "1", "211", "21.5", "021", "-21"};
