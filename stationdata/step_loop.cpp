@@ -143,6 +143,19 @@ bool writeResults(OutputBuffer& out, const double* sums, std::size_t columns, do
   return true;
 }
 
+// Writes "a<separator>b<separator>c<end>" of three stamp fields at `out` (room for 3 * 21
+// characters) and returns the characters written.
+std::size_t formatThreeFields(std::int32_t a, std::int32_t b, std::int32_t c, char separator,
+                              char end, char* out) {
+  std::size_t n = formatStampField(a, out);
+  out[n++] = separator;
+  n += formatStampField(b, out + n);
+  out[n++] = separator;
+  n += formatStampField(c, out + n);
+  out[n++] = end;
+  return n;
+}
+
 // "year\tmonth\tday\t" of the last stamp written: a day's lines all begin with it.
 struct WrittenDate {
   static constexpr std::size_t kRoom = 3 * 21;  // three integers and their tabs
@@ -157,16 +170,11 @@ void writeStamp(OutputBuffer& out, const RecordStamp& stamp, WrittenDate& date) 
   char* p = room(out, WrittenDate::kRoom + kMaxFixedLength);  // the date and the hour
   if (date.length == 0 || stamp.year != date.year || stamp.month != date.month ||
       stamp.day != date.day) {
-    std::size_t n = formatStampField(stamp.year, date.text.data());
-    date.text[n++] = '\t';
-    n += formatStampField(stamp.month, date.text.data() + n);
-    date.text[n++] = '\t';
-    n += formatStampField(stamp.day, date.text.data() + n);
-    date.text[n++] = '\t';
     date.year = stamp.year;
     date.month = stamp.month;
     date.day = stamp.day;
-    date.length = n;
+    date.length =
+        formatThreeFields(stamp.year, stamp.month, stamp.day, '\t', '\t', date.text.data());
   }
   std::memcpy(p, date.text.data(), WrittenDate::kRoom);
   std::size_t n = date.length;
@@ -186,13 +194,8 @@ void writeStamp(OutputBuffer& out, const RecordStamp& stamp, WrittenDate& date) 
 // written without a format string to interpret.
 void reportDay(std::FILE* report, const RecordStamp& stamp) {
   char text[3 * 21];
-  std::size_t n = formatStampField(stamp.day, text);
-  text[n++] = '.';
-  n += formatStampField(stamp.month, text + n);
-  text[n++] = '.';
-  n += formatStampField(stamp.year, text + n);
-  text[n++] = '\n';
-  std::fwrite(text, 1, n, report);
+  std::fwrite(text, 1, formatThreeFields(stamp.day, stamp.month, stamp.year, '.', '\n', text),
+              report);
 }
 
 // Ends the run on a fault of the file: nothing of the step it stopped reaches the output.

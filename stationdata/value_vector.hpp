@@ -81,6 +81,18 @@ struct RecentDate {
   return remembered.length != 0 && differ == 0;
 }
 
+/// Reads the hour at `hour` when it is a whole number of one or two digits followed by white
+/// space, as nearly every stamp's is, and returns its length; 0, having set nothing, otherwise.
+[[gnu::always_inline]] inline unsigned readWholeHour(const char* hour, float& hourH) {
+  const unsigned length = isWhiteSpace(hour[1]) ? 1 : isWhiteSpace(hour[2]) ? 2 : 0;
+  if (length == 0 || !detail::isDigit(hour[0]) || !detail::isDigit(hour[length - 1])) {
+    return 0;
+  }
+  const int tens = length == 2 ? hour[0] - '0' : 0;
+  hourH = static_cast<float>(10 * tens + (hour[length - 1] - '0'));
+  return length;
+}
+
 /// The common case of readStampFields, small enough to be inlined into the record loop: the
 /// record follows its line break and repeats the date read last, and its hour is a whole number of
 /// one or two digits. Returns false, having moved nothing, for anything else.
@@ -97,13 +109,12 @@ struct RecentDate {
     return false;
   }
   const char* const hour = at + 1 + recent.text.length;
-  const unsigned length = isWhiteSpace(hour[1]) ? 1 : isWhiteSpace(hour[2]) ? 2 : 0;
-  if (length == 0 || !detail::isDigit(hour[0]) || !detail::isDigit(hour[length - 1])) {
+  float hourH;
+  const unsigned length = readWholeHour(hour, hourH);
+  if (length == 0) {
     return false;
   }
-  const int tens = length == 2 ? hour[0] - '0' : 0;
-  stamp = RecordStamp{recent.year, recent.month, recent.day,
-                      static_cast<float>(10 * tens + (hour[length - 1] - '0'))};
+  stamp = RecordStamp{recent.year, recent.month, recent.day, hourH};
   ++in.lineNumber;
   yearLine = in.lineNumber;
   monthLine = in.lineNumber;

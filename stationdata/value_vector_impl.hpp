@@ -305,37 +305,22 @@ inline bool readRepeatedDate(InputReader& in, const RecentDate& recent, RecordSt
     return false;
   }
   std::uint64_t lines = 0;
-  if (data[p] == '\n' && !isWhiteSpace(data[p + 1])) {
-    lines = 1;  // the line break of the record before, as nearly always
+  while (p < in.pos + 8 && isWhiteSpace(data[p])) {
+    lines += (data[p] == '\n');
     ++p;
-  } else {
-    while (p < in.pos + 8 && isWhiteSpace(data[p])) {
-      lines += (data[p] == '\n');
-      ++p;
-    }
   }
   if (in.end - p < kReach || !repeats(recent.text, data + p)) {
     return false;
   }
   const std::size_t hourStart = p + recent.text.length;
-  // Hours of one or two characters, as nearly all are, found without a loop.
-  std::size_t hourEnd = hourStart + 1;
-  if (!isWhiteSpace(data[hourEnd])) {
-    ++hourEnd;
+  std::size_t hourEnd = hourStart + readWholeHour(data + hourStart, fields.hourH);
+  if (hourEnd == hourStart) {
     while (hourEnd < hourStart + 9 && !isWhiteSpace(data[hourEnd])) {
       ++hourEnd;
     }
-  }
-  const auto length = static_cast<unsigned>(hourEnd - hourStart);
-  const char* hourText = data + hourStart;
-  if (length != 0 && length <= 2 && detail::isDigit(hourText[0]) &&
-      detail::isDigit(hourText[length - 1])) {
-    // A whole hour of one or two digits, as nearly every stamp has.
-    const int tens = length == 2 ? hourText[0] - '0' : 0;
-    fields.hourH = static_cast<float>(10 * tens + (hourText[length - 1] - '0'));
-  } else {
     ShortDecimal hour;
-    if (length == 0 || length > 8 || !takeShortDecimal(hourText, length, hour) ||
+    const auto length = static_cast<unsigned>(hourEnd - hourStart);
+    if (length == 0 || length > 8 || !takeShortDecimal(data + hourStart, length, hour) ||
         !takeHour(hour, fields)) {
       return false;
     }
