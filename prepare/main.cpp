@@ -4,6 +4,7 @@
 #include <getopt.h>  // getopt_long
 
 #include <cerrno>
+#include <charconv>  // std::from_chars
 #include <cstdio>
 #include <cstring>  // std::strerror
 #include <filesystem>
@@ -12,6 +13,7 @@
 
 #include "station_file.hpp"
 #include "tables.hpp"
+#include "text_rows.hpp"
 
 namespace {
 
@@ -31,11 +33,13 @@ constexpr char kUsage[] =
     "                        cell always does, and -999 in the weather service's layouts)\n"
     "  --stamp start|end     the stamps mark the start or the end (default) of each interval\n"
     "  --step MIN            the time step in minutes (found from the stamps)\n"
+    "  --wide-grid           take a grid of more than ten times the records of the longest\n"
+    "                        station (refused otherwise: a few stray stamps stretch it)\n"
     "  --help, --version\n"
     "Known layouts need no column options: the German weather service's hourly sunshine\n"
     "(STATIONS_ID;MESS_DATUM;QN_7;SD_SO;eor) and its daily climate values (SDK).\n";
 
-enum Status { kOk = 0, kUsageError = 1, kRefused = 2 };
+constexpr int kOk = 0;
 
 struct Settings {
   TableSettings tables;
@@ -45,14 +49,28 @@ struct Settings {
   std::vector<std::string> files;
 };
 
-int refuse(const std::string& message) {
-  std::fprintf(stderr, "kelvarin-prepare: %s\n", message.c_str());
-  return kRefused;
+// Every message ends the run here: the one place that turns a refusal into text and a status.
+int refuse(const Refusal& refusal) {
+  std::fprintf(stderr, "kelvarin-prepare: %s\n", escapeControls(refusal.message).c_str());
+  if (refusal.status == kStatusUsage) {
+    std::fputs(kUsage, stderr);
+  }
+  return refusal.status;
 }
 
 int usageError(const std::string& message) {
-  std::fprintf(stderr, "kelvarin-prepare: %s\n%s", message.c_str(), kUsage);
-  return kUsageError;
+  return refuse(Refusal{kStatusUsage, message});
+}
+
+// Reads --step: whole minutes that kelvarin can take.
+std::optional<std::int64_t> readStep(const std::string& value) {
+  std::int64_t minutes = 0;
+  const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), minutes);
+  if (error != std::errc() || end != value.data() + value.size() || minutes <= 0 ||
+      minutes > kMaxStepMin) {
+    return std::nullopt;
+  }
+  return minutes;
 }
 
 // Reads the command line; returns a status when the run ends there.
@@ -66,6 +84,7 @@ std::optional<int> parse(int argc, char** argv, Settings& settings) {
     kStamp,
     kStep,
     kSplit,
+    kWideGrid,
     kHelp,
     kVersion
   };
@@ -79,13 +98,20 @@ std::optional<int> parse(int argc, char** argv, Settings& settings) {
       {"stamp", required_argument, nullptr, kStamp},
       {"step", required_argument, nullptr, kStep},
       {"split", required_argument, nullptr, kSplit},
+      {"wide-grid", no_argument, nullptr, kWideGrid},
       {"help", no_argument, nullptr, kHelp},
       {"version", no_argument, nullptr, kVersion},
       {nullptr, 0, nullptr, 0},
   };
   opterr = 0;
-  for (int c; (c = getopt_long(argc, argv, ":o:", kOptions, nullptr)) != -1;) {
+  int index = -1;
+  for (int c; (c = getopt_long(argc, argv, ":o:", kOptions, &index)) != -1; index = -1) {
     const std::string value = optarg != nullptr ? optarg : "";
+    // An unset variable in a script gives an empty value: never a file or column to take.
+    if (optarg != nullptr && value.empty() && c != kMissing) {
+      const std::string name = index >= 0 ? std::string("--") + kOptions[index].name : "-o";
+      return usageError("option " + name + " has an empty value");
+    }
     switch (c) {
       case 'o':
         settings.output = value;
@@ -94,7 +120,7 @@ std::optional<int> parse(int argc, char** argv, Settings& settings) {
         if (value == ";" || value == "," || value == "\t" || value == "tab") {
           settings.tables.separator = value == "tab" ? '\t' : value[0];
         } else {
-          return usageError("--separator takes ';', ',' or tab, not \"" + value + "\"");
+          return usageError("--separator takes ';', ',' or tab, not " + quoteText(value));
         }
         break;
       case kTime:
@@ -111,27 +137,23 @@ std::optional<int> parse(int argc, char** argv, Settings& settings) {
         break;
       case kStamp:
         if (value != "start" && value != "end") {
-          return usageError("--stamp takes start or end, not \"" + value + "\"");
+          return usageError("--stamp takes start or end, not " + quoteText(value));
         }
         settings.grid.stampsMarkStart = value == "start";
         break;
-      case kStep: {
-        std::size_t taken = 0;
-        long long minutes = 0;
-        try {
-          minutes = std::stoll(value, &taken);
-        } catch (...) {
-          taken = 0;
+      case kStep:
+        settings.grid.stepMin = readStep(value);
+        if (!settings.grid.stepMin) {
+          return usageError("--step takes a whole number of minutes from 1 to " +
+                            std::to_string(kMaxStepMin) + ", not " + quoteText(value));
         }
-        if (taken != value.size() || minutes <= 0) {
-          return usageError("--step takes a whole positive number of minutes, not \"" + value +
-                            "\"");
-        }
-        settings.grid.stepMin = minutes;
         break;
-      }
       case kSplit:
         settings.splitDir = value;
+        settings.grid.split = true;
+        break;
+      case kWideGrid:
+        settings.grid.wideGrid = true;
         break;
       case kHelp:
         std::fputs(kUsage, stdout);
@@ -177,8 +199,8 @@ std::string answersThatFit(const Collection& collection, const Grid& grid) {
 }
 
 void printSummary(const Collection& collection, const Grid& grid, const Settings& settings,
-                  const std::vector<std::uint64_t>& missing) {
-  const std::vector<std::string> numbers = stationNumbers(collection);
+                  const StationNumbers& numbers, const std::vector<std::uint64_t>& missing,
+                  const std::vector<std::string>& strays) {
   std::fprintf(stderr, "kelvarin-prepare: %zu %s from %zu %s\n", collection.stations.size(),
                collection.stations.size() == 1 ? "station" : "stations", collection.files.size(),
                collection.files.size() == 1 ? "file" : "files");
@@ -191,64 +213,113 @@ void printSummary(const Collection& collection, const Grid& grid, const Settings
     std::fprintf(stderr,
                  "  split into %s/STATION.txt, one file per station, each to be run with "
                  "its own latitude and longitude\n",
-                 settings.splitDir.c_str());
+                 fileName(settings.splitDir).c_str());
   }
   std::fprintf(stderr, "  stamps %s to %s, step %lld min, %llu records\n",
                describeMinutes(grid.firstMin).c_str(), describeMinutes(grid.lastMin).c_str(),
                static_cast<long long>(grid.stepMin),
                static_cast<unsigned long long>(grid.records()));
+  for (const std::string& stray : strays) {
+    std::fprintf(stderr, "  a stamp far from the rest of its station stretches the grid: %s\n",
+                 stray.c_str());
+  }
   std::string missingText;
   for (std::size_t s = 0; s < collection.stations.size(); ++s) {
-    missingText += (s == 0 ? "" : ", ") + numbers[s] + ": " + std::to_string(missing[s]);
+    missingText += (s == 0 ? "" : ", ") + numbers.numbers[s] + ": " + std::to_string(missing[s]);
   }
   std::fprintf(stderr, "  values missing per station: %s\n", missingText.c_str());
   std::fprintf(stderr, "  %s\n", answersThatFit(collection, grid).c_str());
 }
 
-int writeOutput(const Collection& collection, const Grid& grid, const Settings& settings) {
-  std::vector<std::uint64_t> missing(collection.stations.size(), 0);
-  std::vector<std::uint64_t> counted;
-  if (settings.splitDir.empty()) {
-    std::FILE* out = stdout;
-    if (!settings.output.empty()) {
-      out = std::fopen(settings.output.c_str(), "w");
-      if (out == nullptr) {
-        return refuse(settings.output + ": cannot be written: " + std::strerror(errno));
-      }
+// Refuses an output that would overwrite an input table, before anything is opened for writing.
+std::optional<Refusal> checkOutput(const Collection& collection, const std::string& path) {
+  if (const std::optional<std::string> input = inputAt(collection, path)) {
+    return Refusal{kStatusRefused, fileName(path) + ": not written: it is the input table " +
+                                       *input + ", which writing would destroy"};
+  }
+  return std::nullopt;
+}
+
+std::optional<Refusal> writeMerged(const Collection& collection, const StationNumbers& numbers,
+                                   const Grid& grid, const std::string& output,
+                                   std::vector<std::uint64_t>& missing) {
+  const std::string name = output.empty() ? "standard output" : fileName(output);
+  std::FILE* out = stdout;
+  if (!output.empty()) {
+    if (auto refusal = checkOutput(collection, output)) {
+      return refusal;
     }
-    std::vector<std::size_t> all(collection.stations.size());
-    for (std::size_t s = 0; s < all.size(); ++s) {
-      all[s] = s;
-    }
-    const bool written = writeStationFile(out, collection, all, grid, missing);
-    if (out != stdout && std::fclose(out) != 0) {
-      return refuse(settings.output + ": cannot be written");
-    }
-    if (!written) {
-      return refuse((settings.output.empty() ? "standard output" : settings.output) +
-                    ": cannot be written");
-    }
-  } else {
-    std::error_code error;
-    std::filesystem::create_directories(settings.splitDir, error);
-    const std::vector<std::string> numbers = stationNumbers(collection);
-    for (std::size_t s = 0; s < collection.stations.size(); ++s) {
-      const Series& series = collection.stations[s];
-      const std::string path = settings.splitDir + "/" + numbers[s] + ".txt";
-      std::FILE* out = std::fopen(path.c_str(), "w");
-      if (out == nullptr) {
-        return refuse(path + ": cannot be written: " + std::strerror(errno));
-      }
-      // Each file covers its own station's stamps only.
-      const Grid own{series.times.front(), series.times.back(), grid.stepMin};
-      const bool written = writeStationFile(out, collection, {s}, own, counted);
-      if (std::fclose(out) != 0 || !written) {
-        return refuse(path + ": cannot be written");
-      }
-      missing[s] = counted[0];
+    out = std::fopen(output.c_str(), "w");
+    if (out == nullptr) {
+      return Refusal{kStatusRefused, name + ": cannot be written: " + std::strerror(errno)};
     }
   }
-  printSummary(collection, grid, settings, missing);
+  std::vector<std::size_t> all(collection.stations.size());
+  for (std::size_t s = 0; s < all.size(); ++s) {
+    all[s] = s;
+  }
+  const bool written = writeStationFile(out, collection, numbers, all, grid, missing);
+  if ((out != stdout && std::fclose(out) != 0) || !written) {
+    return Refusal{kStatusRefused, name + ": cannot be written"};
+  }
+  return std::nullopt;
+}
+
+std::optional<Refusal> writeSplit(const Collection& collection, const StationNumbers& numbers,
+                                  const Grid& grid, const std::string& folder,
+                                  std::vector<std::uint64_t>& missing) {
+  std::vector<std::string> paths;
+  for (const std::string& number : numbers.numbers) {
+    paths.push_back(folder + "/" + number + ".txt");
+    if (auto refusal = checkOutput(collection, paths.back())) {
+      return refusal;
+    }
+  }
+  std::error_code error;
+  std::filesystem::create_directories(folder, error);
+  if (error) {
+    return Refusal{kStatusRefused,
+                   fileName(folder) + ": the folder cannot be made: " + error.message()};
+  }
+  std::vector<std::uint64_t> counted;
+  for (std::size_t s = 0; s < collection.stations.size(); ++s) {
+    std::FILE* out = std::fopen(paths[s].c_str(), "w");
+    if (out == nullptr) {
+      return Refusal{kStatusRefused,
+                     fileName(paths[s]) + ": cannot be written: " + std::strerror(errno)};
+    }
+    // Each file covers its own station's stamps only.
+    const Grid own = ownGrid(collection.stations[s], grid.stepMin);
+    const bool written = writeStationFile(out, collection, numbers, {s}, own, counted);
+    if (std::fclose(out) != 0 || !written) {
+      return Refusal{kStatusRefused, fileName(paths[s]) + ": cannot be written"};
+    }
+    missing[s] = counted[0];
+  }
+  return std::nullopt;
+}
+
+int run(const Settings& settings) {
+  Collection collection;
+  for (const std::string& file : settings.files) {
+    if (auto refusal = readTableFile(file, settings.tables, collection)) {
+      return refuse(*refusal);
+    }
+  }
+  Grid grid{};
+  std::vector<std::string> strays;
+  if (auto refusal = makeGrid(collection, settings.grid, grid, strays)) {
+    return refuse(*refusal);
+  }
+  const StationNumbers numbers = numberStations(collection);
+  std::vector<std::uint64_t> missing(collection.stations.size(), 0);
+  const std::optional<Refusal> refusal =
+      settings.splitDir.empty() ? writeMerged(collection, numbers, grid, settings.output, missing)
+                                : writeSplit(collection, numbers, grid, settings.splitDir, missing);
+  if (refusal) {
+    return refuse(*refusal);
+  }
+  printSummary(collection, grid, settings, numbers, missing, strays);
   return kOk;
 }
 
@@ -259,16 +330,5 @@ int main(int argc, char** argv) {
   if (const std::optional<int> status = parse(argc, argv, settings)) {
     return *status;
   }
-  Collection collection;
-  for (const std::string& file : settings.files) {
-    if (const std::optional<std::string> fault = readTable(file, settings.tables, collection)) {
-      return refuse(*fault);
-    }
-  }
-  Grid grid{};
-  if (const std::optional<std::string> fault =
-          makeGrid(collection, settings.tables, settings.grid, grid)) {
-    return refuse(*fault);
-  }
-  return writeOutput(collection, grid, settings);
+  return run(settings);
 }

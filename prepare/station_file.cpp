@@ -3,8 +3,9 @@
 #include <algorithm>  // std::all_of, std::sort
 #include <charconv>   // std::to_chars
 #include <cmath>      // std::isnan
-#include <numeric>    // std::iota
 #include <unordered_map>
+
+#include "text_rows.hpp"  // escapeControls
 
 namespace kelvarin::prepare {
 
@@ -17,52 +18,30 @@ bool sameValue(double a, double b) {
   return a == b || (std::isnan(a) && std::isnan(b));
 }
 
-std::string joinPlaces(const std::vector<std::string>& places) {
-  std::string text;
-  for (const std::string& place : places) {
-    text += (text.empty() ? "" : ", ") + place;
-  }
-  return text.empty() ? std::string("(not found again)") : text;
-}
-
 // Orders a station's values by time (tables are mostly in order already), keeping the order of
 // rows with the same stamp.
 void sortByTime(Series& series) {
-  if (std::is_sorted(series.times.begin(), series.times.end())) {
-    return;
+  const auto earlier = [](const Reading& a, const Reading& b) { return a.timeMin < b.timeMin; };
+  if (!std::is_sorted(series.readings.begin(), series.readings.end(), earlier)) {
+    std::stable_sort(series.readings.begin(), series.readings.end(), earlier);
   }
-  std::vector<std::size_t> order(series.times.size());
-  std::iota(order.begin(), order.end(), std::size_t{0});
-  std::stable_sort(order.begin(), order.end(), [&series](std::size_t a, std::size_t b) {
-    return series.times[a] < series.times[b];
-  });
-  std::vector<std::int64_t> times(order.size());
-  std::vector<double> values(order.size());
-  for (std::size_t i = 0; i < order.size(); ++i) {
-    times[i] = series.times[order[i]];
-    values[i] = series.values[order[i]];
-  }
-  series.times = std::move(times);
-  series.values = std::move(values);
 }
 
-// Merges rows repeated with the same stamp and value; returns the index of the first stamp held
-// twice with two different values, or nothing.
-std::optional<std::size_t> mergeRepeats(Series& series) {
+// Merges rows repeated with the same stamp and value; returns the indices of the first two rows
+// of one stamp with two different values, or nothing.
+std::optional<std::pair<std::size_t, std::size_t>> mergeRepeats(Series& series) {
+  std::vector<Reading>& readings = series.readings;
   std::size_t kept = 0;
-  for (std::size_t i = 0; i < series.times.size(); ++i) {
-    if (kept > 0 && series.times[kept - 1] == series.times[i]) {
-      if (!sameValue(series.values[kept - 1], series.values[i])) {
-        return kept - 1;
+  for (std::size_t i = 0; i < readings.size(); ++i) {
+    if (kept > 0 && readings[kept - 1].timeMin == readings[i].timeMin) {
+      if (!sameValue(readings[kept - 1].value, readings[i].value)) {
+        return std::pair{kept - 1, i};
       }
       continue;
     }
-    series.times[kept] = series.times[i];
-    series.values[kept] = series.values[i];
-    ++kept;
+    readings[kept++] = readings[i];
   }
-  series.times.resize(kept);
-  series.values.resize(kept);
+  readings.resize(kept);
   return std::nullopt;
 }
 
@@ -123,7 +102,8 @@ std::string describeUnit(const Collection& collection) {
                "interval";
 }
 
-std::string headerLines(const Collection& collection, const std::vector<std::size_t>& which) {
+std::string headerLines(const Collection& collection, const StationNumbers& numbers,
+                        const std::vector<std::size_t>& which) {
   std::string files;
   if (collection.files.size() <= 3) {
     for (const std::string& file : collection.files) {
@@ -133,18 +113,17 @@ std::string headerLines(const Collection& collection, const std::vector<std::siz
     files =
         std::to_string(collection.files.size()) + " files, the first " + collection.files.front();
   }
-  const std::vector<std::string> numbers = stationNumbers(collection);
-  const bool numbered = !stationsHaveNumbers(collection);
   std::string header = "Sunshine duration: " + describeLayout(collection) + " from " + files +
                        ", prepared by kelvarin-prepare\nYYYY MM DD H";
   for (const std::size_t s : which) {
-    header += ' ' + numbers[s];
+    header += ' ' + numbers.numbers[s];
   }
   header += "\nStations:";
   for (const std::size_t s : which) {
-    header +=
-        (s == which.front() ? " " : ", ") +
-        (numbered ? numbers[s] + " " + collection.stations[s].label : collection.stations[s].label);
+    // A label is text of the tables: a line break in it would end header line 3 early.
+    const std::string label = escapeControls(collection.stations[s].label);
+    header += (s == which.front() ? " " : ", ") +
+              (numbers.assigned ? numbers.numbers[s] + " " + label : label);
   }
   header += '\n' + describeUnit(collection) + '\n' + std::string(64, '-') + '\n';
   return header;
@@ -158,8 +137,8 @@ std::optional<std::int64_t> mostCommonStep(const Collection& collection) {
   std::int64_t runStep = 0;
   std::uint64_t runLength = 0;
   for (const Series& series : collection.stations) {
-    for (std::size_t i = 1; i < series.times.size(); ++i) {
-      const std::int64_t step = series.times[i] - series.times[i - 1];
+    for (std::size_t i = 1; i < series.readings.size(); ++i) {
+      const std::int64_t step = series.readings[i].timeMin - series.readings[i - 1].timeMin;
       if (step != runStep) {
         if (runLength > 0) {
           counts[runStep] += runLength;
@@ -184,29 +163,27 @@ std::optional<std::int64_t> mostCommonStep(const Collection& collection) {
   return best;
 }
 
-std::optional<std::string> makeGrid(Collection& collection, const TableSettings& tables,
-                                    const GridSettings& settings, Grid& grid) {
-  if (collection.rows == 0) {
-    return std::string("no data rows in the tables");
-  }
+namespace {
+
+// Sorts and merges every station's rows; refuses two values for one station and stamp.
+std::optional<Refusal> orderStations(Collection& collection) {
   for (Series& series : collection.stations) {
     sortByTime(series);
-    if (const std::optional<std::size_t> twice = mergeRepeats(series)) {
-      const std::size_t i = *twice;
-      // The second value is the next one of the same stamp, not yet merged away.
-      double other = series.values[i];
-      for (std::size_t j = i + 1; j < series.values.size(); ++j) {
-        if (series.times[j] == series.times[i] && !sameValue(series.values[j], series.values[i])) {
-          other = series.values[j];
-          break;
-        }
-      }
-      return "station " + series.label + " has two different values for " +
-             describeMinutes(series.times[i]) + ": " + valueText(series.values[i]) + " and " +
-             valueText(other) + " (" +
-             joinPlaces(findRows(collection, tables, series.key, series.times[i])) + ")";
+    if (const auto twice = mergeRepeats(series)) {
+      const Reading& a = series.readings[twice->first];
+      const Reading& b = series.readings[twice->second];
+      return Refusal{kStatusRefused,
+                     "station " + escapeControls(series.label) + " has two different values for " +
+                         describeMinutes(a.timeMin) + ": " + valueText(a.value) + " and " +
+                         valueText(b.value) + " (" + placeOf(collection, a.line) + ", " +
+                         placeOf(collection, b.line) + ")"};
     }
   }
+  return std::nullopt;
+}
+
+std::optional<Refusal> chooseStep(const Collection& collection, const GridSettings& settings,
+                                  std::int64_t& stepMin) {
   std::optional<std::int64_t> step = settings.stepMin;
   if (!step) {
     step = mostCommonStep(collection);
@@ -215,53 +192,145 @@ std::optional<std::string> makeGrid(Collection& collection, const TableSettings&
     step = kMinutesPerDay;
   }
   if (!step) {
-    return std::string("every station has a single time stamp: give the step with --step");
+    return Refusal{kStatusRefused,
+                   "every station has a single time stamp: give the step with --step"};
   }
-  if (*step <= 0) {
-    return std::string("the step must be a positive number of minutes");
+  if (*step <= 0 || *step > kMaxStepMin) {
+    return Refusal{kStatusRefused, "the step found from the stamps, " + std::to_string(*step) +
+                                       " minutes, is beyond the steps kelvarin takes (1 to " +
+                                       std::to_string(kMaxStepMin) + " minutes)"};
   }
-  const std::int64_t shift = settings.stampsMarkStart ? *step : 0;
-  std::int64_t first = collection.stations.front().times.front();
-  std::int64_t last = first;
-  for (const Series& series : collection.stations) {
-    first = std::min(first, series.times.front());
-    last = std::max(last, series.times.back());
-  }
-  for (Series& series : collection.stations) {
-    for (std::int64_t& time : series.times) {
-      if ((time - first) % *step != 0) {
-        return "station " + series.label + ": the stamp of " + describeMinutes(time) +
-               " lies off the grid of " + std::to_string(*step) + "-minute steps from " +
-               describeMinutes(first) + " (" +
-               joinPlaces(findRows(collection, tables, series.key, time)) + ")";
-      }
-      time += shift;
-    }
-  }
-  grid = Grid{first + shift, last + shift, *step};
+  stepMin = *step;
   return std::nullopt;
 }
 
-bool stationsHaveNumbers(const Collection& collection) {
-  return std::all_of(collection.stations.begin(), collection.stations.end(), [](const Series& s) {
-    return !s.key.empty() && s.key.front() != '0' &&
-           std::all_of(s.key.begin(), s.key.end(), [](char c) { return c >= '0' && c <= '9'; });
-  });
+// Finds the stamps at either end of a station that lie farther from the rest of it than the rest
+// spans, and more than a hundred steps away: the look of a mistyped year.
+void findStrays(const Collection& collection, const Series& series, std::int64_t stepMin,
+                std::vector<std::string>& strays) {
+  constexpr int kMostStrays = 5;
+  const std::vector<Reading>& readings = series.readings;
+  std::size_t low = 0;
+  std::size_t high = readings.size() - 1;
+  for (int found = 0; found < kMostStrays && high - low >= 2; ++found) {
+    const std::int64_t lowGap = readings[low + 1].timeMin - readings[low].timeMin;
+    const std::int64_t highGap = readings[high].timeMin - readings[high - 1].timeMin;
+    const bool atLow = lowGap >= highGap;
+    const std::int64_t gap = atLow ? lowGap : highGap;
+    const std::int64_t rest = atLow ? readings[high].timeMin - readings[low + 1].timeMin
+                                    : readings[high - 1].timeMin - readings[low].timeMin;
+    if (gap <= rest || gap / stepMin <= 100) {
+      return;
+    }
+    const Reading& stray = atLow ? readings[low++] : readings[high--];
+    strays.push_back("station " + escapeControls(series.label) + " " +
+                     describeMinutes(stray.timeMin) + " (" + placeOf(collection, stray.line) + ")");
+  }
 }
 
-std::vector<std::string> stationNumbers(const Collection& collection) {
-  const bool allNumbers = stationsHaveNumbers(collection);
-  std::vector<std::string> numbers;
+std::string joined(const std::vector<std::string>& texts) {
+  std::string text;
+  for (const std::string& each : texts) {
+    text += (text.empty() ? "" : ", ") + each;
+  }
+  return text;
+}
+
+// Refuses a grid stretched far beyond the stamps it holds, unless --wide-grid takes it.
+std::optional<Refusal> checkSpan(const Grid& grid, std::uint64_t longest,
+                                 const std::vector<std::string>& strays) {
+  const std::uint64_t records = grid.records();
+  if (records <= kWideGridRecords || records / kWideGridFactor <= longest) {
+    return std::nullopt;
+  }
+  return Refusal{
+      kStatusRefused,
+      "the grid from " + describeMinutes(grid.firstMin) + " to " + describeMinutes(grid.lastMin) +
+          " holds " + std::to_string(records) + " records, more than " +
+          std::to_string(kWideGridFactor) + " times the " + std::to_string(longest) +
+          " of its longest station" +
+          (strays.empty() ? std::string() : "; stamps far from the rest: " + joined(strays)) +
+          ". Correct or remove such rows, or give --wide-grid to take the grid"};
+}
+
+}  // namespace
+
+Grid ownGrid(const Series& series, std::int64_t stepMin) {
+  return Grid{series.readings.front().timeMin, series.readings.back().timeMin, stepMin};
+}
+
+std::optional<Refusal> makeGrid(Collection& collection, const GridSettings& settings, Grid& grid,
+                                std::vector<std::string>& strays) {
+  if (collection.rows == 0) {
+    return Refusal{kStatusRefused,
+                   "no data rows after the header row" +
+                       std::string(collection.files.size() == 1 ? " of " : "s of ") +
+                       joined(collection.files)};
+  }
+  if (auto refusal = orderStations(collection)) {
+    return refusal;
+  }
+  std::int64_t step = 0;
+  if (auto refusal = chooseStep(collection, settings, step)) {
+    return refusal;
+  }
+  // A date without a time already stands for its whole day, stamped at its end: never moved.
+  const bool moveToEnd = settings.stampsMarkStart && !collection.daily.value_or(false);
+  const std::int64_t shift = moveToEnd ? step : 0;
+  std::int64_t first = collection.stations.front().readings.front().timeMin;
+  std::int64_t last = first;
+  std::uint64_t longest = 0;
+  for (const Series& series : collection.stations) {
+    first = std::min(first, series.readings.front().timeMin);
+    last = std::max(last, series.readings.back().timeMin);
+    longest = std::max<std::uint64_t>(longest, series.readings.size());
+  }
+  for (Series& series : collection.stations) {
+    for (Reading& reading : series.readings) {
+      if ((reading.timeMin - first) % step != 0) {
+        return Refusal{kStatusRefused, "station " + escapeControls(series.label) +
+                                           ": the stamp of " + describeMinutes(reading.timeMin) +
+                                           " lies off the grid of " + std::to_string(step) +
+                                           "-minute steps from " + describeMinutes(first) + " (" +
+                                           placeOf(collection, reading.line) + ")"};
+      }
+      reading.timeMin += shift;
+    }
+    findStrays(collection, series, step, strays);
+  }
+  grid = Grid{first + shift, last + shift, step};
+  if (settings.wideGrid) {
+    return std::nullopt;
+  }
+  if (!settings.split) {
+    return checkSpan(grid, longest, strays);
+  }
+  for (const Series& series : collection.stations) {
+    if (auto refusal = checkSpan(ownGrid(series, step), series.readings.size(), strays)) {
+      return refusal;
+    }
+  }
+  return std::nullopt;
+}
+
+StationNumbers numberStations(const Collection& collection) {
+  const bool own =
+      std::all_of(collection.stations.begin(), collection.stations.end(), [](const Series& s) {
+        return !s.key.empty() && s.key.front() != '0' &&
+               std::all_of(s.key.begin(), s.key.end(), [](char c) { return c >= '0' && c <= '9'; });
+      });
+  StationNumbers numbers{{}, !own};
+  numbers.numbers.reserve(collection.stations.size());
   for (std::size_t i = 0; i < collection.stations.size(); ++i) {
-    numbers.push_back(allNumbers ? collection.stations[i].key : std::to_string(i + 1));
+    numbers.numbers.push_back(own ? collection.stations[i].key : std::to_string(i + 1));
   }
   return numbers;
 }
 
-bool writeStationFile(std::FILE* out, const Collection& collection,
+bool writeStationFile(std::FILE* out, const Collection& collection, const StationNumbers& numbers,
                       const std::vector<std::size_t>& which, const Grid& grid,
                       std::vector<std::uint64_t>& missing) {
-  const std::string header = headerLines(collection, which);
+  const std::string header = headerLines(collection, numbers, which);
   if (std::fwrite(header.data(), 1, header.size(), out) != header.size()) {
     return false;
   }
@@ -273,18 +342,17 @@ bool writeStationFile(std::FILE* out, const Collection& collection,
   for (std::int64_t time = grid.firstMin; time <= grid.lastMin; time += grid.stepMin) {
     appendStamp(text, time);
     for (std::size_t k = 0; k < which.size(); ++k) {
-      const Series& series = collection.stations[which[k]];
+      const std::vector<Reading>& readings = collection.stations[which[k]].readings;
       std::size_t& i = cursor[k];
+      const bool held = i < readings.size() && readings[i].timeMin == time;
       text += ' ';
-      if (i < series.times.size() && series.times[i] == time && !std::isnan(series.values[i])) {
-        text.append(number, std::to_chars(number, number + sizeof number, series.values[i]).ptr);
+      if (held && !std::isnan(readings[i].value)) {
+        text.append(number, std::to_chars(number, number + sizeof number, readings[i].value).ptr);
       } else {
         text += kMissingText;
         ++missing[k];
       }
-      if (i < series.times.size() && series.times[i] == time) {
-        ++i;
-      }
+      i += held ? 1 : 0;
     }
     text += '\n';
     if (text.size() >= (1 << 20) - 4096) {

@@ -11,10 +11,21 @@
 
 namespace kelvarin::prepare {
 
+/// The longest step kelvarin takes: its steps are 32-bit integers of minutes.
+constexpr std::int64_t kMaxStepMin = 2147483647;
+
+/// A grid is refused when it holds more than this many times the records of its longest station
+/// and more than kWideGridRecords records: a few stamps far from the rest stretch it into
+/// records of -999 alone (one row from 1900 in a June table gave a million of them).
+constexpr std::uint64_t kWideGridFactor = 10;
+constexpr std::uint64_t kWideGridRecords = 100000;
+
 /// How the stamps of the tables lie in time.
 struct GridSettings {
   std::optional<std::int64_t> stepMin;  // none: the most common difference of consecutive stamps
   bool stampsMarkStart = false;         // each stamp marks the start of its interval
+  bool split = false;                   // one file per station, each over its own stamps
+  bool wideGrid = false;                // take a grid beyond the bound above
 };
 
 /// Steps of `stepMin` minutes; `firstMin` and `lastMin` are the ends of the first and last.
@@ -29,25 +40,32 @@ struct Grid {
 
 /// Puts every station's values in time order, merges rows repeated with the same value, finds the
 /// step, moves start stamps to the end of their interval and checks that every stamp lies on the
-/// grid from the earliest stamp of all stations. Returns the refusal, naming file, line and text.
-std::optional<std::string> makeGrid(Collection& collection, const TableSettings& tables,
-                                    const GridSettings& settings, Grid& grid);
+/// grid from the earliest stamp of all stations and that the grid is not stretched beyond the
+/// bound. `strays` gets the stamps that lie far from the rest of their station, with their
+/// lines. Returns the refusal, naming file, line and text.
+std::optional<Refusal> makeGrid(Collection& collection, const GridSettings& settings, Grid& grid,
+                                std::vector<std::string>& strays);
+
+/// Returns the grid of one station's own stamps.
+Grid ownGrid(const Series& series, std::int64_t stepMin);
 
 /// Returns the most common difference of consecutive stamps over all stations, or nothing when no
 /// station has two.
 std::optional<std::int64_t> mostCommonStep(const Collection& collection);
 
-/// Returns true when every station's identifier is a nonzero integer.
-bool stationsHaveNumbers(const Collection& collection);
-
 /// The station numbers that header line 2 names: the stations' own when every one is a nonzero
-/// integer, otherwise 1, 2, and so on, in order of first appearance.
-std::vector<std::string> stationNumbers(const Collection& collection);
+/// integer, otherwise 1, 2, and so on, in order of first appearance (then `assigned`, and header
+/// line 3 names them).
+struct StationNumbers {
+  std::vector<std::string> numbers;
+  bool assigned;
+};
+StationNumbers numberStations(const Collection& collection);
 
 /// Writes a station file of the stations `which` (indices into the collection) over `grid`: the
 /// five header lines, then one record a step, -999 where a station has no value. Returns false
 /// when writing failed; `missing` gets the count of -999 written per station of `which`.
-bool writeStationFile(std::FILE* out, const Collection& collection,
+bool writeStationFile(std::FILE* out, const Collection& collection, const StationNumbers& numbers,
                       const std::vector<std::size_t>& which, const Grid& grid,
                       std::vector<std::uint64_t>& missing);
 

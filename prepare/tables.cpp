@@ -3,9 +3,12 @@
 #include <algorithm>  // std::max
 #include <charconv>   // std::from_chars
 #include <cmath>      // NAN
-#include <cstdio>
-#include <cstdlib>  // std::free
-#include <memory>
+#include <cstring>    // std::strerror
+#include <memory>     // std::unique_ptr
+
+#include <sys/stat.h>  // fstat, stat: a folder, and which file an output would overwrite
+
+#include "text_rows.hpp"
 
 namespace kelvarin::prepare {
 
@@ -38,11 +41,15 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b) {
   return true;
 }
 
-// Reads a whole field as a number: an optional sign, then what std::from_chars reads.
+// Reads a whole field as a number: an optional sign, then what std::from_chars reads ("+-5" has
+// two signs and is no number).
 std::optional<double> number(std::string_view text) {
   std::string_view digits = text;
   if (!digits.empty() && digits.front() == '+') {
     digits.remove_prefix(1);
+    if (!digits.empty() && digits.front() == '-') {
+      return std::nullopt;
+    }
   }
   double value = 0.0;
   const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value,
@@ -69,9 +76,9 @@ std::string stationKey(std::string_view text) {
 // Where the three fields stand in a table's rows.
 struct Columns {
   Layout layout;
-  std::size_t time;
+  std::optional<std::size_t> time;
   std::optional<std::size_t> station;  // none: the whole table is one station, named by its file
-  std::size_t value;
+  std::optional<std::size_t> value;
   std::vector<std::string> markers;
   std::vector<std::optional<double>> markerValues;  // the markers read as numbers, where they are
 };
@@ -93,63 +100,88 @@ std::optional<std::size_t> findColumn(const std::vector<std::string_view>& heade
   return std::nullopt;
 }
 
-std::optional<std::string> chooseColumns(const std::vector<std::string_view>& header,
-                                         const TableSettings& settings, const std::string& path,
-                                         Columns& columns) {
-  const auto headerHolds = [&header](std::string_view name) {
+// Refuses one column named for two roles: its stamps would be written as sunshine values.
+std::optional<Refusal> checkRoles(const Columns& columns, const std::string& name,
+                                  const std::vector<std::string_view>& header) {
+  const std::pair<const char*, std::optional<std::size_t>> roles[] = {
+      {"--time", columns.time}, {"--station", columns.station}, {"--value", columns.value}};
+  for (std::size_t i = 0; i < 3; ++i) {
+    for (std::size_t j = i + 1; j < 3; ++j) {
+      if (roles[i].second && roles[i].second == roles[j].second) {
+        const std::size_t column = *roles[i].second;
+        return Refusal{kStatusUsage,
+                       name + ": line 1: " + roles[i].first + " and " + roles[j].first +
+                           " name one column, " + std::to_string(column + 1) + " " +
+                           quoteText(header[column]) + ": give each role a column of its own"};
+      }
+    }
+  }
+  return std::nullopt;
+}
+
+// Recognises a known layout from its header row.
+std::optional<Refusal> chooseKnownLayout(const std::vector<std::string_view>& header,
+                                         const std::string& name, Columns& columns) {
+  const auto headerHolds = [&header](std::string_view wanted) {
     return std::any_of(header.begin(), header.end(),
-                       [name](std::string_view h) { return equalsIgnoringCase(h, name); });
+                       [wanted](std::string_view h) { return equalsIgnoringCase(h, wanted); });
   };
+  const bool dwd = header.size() >= 3 && equalsIgnoringCase(header[0], "STATIONS_ID") &&
+                   equalsIgnoringCase(header[1], "MESS_DATUM");
+  if (dwd && equalsIgnoringCase(header[2], "QN_7") && headerHolds("SD_SO")) {
+    columns.layout = Layout::kDwdHourly;
+    columns.value = *findColumn(header, "SD_SO");
+  } else if (dwd && equalsIgnoringCase(header[2], "QN_3") && headerHolds("SDK")) {
+    columns.layout = Layout::kDwdDaily;
+    columns.value = *findColumn(header, "SDK");
+  } else {
+    return Refusal{kStatusRefused,
+                   name +
+                       ": line 1: no known layout in the header row; name the columns with "
+                       "--time, --station and --value"};
+  }
+  columns.station = 0;
+  columns.time = 1;
+  columns.markers.push_back(kDwdMissing);
+  return std::nullopt;
+}
+
+std::optional<Refusal> chooseColumns(const std::vector<std::string_view>& header,
+                                     const TableSettings& settings, const std::string& name,
+                                     Columns& columns) {
   columns.markers = settings.missingMarkers;
   if (!settings.timeColumn && !settings.valueColumn && !settings.stationColumn) {
-    const bool dwd = header.size() >= 3 && equalsIgnoringCase(header[0], "STATIONS_ID") &&
-                     equalsIgnoringCase(header[1], "MESS_DATUM");
-    if (dwd && equalsIgnoringCase(header[2], "QN_7") && headerHolds("SD_SO")) {
-      columns.layout = Layout::kDwdHourly;
-      columns.value = *findColumn(header, "SD_SO");
-    } else if (dwd && equalsIgnoringCase(header[2], "QN_3") && headerHolds("SDK")) {
-      columns.layout = Layout::kDwdDaily;
-      columns.value = *findColumn(header, "SDK");
-    } else {
-      return path +
-             ": line 1: no known layout in the header row; name the columns with --time, "
-             "--station and --value";
+    if (auto refusal = chooseKnownLayout(header, name, columns)) {
+      return refusal;
     }
-    columns.station = 0;
-    columns.time = 1;
-    columns.markers.push_back(kDwdMissing);
-    for (const std::string& marker : columns.markers) {
-      columns.markerValues.push_back(number(marker));
+  } else {
+    if (!settings.timeColumn || !settings.valueColumn) {
+      return Refusal{kStatusUsage,
+                     "give both --time and --value (and --station for tables of several "
+                     "stations)"};
     }
-    return std::nullopt;
-  }
-  if (!settings.timeColumn || !settings.valueColumn) {
-    return std::string(
-        "give both --time and --value (and --station for tables of several "
-        "stations)");
-  }
-  columns.layout = Layout::kColumns;
-  const auto resolve = [&](const std::string& wanted, const char* option,
-                           std::size_t& where) -> std::optional<std::string> {
-    const std::optional<std::size_t> found = findColumn(header, wanted);
-    if (!found) {
-      return path + ": line 1: no column \"" + wanted + "\" for " + option + " in the header row";
+    columns.layout = Layout::kColumns;
+    struct Role {
+      const char* option;
+      const std::optional<std::string>& wanted;
+      std::optional<std::size_t>& column;
+    };
+    const Role roles[] = {{"--time", settings.timeColumn, columns.time},
+                          {"--value", settings.valueColumn, columns.value},
+                          {"--station", settings.stationColumn, columns.station}};
+    for (const Role& role : roles) {
+      if (!role.wanted) {
+        continue;
+      }
+      role.column = findColumn(header, *role.wanted);
+      if (!role.column) {
+        return Refusal{kStatusRefused, name + ": line 1: no column " + quoteText(*role.wanted) +
+                                           " for " + role.option + " in the header row"};
+      }
     }
-    where = *found;
-    return std::nullopt;
-  };
-  if (auto fault = resolve(*settings.timeColumn, "--time", columns.time)) {
-    return fault;
-  }
-  if (auto fault = resolve(*settings.valueColumn, "--value", columns.value)) {
-    return fault;
-  }
-  if (settings.stationColumn) {
-    std::size_t station = 0;
-    if (auto fault = resolve(*settings.stationColumn, "--station", station)) {
-      return fault;
+    if (auto refusal = checkRoles(columns, name, header)) {
+      return refusal;
     }
-    columns.station = station;
   }
   for (const std::string& marker : columns.markers) {
     columns.markerValues.push_back(number(marker));
@@ -176,77 +208,203 @@ std::optional<double> readValue(std::string_view text, const Columns& columns) {
   return value;
 }
 
-// Lines of a file, one at a time, through one growing buffer.
-struct LineReader {
-  std::FILE* file;
-  char* buffer = nullptr;
-  std::size_t capacity = 0;
-  std::uint64_t number = 0;
-
-  bool next(std::string_view& line) {
-    const ssize_t length = getline(&buffer, &capacity, file);
-    if (length < 0) {
-      return false;
-    }
-    ++number;
-    line = std::string_view(buffer, static_cast<std::size_t>(length));
-    return true;
-  }
+// One table as it is read.
+struct TableState {
+  std::string name;  // as messages show it
+  RowReader reader;
+  Fields fields;
+  char separator = '\0';
+  std::size_t fieldCount = 0;  // the header row's
+  Columns columns{};
+  std::optional<StampFormat> format;
+  Series* series = nullptr;  // the station of the row before, tried first
+  std::string lastStation;
 };
+
+std::string lineOf(const TableState& table) {
+  return table.name + ": line " + std::to_string(table.reader.line);
+}
+
+std::optional<Refusal> rowFault(RowStatus status, const TableState& table) {
+  switch (status) {
+    case RowStatus::kRow:
+    case RowStatus::kEnd:
+      return std::nullopt;
+    case RowStatus::kTooLong:
+      return Refusal{kStatusRefused, lineOf(table) +
+                                         ": longer than 64 MiB without a line "
+                                         "break: not a table of rows"};
+    case RowStatus::kOpenQuote:
+      return Refusal{kStatusRefused, lineOf(table) +
+                                         ": a quoted field opened in this row is not closed "
+                                         "by the end of the file"};
+    case RowStatus::kReadError:
+      return Refusal{kStatusRefused, table.name + ": line " +
+                                         std::to_string(table.reader.linesRead + 1) +
+                                         ": cannot be read: " + std::strerror(table.reader.error)};
+  }
+  return std::nullopt;
+}
+
+std::optional<Refusal> fieldFault(FieldStatus status, const TableState& table) {
+  const std::string at = lineOf(table) + ": field " + std::to_string(table.fields.faultAt);
+  switch (status) {
+    case FieldStatus::kFields:
+    case FieldStatus::kTooMany:
+      return std::nullopt;
+    case FieldStatus::kTextAfterQuote:
+      return Refusal{kStatusRefused,
+                     at + ": text after the closing quote in " + quoteText(table.reader.row)};
+    case FieldStatus::kStrayQuote:
+      return Refusal{kStatusRefused,
+                     at +
+                         ": a quote inside a field that is not quoted as a whole (write it \"\" "
+                         "inside quotes) in " +
+                         quoteText(table.reader.row)};
+  }
+  return std::nullopt;
+}
+
+// Refuses what no table of rows begins with: text in UTF-16, or lines ended by a lone CR,
+// which make the whole file one header row.
+std::optional<Refusal> checkText(std::string_view headerRow, const TableState& table) {
+  if (headerRow.substr(0, 2) == "\xFF\xFE" || headerRow.substr(0, 2) == "\xFE\xFF") {
+    return Refusal{kStatusRefused, lineOf(table) +
+                                       ": UTF-16 text (its byte order mark); save the table as "
+                                       "UTF-8"};
+  }
+  if (headerRow.find('\0') != std::string_view::npos) {
+    return Refusal{kStatusRefused, lineOf(table) + ": NUL bytes in the header row " +
+                                       quoteText(headerRow) +
+                                       ": not a text table (UTF-16 text? then save it as "
+                                       "UTF-8)"};
+  }
+  if (headerRow.find('\r') != std::string_view::npos) {
+    return Refusal{kStatusRefused, lineOf(table) +
+                                       ": lines ended by a lone CR (carriage return): "
+                                       "convert the line ends to LF"};
+  }
+  return std::nullopt;
+}
+
+// Reads the header row: the separator, the fields and the columns.
+std::optional<Refusal> readHeader(TableState& table, const TableSettings& settings) {
+  const RowStatus status = nextRow(table.reader);
+  if (status == RowStatus::kEnd) {
+    return Refusal{kStatusRefused, table.name + ": empty file, no header row"};
+  }
+  if (auto refusal = rowFault(status, table)) {
+    return refusal;
+  }
+  std::string_view headerRow = table.reader.row;
+  if (headerRow.substr(0, 3) == "\xEF\xBB\xBF") {
+    headerRow.remove_prefix(3);  // a byte order mark some programs write
+  }
+  if (auto refusal = checkText(headerRow, table)) {
+    return refusal;
+  }
+  table.separator = settings.separator;
+  if (table.separator == '\0') {
+    const std::optional<char> found = detectSeparator(headerRow);
+    if (!found) {
+      return Refusal{kStatusRefused, lineOf(table) +
+                                         ": no separator (';', ',' or tab) in the header row " +
+                                         quoteText(headerRow) + "; give it with --separator"};
+    }
+    table.separator = *found;
+  }
+  const FieldStatus split = splitRow(headerRow, table.separator, kMaxFields, table.fields);
+  if (split == FieldStatus::kTooMany) {
+    return Refusal{kStatusRefused, lineOf(table) + ": more than " + std::to_string(kMaxFields) +
+                                       " fields in the header row"};
+  }
+  if (auto refusal = fieldFault(split, table)) {
+    return refusal;
+  }
+  table.fieldCount = table.fields.count;
+  return chooseColumns(table.fields.views, settings, table.name, table.columns);
+}
+
+// Finds the series of a row's station: rows of one station mostly come together, so the last
+// one is tried first.
+Series& seriesOf(std::string_view stationText, TableState& table, Collection& collection) {
+  if (table.series == nullptr || stationText != table.lastStation) {
+    const std::string key = table.columns.station ? stationKey(stationText) : table.name;
+    const auto [at, added] = collection.index.try_emplace(key, collection.stations.size());
+    if (added) {
+      collection.stations.push_back(Series{key, std::string(stationText), {}});
+    }
+    table.series = &collection.stations[at->second];
+    table.lastStation.assign(stationText);
+  }
+  return *table.series;
+}
+
+// Reads the stamp of a row; the first row of a table sets the format of its column.
+std::optional<Refusal> readTime(std::string_view timeText, TableState& table,
+                                Collection& collection, std::int64_t& time) {
+  if (!table.format) {
+    table.format = detectStampFormat(timeText);
+    if (!table.format) {
+      return Refusal{kStatusRefused,
+                     lineOf(table) + ": time " + quoteText(timeText) +
+                         " cannot be read (YYYYMMDDHH, YYYYMMDDHHMM, YYYYMMDD, YYYY-MM-DD HH:MM "
+                         "or DD.MM.YYYY HH:MM)"};
+    }
+    if (collection.daily && *collection.daily != isDateOnly(*table.format)) {
+      return Refusal{kStatusRefused,
+                     lineOf(table) + ": time " + quoteText(timeText) +
+                         ": dates with and without a time of day in one station file"};
+    }
+    collection.daily = isDateOnly(*table.format);
+  }
+  const std::optional<std::int64_t> read = readStamp(timeText, *table.format);
+  if (!read) {
+    return Refusal{kStatusRefused, lineOf(table) + ": time " + quoteText(timeText) +
+                                       " cannot be read as " + formatName(*table.format) +
+                                       ", the format of the column"};
+  }
+  time = *read;
+  return std::nullopt;
+}
+
+// Reads one data row into its station's series.
+std::optional<Refusal> readRow(TableState& table, Collection& collection) {
+  const FieldStatus split =
+      splitRow(table.reader.row, table.separator, table.fieldCount, table.fields);
+  if (auto refusal = fieldFault(split, table)) {
+    return refusal;
+  }
+  if (table.fields.count != table.fieldCount) {
+    return Refusal{kStatusRefused, lineOf(table) + ": " + std::to_string(table.fields.count) +
+                                       " fields where the header row has " +
+                                       std::to_string(table.fieldCount) + ": " +
+                                       quoteText(table.reader.row)};
+  }
+  const std::vector<std::string_view>& fields = table.fields.views;
+  std::int64_t time = 0;
+  if (auto refusal = readTime(fields[*table.columns.time], table, collection, time)) {
+    return refusal;
+  }
+  const std::string_view valueText = fields[*table.columns.value];
+  const std::optional<double> value = readValue(valueText, table.columns);
+  if (!value) {
+    return Refusal{kStatusRefused, lineOf(table) + ": value " + quoteText(valueText) +
+                                       " is not a number and not a missing marker"};
+  }
+  const std::string_view stationText =
+      table.columns.station ? fields[*table.columns.station] : std::string_view(table.name);
+  seriesOf(stationText, table, collection)
+      .readings.push_back(Reading{time, *value, collection.lines + table.reader.line});
+  ++collection.rows;
+  return std::nullopt;
+}
 
 struct FileCloser {
   void operator()(std::FILE* file) const { std::fclose(file); }
 };
 
-std::string lineOf(const std::string& path, std::uint64_t line) {
-  return path + ": line " + std::to_string(line);
-}
-
-// Opens a table and reads its header row: its fields, separator and columns.
-std::optional<std::string> openTable(const std::string& path, const TableSettings& settings,
-                                     std::unique_ptr<std::FILE, FileCloser>& file,
-                                     LineReader& reader, char& separator, Columns& columns) {
-  file.reset(std::fopen(path.c_str(), "r"));
-  if (!file) {
-    return path + ": cannot be opened";
-  }
-  reader.file = file.get();
-  std::string_view headerRow;
-  if (!reader.next(headerRow)) {
-    return path + ": empty file, no header row";
-  }
-  if (headerRow.substr(0, 3) == "\xEF\xBB\xBF") {
-    headerRow.remove_prefix(3);  // a byte order mark some programs write
-  }
-  separator = settings.separator;
-  if (separator == '\0') {
-    const std::optional<char> found = detectSeparator(headerRow);
-    if (!found) {
-      return lineOf(path, 1) + ": no separator (';', ',' or tab) in the header row \"" +
-             std::string(trim(headerRow)) + "\"; give it with --separator";
-    }
-    separator = *found;
-  }
-  std::vector<std::string_view> header = splitFields(headerRow, separator);
-  std::vector<std::string> names(header.begin(), header.end());  // the buffer is reused
-  std::vector<std::string_view> nameViews(names.begin(), names.end());
-  return chooseColumns(nameViews, settings, path, columns);
-}
-
 }  // namespace
-
-std::vector<std::string_view> splitFields(std::string_view line, char separator) {
-  std::vector<std::string_view> fields;
-  std::size_t start = 0;
-  for (;;) {
-    const std::size_t end = line.find(separator, start);
-    fields.push_back(trim(line.substr(start, end == std::string_view::npos ? end : end - start)));
-    if (end == std::string_view::npos) {
-      return fields;
-    }
-    start = end + 1;
-  }
-}
 
 std::optional<char> detectSeparator(std::string_view headerRow) {
   std::size_t best = 0;
@@ -262,120 +420,83 @@ std::optional<char> detectSeparator(std::string_view headerRow) {
   return best > 0 ? std::optional<char>(separator) : std::nullopt;
 }
 
-std::optional<std::string> readTable(const std::string& path, const TableSettings& settings,
-                                     Collection& collection) {
-  std::unique_ptr<std::FILE, FileCloser> file;
-  LineReader reader{nullptr};
-  char separator = '\0';
-  Columns columns{};
-  std::optional<std::string> fault = openTable(path, settings, file, reader, separator, columns);
-  if (fault) {
-    std::free(reader.buffer);
-    return fault;
+std::optional<Refusal> readTable(std::FILE* file, const std::string& name,
+                                 const TableSettings& settings, Collection& collection) {
+  TableState table;
+  table.name = name;
+  table.reader.file = file;
+  if (auto refusal = readHeader(table, settings)) {
+    return refusal;
   }
-  if (collection.layout && *collection.layout != columns.layout) {
-    std::free(reader.buffer);
-    return path +
-           ": line 1: a layout other than the first file's: one station file holds one "
-           "kind of values";
+  if (collection.layout && *collection.layout != table.columns.layout) {
+    return Refusal{kStatusRefused, name +
+                                       ": line 1: a layout other than the first file's: one "
+                                       "station file holds one kind of values"};
   }
-  collection.layout = columns.layout;
-  collection.files.push_back(path);
-  const std::size_t needed = std::max({columns.time, columns.value, columns.station.value_or(0)});
-  std::optional<StampFormat> format;
-  Series* series = nullptr;
-  std::string lastStation;
-  std::string_view line;
-  std::vector<std::string_view> fields;
-  while (reader.next(line)) {
-    if (trim(line).empty()) {
+  collection.layout = table.columns.layout;
+  collection.files.push_back(name);
+  collection.linesBefore.push_back(collection.lines);
+  for (;;) {
+    const RowStatus status = nextRow(table.reader);
+    if (status == RowStatus::kEnd) {
+      break;
+    }
+    if (auto refusal = rowFault(status, table)) {
+      return refusal;
+    }
+    if (trim(table.reader.row).empty()) {
       continue;
     }
-    fields = splitFields(line, separator);
-    if (fields.size() <= needed) {
-      fault = lineOf(path, reader.number) + ": " + std::to_string(fields.size()) +
-              " fields, fewer than the header row's columns: \"" + std::string(trim(line)) + "\"";
-      break;
+    if (auto refusal = readRow(table, collection)) {
+      return refusal;
     }
-    const std::string_view timeText = fields[columns.time];
-    if (!format) {
-      format = detectStampFormat(timeText);
-      if (!format) {
-        fault = lineOf(path, reader.number) + ": time \"" + std::string(timeText) +
-                "\" cannot be read (YYYYMMDDHH, YYYYMMDDHHMM, YYYYMMDD, YYYY-MM-DD HH:MM or "
-                "DD.MM.YYYY HH:MM)";
-        break;
-      }
-      if (collection.daily && *collection.daily != isDateOnly(*format)) {
-        fault = lineOf(path, reader.number) + ": time \"" + std::string(timeText) +
-                "\": dates with and without a time of day in one station file";
-        break;
-      }
-      collection.daily = isDateOnly(*format);
-    }
-    const std::optional<std::int64_t> time = readStamp(timeText, *format);
-    if (!time) {
-      fault = lineOf(path, reader.number) + ": time \"" + std::string(timeText) +
-              "\" cannot be read as " + formatName(*format) + ", the format of the column";
-      break;
-    }
-    const std::string_view valueText = fields[columns.value];
-    const std::optional<double> value = readValue(valueText, columns);
-    if (!value) {
-      fault = lineOf(path, reader.number) + ": value \"" + std::string(valueText) +
-              "\" is not a number and not a missing marker";
-      break;
-    }
-    const std::string_view stationText =
-        columns.station ? fields[*columns.station] : std::string_view(path);
-    // Rows of one station mostly come together: the last station found is tried first.
-    if (series == nullptr || stationText != lastStation) {
-      const std::string key = columns.station ? stationKey(stationText) : path;
-      const auto [at, added] = collection.index.try_emplace(key, collection.stations.size());
-      if (added) {
-        collection.stations.push_back(Series{key, std::string(stationText), {}, {}});
-      }
-      series = &collection.stations[at->second];
-      lastStation.assign(stationText);
-    }
-    series->times.push_back(*time);
-    series->values.push_back(*value);
-    ++collection.rows;
   }
-  std::free(reader.buffer);
-  return fault;
+  collection.lines += table.reader.linesRead;
+  return std::nullopt;
 }
 
-std::vector<std::string> findRows(const Collection& collection, const TableSettings& settings,
-                                  const std::string& station, std::int64_t time) {
-  std::vector<std::string> places;
-  for (const std::string& path : collection.files) {
-    std::unique_ptr<std::FILE, FileCloser> file;
-    LineReader reader{nullptr};
-    char separator = '\0';
-    Columns columns{};
-    if (openTable(path, settings, file, reader, separator, columns)) {
-      std::free(reader.buffer);
-      continue;
-    }
-    std::optional<StampFormat> format;
-    std::string_view line;
-    while (reader.next(line)) {
-      const std::vector<std::string_view> fields = splitFields(line, separator);
-      if (fields.size() <= std::max(columns.time, columns.station.value_or(0))) {
-        continue;
-      }
-      const std::string key = columns.station ? stationKey(fields[*columns.station]) : path;
-      if (!format) {
-        format = detectStampFormat(fields[columns.time]);
-      }
-      if (key == station && format && readStamp(fields[columns.time], *format) == time) {
-        places.push_back(lineOf(path, reader.number));
-      }
-    }
-    std::free(reader.buffer);
+std::optional<Refusal> readTableFile(const std::string& path, const TableSettings& settings,
+                                     Collection& collection) {
+  const std::string name = fileName(path);
+  const std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "r"));
+  if (!file) {
+    return Refusal{kStatusRefused, name + ": cannot be opened: " + std::strerror(errno)};
   }
-  return places;
+  struct stat status {};
+  if (fstat(fileno(file.get()), &status) == 0) {
+    if (S_ISDIR(status.st_mode)) {
+      return Refusal{kStatusRefused, name + ": a folder, not a table"};
+    }
+    collection.identities.push_back(InputIdentity{static_cast<std::uint64_t>(status.st_dev),
+                                                  static_cast<std::uint64_t>(status.st_ino), name});
+  }
+  return readTable(file.get(), name, settings, collection);
+}
+
+std::string placeOf(const Collection& collection, std::uint64_t line) {
+  // The last file whose lines begin before this one holds it.
+  const auto after =
+      std::upper_bound(collection.linesBefore.begin(), collection.linesBefore.end(), line - 1);
+  const auto file = static_cast<std::size_t>(after - collection.linesBefore.begin()) - 1;
+  return collection.files[file] + ": line " + std::to_string(line - collection.linesBefore[file]);
+}
+
+std::optional<std::string> inputAt(const Collection& collection, const std::string& path) {
+  struct stat status {};
+  if (stat(path.c_str(), &status) != 0) {
+    return std::nullopt;
+  }
+  for (const InputIdentity& input : collection.identities) {
+    if (input.device == static_cast<std::uint64_t>(status.st_dev) &&
+        input.inode == static_cast<std::uint64_t>(status.st_ino)) {
+      return input.name;
+    }
+  }
+  return std::nullopt;
+}
+
+std::string fileName(std::string_view path) {
+  return escapeControls(path);
 }
 
 }  // namespace kelvarin::prepare

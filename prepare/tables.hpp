@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>  // std::FILE
 #include <optional>
 #include <string>
 #include <string_view>
@@ -29,12 +30,35 @@ enum class Layout {
   kDwdDaily,   // its daily climate values: SDK in hours, YYYYMMDD
 };
 
+/// Exit statuses of a refusal: a wrong command line, or a table or output refused.
+constexpr int kStatusUsage = 1;
+constexpr int kStatusRefused = 2;
+
+/// Why the run stops: the status and the message, naming the file, the line and the text.
+struct Refusal {
+  int status;
+  std::string message;
+};
+
+/// One value of a table: its stamp, the value and where it was read.
+struct Reading {
+  std::int64_t timeMin;  // minutes on the calendar, end of the interval once the grid is made
+  double value;          // NaN: missing
+  std::uint64_t line;    // the line counted over all tables read, see placeOf
+};
+
 /// One station's values, in the order read.
 struct Series {
-  std::string key;                  // the identifier, leading zeros of a number dropped
-  std::string label;                // the identifier as first read
-  std::vector<std::int64_t> times;  // minutes on the calendar, end of each interval
-  std::vector<double> values;       // NaN: missing
+  std::string key;    // the identifier, leading zeros of a number dropped
+  std::string label;  // the identifier as first read
+  std::vector<Reading> readings;
+};
+
+/// Which file an input is, whatever path or link names it.
+struct InputIdentity {
+  std::uint64_t device;
+  std::uint64_t inode;
+  std::string name;
 };
 
 /// Every table read so far.
@@ -42,25 +66,34 @@ struct Collection {
   std::vector<Series> stations;  // in order of first appearance
   std::unordered_map<std::string, std::size_t> index;
   std::vector<std::string> files;
-  std::optional<Layout> layout;  // of the first table
-  std::optional<bool> daily;     // dates without a time of day
+  std::vector<std::uint64_t> linesBefore;  // per file: the lines of the files read before it
+  std::uint64_t lines = 0;                 // lines of all files read so far
+  std::vector<InputIdentity> identities;   // of the files read, for the outputs to avoid
+  std::optional<Layout> layout;            // of the first table
+  std::optional<bool> daily;               // dates without a time of day
   std::uint64_t rows = 0;
 };
 
-/// Reads the table at `path` into `collection`. Returns the message of a refusal, naming the
-/// file, the line and the text, or nothing.
-std::optional<std::string> readTable(const std::string& path, const TableSettings& settings,
+/// Reads the table at `path` into `collection`; a folder, an unreadable file or a refused row
+/// gives the refusal. The file is read once, never opened again.
+std::optional<Refusal> readTableFile(const std::string& path, const TableSettings& settings,
                                      Collection& collection);
 
-/// Returns the fields of a line split at `separator`, blanks around each removed.
-std::vector<std::string_view> splitFields(std::string_view line, char separator);
+/// Reads the table of the open stream `file`, named `name` in messages, into `collection`.
+std::optional<Refusal> readTable(std::FILE* file, const std::string& name,
+                                 const TableSettings& settings, Collection& collection);
 
 /// Returns the separator of a header row: the most frequent of ';', tab and ','.
 std::optional<char> detectSeparator(std::string_view headerRow);
 
-/// Returns "file line N" for every row of `station` stamped `time` (minutes, as read), by reading
-/// the tables again: the places a refusal names, found only when one is made.
-std::vector<std::string> findRows(const Collection& collection, const TableSettings& settings,
-                                  const std::string& station, std::int64_t time);
+/// Returns "FILE: line N" for a line counted over all tables, as Reading::line holds it.
+std::string placeOf(const Collection& collection, std::uint64_t line);
+
+/// Returns the input table that `path` names (the same file, through any link), or nothing:
+/// an output there would destroy it.
+std::optional<std::string> inputAt(const Collection& collection, const std::string& path);
+
+/// Returns a file name as messages and header lines show it: control bytes escaped.
+std::string fileName(std::string_view path);
 
 }  // namespace kelvarin::prepare

@@ -2,7 +2,9 @@
 # Runs one kelvarin-prepare case: the case folder's tables copied into a fresh work folder, the
 # command line from `args` (one argument a line), then standard output, standard error, the exit
 # status and, for --split runs, the folder `split/` compared with what the case expects:
-#   expected_stdout, expected_stderr, expected_status, expected_split/ (optional)
+#   expected_stdout, expected_stderr, expected_status, expected_split/ (optional), and
+#   expected_files/ (optional): files of the work folder that must read so afterwards, such as an
+#   input that an output must not have overwritten
 set -u
 program=$1
 case_dir=$2
@@ -33,5 +35,14 @@ for stream in stdout stderr; do
 done
 if [ -d "$case_dir/expected_split" ] && ! diff -r "$case_dir/expected_split" split; then
   failed=1
+fi
+if [ -d "$case_dir/expected_files" ]; then
+  while IFS= read -r -d '' expected; do
+    relative=${expected#"$case_dir/expected_files/"}
+    if ! cmp -s "$expected" "$relative"; then
+      echo "$relative differs from expected_files/$relative"
+      failed=1
+    fi
+  done < <(find "$case_dir/expected_files" -type f -print0)
 fi
 exit $failed

@@ -8,6 +8,7 @@
 
 #include "station_file.hpp"
 #include "tables.hpp"
+#include "text_rows.hpp"
 #include "time_stamps.hpp"
 
 namespace kelvarin::prepare {
@@ -81,25 +82,110 @@ TEST(PrepareTest, MidnightIsHour24OfTheDayBefore) {
   }
 }
 
-TEST(PrepareTest, SplitsAndFindsSeparators) {
+TEST(PrepareTest, FindsSeparators) {
   EXPECT_EQ(detectSeparator("STATIONS_ID;MESS_DATUM;QN_7;SD_SO;eor"), ';');
   EXPECT_EQ(detectSeparator("time,station,value"), ',');
   EXPECT_EQ(detectSeparator("time\tstation\tvalue, in hours"), '\t');
   EXPECT_EQ(detectSeparator("time station value"), std::nullopt);
-  const auto fields = splitFields("        433;2023062101;    3;  12;eor\r\n", ';');
-  ASSERT_EQ(fields.size(), 5u);
-  EXPECT_EQ(fields[0], "433");
-  EXPECT_EQ(fields[3], "12");
-  EXPECT_EQ(fields[4], "eor");
-  EXPECT_EQ(splitFields("a,,b", ',')[1], "");
+}
+
+TEST(PrepareTest, SplitsRowsAsDelimitedTextWritesThem) {
+  struct Case {
+    const char* row;
+    char separator;
+    FieldStatus status;
+    std::vector<std::string> fields;  // the first three at most
+    std::size_t count;
+  };
+  const Case cases[] = {
+      // row                                   sep   status                        fields  count
+      {"        433;2023062101;    3;  12;eor",
+       ';',
+       FieldStatus::kTooMany,
+       {"433", "2023062101", "3"},
+       5},
+      {"a,,b", ',', FieldStatus::kFields, {"a", "", "b"}, 3},
+      {"\"Berlin, Dahlem\",0.5", ',', FieldStatus::kFields, {"Berlin, Dahlem", "0.5"}, 2},
+      {"\"A;7;B\";0.5", ';', FieldStatus::kFields, {"A;7;B", "0.5"}, 2},
+      {" \"say \"\"x\"\"\" ,1", ',', FieldStatus::kFields, {"say \"x\"", "1"}, 2},
+      {"\"\",\"\"\"\"", ',', FieldStatus::kFields, {"", "\""}, 2},
+      {"\"two\nlines\";1", ';', FieldStatus::kFields, {"two\nlines", "1"}, 2},
+      {"a\t b \t",
+       '\t',
+       FieldStatus::kFields,
+       {"a", "b", ""},
+       3},  // tabs separate, blanks are trimmed
+      {"1,2,3,4", ',', FieldStatus::kTooMany, {"1", "2", "3"}, 4},
+      {"\"a\"b,1", ',', FieldStatus::kTextAfterQuote, {"a", "1"}, 2},
+      {"5\",1", ',', FieldStatus::kStrayQuote, {"5\"", "1"}, 2},
+      {"\"open,1", ',', FieldStatus::kStrayQuote, {}, 1},
+  };
+  for (const Case& c : cases) {
+    Fields fields;
+    EXPECT_EQ(splitRow(c.row, c.separator, 3, fields), c.status) << c.row;
+    EXPECT_EQ(fields.count, c.count) << c.row;
+    ASSERT_EQ(fields.views.size(), c.fields.size()) << c.row;
+    for (std::size_t i = 0; i < c.fields.size(); ++i) {
+      EXPECT_EQ(fields.views[i], c.fields[i]) << c.row << " field " << i + 1;
+    }
+  }
+}
+
+// Reads every row of `text` through a RowReader; returns the rows and the final status.
+std::pair<std::vector<std::string>, RowStatus> rowsOf(const std::string& text) {
+  std::FILE* file = fmemopen(const_cast<char*>(text.data()), text.size(), "r");
+  RowReader reader;
+  reader.file = file;
+  std::vector<std::string> rows;
+  RowStatus status;
+  while ((status = nextRow(reader)) == RowStatus::kRow) {
+    rows.emplace_back(reader.row);
+    rows.back() += "@" + std::to_string(reader.line);
+  }
+  std::fclose(file);
+  return {rows, status};
+}
+
+TEST(PrepareTest, ReadsRowsOfAnyLineEndAndQuotedLineBreaks) {
+  using Rows = std::vector<std::string>;
+  EXPECT_EQ(rowsOf("a;b\r\n1;2\r\n").first, (Rows{"a;b@1", "1;2@2"}));
+  EXPECT_EQ(rowsOf("a;b\n1;2").first, (Rows{"a;b@1", "1;2@2"}));  // no line break at the end
+  EXPECT_EQ(rowsOf("a;\"b\nc\";d\n1;2\n").first, (Rows{"a;\"b\nc\";d@1", "1;2@3"}));
+  EXPECT_EQ(rowsOf("a;\"b\n1;2\n").second, RowStatus::kOpenQuote);
+  // A line of more than a chunk, and one beyond the bound.
+  const std::string wide(200000, 'x');
+  EXPECT_EQ(rowsOf(wide + "\n1\n").first, (Rows{wide + "@1", "1@2"}));
+  std::string endless(kMaxRowBytes + 10, ';');
+  EXPECT_EQ(rowsOf(endless).second, RowStatus::kTooLong);
+  endless.insert(0, "\"");  // a quote that never closes, over many short lines
+  for (std::size_t i = 1; i < endless.size(); i += 100) {
+    endless[i] = '\n';
+  }
+  EXPECT_EQ(rowsOf(endless).second, RowStatus::kTooLong);
+}
+
+TEST(PrepareTest, QuotesTextSafelyInMessages) {
+  EXPECT_EQ(escapeControls("a\nb\tc\rd"), "a\\nb\\tc\\rd");
+  EXPECT_EQ(escapeControls(std::string("S\0T", 3)), "S\\x00T");
+  EXPECT_EQ(escapeControls("K\xC3\xB6ln \xF6 \x7F"), "K\xC3\xB6ln \\xF6 \\x7F");
+  EXPECT_EQ(quoteText("0,5"), "\"0,5\"");
+  const std::string shown = quoteText(std::string(100, 'x'));
+  EXPECT_EQ(shown, "\"" + std::string(60, 'x') + "\"...");
+  // Never cut inside a character of several bytes.
+  EXPECT_EQ(quoteText(std::string(59, 'x') + "\xC3\xB6" + std::string(10, 'y')),
+            "\"" + std::string(59, 'x') + "\"...");
 }
 
 // Builds a collection of stations with the given stamps (minutes) and values.
 Collection stations(const std::vector<std::vector<std::int64_t>>& times) {
   Collection collection;
+  collection.files.push_back("t.csv");
+  collection.linesBefore.push_back(0);
   for (std::size_t s = 0; s < times.size(); ++s) {
-    Series series{std::to_string(100 + s), std::to_string(100 + s), times[s], {}};
-    series.values.assign(times[s].size(), 1.0);
+    Series series{std::to_string(100 + s), std::to_string(100 + s), {}};
+    for (const std::int64_t time : times[s]) {
+      series.readings.push_back(Reading{time, 1.0, ++collection.lines});
+    }
     collection.rows += times[s].size();
     collection.stations.push_back(series);
   }
@@ -110,10 +196,17 @@ TEST(PrepareTest, GridsFromTheCommonStep) {
   struct Case {
     std::vector<std::vector<std::int64_t>> times;
     GridSettings settings;
-    std::int64_t first;  // -1: refused
+    std::int64_t first;
     std::int64_t last;
-    std::int64_t step;
+    std::int64_t step;  // 0: refused
   };
+  constexpr std::int64_t kYear = 525600;
+  std::vector<std::int64_t> hourly;  // a year of hours, and one stamp twenty years before
+  for (std::int64_t t = 60; t <= kYear; t += 60) {
+    hourly.push_back(t);
+  }
+  std::vector<std::int64_t> stray = hourly;
+  stray.insert(stray.begin(), 60 - 20 * kYear);
   const Case cases[] = {
       // stations' stamps (minutes)                 settings        first last step
       {{{60, 120, 180, 240}}, {}, 60, 240, 60},
@@ -124,40 +217,82 @@ TEST(PrepareTest, GridsFromTheCommonStep) {
       {{{60}, {120}}, {}, -1, 0, 0},               // no two stamps of one station: no step
       {{{60}, {120}}, {60, false}, 60, 120, 60},
       {{{60, 180, 300}}, {60, false}, 60, 300, 60},
+      {{{60, 60 + 2 * kMaxStepMin + 2}}, {}, -1, 0, 0},  // a step kelvarin cannot take
+      {{hourly}, {}, 60, kYear, 60},
+      {{stray}, {}, -1, 0, 0},  // twenty years for one stray stamp
+      {{stray}, {std::nullopt, false, false, true}, 60 - 20 * kYear, kYear, 60},  // --wide-grid
+      {{{60, 120}, stray}, {std::nullopt, false, true}, -1, 0, 0},  // --split: its own grid
   };
   for (const Case& c : cases) {
     Collection collection = stations(c.times);
     Grid grid{};
-    const std::optional<std::string> fault = makeGrid(collection, {}, c.settings, grid);
-    if (c.first < 0) {
-      EXPECT_TRUE(fault.has_value()) << c.times.front().size();
+    std::vector<std::string> strays;
+    const std::optional<Refusal> refusal = makeGrid(collection, c.settings, grid, strays);
+    if (c.step == 0) {
+      EXPECT_TRUE(refusal.has_value()) << c.times.front().size();
       continue;
     }
-    ASSERT_FALSE(fault.has_value()) << *fault;
+    ASSERT_FALSE(refusal.has_value()) << refusal->message;
     EXPECT_EQ(grid.firstMin, c.first);
     EXPECT_EQ(grid.lastMin, c.last);
     EXPECT_EQ(grid.stepMin, c.step);
   }
 }
 
+TEST(PrepareTest, NamesStampsFarFromTheRestOfTheirStation) {
+  // Hours 1 to 48, then one stamp a year before, one a year after and one a century after.
+  std::vector<std::int64_t> times;
+  for (std::int64_t t = 60; t <= 48 * 60; t += 60) {
+    times.push_back(t);
+  }
+  times.push_back(-525600);
+  times.push_back(2 * 525600);
+  times.push_back(100 * 525600);
+  Collection collection = stations({times});
+  Grid grid{};
+  std::vector<std::string> strays;
+  ASSERT_FALSE(makeGrid(collection, {60, false, false, true}, grid, strays).has_value());
+  EXPECT_EQ(strays, (std::vector<std::string>{"station 100 2069-12-06 24:00 (t.csv: line 51)",
+                                              "station 100 1971-12-31 24:00 (t.csv: line 50)",
+                                              "station 100 1968-12-31 24:00 (t.csv: line 49)"}));
+  // Stamps of one station a day apart are no strays.
+  Collection daily = stations({{1440, 2880, 4320, 10 * 1440}});
+  strays.clear();
+  ASSERT_FALSE(makeGrid(daily, {}, grid, strays).has_value());
+  EXPECT_TRUE(strays.empty());
+}
+
 TEST(PrepareTest, RepeatedRowsMergeOnlyWhenTheyAgree) {
   Collection same = stations({{60, 120, 120, 180}});
   Grid grid{};
-  EXPECT_FALSE(makeGrid(same, {}, {}, grid).has_value());
-  EXPECT_EQ(same.stations[0].times.size(), 3u);
+  std::vector<std::string> strays;
+  EXPECT_FALSE(makeGrid(same, {}, grid, strays).has_value());
+  EXPECT_EQ(same.stations[0].readings.size(), 3u);
   Collection differ = stations({{60, 120, 120, 180}});
-  differ.stations[0].values[2] = 2.0;
-  const std::optional<std::string> fault = makeGrid(differ, {}, {}, grid);
-  ASSERT_TRUE(fault.has_value());
-  EXPECT_EQ(fault->substr(0, fault->find(" (")),
-            "station 100 has two different values for 1970-01-01 02:00: 1 and 2");
+  differ.stations[0].readings[2].value = 2.0;
+  const std::optional<Refusal> refusal = makeGrid(differ, {}, grid, strays);
+  ASSERT_TRUE(refusal.has_value());
+  EXPECT_EQ(refusal->message,
+            "station 100 has two different values for 1970-01-01 02:00: 1 and 2 (t.csv: line 2, "
+            "t.csv: line 3)");
 }
 
 TEST(PrepareTest, NumbersStationsByTheirIdentifiersOrInOrder) {
   Collection numeric = stations({{60}, {60}});
-  EXPECT_EQ(stationNumbers(numeric), (std::vector<std::string>{"100", "101"}));
+  EXPECT_EQ(numberStations(numeric).numbers, (std::vector<std::string>{"100", "101"}));
+  EXPECT_FALSE(numberStations(numeric).assigned);
   numeric.stations[1].key = "Potsdam";
-  EXPECT_EQ(stationNumbers(numeric), (std::vector<std::string>{"1", "2"}));
+  EXPECT_EQ(numberStations(numeric).numbers, (std::vector<std::string>{"1", "2"}));
+  EXPECT_TRUE(numberStations(numeric).assigned);
+}
+
+TEST(PrepareTest, PlacesLinesInTheirFiles) {
+  Collection collection;
+  collection.files = {"a.txt", "b.txt", "c.txt"};
+  collection.linesBefore = {0, 10, 10};  // b.txt had no lines
+  EXPECT_EQ(placeOf(collection, 1), "a.txt: line 1");
+  EXPECT_EQ(placeOf(collection, 10), "a.txt: line 10");
+  EXPECT_EQ(placeOf(collection, 11), "c.txt: line 1");
 }
 
 }  // namespace

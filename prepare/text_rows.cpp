@@ -1,0 +1,257 @@
+#include "text_rows.hpp"
+
+#include <algorithm>  // std::count
+#include <cerrno>
+#include <cstring>  // std::memchr
+
+namespace kelvarin::prepare {
+
+namespace {
+
+// Reads the next line without its line break (and without a CR before it). The line lies in the
+// chunk when it was whole there, otherwise in `spill`; either stays valid until the next call.
+RowStatus nextLine(RowReader& reader, std::string& spill, std::string_view& line) {
+  bool spilled = false;
+  spill.clear();
+  for (;;) {
+    if (reader.begin == reader.end) {
+      if (reader.atEnd) {
+        if (!spilled) {
+          return RowStatus::kEnd;
+        }
+        line = spill;
+        break;
+      }
+      errno = 0;
+      reader.begin = 0;
+      reader.end = std::fread(reader.chunk.data(), 1, reader.chunk.size(), reader.file);
+      if (reader.end == 0) {
+        if (std::ferror(reader.file)) {
+          reader.error = errno;
+          return RowStatus::kReadError;
+        }
+        reader.atEnd = true;
+      }
+      continue;
+    }
+    const char* start = reader.chunk.data() + reader.begin;
+    const std::size_t available = reader.end - reader.begin;
+    const auto* lineBreak = static_cast<const char*>(std::memchr(start, '\n', available));
+    const std::size_t length =
+        lineBreak == nullptr ? available : static_cast<std::size_t>(lineBreak - start);
+    if (spill.size() + length > kMaxRowBytes) {
+      return RowStatus::kTooLong;
+    }
+    reader.begin += lineBreak == nullptr ? length : length + 1;
+    if (lineBreak != nullptr && !spilled) {
+      line = std::string_view(start, length);
+      break;
+    }
+    spill.append(start, length);
+    spilled = true;
+    if (lineBreak != nullptr) {
+      line = spill;
+      break;
+    }
+  }
+  ++reader.linesRead;
+  if (!line.empty() && line.back() == '\r') {
+    line.remove_suffix(1);
+  }
+  return RowStatus::kRow;
+}
+
+std::size_t quotesIn(std::string_view text) {
+  return static_cast<std::size_t>(std::count(text.begin(), text.end(), '"'));
+}
+
+std::string_view trim(std::string_view text, char separator) {
+  const auto blank = [separator](char c) {
+    return c == ' ' || (c == '\t' && separator != '\t') || c == '\r' || c == '\n';
+  };
+  while (!text.empty() && blank(text.front())) {
+    text.remove_prefix(1);
+  }
+  while (!text.empty() && blank(text.back())) {
+    text.remove_suffix(1);
+  }
+  return text;
+}
+
+}  // namespace
+
+RowStatus nextRow(RowReader& reader) {
+  reader.line = reader.linesRead + 1;
+  std::string_view line;
+  RowStatus status = nextLine(reader, reader.spill, line);
+  if (status != RowStatus::kRow) {
+    return status;
+  }
+  // In a row quoted as RFC 4180 writes it, an odd number of quotes means that a quoted field
+  // goes on in the next line; counting them keeps a long field linear to read.
+  std::size_t quotes = quotesIn(line);
+  if (quotes % 2 == 0) {
+    reader.row = line;
+    return RowStatus::kRow;
+  }
+  reader.joined.assign(line);
+  while (quotes % 2 == 1) {
+    status = nextLine(reader, reader.spill, line);
+    if (status == RowStatus::kEnd) {
+      return RowStatus::kOpenQuote;
+    }
+    if (status != RowStatus::kRow) {
+      return status;
+    }
+    if (reader.joined.size() + 1 + line.size() > kMaxRowBytes) {
+      return RowStatus::kTooLong;
+    }
+    reader.joined += '\n';
+    reader.joined += line;
+    quotes += quotesIn(line);
+  }
+  reader.row = reader.joined;
+  return RowStatus::kRow;
+}
+
+FieldStatus splitRow(std::string_view row, char separator, std::size_t maxFields, Fields& fields) {
+  fields.views.clear();
+  fields.unescaped.clear();
+  fields.unescaped.reserve(row.size());  // never moves while views point into it
+  fields.count = 0;
+  fields.faultAt = 0;
+  FieldStatus status = FieldStatus::kFields;
+  const auto blank = [separator](char c) { return c == ' ' || (c == '\t' && separator != '\t'); };
+  std::size_t at = 0;
+  for (;;) {
+    ++fields.count;
+    while (at < row.size() && blank(row[at])) {
+      ++at;
+    }
+    std::string_view field;
+    std::size_t next = 0;  // where the field's separator stands, or the row's end
+    if (at < row.size() && row[at] == '"') {
+      const std::size_t unescapedStart = fields.unescaped.size();
+      std::size_t from = at + 1;
+      std::size_t quote = row.find('"', from);
+      // Each "" inside stands for one quote: the text up to the first of them is kept.
+      while (quote != std::string_view::npos && quote + 1 < row.size() && row[quote + 1] == '"') {
+        fields.unescaped.append(row.substr(from, quote + 1 - from));
+        from = quote + 2;
+        quote = row.find('"', from);
+      }
+      if (quote == std::string_view::npos) {
+        fields.faultAt = fields.count;
+        return FieldStatus::kStrayQuote;
+      }
+      if (from == at + 1) {
+        field = row.substr(from, quote - from);
+      } else {
+        fields.unescaped.append(row.substr(from, quote - from));
+        field = std::string_view(fields.unescaped).substr(unescapedStart);
+      }
+      next = quote + 1;
+      while (next < row.size() && blank(row[next])) {
+        ++next;
+      }
+      if (next < row.size() && row[next] != separator && status == FieldStatus::kFields) {
+        status = FieldStatus::kTextAfterQuote;
+        fields.faultAt = fields.count;
+      }
+      next = std::min(row.find(separator, next), row.size());
+    } else {
+      next = std::min(row.find(separator, at), row.size());
+      field = trim(row.substr(at, next - at), separator);
+      if (field.find('"') != std::string_view::npos && status == FieldStatus::kFields) {
+        status = FieldStatus::kStrayQuote;
+        fields.faultAt = fields.count;
+      }
+    }
+    if (fields.views.size() < maxFields) {
+      fields.views.push_back(field);
+    }
+    if (next >= row.size()) {
+      break;
+    }
+    at = next + 1;
+  }
+  if (status == FieldStatus::kFields && fields.count > maxFields) {
+    status = FieldStatus::kTooMany;
+  }
+  return status;
+}
+
+namespace {
+
+// Returns the length of the UTF-8 character at the start of `text`, or 0 when its bytes are no
+// such character (a byte of latin-1 text, say).
+std::size_t utf8Length(std::string_view text) {
+  const auto lead = static_cast<unsigned char>(text[0]);
+  std::size_t length = 0;
+  if (lead < 0x80) {
+    length = 1;
+  } else if (lead >= 0xC2 && lead < 0xE0) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead < 0xF0) {
+    length = 3;
+  } else if (lead >= 0xF0 && lead < 0xF5) {
+    length = 4;
+  }
+  if (length == 0 || length > text.size()) {
+    return 0;
+  }
+  for (std::size_t i = 1; i < length; ++i) {
+    if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) {
+      return 0;
+    }
+  }
+  return length;
+}
+
+void appendHex(std::string& text, unsigned char byte) {
+  constexpr char kHex[] = "0123456789ABCDEF";
+  text += "\\x";
+  text += kHex[byte >> 4];
+  text += kHex[byte & 0xF];
+}
+
+}  // namespace
+
+std::string escapeControls(std::string_view text) {
+  std::string escaped;
+  escaped.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    const std::size_t length = utf8Length(text.substr(i));
+    if (length > 1 || (length == 1 && byte >= 0x20 && byte != 0x7F)) {
+      escaped.append(text.substr(i, length));
+      i += length;
+      continue;
+    }
+    if (byte == '\n') {
+      escaped += "\\n";
+    } else if (byte == '\r') {
+      escaped += "\\r";
+    } else if (byte == '\t') {
+      escaped += "\\t";
+    } else {
+      appendHex(escaped, byte);
+    }
+    ++i;
+  }
+  return escaped;
+}
+
+std::string quoteText(std::string_view text) {
+  constexpr std::size_t kShown = 60;
+  if (text.size() <= kShown) {
+    return '"' + escapeControls(text) + '"';
+  }
+  std::size_t cut = kShown;
+  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) {
+    --cut;  // not inside a character of several bytes
+  }
+  return '"' + escapeControls(text.substr(0, cut)) + "\"...";
+}
+
+}  // namespace kelvarin::prepare

@@ -1,0 +1,79 @@
+// Rows of delimited text as other programs write them, read with every byte treated as hostile:
+// lines are bounded, quoted fields are read as RFC 4180 defines them, and text quoted back in a
+// message is short and shows its control bytes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kelvarin::prepare {
+
+/// The longest row read, as kelvarin bounds its header lines: a file without line breaks, or no
+/// table at all, is refused instead of filling the memory.
+constexpr std::size_t kMaxRowBytes = std::size_t{64} << 20;
+
+/// The most fields a header row may name: beyond any real table, and a bound on the memory that
+/// a row of separators alone could take.
+constexpr std::size_t kMaxFields = 65536;
+
+/// What reading a row gave.
+enum class RowStatus {
+  kRow,        // a row, in `RowReader::row`
+  kEnd,        // the end of the file, no row
+  kTooLong,    // a row beyond kMaxRowBytes
+  kOpenQuote,  // the file ended inside a quoted field
+  kReadError,  // the system could not read the file; errno tells why
+};
+
+/// Reads the rows of one table through a fixed chunk: a row is a line, or several where a quoted
+/// field holds a line break. A line's CR before its LF is dropped.
+struct RowReader {
+  std::FILE* file = nullptr;
+  std::vector<char> chunk = std::vector<char>(std::size_t{1} << 16);
+  std::size_t begin = 0;
+  std::size_t end = 0;
+  bool atEnd = false;
+  std::string spill;            // a line that did not lie whole in the chunk
+  std::string joined;           // a row of several lines
+  std::string_view row;         // the last row read
+  std::uint64_t line = 0;       // the number of the last row's first line
+  std::uint64_t linesRead = 0;  // every line so far
+  int error = 0;                // errno of a read error
+};
+
+/// Reads the next row into `reader.row`.
+RowStatus nextRow(RowReader& reader);
+
+/// The quoting fault of a row, if any.
+enum class FieldStatus {
+  kFields,          // every field read
+  kTooMany,         // more than `maxFields`; only the first `maxFields` are kept
+  kTextAfterQuote,  // a quoted field followed by more than blanks before its separator
+  kStrayQuote,      // a quote inside a field that does not start with one
+};
+
+/// The fields of one row. Quoted fields lose their quotes and "" stands for one quote; blanks
+/// around a field are removed (tabs too unless the tab separates).
+struct Fields {
+  std::vector<std::string_view> views;  // into the row, or into `unescaped`
+  std::string unescaped;
+  std::size_t count = 0;    // every field of the row, also those beyond `maxFields`
+  std::size_t faultAt = 0;  // 1-based field of a quoting fault
+};
+
+/// Splits `row` at `separator` into `fields`, keeping at most `maxFields`.
+FieldStatus splitRow(std::string_view row, char separator, std::size_t maxFields, Fields& fields);
+
+/// Returns `text` with control bytes written as \r, \t, \n or \xNN, and so every byte that is
+/// not part of a UTF-8 character: safe to put in a one-line header or message.
+std::string escapeControls(std::string_view text);
+
+/// Returns `text` escaped and in double quotes, cut to its first 60 bytes ("..." then follows),
+/// for a message that quotes a line of a file.
+std::string quoteText(std::string_view text);
+
+}  // namespace kelvarin::prepare
