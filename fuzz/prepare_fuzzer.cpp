@@ -1,0 +1,84 @@
+// Fuzzes kelvarin-prepare's table reader and grid: arbitrary bytes as one or two tables, with the
+// options drawn from the first bytes.
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "fuzz_io.hpp"
+#include "station_file.hpp"
+#include "tables.hpp"
+
+namespace {
+
+using namespace kelvarin::prepare;
+
+// Reads the options from the first two bytes: the separator, the columns, the stamp convention
+// and the step.
+void chooseOptions(std::uint8_t first, std::uint8_t second, TableSettings& tables,
+                   GridSettings& grid) {
+  constexpr char kSeparators[] = {'\0', ';', ',', '\t'};
+  tables.separator = kSeparators[first & 3];
+  if ((first & 4) != 0) {  // the general layout, columns by number or name
+    tables.timeColumn = std::to_string(1 + ((second >> 0) & 3));
+    tables.valueColumn = (second & 64) != 0 ? "value" : std::to_string(1 + ((second >> 2) & 3));
+    if ((second & 128) != 0) {
+      tables.stationColumn = std::to_string(1 + ((second >> 4) & 3));
+    }
+  }
+  if ((first & 8) != 0) {
+    tables.missingMarkers = {"NA", "-9999"};
+  }
+  grid.stampsMarkStart = (first & 16) != 0;
+  grid.split = (first & 32) != 0;
+  if ((first & 64) != 0) {
+    grid.stepMin = (first & 128) != 0 ? 1440 : 60;
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size < 2) {
+    return 0;
+  }
+  TableSettings tables;
+  GridSettings grid;
+  chooseOptions(data[0], data[1], tables, grid);
+  // A byte 0xFF (never in a text table) separates two tables.
+  const std::string_view rest(reinterpret_cast<const char*>(data + 2), size - 2);
+  const std::size_t cut = rest.find('\xFF');
+  std::vector<std::string_view> texts{rest.substr(0, cut)};
+  if (cut != std::string_view::npos) {
+    texts.push_back(rest.substr(cut + 1));
+  }
+  Collection collection;
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    std::FILE* file = kelvarin::fuzz::openData(
+        reinterpret_cast<const std::uint8_t*>(texts[i].data()), texts[i].size());
+    const std::optional<Refusal> refusal =
+        readTable(file, "t" + std::to_string(i), tables, collection);
+    std::fclose(file);
+    if (refusal) {
+      return 0;
+    }
+  }
+  Grid made{};
+  std::vector<std::string> strays;
+  if (makeGrid(collection, grid, made, strays)) {
+    return 0;
+  }
+  if (made.records() > 10000) {
+    return 0;  // taken, and too long to write at fuzzing speed
+  }
+  const StationNumbers numbers = numberStations(collection);
+  std::vector<std::size_t> all(collection.stations.size());
+  for (std::size_t s = 0; s < all.size(); ++s) {
+    all[s] = s;
+  }
+  std::vector<std::uint64_t> missing;
+  if (!writeStationFile(kelvarin::fuzz::sink(), collection, numbers, all, made, missing)) {
+    __builtin_trap();  // /dev/null takes every byte
+  }
+  return 0;
+}
