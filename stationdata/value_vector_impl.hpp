@@ -126,13 +126,22 @@ inline constexpr std::uint64_t kSeparatorBytes = 0x5555555555555555ULL;
 inline constexpr std::uint64_t kZeroBytes = 0xAAAAAAAAAAAAAAAAULL;
 
 // The bytes of a field of each length (up to a window's) that make its spelling in the cache:
-// all of them up to 7, none from 8 on (those are converted every time).
+// all of them up to 7, none from 8 on (those are converted every time); and the length, in the
+// top byte those never fill. Without it "0.1" and "0.1" followed by a NUL byte, zero-padded
+// alike, would be one spelling, and the NUL taken for a separator.
 inline constexpr auto kSpellingBytes = [] {
   std::array<std::uint64_t, 65> bytes{};
   for (unsigned n = 1; n < 8; ++n) {
     bytes[n] = (std::uint64_t{1} << (8 * n)) - 1;
   }
   return bytes;
+}();
+inline constexpr auto kSpellingLengths = [] {
+  std::array<std::uint64_t, 65> lengths{};
+  for (unsigned n = 1; n < 8; ++n) {
+    lengths[n] = std::uint64_t{n} << 56;
+  }
+  return lengths;
 }();
 
 inline std::uint64_t lowBits(unsigned n) {
@@ -221,7 +230,8 @@ std::size_t addValues(InputReader& in, ValueCache& cache, double* sums, std::siz
       const auto end = static_cast<unsigned>(std::countr_zero(ends));
       std::uint64_t word;
       std::memcpy(&word, window + start, sizeof word);
-      const std::uint64_t spelling = word & kSpellingBytes[end - start];
+      const std::uint64_t spelling =
+          (word & kSpellingBytes[end - start]) | kSpellingLengths[end - start];
       const std::size_t slot = cacheSlot(spelling);
       double value;
       if (cache.spellings[slot] == spelling) {
