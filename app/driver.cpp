@@ -10,10 +10,10 @@
 #include <cstring>  // std::strlen
 #include <string_view>
 
-#include "input_reader.hpp"
-#include "number_scan.hpp"
-#include "output_buffer.hpp"
-#include "step_loop.hpp"
+#include "reading/input_reader.hpp"
+#include "reading/number_scan.hpp"
+#include "step/step_loop.hpp"
+#include "writing/output_buffer.hpp"
 
 namespace kelvarin {
 
@@ -165,9 +165,10 @@ std::FILE* openNullStream() {
   return fopencookie(nullptr, "w", io);
 }
 
-// KELVARIN_FAST_PATH=0 sends every value through the general scanner: the way to tell a fault of
-// the shortcut from a fault of the file.
-bool useFastPath() {
+// KELVARIN_FAST_PATH=0 turns every shortcut off, of reading, writing and the sun memo: every field
+// through the plain reader, every result and stamp through the plain writers, every sun time
+// worked out. The way to tell a fault of a shortcut from a fault of the file.
+bool useShortcuts() {
   const char* setting = std::getenv("KELVARIN_FAST_PATH");
   return setting == nullptr || std::string_view(setting) != "0";
 }
@@ -303,11 +304,11 @@ int runWithFiles(const CommandLine& line, std::FILE* answers, std::FILE* report,
     InputReader reader = makeInputReader(input);
     OutputBuffer buffer = makeOutputBuffer(output);
     RunOptions options = line.run;
-    options.fastPath = useFastPath();
+    options.shortcuts = useShortcuts();
     options.vectorLevel = chooseVectorLevel();
     const RunOutcome outcome = convertStationFile(reader, buffer, report, alerts, params, options);
     if (outcome.end == RunEnd::kBadInput) {
-      std::fprintf(alerts, "%s\n", outcome.message.c_str());
+      std::fprintf(alerts, "%s\n", faultMessage(outcome.fault).c_str());
       status = kExitFile;
     }
     // Whatever stopped the run, the whole lines written so far reach the file.

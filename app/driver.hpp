@@ -8,7 +8,7 @@
 #include <variant>
 
 #include "kelvarin.hpp"
-#include "step_loop.hpp"  // RunOptions
+#include "step/step_loop.hpp"  // RunOptions
 
 namespace kelvarin {
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "fixed_format.hpp"
-#include "number_scan.hpp"
+#include "reading/number_scan.hpp"
+#include "writing/fixed_format.hpp"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "header_pass.hpp"
+#include "reading/header_pass.hpp"
 #include "solar.hpp"
 
 int main(int argc, char** argv) {

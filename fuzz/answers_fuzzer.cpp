@@ -6,7 +6,7 @@
 
 #include "driver.hpp"
 #include "fuzz_io.hpp"
-#include "step_loop.hpp"
+#include "step/step_loop.hpp"
 
 namespace {
 

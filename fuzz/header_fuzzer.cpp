@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "fuzz_io.hpp"
-#include "header_pass.hpp"
+#include "reading/header_pass.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace kelvarin;

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "fuzz_io.hpp"
-#include "step_loop.hpp"
+#include "step/step_loop.hpp"
 
 namespace {
 

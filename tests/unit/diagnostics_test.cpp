@@ -1,4 +1,4 @@
-#include "diagnostics.hpp"
+#include "diagnostics/diagnostics.hpp"
 
 #include "captured_stream.hpp"
 
@@ -54,7 +54,7 @@ std::string checkStamps(const std::vector<RecordStamp>& stamps, float inputStepM
   }
   reportDiagnostics(d);
   if (fault != nullptr) {
-    *fault = d.fault;
+    *fault = d.fault.text.empty() ? std::string() : faultMessage(d.fault);
   }
   return testing::closeCapture(console);
 }

@@ -1,4 +1,4 @@
-#include "fixed_format.hpp"
+#include "writing/fixed_format.hpp"
 
 #include <gtest/gtest.h>
 

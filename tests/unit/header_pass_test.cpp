@@ -1,4 +1,4 @@
-#include "header_pass.hpp"
+#include "reading/header_pass.hpp"
 
 #include "captured_stream.hpp"
 
@@ -77,10 +77,10 @@ PassResult runPass(const std::string& input) {
   std::vector<double> sums;
   std::string columnHeader;
   std::FILE* consoleFile = testing::openCapture(console);
-  const std::optional<std::string> fault =
+  const std::optional<ReadFault> fault =
       runHeaderPass(reader, buffer, consoleFile, sums, columnHeader);
   if (fault) {
-    std::fprintf(consoleFile, "%s\n", fault->c_str());
+    std::fprintf(consoleFile, "%s\n", faultMessage(*fault).c_str());
   }
   const bool ok = !fault;
   flushLines(buffer);

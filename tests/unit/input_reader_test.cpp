@@ -1,4 +1,4 @@
-#include "input_reader.hpp"
+#include "reading/input_reader.hpp"
 
 #include <gtest/gtest.h>
 

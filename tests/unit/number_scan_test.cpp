@@ -1,4 +1,4 @@
-#include "number_scan.hpp"
+#include "reading/number_scan.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "record_stream.hpp"
+#include "reading/record_reader.hpp"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "value_vector.hpp"
+#include "reading/kernels/kernel_api.hpp"
 
 namespace kelvarin {
 namespace {
@@ -21,13 +21,15 @@ std::string readRecords(const std::string& text, std::size_t columns, std::size_
                         std::optional<double> missing = std::nullopt) {
   std::FILE* file = fmemopen(const_cast<char*>(text.data()), text.size(), "r");
   InputReader reader = makeInputReader(file, blockSize);
-  RecordStream records = makeRecordStream(reader, fastPath, missing, columns, level);
+  RecordReader records = makeRecordReader(reader, fastPath, missing, columns, level);
   std::vector<double> sums(columns + 1, 0.0);
   std::string seen;
   char line[128];
   RecordStamp stamp;
-  while (readRecordStamp(records, stamp)) {
-    const bool ok = addRecordValues(records, sums.data(), columns, 60.0);
+  ReadOutcome got;
+  while ((got = readRecord(records, stamp, sums.data(), columns, 60.0)) != ReadOutcome::kEnd &&
+         got != ReadOutcome::kBadStamp) {
+    const bool ok = got == ReadOutcome::kRecord;
     const long position = std::ftell(file) - static_cast<long>(reader.end - reader.pos);
     std::snprintf(line, sizeof line, "record at line %llu: %d %d %d %a, now at %ld line %llu:",
                   static_cast<unsigned long long>(records.recordLine), stamp.year, stamp.month,
@@ -47,7 +49,7 @@ std::string readRecords(const std::string& text, std::size_t columns, std::size_
     }
   }
   std::fclose(file);
-  return seen + records.fault;
+  return got == ReadOutcome::kEnd ? seen : seen + faultMessage(records.fault);
 }
 
 // Every way of computing the white-space masks this processor runs.
@@ -152,7 +154,7 @@ std::string randomRecords(std::mt19937& rng, std::size_t columns) {
 
 // The shortcut through the values must read exactly what the general path reads: the same sums
 // to the last bit, the same position and line after every record, the same message on a fault.
-TEST(RecordStreamTest, FastPathReadsWhatTheGeneralPathReads) {
+TEST(RecordReaderTest, FastPathReadsWhatTheGeneralPathReads) {
   std::mt19937 rng(20261207);
   // Without a declared missing value, and with the common ones (a marker of 0 turns the runs of
   // zeros off).
@@ -179,7 +181,7 @@ TEST(RecordStreamTest, FastPathReadsWhatTheGeneralPathReads) {
 
 // Runs of zeros are passed 32 at a time; a zero joined to a digit ("05") ends the run, wherever it
 // stands, and so does a record shorter than the run.
-TEST(RecordStreamTest, RunsOfZerosStopAtAJoinedDigit) {
+TEST(RecordReaderTest, RunsOfZerosStopAtAJoinedDigit) {
   for (std::size_t joined = 0; joined < 40; ++joined) {
     std::string text = "2023 6 21 1";
     for (std::size_t c = 0; c < 40; ++c) {
@@ -198,7 +200,7 @@ TEST(RecordStreamTest, RunsOfZerosStopAtAJoinedDigit) {
   }
 }
 
-TEST(RecordStreamTest, RepeatedRunTogetherFieldsStayTwoFields) {
+TEST(RecordReaderTest, RepeatedRunTogetherFieldsStayTwoFields) {
   std::string text;
   for (int r = 0; r < 4; ++r) {
     text += "2023 6 21 12 0.5-999 7\n";
@@ -232,24 +234,25 @@ std::FILE* openFailing(FailingSource& source) {
 
 // A read error cuts the data where the last complete field ends: a number cut in two by it
 // ("0.123456" read as "0.1") enters no sum.
-TEST(RecordStreamTest, AReadErrorKeepsOnlyWholeFields) {
+TEST(RecordReaderTest, AReadErrorKeepsOnlyWholeFields) {
   const std::string text = "2023 6 21 12 0.5 0.25\n2023 6 21 13 0.125 0.123456\n";
   for (std::size_t limit = 0; limit <= text.size(); ++limit) {
     FailingSource source{text, 0, limit};
     std::FILE* file = openFailing(source);
     InputReader reader = makeInputReader(file, 4096);
-    RecordStream records = makeRecordStream(reader, true, std::nullopt, 2);
+    RecordReader records = makeRecordReader(reader, true, std::nullopt, 2);
     double sums[3] = {0.0, 0.0, 0.0};
     int whole = 0;
     RecordStamp stamp;
-    while (readRecordStamp(records, stamp) && addRecordValues(records, sums, 2, 1.0)) {
+    while (readRecord(records, stamp, sums, 2, 1.0) == ReadOutcome::kRecord) {
       ++whole;
     }
     std::fclose(file);
     const int expected = limit >= text.size() ? 2 : (limit >= 22 ? 1 : 0);
     EXPECT_EQ(whole, expected) << "fails after " << limit << " bytes";
     if (limit < text.size()) {
-      EXPECT_EQ(records.fault, "error reading input file: the file could not be read to its end")
+      EXPECT_EQ(faultMessage(records.fault),
+                "error reading input file: the file could not be read to its end")
           << "fails after " << limit << " bytes";
       const double second = limit >= 47 ? 0.123456 : 0.0;
       EXPECT_TRUE(sums[2] == 0.25 + second || sums[2] == 0.25 || sums[2] == 0.0)

@@ -25,25 +25,13 @@ struct Scanned {
   T value;
 };
 
-/// Returns true for the white space that separates fields and words: blank, tab, LF, VT, FF and CR
-/// (the C library's isspace in the C locale).
-inline bool isWhiteSpace(char c) {
-  return c == ' ' || static_cast<unsigned char>(c - '\t') <= '\r' - '\t';
-}
-
-namespace detail {
-
-inline bool isDigit(char c) {
-  return static_cast<unsigned char>(c - '0') < 10;
-}
-
-}  // namespace detail
+#include "reading/char_classes.inc"
 
 /// Returns true for a character that may directly follow a number field: white space ends it, and
 /// a sign, digit or point starts the next field, as fixed-width files run "0.5-999" together.
 /// Anything else ("0,25", "0x10", "12:00") makes the field faulty.
 inline bool canFollowField(char c) {
-  return isWhiteSpace(c) || detail::isDigit(c) || c == '+' || c == '-' || c == '.';
+  return isWhiteSpace(c) || isDigit(c) || c == '+' || c == '-' || c == '.';
 }
 
 namespace detail {
@@ -140,12 +128,12 @@ inline Scanned<std::int32_t> scanInt32(const char* text) {
   const char* p = text;
   const bool negative = (*p == '-');
   p += (*p == '-' || *p == '+') ? 1 : 0;
-  if (!detail::isDigit(*p)) {
+  if (!isDigit(*p)) {
     return {ScanStatus::kNotANumber, 0, 0};
   }
   constexpr std::int64_t kLimit = std::int64_t{1} << 32;  // past either end of int32
   std::int64_t magnitude = 0;
-  for (; detail::isDigit(*p); ++p) {
+  for (; isDigit(*p); ++p) {
     if (magnitude < kLimit) {
       magnitude = magnitude * 10 + (*p - '0');
     }

@@ -1,11 +1,11 @@
-#include "diagnostics.hpp"
+#include "diagnostics/diagnostics.hpp"
 
 #include <algorithm>  // std::clamp, std::max, std::min
 #include <chrono>
 #include <cinttypes>  // PRIu64
 #include <cmath>      // std::fabs, std::isfinite, std::round
 
-#include "step_loop.hpp"  // relativeSunshine, kLowerClip
+#include "step/results.hpp"  // kUpperClip, kLowerClip
 
 namespace kelvarin {
 
@@ -37,7 +37,7 @@ std::string lineText(std::uint64_t line) {
 // An anomaly at `line`: with strict the run's fault, otherwise a warning when `show` is set.
 bool raise(Diagnostics& diagnostics, std::uint64_t line, const std::string& what, bool show) {
   if (diagnostics.strict) {
-    diagnostics.fault = "error reading input file: " + lineText(line) + ": " + what;
+    diagnostics.fault = ReadFault{line, {}, what};
     return false;
   }
   if (show) {
@@ -88,14 +88,8 @@ std::optional<double> stampMinutes(const RecordStamp& stamp) {
 
 bool checkStampAgainstCalendar(Diagnostics& diagnostics, const RecordStamp& stamp,
                                std::uint64_t line) {
-  std::optional<double> minutes;
-  const RecordStamp& previous = diagnostics.previous;
-  if (diagnostics.previousMinutes && stamp.year == previous.year && stamp.month == previous.month &&
-      stamp.day == previous.day && std::isfinite(stamp.hourH)) {
-    // The same day as the record before, as most records are: only the hours differ.
-    minutes = *diagnostics.previousMinutes +
-              (static_cast<double>(stamp.hourH) - static_cast<double>(previous.hourH)) * 60.0;
-  } else {
+  std::optional<double> minutes = sameDayMinutes(diagnostics, stamp);
+  if (!minutes) {
     minutes = stampMinutes(stamp);
   }
   const std::optional<double> before = diagnostics.previousMinutes;

@@ -8,8 +8,9 @@
 #include <string_view>
 #include <vector>
 
-#include "input_reader.hpp"
-#include "output_buffer.hpp"
+#include "read_fault.hpp"
+#include "reading/input_reader.hpp"
+#include "writing/output_buffer.hpp"
 
 namespace kelvarin {
 
@@ -23,12 +24,10 @@ inline constexpr std::size_t kColumnLabelWidth = 12;
 std::optional<std::size_t> countColumns(std::string_view line);
 
 /// Copies the five header lines to `out` byte for byte, prints "N columns" on `console` and sizes
-/// `columnSums` to N + 1 zeros. On a malformed, missing or overlong header returns the console
-/// line that says so; the header lines read before the fault are in `out`. `columnHeader` gets
-/// line 2 as read.
-std::optional<std::string> runHeaderPass(InputReader& in, OutputBuffer& out, std::FILE* console,
-                                         std::vector<double>& columnSums,
-                                         std::string& columnHeader);
+/// `columnSums` to N + 1 zeros. On a malformed, missing or overlong header returns the fault; the
+/// header lines read before it are in `out`. `columnHeader` gets line 2 as read.
+std::optional<ReadFault> runHeaderPass(InputReader& in, OutputBuffer& out, std::FILE* console,
+                                       std::vector<double>& columnSums, std::string& columnHeader);
 
 /// Returns up to `maxLength` characters of `text` up to its line break, control characters shown
 /// as '?', for messages.

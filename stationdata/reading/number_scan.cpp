@@ -1,4 +1,4 @@
-#include "number_scan.hpp"
+#include "reading/number_scan.hpp"
 
 #include <cmath>    // std::isinf
 #include <cstdlib>  // std::strtod, std::strtof
@@ -8,7 +8,6 @@ namespace kelvarin {
 
 namespace {
 
-using detail::isDigit;
 using detail::kPowersOfTenDouble;
 using detail::kPowersOfTenFloat;
 

@@ -1,4 +1,4 @@
-#include "input_reader.hpp"
+#include "reading/input_reader.hpp"
 
 #include <algorithm>  // std::min
 #include <cstring>    // std::memmove
@@ -18,6 +18,7 @@ bool refill(InputReader& reader) {
   }
   const std::size_t unread = reader.end - reader.pos;
   if (reader.pos > 0) {
+    reader.discarded += reader.pos;
     std::memmove(reader.buffer.data(), reader.buffer.data() + reader.pos, unread);
     reader.pos = 0;
     reader.end = unread;

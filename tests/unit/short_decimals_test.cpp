@@ -1,4 +1,4 @@
-#include "value_vector_impl.hpp"
+#include "reading/shortcuts.hpp"  // convertShortDecimal
 
 #include <gtest/gtest.h>
 
@@ -6,12 +6,14 @@
 #include <random>
 #include <string>
 
+#include "reading/number_scan.hpp"
+
 namespace kelvarin {
 namespace {
 
 // The word-wide conversion must give scanDouble's double, bit for bit, for every short plain
 // decimal, and refuse everything else.
-TEST(ValueVectorTest, ShortDecimalsConvertAsTheScannerDoes) {
+TEST(ShortDecimalsTest, ShortDecimalsConvertAsTheScannerDoes) {
   std::mt19937 rng(7);
   const std::string alphabet = "0123456789.-";
   for (int i = 0; i < 200000; ++i) {
@@ -24,7 +26,7 @@ TEST(ValueVectorTest, ShortDecimalsConvertAsTheScannerDoes) {
     }
     text += std::string(16, ' ');
     double value = 0.0;
-    const bool converted = vector_path::convertShortDecimal(text.data(), length, value);
+    const bool converted = convertShortDecimal(text.data(), length, value);
     const Scanned<double> scanned = scanDouble(text.c_str());
     const bool plain = scanned.status == ScanStatus::kOk && scanned.length == length;
     ASSERT_EQ(converted, plain) << '"' << text.substr(0, length) << '"';
@@ -35,7 +37,7 @@ TEST(ValueVectorTest, ShortDecimalsConvertAsTheScannerDoes) {
   }
 }
 
-TEST(ValueVectorTest, RefusesWhatIsNotAShortPlainDecimal) {
+TEST(ShortDecimalsTest, RefusesWhatIsNotAShortPlainDecimal) {
   struct Case {
     const char* text;
     bool converted;
@@ -67,9 +69,9 @@ TEST(ValueVectorTest, RefusesWhatIsNotAShortPlainDecimal) {
   for (const Case& c : cases) {
     std::string text = std::string(c.text) + std::string(16, ' ');
     double value = 0.0;
-    EXPECT_EQ(vector_path::convertShortDecimal(
-                  text.data(), static_cast<unsigned>(std::string(c.text).size()), value),
-              c.converted)
+    EXPECT_EQ(
+        convertShortDecimal(text.data(), static_cast<unsigned>(std::string(c.text).size()), value),
+        c.converted)
         << c.text;
     if (c.converted) {
       EXPECT_EQ(std::bit_cast<std::uint64_t>(value), std::bit_cast<std::uint64_t>(c.value))

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "number_scan.hpp"
+#include "reading/number_scan.hpp"
 
 namespace kelvarin {
 
@@ -23,6 +23,7 @@ struct InputReader {
   bool readFailed = false;       // ... because reading failed, not because it ended
   bool tooLong = false;          // a line or field would outgrow kMaxBufferBytes
   std::uint64_t lineNumber = 1;  // the line of the character at pos
+  std::uint64_t discarded = 0;   // bytes of the file before buffer[0]
 };
 
 /// Characters of look-ahead guaranteed before a field is scanned: more than any decision about

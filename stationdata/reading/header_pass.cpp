@@ -1,9 +1,9 @@
-#include "header_pass.hpp"
+#include "reading/header_pass.hpp"
 
 #include <algorithm>  // std::min
 #include <string>
 
-#include "number_scan.hpp"  // isWhiteSpace, detail::isDigit
+#include "reading/number_scan.hpp"  // isWhiteSpace, isDigit
 
 namespace kelvarin {
 
@@ -16,7 +16,7 @@ bool hasNonzeroPrefix(std::string_view word) {
   if (i < word.size() && (word[i] == '+' || word[i] == '-')) {
     ++i;
   }
-  for (; i < word.size() && detail::isDigit(word[i]); ++i) {
+  for (; i < word.size() && isDigit(word[i]); ++i) {
     if (word[i] != '0') {
       return true;
     }
@@ -79,25 +79,23 @@ std::string printablePrefix(std::string_view text, std::size_t maxLength) {
   return shown;
 }
 
-std::optional<std::string> runHeaderPass(InputReader& in, OutputBuffer& out, std::FILE* console,
-                                         std::vector<double>& columnSums,
-                                         std::string& columnHeader) {
-  static constexpr char kHeaderError[] = "error reading input file";
+std::optional<ReadFault> runHeaderPass(InputReader& in, OutputBuffer& out, std::FILE* console,
+                                       std::vector<double>& columnSums, std::string& columnHeader) {
   std::string line;
   for (int lineNumber = 1; lineNumber <= kHeaderLines; ++lineNumber) {
     if (!readLine(in, line)) {
       if (in.tooLong) {
-        return std::string(kHeaderError) + ": line " + std::to_string(lineNumber) +
-               ": header line longer than 64 MiB";
+        return ReadFault{
+            static_cast<std::uint64_t>(lineNumber), {}, "header line longer than 64 MiB"};
       }
-      return kHeaderError;
+      return ReadFault{};
     }
     append(out, line);
     commitLine(out);
     if (lineNumber == 2) {
       const std::optional<std::size_t> columns = countColumns(line);
       if (!columns) {
-        return kHeaderError;
+        return ReadFault{};
       }
       columnSums.assign(*columns + 1, 0.0);
       columnHeader = line;

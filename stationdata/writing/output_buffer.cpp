@@ -1,4 +1,4 @@
-#include "output_buffer.hpp"
+#include "writing/output_buffer.hpp"
 
 namespace kelvarin {
 

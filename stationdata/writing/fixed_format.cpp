@@ -1,4 +1,4 @@
-#include "fixed_format.hpp"
+#include "writing/fixed_format.hpp"
 
 #include <bit>    // std::bit_cast
 #include <cmath>  // std::isfinite, std::fabs, std::signbit

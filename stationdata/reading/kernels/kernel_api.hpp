@@ -1,0 +1,95 @@
+// The vector kernels of the value path: the fields of a record found from masks of white space,
+// 64 bytes at a time, and each converted through the remembered spellings or as a short plain
+// decimal. One generic kernel (kernel_body.inc) is compiled once per instruction set, each copy
+// in a namespace of its own, and one table of them is chosen once per run. A kernel gives exactly
+// the sums the plain reader gives and leaves everything unusual to it.
+#pragma once
+
+#include <cstddef>  // std::size_t
+#include <cstdint>
+
+namespace kelvarin {
+
+/// How the white-space masks are computed: one byte at a time, or with the processor's vector
+/// instructions (SSE2 on every x86-64, AVX2 where the processor has it).
+enum class VectorLevel { kPortable, kSse2, kAvx2 };
+
+/// Returns the widest level this processor runs.
+VectorLevel detectVectorLevel();
+
+/// Returns the level's name for messages and tests ("portable", "sse2", "avx2").
+const char* vectorLevelName(VectorLevel level);
+
+/// Values already converted, by their spelling. A station file spells its values in a few dozen
+/// ways ("0", "0.1", "1", "-999") millions of times over; finding a spelling costs less than
+/// converting it again, and gives the very same double. Plain arrays: a kernel compiled for wider
+/// instructions calls no member function that other code could share.
+struct ValueCache {
+  // Files of values with two or three decimals spell them in a thousand ways and more: with 1024
+  // slots they kept evicting each other (4096 made such a file 18 % faster, integer minutes 15 %;
+  // 8192, where 2.5 % of its values still missed, 3 % faster again).
+  static constexpr std::size_t kSlots = 8192;
+  // 1 to 7 characters, zero-padded, with their length in the top byte. An empty slot holds all
+  // ones, which no spelling is, and no slot ever holds 0, the spelling of longer fields: so one
+  // comparison finds a spelling.
+  std::uint64_t spellings[kSlots];
+  double values[kSlots];
+};
+
+/// Empties the cache: every slot all ones.
+void clearValueCache(ValueCache& cache);
+
+/// Bit i set where byte i of a 64-byte window is white space, a line break, a '0'.
+struct Masks {
+  std::uint64_t space;
+  std::uint64_t lineBreaks;
+  std::uint64_t zeros;
+};
+
+/// The reader's data as a kernel reads it: [pos, end) of `data`, followed by the reader's tail
+/// (a NUL and 64 readable bytes).
+struct KernelText {
+  const char* data;
+  std::size_t pos;  // where the values start; the kernel leaves it where it stopped
+  std::size_t end;
+  bool atEnd;           // the file has ended at `end`
+  std::uint64_t lines;  // line breaks the kernel passed
+};
+
+/// The columns of one record a kernel adds to.
+struct KernelColumns {
+  double* sums;  // by column, slot 0 unused
+  std::size_t first;
+  std::size_t columns;
+  double inputUnitMin;
+  const double* missing;  // a declared missing value (never 0), left to the plain reader
+  double* taken;          // when not null, each value taken is kept here too, by column
+};
+
+/// The kernels of one instruction set.
+struct KernelTable {
+  /// Adds the values of columns `first` to `columns` to their sums while they are remembered
+  /// spellings or plain decimals of at most eight characters, ended by white space inside the
+  /// data, and returns the first column it did not take, for the plain reader. Never adds a value
+  /// the plain reader would refuse, nor one equal to `missing`.
+  std::size_t (*addValues)(KernelText& text, ValueCache& cache, const KernelColumns& columns);
+};
+
+namespace kernels {
+namespace portable {
+extern const KernelTable kTable;
+}
+#if defined(__x86_64__)
+namespace sse2 {
+extern const KernelTable kTable;
+}
+namespace avx2 {
+extern const KernelTable kTable;
+}
+#endif
+}  // namespace kernels
+
+/// Returns the kernels of `level`, which this processor must run.
+const KernelTable& kernelsFor(VectorLevel level);
+
+}  // namespace kelvarin

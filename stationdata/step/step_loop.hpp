@@ -1,0 +1,57 @@
+// The step loop: records summed into output steps, and each step's relative sunshine.
+#pragma once
+
+#include <cstdio>  // std::FILE
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "diagnostics/diagnostics.hpp"
+#include "read_fault.hpp"
+#include "reading/record_reader.hpp"
+#include "run_parameters.hpp"
+#include "step/results.hpp"
+#include "writing/output_buffer.hpp"
+
+namespace kelvarin {
+
+/// Returns false when the answers give no whole number of records per output step (from 1 to
+/// INT32_MAX) or an output step too long to truncate to a 32-bit integer: the loop cannot run.
+bool hasUsableSteps(const RunParameters& params);
+
+/// How reading a station file ended.
+enum class RunEnd {
+  kDone,         // every record was read and every whole step written
+  kBadInput,     // the file's content stopped the run: `fault` says where and why
+  kWriteFailed,  // the output file could not be written
+};
+
+struct RunOutcome {
+  RunEnd end = RunEnd::kDone;
+  ReadFault fault;  // for kBadInput
+};
+
+/// How a run reads its file, beyond the answers.
+struct RunOptions {
+  bool shortcuts = true;               // off: every field, result and sun time the plain way
+  bool strict = false;                 // every warning ends the run as a fault of the file
+  std::optional<double> missingValue;  // an input value equal to it is a missing measurement
+  VectorLevel vectorLevel = VectorLevel::kPortable;  // of the vector value path
+};
+
+/// Reads the records after the header in groups of one output step and writes one line of
+/// relative sunshine per step to `out` and the progress lines to `report`, until the input ends.
+/// Every whole step line before a fault is kept, nothing of the step the fault stopped.
+/// `columnSums` holds N + 1 zeros; the answers must have passed hasUsableSteps.
+RunOutcome runStepLoop(RecordReader& records, OutputBuffer& out, Diagnostics& diagnostics,
+                       std::FILE* report, const RunParameters& params,
+                       std::vector<double>& columnSums);
+
+/// Runs the whole of a station file: the header pass, then the step loop, then the totals of the
+/// diagnostics. Reports (the column count, progress lines, the count of missing values) go to
+/// `report`, warnings to `alerts`.
+RunOutcome convertStationFile(InputReader& in, OutputBuffer& out, std::FILE* report,
+                              std::FILE* alerts, const RunParameters& params,
+                              const RunOptions& options = {});
+
+}  // namespace kelvarin
