@@ -75,8 +75,10 @@ auto readField(RecordReader& records, Scan scan, const char* name, std::size_t c
   return Field<decltype(scan("").value)>{result.value, line, offset};
 }
 
-// The plain reader of a stamp: four fields, each read and checked on its own. With the
-// shortcuts, the date's text is remembered for repeatsLastDate.
+}  // namespace
+
+namespace detail {
+
 ReadOutcome readStampPlainly(RecordReader& records, RecordStamp& stamp) {
   InputReader& in = records.in;
   if (!skipSpace(in)) {
@@ -111,7 +113,6 @@ ReadOutcome readStampPlainly(RecordReader& records, RecordStamp& stamp) {
   return ReadOutcome::kRecord;
 }
 
-// The plain reader of one value, added to its column's sum or flagged as missing.
 bool readValuePlainly(RecordReader& records, double* sums, std::size_t c, double inputUnitMin) {
   const auto value = readField(records, scanDouble, "value of column", c);
   if (!value) {
@@ -134,8 +135,6 @@ bool readValuePlainly(RecordReader& records, double* sums, std::size_t c, double
   return true;
 }
 
-// Runs the kernel from column `first` and returns the first column it did not take. A record of
-// few columns taken whole on one line is remembered for repeatsLastValues.
 std::size_t addValuesByKernel(RecordReader& records, double* sums, std::size_t first,
                               std::size_t columns, double inputUnitMin) {
   InputReader& in = records.in;
@@ -162,7 +161,7 @@ std::size_t addValuesByKernel(RecordReader& records, double* sums, std::size_t f
   return c;
 }
 
-}  // namespace
+}  // namespace detail
 
 RecordReader makeRecordReader(InputReader& in, bool shortcuts, std::optional<double> missingValue,
                               std::size_t columns, VectorLevel level) {
@@ -176,40 +175,6 @@ RecordReader makeRecordReader(InputReader& in, bool shortcuts, std::optional<dou
     records.missingInStep.assign(columns + 1, 0);
   }
   return records;
-}
-
-ReadOutcome readRecord(RecordReader& records, RecordStamp& stamp, double* sums, std::size_t columns,
-                       double inputUnitMin) {
-  InputReader& in = records.in;
-  // The stamp: the date of the record before where it repeats, or the plain reader.
-  if (records.shortcuts && (repeatsLastDateAtLineStart(in, records.recentDate, stamp) ||
-                            repeatsLastDate(in, records.recentDate, stamp))) {
-    records.recordLine = in.lineNumber;
-    records.monthLine = in.lineNumber;
-  } else if (const ReadOutcome got = readStampPlainly(records, stamp);
-             got != ReadOutcome::kRecord) {
-    return got;
-  }
-  // The values: the values of the record before where they repeat, the kernel while it takes
-  // them, the plain reader for each it leaves.
-  std::size_t c = 1;
-  if (records.shortcuts && columns <= RecentValues::kMaxColumns &&
-      repeatsLastValues(in, records.recentValues, sums, columns, inputUnitMin)) {
-    return ReadOutcome::kRecord;
-  }
-  while (c <= columns) {
-    if (records.shortcuts) {
-      c = addValuesByKernel(records, sums, c, columns, inputUnitMin);
-      if (c > columns) {
-        break;
-      }
-    }
-    if (!readValuePlainly(records, sums, c, inputUnitMin)) {
-      return ReadOutcome::kBadValues;
-    }
-    ++c;
-  }
-  return ReadOutcome::kRecord;
 }
 
 }  // namespace kelvarin

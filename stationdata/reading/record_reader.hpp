@@ -49,10 +49,56 @@ enum class ReadOutcome {
   kBadValues,  // the stamp was read, a value is faulty or missing: `fault` says which
 };
 
+namespace detail {
+
+/// The plain reader of a stamp: four fields, each read and checked on its own. With the
+/// shortcuts, the date's text is remembered for repeatsLastDate.
+ReadOutcome readStampPlainly(RecordReader& records, RecordStamp& stamp);
+
+/// The plain reader of one value, added to its column's sum or flagged as missing.
+bool readValuePlainly(RecordReader& records, double* sums, std::size_t c, double inputUnitMin);
+
+/// Runs the kernel from column `first` and returns the first column it did not take. A record of
+/// few columns taken whole on one line is remembered for repeatsLastValues.
+std::size_t addValuesByKernel(RecordReader& records, double* sums, std::size_t first,
+                              std::size_t columns, double inputUnitMin);
+
+}  // namespace detail
+
 /// Reads the next record: its stamp into `stamp`, then its `columns` values, each times
 /// `inputUnitMin` added to `sums[1]` to `sums[columns]`; a declared missing value is flagged
-/// instead. A sum that would no longer be a finite number is a fault.
-ReadOutcome readRecord(RecordReader& records, RecordStamp& stamp, double* sums, std::size_t columns,
-                       double inputUnitMin);
+/// instead. A sum that would no longer be a finite number is a fault. Inline, so that the common
+/// record's stamp stays in the caller's registers.
+inline ReadOutcome readRecord(RecordReader& records, RecordStamp& stamp, double* sums,
+                              std::size_t columns, double inputUnitMin) {
+  InputReader& in = records.in;
+  // The stamp: the date of the record before where it repeats, or the plain reader.
+  if (records.shortcuts && (repeatsLastDateAtLineStart(in, records.recentDate, stamp) ||
+                            repeatsLastDate(in, records.recentDate, stamp))) {
+    records.recordLine = in.lineNumber;
+    records.monthLine = in.lineNumber;
+  } else if (const ReadOutcome got = detail::readStampPlainly(records, stamp);
+             got != ReadOutcome::kRecord) {
+    return got;
+  }
+  // The values: the values of the record before where they repeat, the kernel while it takes
+  // them, the plain reader for each it leaves.
+  if (records.shortcuts && columns <= RecentValues::kMaxColumns &&
+      repeatsLastValues(in, records.recentValues, sums, columns, inputUnitMin)) {
+    return ReadOutcome::kRecord;
+  }
+  for (std::size_t c = 1; c <= columns; ++c) {
+    if (records.shortcuts) {
+      c = detail::addValuesByKernel(records, sums, c, columns, inputUnitMin);
+      if (c > columns) {
+        break;
+      }
+    }
+    if (!detail::readValuePlainly(records, sums, c, inputUnitMin)) {
+      return ReadOutcome::kBadValues;
+    }
+  }
+  return ReadOutcome::kRecord;
+}
 
 }  // namespace kelvarin

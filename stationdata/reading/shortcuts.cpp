@@ -4,22 +4,6 @@ namespace kelvarin {
 
 namespace {
 
-// The bytes of each word that a remembered text of each length fills.
-struct TextMasks {
-  std::uint64_t masks[RememberedText::kMaxLength + 1][RememberedText::kWords];
-};
-constexpr TextMasks kTextMasks = [] {
-  TextMasks table{};
-  for (unsigned length = 0; length <= RememberedText::kMaxLength; ++length) {
-    for (unsigned w = 0; w < RememberedText::kWords; ++w) {
-      const unsigned before = 8 * w < length ? 8 * w : length;
-      const unsigned used = length - before < 8 ? length - before : 8;
-      table.masks[length][w] = used == 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * used)) - 1;
-    }
-  }
-  return table;
-}();
-
 /// Sets the hour of `stamp` from its short decimal as scanFloat's plain case reads it: the digits
 /// and the power of ten are exact floats, one division. Returns false for hours it leaves to the
 /// plain reader.
@@ -52,16 +36,6 @@ unsigned readShortHour(const char* hour, RecordStamp& stamp) {
 }
 
 }  // namespace
-
-void remember(RememberedText& remembered, const char* text, unsigned length) {
-  for (unsigned w = 0; w < RememberedText::kWords; ++w) {
-    remembered.masks[w] = kTextMasks.masks[length][w];
-    std::uint64_t word;
-    __builtin_memcpy(&word, text + 8 * w, sizeof word);
-    remembered.words[w] = word & remembered.masks[w];
-  }
-  remembered.length = length;
-}
 
 bool repeatsLastDate(InputReader& in, const RecentDate& recent, RecordStamp& stamp) {
   const char* data = in.buffer.data();
@@ -109,21 +83,6 @@ void rememberDate(RecentDate& recent, const char* text, std::size_t length,
   recent.year = stamp.year;
   recent.month = stamp.month;
   recent.day = stamp.day;
-}
-
-bool repeatsLastValues(InputReader& in, const RecentValues& recent, double* sums,
-                       std::size_t columns, double inputUnitMin) {
-  const char* data = in.buffer.data();
-  const std::size_t end = in.pos + recent.text.length;
-  if (in.end - in.pos <= RememberedText::kMaxLength || !repeats(recent.text, data + in.pos) ||
-      !isWhiteSpace(data[end])) {
-    return false;
-  }
-  for (std::size_t c = 1; c <= columns; ++c) {
-    addToSum(sums[c], inputUnitMin, recent.values[c]);
-  }
-  in.pos = end;
-  return true;
 }
 
 }  // namespace kelvarin

@@ -77,23 +77,28 @@ bool writeResults(OutputBuffer& out, const double* sums, std::size_t columns, co
     writeNightResults(out, columns);
     return checkNightStep(diagnostics, sums, columns, place);
   }
+  // Copies: the characters written below could alias the plan and the reader, which would be
+  // read again for every column.
+  const bool shortcuts = plan.shortcuts;
+  const double outputStepMin = plan.outputStepMin;
+  const bool anyMissing = records.anyMissingInStep;
   // Room for the whole line at once: every result is short once clipped.
   char* const line = room(out, columns * kMaxResultLength + 8);
   char* p = line;
-  if (plan.shortcuts) {
-    relativeSunshineOfAll(sums, columns, plan.outputStepMin, dayFraction, results);
+  if (shortcuts) {
+    relativeSunshineOfAll(sums, columns, outputStepMin, dayFraction, results);
   }
   for (std::size_t c = 1; c <= columns; ++c) {
     // A column with a declared missing value in the step has no result, whatever else it holds.
-    const double r = records.anyMissingInStep && records.missingInStep[c] != 0 ? kMissingValue
-                     : plan.shortcuts                                          ? results[c]
-                                      : relativeSunshine(sums[c], plan.outputStepMin, dayFraction);
+    const double r = anyMissing && records.missingInStep[c] != 0 ? kMissingValue
+                     : shortcuts                                 ? results[c]
+                                 : relativeSunshine(sums[c], outputStepMin, dayFraction);
     // Only a result clipped to 1 can hold more sunshine than the real sky allows (its day is
     // longer than the model's), and negative ones are rare: one comparison per value finds both.
     if (((r >= kUpperClip) | (r < 0.0)) && !checkDayResult(diagnostics, sums[c], r, c, place)) {
       return false;
     }
-    p += writeResult(p, r, plan.shortcuts);
+    p += writeResult(p, r, shortcuts);
   }
   advance(out, static_cast<std::size_t>(p - line));
   return true;

@@ -1,115 +1,13 @@
 #include "writing/step_line.hpp"
 
-#include <cmath>    // std::signbit
-#include <cstring>  // std::memcpy
-#include <string_view>
-
-#include "step/results.hpp"  // kMissingValue
-#include "writing/fixed_format.hpp"
-
 namespace kelvarin {
-
-namespace {
-
-// "\t0.000" to "\t1.000", eight bytes each: a result from 0 to 1, by far the most common, is
-// written with one copy (measured with the missing value's copy: shape e 26 % faster, a to h 9
-// to 17 %).
-struct UnitResults {
-  char text[1001][8];
-};
-constexpr UnitResults kUnitResults = [] {
-  UnitResults results{};
-  for (unsigned i = 0; i <= 1000; ++i) {
-    const char digits[8] = {'\t',
-                            static_cast<char>('0' + i / 1000),
-                            '.',
-                            static_cast<char>('0' + i / 100 % 10),
-                            static_cast<char>('0' + i / 10 % 10),
-                            static_cast<char>('0' + i % 10),
-                            '\0',
-                            '\0'};
-    for (unsigned k = 0; k < 8; ++k) {
-      results.text[i][k] = digits[k];
-    }
-  }
-  return results;
-}();
-constexpr std::string_view kMissingResult = "\t-9999.000";
-
-// Writes one stamp field: quickly for 0 to 9999, as stamps are (measured with the quick results
-// of formatThreeDecimals: shapes b and g 3 % faster).
-std::size_t writeStampField(long long value, char* out, bool shortcuts) {
-  return shortcuts ? formatStampField(value, out) : formatInteger(value, out);
-}
-
-// Writes "a<separator>b<separator>c<end>" of three stamp fields at `out` (room for 3 * 21
-// characters) and returns the characters written.
-std::size_t writeThreeFields(std::int32_t a, std::int32_t b, std::int32_t c, char separator,
-                             char end, char* out, bool shortcuts) {
-  std::size_t n = writeStampField(a, out, shortcuts);
-  out[n++] = separator;
-  n += writeStampField(b, out + n, shortcuts);
-  out[n++] = separator;
-  n += writeStampField(c, out + n, shortcuts);
-  out[n++] = end;
-  return n;
-}
-
-// Returns whether the date text of the last stamp written serves this stamp: a day's lines all
-// begin with it (measured: shape g 5 % faster, e 4 %).
-bool repeatsWrittenDate(const WrittenDate& date, const RecordStamp& stamp) {
-  return date.length != 0 && stamp.year == date.year && stamp.month == date.month &&
-         stamp.day == date.day;
-}
-
-}  // namespace
-
-std::size_t writeResult(char* p, double r, bool shortcuts) {
-  if (shortcuts) {
-    if (!std::signbit(r) && r <= 1.0) {
-      std::memcpy(p, kUnitResults.text[detail::scaleAndRound(r, 1000)], 8);
-      return 6;
-    }
-    if (r == kMissingValue) {
-      std::memcpy(p, kMissingResult.data(), kMissingResult.size());
-      return kMissingResult.size();
-    }
-  }
-  char text[kMaxFixedLength];
-  const std::size_t length = shortcuts ? formatThreeDecimals(r, text) : formatFixed(r, 3, 5, text);
-  *p = '\t';
-  std::memcpy(p + 1, text, length);
-  return 1 + length;
-}
-
-void writeStamp(OutputBuffer& out, const RecordStamp& stamp, WrittenDate& date, bool shortcuts) {
-  char* p = room(out, WrittenDate::kRoom + kMaxFixedLength);  // the date and the hour
-  if (!(shortcuts && repeatsWrittenDate(date, stamp))) {
-    date.year = stamp.year;
-    date.month = stamp.month;
-    date.day = stamp.day;
-    date.length =
-        writeThreeFields(stamp.year, stamp.month, stamp.day, '\t', '\t', date.text, shortcuts);
-  }
-  std::memcpy(p, date.text, WrittenDate::kRoom);
-  std::size_t n = date.length;
-  const float hourH = stamp.hourH;
-  // A whole hour, as stamps nearly always are, is written as the integer it is ("%.0f" of 24.0
-  // is "24"); halves and the rest are rounded by the formatter.
-  if (shortcuts && !std::signbit(hourH) && hourH < 10000.0f &&
-      hourH == static_cast<float>(static_cast<int>(hourH))) {
-    n += formatStampField(static_cast<int>(hourH), p + n);
-  } else {
-    n += formatFixed(static_cast<double>(hourH), 0, 0, p + n);
-  }
-  advance(out, n);
-}
 
 void reportDay(std::FILE* report, const RecordStamp& stamp, bool shortcuts) {
   char text[3 * 21];
-  std::fwrite(text, 1,
-              writeThreeFields(stamp.day, stamp.month, stamp.year, '.', '\n', text, shortcuts),
-              report);
+  std::fwrite(
+      text, 1,
+      detail::writeThreeFields(stamp.day, stamp.month, stamp.year, '.', '\n', text, shortcuts),
+      report);
 }
 
 }  // namespace kelvarin
