@@ -34,6 +34,16 @@ for variant in plain sanitize clang; do
   ctest --test-dir "$dir" -j "$jobs" --output-on-failure
 done
 
+echo "=== the AVX2 kernel's symbols in a Debug build, where nothing is inlined"
+cmake -S . -B build-debug -DCMAKE_BUILD_TYPE=Debug -DKELVARIN_TESTS=OFF >/dev/null
+cmake --build build-debug -j "$jobs" --target kelvarin_stationdata >/dev/null
+if [ "$(uname -m)" = x86_64 ]; then
+  bash tests/kernel_symbols_test.sh \
+    build-debug/stationdata/CMakeFiles/kelvarin_kernel_avx2.dir/reading/kernels/kernel_avx2.cpp.o \
+    build-debug/stationdata/libkelvarin_stationdata.a
+fi
+echo "checked"
+
 echo "=== benchmark tools (built, not timed)"
 cmake -S . -B build-bench -DKELVARIN_BENCH=ON -DKELVARIN_TESTS=OFF >/dev/null
 cmake --build build-bench -j "$jobs" >/dev/null
