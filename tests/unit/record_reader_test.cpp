@@ -17,11 +17,11 @@ namespace {
 
 // Everything the record reader leaves behind after each record, to compare two ways of reading.
 std::string readRecords(const std::string& text, std::size_t columns, std::size_t blockSize,
-                        bool fastPath, VectorLevel level = VectorLevel::kPortable,
+                        bool shortcuts, VectorLevel level = VectorLevel::kPortable,
                         std::optional<double> missing = std::nullopt) {
   std::FILE* file = fmemopen(const_cast<char*>(text.data()), text.size(), "r");
   InputReader reader = makeInputReader(file, blockSize);
-  RecordReader records = makeRecordReader(reader, fastPath, missing, columns, level);
+  RecordReader records = makeRecordReader(reader, shortcuts, missing, columns, level);
   std::vector<double> sums(columns + 1, 0.0);
   std::string seen;
   char line[128];

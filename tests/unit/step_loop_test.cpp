@@ -21,12 +21,12 @@ struct LoopResult {
 
 // Runs the step loop over `records` (what follows the header) with a read buffer of `blockSize`.
 LoopResult runLoop(const std::string& records, std::size_t columns, const RunParameters& params,
-                   std::size_t blockSize, bool fastPath = true) {
+                   std::size_t blockSize, bool shortcuts = true) {
   std::FILE* in = fmemopen(const_cast<char*>(records.data()), records.size(), "r");
   testing::CapturedStream out;
   testing::CapturedStream console;
   InputReader reader = makeInputReader(in, blockSize);
-  RecordReader stream = makeRecordReader(reader, fastPath, std::nullopt, columns);
+  RecordReader stream = makeRecordReader(reader, shortcuts, std::nullopt, columns);
   OutputBuffer buffer = makeOutputBuffer(testing::openCapture(out), 16);
   std::vector<double> sums(columns + 1, 0.0);
   std::FILE* consoleFile = testing::openCapture(console);
@@ -182,8 +182,8 @@ TEST(StepLoopTest, FaultyFieldsGetNoStepLine) {
        "error reading input file: line 1: value of column 3 \"0.5?\" is not a number"},
   };
   for (const Case& c : cases) {
-    for (bool fastPath : {true, false}) {
-      const LoopResult result = runLoop(c.records, 3, hourly(), std::size_t{1} << 17, fastPath);
+    for (bool shortcuts : {true, false}) {
+      const LoopResult result = runLoop(c.records, 3, hourly(), std::size_t{1} << 17, shortcuts);
       EXPECT_EQ(result.output, c.output) << c.records;
       EXPECT_EQ(result.outcome.end, RunEnd::kBadInput) << c.records;
       EXPECT_EQ(faultMessage(result.outcome.fault), c.message) << c.records;
