@@ -141,13 +141,10 @@ std::size_t addValuesByKernel(RecordReader& records, double* sums, std::size_t f
   const bool narrow = first == 1 && columns <= RecentValues::kMaxColumns;
   const std::size_t start = in.pos;
   KernelText text{in.buffer.data(), in.pos, in.end, in.atEnd, 0};
-  const KernelColumns to{sums,
-                         first,
-                         columns,
-                         inputUnitMin,
-                         records.missingValue ? &*records.missingValue : nullptr,
-                         narrow ? records.recentValues.values : nullptr};
-  const std::size_t c = records.kernels->addValues(text, records.cache, to);
+  const std::size_t c =
+      records.kernels->addValues(text, records.cache, sums, first, columns, inputUnitMin,
+                                 records.missingValue ? &*records.missingValue : nullptr,
+                                 narrow ? records.recentValues.values : nullptr);
   in.pos = text.pos;
   in.lineNumber += text.lines;
   if (narrow) {
