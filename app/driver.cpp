@@ -4,10 +4,11 @@
 
 #include <getopt.h>  // getopt_long
 
-#include <cctype>   // std::isspace
-#include <cmath>    // std::isfinite, std::fabs
-#include <cstdlib>  // std::getenv
-#include <cstring>  // std::strlen
+#include <algorithm>  // std::any_of
+#include <cctype>     // std::isspace
+#include <cmath>      // std::isfinite, std::fabs
+#include <cstdlib>    // std::getenv
+#include <cstring>    // std::strlen
 #include <string_view>
 
 #include "reading/input_reader.hpp"
@@ -276,6 +277,25 @@ namespace {
 int runWithFiles(const CommandLine& line, std::FILE* answers, std::FILE* report,
                  std::FILE* alerts) {
   std::fputs(kBanner, report);
+  if (!line.ignored.empty()) {
+    // "in.txt out.txt --missing -999" once dropped the marker without a word, and -999 was
+    // summed as sunshine.
+    std::string words;
+    for (const std::string& word : line.ignored) {
+      words += " " + word;
+    }
+    if (line.run.strict) {
+      std::fprintf(alerts,
+                   "error in the command line: arguments after the two file names would be "
+                   "ignored:%s (options go before the file names)\n",
+                   words.c_str());
+      return kExitUsage;
+    }
+    std::fprintf(alerts,
+                 "warning: arguments after the two file names are ignored:%s (options go before "
+                 "the file names)\n",
+                 words.c_str());
+  }
   std::FILE* input = openDataFile(line.inputName, "r", alerts);
   if (input == nullptr) {
     return kExitFile;
@@ -400,13 +420,19 @@ std::variant<CommandLine, CommandLineEnd> parseCommandLine(int argc, char** argv
   }
   line.inputName = argv[optind];
   line.outputName = argv[optind + 1];
+  line.ignored.assign(argv + optind + 2, argv + argc);
   return line;
 }
 
 int runKelvarin(int argc, char** argv, std::FILE* answers, std::FILE* console) {
   const std::variant<CommandLine, CommandLineEnd> parsed = parseCommandLine(argc, argv);
   if (const auto* end = std::get_if<CommandLineEnd>(&parsed)) {
-    std::fputs(kBanner, console);
+    // The command line may end before --quiet is read: wherever it stands, only the refusal or
+    // the usage is printed.
+    if (!std::any_of(argv + 1, argv + argc,
+                     [](const char* arg) { return std::string_view(arg) == "--quiet"; })) {
+      std::fputs(kBanner, console);
+    }
     std::fputs(end->text.c_str(), console);
     return end->status;
   }

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <variant>
+#include <vector>
 
 #include "kelvarin.hpp"
 #include "step/step_loop.hpp"  // RunOptions
@@ -34,6 +35,7 @@ struct CommandLine {
   bool quiet = false;    // --quiet
   std::string inputName;
   std::string outputName;
+  std::vector<std::string> ignored;  // the arguments after the two file names
 };
 
 /// A command line that ends before any file is opened: --help, --version, a usage error or an

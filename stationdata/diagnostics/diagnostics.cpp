@@ -86,6 +86,70 @@ std::optional<double> stampMinutes(const RecordStamp& stamp) {
          static_cast<double>(stamp.hourH) * 60.0;
 }
 
+namespace {
+
+// Half a unit of the last decimal an hour is written with, in minutes: a stamp rounded to the
+// decimals it is written with lies up to that far from its true time ("0.17" for 10 minutes is
+// 0.2 minutes late). A whole hour is exact; the float's own precision is allowed for.
+double roundingMin(float hourH) {
+  const double hour = static_cast<double>(hourH);
+  if (!std::isfinite(hour) || hour == std::floor(hour)) {
+    return 0.0;
+  }
+  double scale = 10.0;
+  for (int decimals = 1; decimals <= 6; ++decimals, scale *= 10.0) {
+    const double scaled = hour * scale;
+    if (std::fabs(scaled - std::round(scaled)) <= std::fabs(scaled) * 0x1p-23) {
+      return 0.5 / scale * 60.0;
+    }
+  }
+  return 0.0;
+}
+
+// What is wrong with a stamp `apartMin` after the one before, where one input step was due.
+struct StampAnomaly {
+  std::uint64_t* count;
+  double steps;  // whole steps apart, for a gap
+};
+
+StampAnomaly classify(Diagnostics& d, double apartMin, double stepMin, double toleranceMin) {
+  const double steps = std::round(apartMin / stepMin);
+  if (std::fabs(apartMin) <= toleranceMin) {
+    return {&d.repeated, 0.0};
+  }
+  if (apartMin < 0.0) {
+    return {&d.backwards, 0.0};
+  }
+  if (std::fabs(apartMin - steps * stepMin) <= toleranceMin) {
+    return {&d.gaps, steps};
+  }
+  return {&d.offGrid, 0.0};
+}
+
+// The words of a stamp anomaly: only built for one that is shown or ends the run.
+std::string describeAnomaly(const Diagnostics& d, const StampAnomaly& anomaly,
+                            const RecordStamp& stamp, const RecordStamp& earlier, double apartMin,
+                            double stepMin) {
+  std::string what = "time stamp " + describe(stamp);
+  if (anomaly.count == &d.repeated) {
+    what += " repeats the one before";
+  } else if (anomaly.count == &d.backwards) {
+    what += " goes back from " + describe(earlier);
+  } else if (anomaly.count == &d.gaps) {
+    const auto missing = static_cast<std::uint64_t>(std::min(anomaly.steps - 1.0, 1e18));
+    what +=
+        " follows " + describe(earlier) + ": " + counted(missing, "record", "records") + " missing";
+  } else {
+    char apart[160];
+    std::snprintf(apart, sizeof apart, " lies %g min after %s, not one input step (%g min)",
+                  apartMin, describe(earlier).c_str(), stepMin);
+    what += apart;
+  }
+  return what + "; " + kShifted;
+}
+
+}  // namespace
+
 bool checkStampAgainstCalendar(Diagnostics& diagnostics, const RecordStamp& stamp,
                                std::uint64_t line) {
   std::optional<double> minutes = sameDayMinutes(diagnostics, stamp);
@@ -102,34 +166,27 @@ bool checkStampAgainstCalendar(Diagnostics& diagnostics, const RecordStamp& stam
   const double stepMin = static_cast<double>(diagnostics.params.inputStepMin);
   const double apartMin = *minutes - *before;
   // Float hours carry a few millionths of an hour of rounding (10-minute steps are 0.1666667 h):
-  // a hundredth of the step is far above that and far below any real gap.
-  const double toleranceMin = stepMin / 100.0;
+  // a hundredth of the step is far above that and far below any real gap. Hours written with
+  // few decimals are rounded by half their last decimal, each: allowed too, up to a quarter of
+  // the step, where a missing record still stands out.
+  const double toleranceMin =
+      stepMin / 100.0 +
+      std::min(roundingMin(stamp.hourH) + roundingMin(earlier.hourH), stepMin / 4.0);
   if (std::fabs(apartMin - stepMin) <= toleranceMin) {
     return true;
   }
-  std::string what = "time stamp " + describe(stamp);
-  const double steps = std::round(apartMin / stepMin);
-  if (std::fabs(apartMin) <= toleranceMin) {
-    ++diagnostics.repeated;
-    what += " repeats the one before";
-  } else if (apartMin < 0.0) {
-    ++diagnostics.backwards;
-    what += " goes back from " + describe(earlier);
-  } else if (std::fabs(apartMin - steps * stepMin) <= toleranceMin) {
-    const auto missing = static_cast<std::uint64_t>(std::min(steps - 1.0, 1e18));
-    ++diagnostics.gaps;
-    diagnostics.missingRecords += missing;
-    what +=
-        " follows " + describe(earlier) + ": " + counted(missing, "record", "records") + " missing";
-  } else {
-    ++diagnostics.offGrid;
-    char apart[160];
-    std::snprintf(apart, sizeof apart, " lies %g min after %s, not one input step (%g min)",
-                  apartMin, describe(earlier).c_str(), stepMin);
-    what += apart;
+  const StampAnomaly anomaly = classify(diagnostics, apartMin, stepMin, toleranceMin);
+  ++*anomaly.count;
+  if (anomaly.count == &diagnostics.gaps) {
+    diagnostics.missingRecords += static_cast<std::uint64_t>(std::min(anomaly.steps - 1.0, 1e18));
   }
-  what += std::string("; ") + kShifted;
-  return raise(diagnostics, line, what, stampAnomalies(diagnostics) <= kStampAnomaliesShown);
+  // Past the ones shown an anomaly is only counted: no words, no allocation.
+  const bool show = stampAnomalies(diagnostics) <= kStampAnomaliesShown;
+  if (!show && !diagnostics.strict) {
+    return true;
+  }
+  return raise(diagnostics, line,
+               describeAnomaly(diagnostics, anomaly, stamp, earlier, apartMin, stepMin), show);
 }
 
 double possibleSunshineMin(const SunSpan& span, double startH, double endH, double reachH) {

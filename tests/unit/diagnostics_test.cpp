@@ -85,6 +85,27 @@ TEST(DiagnosticsTest, NamesEachKindOfStampAnomaly) {
        60,
        "warning: line 7: time stamp 2023 6 21 24 follows 2023 6 20 24: 23 records missing"},
       {{{2023, 6, 20, 24}, {2023, 6, 21, 24}}, 1440, ""},
+      // Hours rounded to the two decimals they are written with: 10.2 and 9.6 minutes apart.
+      {{{2023, 6, 21, 0.83f},
+        {2023, 6, 21, 1},
+        {2023, 6, 21, 1.17f},
+        {2023, 6, 21, 1.33f},
+        {2023, 6, 21, 1.5f},
+        {2023, 6, 21, 1.67f}},
+       10,
+       ""},
+      {{{2023, 6, 21, 1.17f}, {2023, 6, 21, 1.5f}},
+       10,
+       "warning: line 7: time stamp 2023 6 21 1.5 follows 2023 6 21 1.17: 1 record missing"},
+      // Rounding is allowed up to a quarter of the step, no more.
+      {{{2023, 6, 21, 1}, {2023, 6, 21, 1.3f}},
+       10,
+       "warning: line 7: time stamp 2023 6 21 1.3 follows 2023 6 21 1: 1 record missing"},
+      // Whole hours are exact: an hourly file is held to a hundredth of its step.
+      {{{2023, 6, 21, 9}, {2023, 6, 21, 10.1f}},
+       60,
+       "warning: line 7: time stamp 2023 6 21 10.1 lies 66 min after 2023 6 21 9, not one input "
+       "step (60 min)"},
   };
   for (const Case& c : cases) {
     const std::string console = checkStamps(c.stamps, c.inputStepMin);
