@@ -398,7 +398,7 @@ std::variant<CommandLine, CommandLineEnd> parseCommandLine(int argc, char** argv
           return CommandLineEnd{kExitAnswers, std::string("answers refused: --missing \"") +
                                                   optarg + "\" is not a number\n"};
         }
-        line.run.missingValue = value.value;
+        line.run.missingMarkers.push_back(value.value);
         break;
       }
       case kStrict:

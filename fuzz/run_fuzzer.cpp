@@ -38,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   RunOptions options;
   options.strict = (data[0] & 32) != 0;
   if ((data[0] & 64) != 0) {
-    options.missingValue = -999.0;
+    options.missingMarkers = {-999.0};
   }
   options.vectorLevel = (data[0] & 128) != 0 ? detectVectorLevel() : VectorLevel::kPortable;
   convertStationFile(reader, out, fuzz::sink(), fuzz::sink(), params, options);

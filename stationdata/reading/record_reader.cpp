@@ -1,6 +1,7 @@
 #include "reading/record_reader.hpp"
 
-#include <cmath>  // std::isfinite
+#include <algorithm>  // std::find
+#include <cmath>      // std::isfinite
 #include <string>
 
 #include "reading/number_scan.hpp"
@@ -118,7 +119,8 @@ bool readValuePlainly(RecordReader& records, double* sums, std::size_t c, double
   if (!value) {
     return false;
   }
-  if (records.missingValue && value->value == *records.missingValue) {
+  if (records.anyMarker && std::find(records.missingMarkers.begin(), records.missingMarkers.end(),
+                                     value->value) != records.missingMarkers.end()) {
     records.missingInStep[c] = 1;
     records.anyMissingInStep = true;
     ++records.missingValues;
@@ -141,10 +143,10 @@ std::size_t addValuesByKernel(RecordReader& records, double* sums, std::size_t f
   const bool narrow = first == 1 && columns <= RecentValues::kMaxColumns;
   const std::size_t start = in.pos;
   KernelText text{in.buffer.data(), in.pos, in.end, in.atEnd, 0};
-  const std::size_t c =
-      records.kernels->addValues(text, records.cache, sums, first, columns, inputUnitMin,
-                                 records.missingValue ? &*records.missingValue : nullptr,
-                                 narrow ? records.recentValues.values : nullptr);
+  const MissingMarkers markers{records.missingMarkers.data(), records.missingMarkers.size()};
+  const std::size_t c = records.kernels->addValues(
+      text, records.cache, sums, first, columns, inputUnitMin,
+      records.anyMarker ? &markers : nullptr, narrow ? records.recentValues.values : nullptr);
   in.pos = text.pos;
   in.lineNumber += text.lines;
   if (narrow) {
@@ -160,15 +162,19 @@ std::size_t addValuesByKernel(RecordReader& records, double* sums, std::size_t f
 
 }  // namespace detail
 
-RecordReader makeRecordReader(InputReader& in, bool shortcuts, std::optional<double> missingValue,
-                              std::size_t columns, VectorLevel level) {
+RecordReader makeRecordReader(InputReader& in, bool shortcuts,
+                              const std::vector<double>& missingMarkers, std::size_t columns,
+                              VectorLevel level) {
   RecordReader records{in};
   // A marker of 0 would hide among the runs of zeros the kernel passes.
-  records.shortcuts = shortcuts && !(missingValue && *missingValue == 0.0);
+  const bool zeroMarker =
+      std::find(missingMarkers.begin(), missingMarkers.end(), 0.0) != missingMarkers.end();
+  records.shortcuts = shortcuts && !zeroMarker;
   records.kernels = &kernelsFor(level);
   clearValueCache(records.cache);
-  records.missingValue = missingValue;
-  if (missingValue) {
+  records.missingMarkers = missingMarkers;
+  records.anyMarker = !missingMarkers.empty();
+  if (records.anyMarker) {
     records.missingInStep.assign(columns + 1, 0);
   }
   return records;

@@ -28,18 +28,21 @@ struct RecordReader {
   std::uint64_t monthLine = 0;   // where its month stands, for the message on a month
   ReadFault fault{};             // why the reading stopped, after kBadStamp or kBadValues
 
-  // Missing values, when the run declares a marker: by column, for the step being read.
-  std::optional<double> missingValue{};
+  // Missing values, when the run declares markers: by column, for the step being read.
+  std::vector<double> missingMarkers{};
+  MissingMarkers markers{nullptr, 0};  // the same, for the kernel
+  bool anyMarker = false;
   std::vector<unsigned char> missingInStep{};  // N + 1 flags; slot 0 is unused
   bool anyMissingInStep = false;
   std::uint64_t missingValues = 0;  // in the whole run
 };
 
-/// Returns a reader of the records of `in` with `columns` values each. `missingValue`, when
-/// given, marks missing values. With `shortcuts`, the shortcuts are tried first, and `level`'s
+/// Returns a reader of the records of `in` with `columns` values each. A value equal to one of
+/// `missingMarkers` is missing. With `shortcuts`, the shortcuts are tried first, and `level`'s
 /// kernels read the values.
-RecordReader makeRecordReader(InputReader& in, bool shortcuts, std::optional<double> missingValue,
-                              std::size_t columns, VectorLevel level = VectorLevel::kPortable);
+RecordReader makeRecordReader(InputReader& in, bool shortcuts,
+                              const std::vector<double>& missingMarkers, std::size_t columns,
+                              VectorLevel level = VectorLevel::kPortable);
 
 /// What reading a record gave.
 enum class ReadOutcome {

@@ -241,16 +241,23 @@ RunOutcome convertStationFile(InputReader& in, OutputBuffer& out, std::FILE* rep
     }
     std::fprintf(alerts, "warning: line 2: %s\n", what.c_str());
   }
-  RecordReader records = makeRecordReader(in, options.shortcuts, options.missingValue,
+  RecordReader records = makeRecordReader(in, options.shortcuts, options.missingMarkers,
                                           columnSums.size() - 1, options.vectorLevel);
   const RunOutcome outcome = runStepLoop(records, out, diagnostics, report, params, columnSums);
   reportDiagnostics(diagnostics);
-  if (options.missingValue && outcome.end == RunEnd::kDone) {
+  if (!options.missingMarkers.empty() && outcome.end == RunEnd::kDone) {
+    // One count for all the markers: "(-999, -9999)".
+    std::string markers;
+    for (const double marker : options.missingMarkers) {
+      char text[32];
+      std::snprintf(text, sizeof text, "%g", marker);
+      markers += (markers.empty() ? "" : ", ") + std::string(text);
+    }
     std::fprintf(report,
                  "%" PRIu64
-                 " values missing (%g): their columns are written as -9999.000 in "
+                 " values missing (%s): their columns are written as -9999.000 in "
                  "steps with daylight\n",
-                 records.missingValues, *options.missingValue);
+                 records.missingValues, markers.c_str());
   }
   return outcome;
 }

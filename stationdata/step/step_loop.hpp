@@ -35,7 +35,7 @@ struct RunOutcome {
 struct RunOptions {
   bool shortcuts = true;               // off: every field, result and sun time the plain way
   bool strict = false;                 // every warning ends the run as a fault of the file
-  std::optional<double> missingValue;  // an input value equal to it is a missing measurement
+  std::vector<double> missingMarkers;  // an input value equal to one is a missing measurement
   VectorLevel vectorLevel = VectorLevel::kPortable;  // of the vector value path
 };
 

@@ -167,7 +167,7 @@ TEST(DriverTest, OptionValuesAreTheAnswers) {
   EXPECT_EQ(line.params.latitudeDeg, -33.9f);
   EXPECT_EQ(line.params.inputStepMin, 10.0f);
   EXPECT_EQ(line.given, (GivenAnswers{true, false, true, false, false, false, false}));
-  EXPECT_EQ(line.run.missingValue, -999.0);
+  EXPECT_EQ(line.run.missingMarkers, std::vector<double>{-999.0});
   EXPECT_TRUE(line.quiet);
   EXPECT_FALSE(line.run.strict);
 }

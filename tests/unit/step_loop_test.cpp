@@ -26,7 +26,7 @@ LoopResult runLoop(const std::string& records, std::size_t columns, const RunPar
   testing::CapturedStream out;
   testing::CapturedStream console;
   InputReader reader = makeInputReader(in, blockSize);
-  RecordReader stream = makeRecordReader(reader, shortcuts, std::nullopt, columns);
+  RecordReader stream = makeRecordReader(reader, shortcuts, {}, columns);
   OutputBuffer buffer = makeOutputBuffer(testing::openCapture(out), 16);
   std::vector<double> sums(columns + 1, 0.0);
   std::FILE* consoleFile = testing::openCapture(console);

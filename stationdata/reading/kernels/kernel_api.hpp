@@ -56,17 +56,24 @@ struct KernelText {
   std::uint64_t lines;  // line breaks the kernel passed
 };
 
+/// The missing-value markers a run declares (never 0): values equal to one are left to the plain
+/// reader, which flags them.
+struct MissingMarkers {
+  const double* values;
+  std::size_t count;
+};
+
 /// The kernels of one instruction set.
 struct KernelTable {
   /// Adds the values of columns `first` to `columns` (each times `inputUnitMin`) to `sums[first]`
   /// on while they are remembered spellings or plain decimals of at most eight characters, ended
   /// by white space inside the data, and returns the first column it did not take, for the plain
-  /// reader. Never adds a value the plain reader would refuse, nor one equal to `missing` (a
-  /// declared missing value, never 0, or null). When `taken` is not null, each value taken is
+  /// reader. Never adds a value the plain reader would refuse, nor one equal to a marker of
+  /// `missing` (or null). When `taken` is not null, each value taken is
   /// kept there too, by column. (Scalars, not a struct: a record of few columns costs little more
   /// than the call.)
   std::size_t (*addValues)(KernelText& text, ValueCache& cache, double* sums, std::size_t first,
-                           std::size_t columns, double inputUnitMin, const double* missing,
+                           std::size_t columns, double inputUnitMin, const MissingMarkers* missing,
                            double* taken);
 };
 
