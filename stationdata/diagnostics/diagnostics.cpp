@@ -266,6 +266,27 @@ bool checkDayResult(Diagnostics& diagnostics, double sumMin, double result, std:
   return true;
 }
 
+bool checkStepEnd(Diagnostics& diagnostics, const StepPlace& place, SunTimes sun) {
+  if (diagnostics.toldStepEnd || sun.sunriseH < 0.0 || sun.sunsetH < 0.0) {
+    return true;
+  }
+  double endH = std::fmod(place.endH, 24.0);
+  endH += endH < 0.0 ? 24.0 : 0.0;
+  if (!(endH >= sun.sunriseH + 1.0 && endH <= sun.sunsetH - 1.0)) {
+    return true;
+  }
+  diagnostics.toldStepEnd = true;
+  char hours[64];
+  std::snprintf(hours, sizeof hours, "%g (local %g)", static_cast<double>(place.stamp.hourH),
+                place.endH);
+  return raise(diagnostics, place.line,
+               std::string("steps of a day or more end at hour ") + hours +
+                   ", while the sun is up (first: the step ending " + describe(place.stamp) +
+                   "): each holds the sunshine of parts of two days against the daylight of "
+                   "one; start the file with the first record of a day",
+               true);
+}
+
 void reportDiagnostics(const Diagnostics& d) {
   if (d.strict) {
     return;  // the first anomaly ended the run

@@ -65,6 +65,7 @@ struct Diagnostics {
   AnomalyCount sunDown;          // steps with sunshine while the model has the sun down
   AnomalyCount tooMuch;          // values beyond the possible sunshine, written as 1.000
   AnomalyCount negative;         // results between -100 and 0
+  bool toldStepEnd = false;      // a step of a day or more ended while the sun was up
   DayMemo<SunSpan> realSkyDays;  // the real sky's day, by month and day, as met
 };
 
@@ -124,6 +125,12 @@ bool checkNightStep(Diagnostics& diagnostics, const double* sums, std::size_t co
 /// allows) or negative. Returns false when strict turns an anomaly into the fault.
 bool checkDayResult(Diagnostics& diagnostics, double sumMin, double result, std::size_t column,
                     StepPlace& place);
+
+/// For output steps of a day or more: says once when a step ends while the sun is up at its place
+/// (up for an hour and more, and for an hour more to come, by the model's day `sun`): such steps
+/// hold parts of two days against the daylight of one. Returns false when strict makes it the
+/// fault.
+bool checkStepEnd(Diagnostics& diagnostics, const StepPlace& place, SunTimes sun);
 
 /// Prints the totals of the run's anomalies, one warning line each kind that occurred (nothing
 /// with strict, where the first anomaly ended the run).

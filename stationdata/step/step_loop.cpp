@@ -25,6 +25,7 @@ struct StepPlan {
   double stepH;
   float timeShiftH;
   bool shortcuts;  // the sun memo, the results two at a time and the quick writers
+  bool daySteps;   // steps of a day or more, which should end in the night
 };
 
 StepPlan makeStepPlan(const RunParameters& params, bool shortcuts) {
@@ -39,6 +40,7 @@ StepPlan makeStepPlan(const RunParameters& params, bool shortcuts) {
   plan.outputStepMin = static_cast<double>(params.outputStepMin);
   plan.stepH = static_cast<double>(params.outputStepMin) / 60.0;
   plan.timeShiftH = params.timeShiftH;
+  plan.daySteps = params.outputStepMin >= 1440.0f;
   return plan;
 }
 
@@ -205,6 +207,10 @@ RunOutcome runStepLoop(RecordReader& records, OutputBuffer& out, Diagnostics& di
     const double endH = static_cast<double>(state.localH);
     const double startH = endH - plan.stepH;
     const double dayFraction = 1.0 - nightFraction(startH, endH, plan.stepH, *sun);
+    if (plan.daySteps &&
+        !checkStepEnd(diagnostics, {stamp, records.recordLine, startH, endH}, *sun)) {
+      return badInput(out, diagnostics.fault);
+    }
     if (!writeResults(out, sums, columns, plan, dayFraction, state.results.data(), records,
                       diagnostics, {stamp, records.recordLine, startH, endH})) {
       return badInput(out, diagnostics.fault);
