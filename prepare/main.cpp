@@ -73,36 +73,101 @@ std::optional<std::int64_t> readStep(const std::string& value) {
   return minutes;
 }
 
+enum OptionId : int {
+  kSeparator = 256,
+  kTime,
+  kStation,
+  kValue,
+  kMissing,
+  kStamp,
+  kStep,
+  kSplit,
+  kWideGrid,
+  kHelp,
+  kVersion
+};
+
+const option kOptions[] = {
+    {"output", required_argument, nullptr, 'o'},
+    {"separator", required_argument, nullptr, kSeparator},
+    {"time", required_argument, nullptr, kTime},
+    {"station", required_argument, nullptr, kStation},
+    {"value", required_argument, nullptr, kValue},
+    {"missing", required_argument, nullptr, kMissing},
+    {"stamp", required_argument, nullptr, kStamp},
+    {"step", required_argument, nullptr, kStep},
+    {"split", required_argument, nullptr, kSplit},
+    {"wide-grid", no_argument, nullptr, kWideGrid},
+    {"help", no_argument, nullptr, kHelp},
+    {"version", no_argument, nullptr, kVersion},
+    {nullptr, 0, nullptr, 0},
+};
+
+// Takes the value of an option whose text is checked; returns a status when the run ends there.
+std::optional<int> takeCheckedValue(int option, const std::string& value, Settings& settings) {
+  switch (option) {
+    case kSeparator:
+      if (value != ";" && value != "," && value != "\t" && value != "tab") {
+        return usageError("--separator takes ';', ',' or tab, not " + quoteText(value));
+      }
+      settings.tables.separator = value == "tab" ? '\t' : value[0];
+      return std::nullopt;
+    case kStamp:
+      if (value != "start" && value != "end") {
+        return usageError("--stamp takes start or end, not " + quoteText(value));
+      }
+      settings.grid.stampsMarkStart = value == "start";
+      return std::nullopt;
+    case kStep:
+      settings.grid.stepMin = readStep(value);
+      if (!settings.grid.stepMin) {
+        return usageError("--step takes a whole number of minutes from 1 to " +
+                          std::to_string(kMaxStepMin) + ", not " + quoteText(value));
+      }
+      return std::nullopt;
+    default:
+      return std::nullopt;
+  }
+}
+
+// Takes one option; returns a status when the run ends there.
+std::optional<int> takeOption(int option, const std::string& value, Settings& settings) {
+  switch (option) {
+    case 'o':
+      settings.output = value;
+      return std::nullopt;
+    case kTime:
+      settings.tables.timeColumn = value;
+      return std::nullopt;
+    case kStation:
+      settings.tables.stationColumn = value;
+      return std::nullopt;
+    case kValue:
+      settings.tables.valueColumn = value;
+      return std::nullopt;
+    case kMissing:
+      settings.tables.missingMarkers.push_back(value);
+      return std::nullopt;
+    case kSplit:
+      settings.splitDir = value;
+      settings.grid.split = true;
+      return std::nullopt;
+    case kWideGrid:
+      settings.grid.wideGrid = true;
+      return std::nullopt;
+    case kHelp:
+      std::fputs(kUsage, stdout);
+      return kOk;
+    case kVersion:
+      std::puts("kelvarin-prepare " KELVARIN_VERSION);
+      return kOk;
+    default:
+      return takeCheckedValue(option, value, settings);
+  }
+}
+
 // Reads the command line; returns a status when the run ends there.
 std::optional<int> parse(int argc, char** argv, Settings& settings) {
-  enum : int {
-    kSeparator = 256,
-    kTime,
-    kStation,
-    kValue,
-    kMissing,
-    kStamp,
-    kStep,
-    kSplit,
-    kWideGrid,
-    kHelp,
-    kVersion
-  };
-  static const option kOptions[] = {
-      {"output", required_argument, nullptr, 'o'},
-      {"separator", required_argument, nullptr, kSeparator},
-      {"time", required_argument, nullptr, kTime},
-      {"station", required_argument, nullptr, kStation},
-      {"value", required_argument, nullptr, kValue},
-      {"missing", required_argument, nullptr, kMissing},
-      {"stamp", required_argument, nullptr, kStamp},
-      {"step", required_argument, nullptr, kStep},
-      {"split", required_argument, nullptr, kSplit},
-      {"wide-grid", no_argument, nullptr, kWideGrid},
-      {"help", no_argument, nullptr, kHelp},
-      {"version", no_argument, nullptr, kVersion},
-      {nullptr, 0, nullptr, 0},
-  };
   opterr = 0;
   int index = -1;
   for (int c; (c = getopt_long(argc, argv, ":o:", kOptions, &index)) != -1; index = -1) {
@@ -112,59 +177,14 @@ std::optional<int> parse(int argc, char** argv, Settings& settings) {
       const std::string name = index >= 0 ? std::string("--") + kOptions[index].name : "-o";
       return usageError("option " + name + " has an empty value");
     }
-    switch (c) {
-      case 'o':
-        settings.output = value;
-        break;
-      case kSeparator:
-        if (value == ";" || value == "," || value == "\t" || value == "tab") {
-          settings.tables.separator = value == "tab" ? '\t' : value[0];
-        } else {
-          return usageError("--separator takes ';', ',' or tab, not " + quoteText(value));
-        }
-        break;
-      case kTime:
-        settings.tables.timeColumn = value;
-        break;
-      case kStation:
-        settings.tables.stationColumn = value;
-        break;
-      case kValue:
-        settings.tables.valueColumn = value;
-        break;
-      case kMissing:
-        settings.tables.missingMarkers.push_back(value);
-        break;
-      case kStamp:
-        if (value != "start" && value != "end") {
-          return usageError("--stamp takes start or end, not " + quoteText(value));
-        }
-        settings.grid.stampsMarkStart = value == "start";
-        break;
-      case kStep:
-        settings.grid.stepMin = readStep(value);
-        if (!settings.grid.stepMin) {
-          return usageError("--step takes a whole number of minutes from 1 to " +
-                            std::to_string(kMaxStepMin) + ", not " + quoteText(value));
-        }
-        break;
-      case kSplit:
-        settings.splitDir = value;
-        settings.grid.split = true;
-        break;
-      case kWideGrid:
-        settings.grid.wideGrid = true;
-        break;
-      case kHelp:
-        std::fputs(kUsage, stdout);
-        return kOk;
-      case kVersion:
-        std::puts("kelvarin-prepare " KELVARIN_VERSION);
-        return kOk;
-      case ':':
-        return usageError(std::string("option ") + argv[optind - 1] + " needs a value");
-      default:
-        return usageError(std::string("unknown option ") + argv[optind - 1]);
+    if (c == ':') {
+      return usageError(std::string("option ") + argv[optind - 1] + " needs a value");
+    }
+    if (c == '?') {
+      return usageError(std::string("unknown option ") + argv[optind - 1]);
+    }
+    if (const std::optional<int> status = takeOption(c, value, settings)) {
+      return status;
     }
   }
   if (optind >= argc) {

@@ -3,6 +3,7 @@
 #include <algorithm>  // std::count
 #include <cerrno>
 #include <cstring>  // std::memchr
+#include <optional>
 
 namespace kelvarin::prepare {
 
@@ -78,6 +79,32 @@ std::string_view trim(std::string_view text, char separator) {
   return text;
 }
 
+// Reads the quoted field whose opening quote stands at `at` into `field` (a view into the row,
+// or into `fields.unescaped` where "" stood for one quote). Returns where its closing quote
+// stands, or nothing when there is none.
+std::optional<std::size_t> readQuoted(std::string_view row, std::size_t at, Fields& fields,
+                                      std::string_view& field) {
+  const std::size_t unescapedStart = fields.unescaped.size();
+  std::size_t from = at + 1;
+  std::size_t quote = row.find('"', from);
+  // Each "" inside stands for one quote: the text up to the first of them is kept.
+  while (quote != std::string_view::npos && quote + 1 < row.size() && row[quote + 1] == '"') {
+    fields.unescaped.append(row.substr(from, quote + 1 - from));
+    from = quote + 2;
+    quote = row.find('"', from);
+  }
+  if (quote == std::string_view::npos) {
+    return std::nullopt;
+  }
+  if (from == at + 1) {
+    field = row.substr(from, quote - from);
+  } else {
+    fields.unescaped.append(row.substr(from, quote - from));
+    field = std::string_view(fields.unescaped).substr(unescapedStart);
+  }
+  return quote;
+}
+
 }  // namespace
 
 RowStatus nextRow(RowReader& reader) {
@@ -131,26 +158,12 @@ FieldStatus splitRow(std::string_view row, char separator, std::size_t maxFields
     std::string_view field;
     std::size_t next = 0;  // where the field's separator stands, or the row's end
     if (at < row.size() && row[at] == '"') {
-      const std::size_t unescapedStart = fields.unescaped.size();
-      std::size_t from = at + 1;
-      std::size_t quote = row.find('"', from);
-      // Each "" inside stands for one quote: the text up to the first of them is kept.
-      while (quote != std::string_view::npos && quote + 1 < row.size() && row[quote + 1] == '"') {
-        fields.unescaped.append(row.substr(from, quote + 1 - from));
-        from = quote + 2;
-        quote = row.find('"', from);
-      }
-      if (quote == std::string_view::npos) {
+      const std::optional<std::size_t> quote = readQuoted(row, at, fields, field);
+      if (!quote) {
         fields.faultAt = fields.count;
         return FieldStatus::kStrayQuote;
       }
-      if (from == at + 1) {
-        field = row.substr(from, quote - from);
-      } else {
-        fields.unescaped.append(row.substr(from, quote - from));
-        field = std::string_view(fields.unescaped).substr(unescapedStart);
-      }
-      next = quote + 1;
+      next = *quote + 1;
       while (next < row.size() && blank(row[next])) {
         ++next;
       }
