@@ -43,26 +43,38 @@ double equationOfTimeHours(std::int32_t day, std::int32_t month) {
          (static_cast<double>(kEquationOfTimeMin[monthIndex(month) + 1]) / 60.0) * w2;
 }
 
-std::optional<SunTimes> sunriseSunset(std::int32_t day, std::int32_t month, float latitudeDeg,
-                                      float longitudeDeg, float referenceMeridianDeg) {
-  if (!isValidMonth(month)) {
-    return std::nullopt;
-  }
-  const double e = equationOfTimeHours(day, month);
-  const double d = solarDeclinationDeg(day, month);
+SolarDay solarDay(std::int32_t day, std::int32_t month) {
+  const double declinationRad = kPi * solarDeclinationDeg(day, month) / 180.0;
+  return {equationOfTimeHours(day, month), std::sin(declinationRad), std::cos(declinationRad)};
+}
+
+SolarPlace solarPlace(float latitudeDeg, float longitudeDeg, float referenceMeridianDeg) {
   const double latitudeRad = kPi * static_cast<double>(latitudeDeg) / 180.0;
-  const double declinationRad = kPi * d / 180.0;
-  // The product of the two tangents, left to right as the model has always evaluated it.
-  const double x = std::sin(latitudeRad) / std::cos(latitudeRad) * std::sin(declinationRad) /
-                   std::cos(declinationRad);
+  return {std::sin(latitudeRad) / std::cos(latitudeRad),
+          (static_cast<double>(referenceMeridianDeg) - static_cast<double>(longitudeDeg)) / 15.0};
+}
+
+SunTimes sunTimesAt(const SolarDay& day, const SolarPlace& place) {
+  // The product of the two tangents, left to right as the model has always evaluated it:
+  // sin(lat) / cos(lat) * sin(decl) / cos(decl).
+  const double x = place.tanLatitude * day.sinDeclination / day.cosDeclination;
   if (!(std::fabs(x) <= 1.0)) {
     return SunTimes{-1.0, -1.0};  // polar day or polar night: the model does not tell them apart
   }
   // At the equator x is +0 or -0; arccos would give 6 only up to rounding, the model wants 6.
   const double t = (x == 0.0) ? 6.0 : std::acos(x) * (12.0 / kPi);
-  const double c =
-      (static_cast<double>(referenceMeridianDeg) - static_cast<double>(longitudeDeg)) / 15.0;
+  const double c = place.meridianShiftH;
+  const double e = day.equationOfTimeH;
   return SunTimes{(c + t) - e, (c + (24.0 - t)) - e};
+}
+
+std::optional<SunTimes> sunriseSunset(std::int32_t day, std::int32_t month, float latitudeDeg,
+                                      float longitudeDeg, float referenceMeridianDeg) {
+  if (!isValidMonth(month)) {
+    return std::nullopt;
+  }
+  return sunTimesAt(solarDay(day, month),
+                    solarPlace(latitudeDeg, longitudeDeg, referenceMeridianDeg));
 }
 
 SunSpan sunAboveAltitude(std::int32_t day, std::int32_t month, float latitudeDeg,

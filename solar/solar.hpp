@@ -49,6 +49,29 @@ double solarDeclinationDeg(std::int32_t day, std::int32_t month);
 /// the first of this month and of the next; NaN for a month outside the tables.
 double equationOfTimeHours(std::int32_t day, std::int32_t month);
 
+/// What sunrise and sunset take of a day, the same for every place: worked out once a day.
+struct SolarDay {
+  double equationOfTimeH;
+  double sinDeclination;
+  double cosDeclination;
+};
+
+/// Returns the day's part of sunriseSunset for a day and a month, which must be 1 to 12.
+SolarDay solarDay(std::int32_t day, std::int32_t month);
+
+/// What sunrise and sunset take of a place: worked out once a run and station.
+struct SolarPlace {
+  double tanLatitude;     // sin / cos of the latitude, divided in that order
+  double meridianShiftH;  // (meridian - longitude) / 15
+};
+
+/// Returns the place's part of sunriseSunset (angles in degrees, as the float answers).
+SolarPlace solarPlace(float latitudeDeg, float longitudeDeg, float referenceMeridianDeg);
+
+/// Returns sunrise and sunset of a day at a place: the very arithmetic of sunriseSunset, which is
+/// made of the two parts.
+SunTimes sunTimesAt(const SolarDay& day, const SolarPlace& place);
+
 /// Returns sunrise and sunset in local zone time for a day, a month and a place (angles in degrees,
 /// north and east positive, as the float answers of the dialogue). Returns nothing for a month
 /// outside 1 to 12, which the tables do not cover. Does not allocate.
