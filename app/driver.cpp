@@ -11,6 +11,7 @@
 #include <cstring>    // std::strlen
 #include <string_view>
 
+#include "places.hpp"
 #include "reading/input_reader.hpp"
 #include "reading/number_scan.hpp"
 #include "step/step_loop.hpp"
@@ -34,6 +35,8 @@ constexpr char kOptionsHelp[] =
     "  --output-step MIN   length of an output step in minutes\n"
     "  --time-shift H      hours added to a stored hour to get local time\n"
     "  --meridian DEG      meridian of the local time (15 for central Europe)\n"
+    "  --places FILE       each station at its own place: a table of station, latitude and\n"
+    "                      longitude (instead of --latitude and --longitude)\n"
     "  --missing VALUE     input value that marks a missing measurement (such as -999)\n"
     "  --strict            every warning ends the run as an error, status 2\n"
     "  --quiet             print nothing but warnings and errors\n"
@@ -57,6 +60,7 @@ struct Question {
 
 // Positions in kQuestions, for the checks of single answers.
 constexpr std::size_t kLatitude = 0;
+constexpr std::size_t kLongitude = 1;
 constexpr std::size_t kInputStep = 2;
 constexpr std::size_t kOutputStep = 4;
 constexpr std::size_t kTimeShift = 5;
@@ -272,6 +276,25 @@ std::optional<std::string> refuseRunParameters(const RunParameters& params,
 
 namespace {
 
+// Reads the table of --places, when given. Returns the exit status of a refusal, which it prints.
+std::optional<int> loadPlaces(const CommandLine& line, std::FILE* alerts,
+                              std::vector<StationPlace>& places) {
+  if (line.placesName.empty()) {
+    return std::nullopt;
+  }
+  std::FILE* file = openDataFile(line.placesName, "r", alerts);
+  if (file == nullptr) {
+    return kExitFile;
+  }
+  const std::optional<std::string> refusal = readPlaces(file, line.placesName, places);
+  std::fclose(file);
+  if (refusal) {
+    std::fputs(refusal->c_str(), alerts);
+    return kExitAnswers;
+  }
+  return std::nullopt;
+}
+
 // Opens both files, asks the answers not given on the command line and runs the file. Reports go
 // to `report` (nowhere with --quiet), warnings and errors to `alerts`.
 int runWithFiles(const CommandLine& line, std::FILE* answers, std::FILE* report,
@@ -311,6 +334,12 @@ int runWithFiles(const CommandLine& line, std::FILE* answers, std::FILE* report,
     std::fclose(input);
     return kExitFile;
   }
+  std::vector<StationPlace> places;
+  if (const std::optional<int> status = loadPlaces(line, alerts, places)) {
+    std::fclose(input);
+    std::fclose(output);
+    return *status;
+  }
   RunParameters params = line.params;
   std::optional<std::string> refusal = readRunParameters(answers, report, params, line.given);
   if (!refusal) {
@@ -326,10 +355,18 @@ int runWithFiles(const CommandLine& line, std::FILE* answers, std::FILE* report,
     RunOptions options = line.run;
     options.shortcuts = useShortcuts();
     options.vectorLevel = chooseVectorLevel();
+    if (!line.placesName.empty()) {
+      options.places = &places;
+      options.placesName = line.placesName;
+    }
     const RunOutcome outcome = convertStationFile(reader, buffer, report, alerts, params, options);
     if (outcome.end == RunEnd::kBadInput) {
       std::fprintf(alerts, "%s\n", faultMessage(outcome.fault).c_str());
       status = kExitFile;
+    }
+    if (outcome.end == RunEnd::kPlacesRefused) {
+      std::fputs(outcome.refusal.c_str(), alerts);
+      status = kExitAnswers;
     }
     // Whatever stopped the run, the whole lines written so far reach the file.
     if (outcome.end == RunEnd::kWriteFailed || !flushLines(buffer) || std::fflush(output) != 0) {
@@ -354,7 +391,7 @@ int runWithFiles(const CommandLine& line, std::FILE* answers, std::FILE* report,
 }  // namespace
 
 std::variant<CommandLine, CommandLineEnd> parseCommandLine(int argc, char** argv) {
-  enum : int { kMissing = 256, kStrict, kQuiet, kHelp, kVersion };
+  enum : int { kMissing = 256, kStrict, kQuiet, kHelp, kVersion, kPlaces };
   static const option kOptions[] = {
       {"latitude", required_argument, nullptr, 0},
       {"longitude", required_argument, nullptr, 1},
@@ -366,6 +403,7 @@ std::variant<CommandLine, CommandLineEnd> parseCommandLine(int argc, char** argv
       {"missing", required_argument, nullptr, kMissing},
       {"strict", no_argument, nullptr, kStrict},
       {"quiet", no_argument, nullptr, kQuiet},
+      {"places", required_argument, nullptr, kPlaces},
       {"help", no_argument, nullptr, kHelp},
       {"version", no_argument, nullptr, kVersion},
       {nullptr, 0, nullptr, 0},
@@ -407,6 +445,9 @@ std::variant<CommandLine, CommandLineEnd> parseCommandLine(int argc, char** argv
       case kQuiet:
         line.quiet = true;
         break;
+      case kPlaces:
+        line.placesName = optarg;
+        break;
       case kHelp:
         return CommandLineEnd{kExitSuccess, std::string(kUsage) + kOptionsHelp};
       case kVersion:
@@ -414,6 +455,16 @@ std::variant<CommandLine, CommandLineEnd> parseCommandLine(int argc, char** argv
       default:  // an unknown option, or one without its value
         return CommandLineEnd{kExitUsage, std::string(kUsage) + kOptionsHelp};
     }
+  }
+  if (!line.placesName.empty() && (line.given[kLatitude] || line.given[kLongitude])) {
+    return CommandLineEnd{kExitUsage,
+                          std::string("--places gives each station its latitude and longitude: "
+                                      "leave out --latitude and --longitude\n") +
+                              kUsage};
+  }
+  if (!line.placesName.empty()) {
+    line.given[kLatitude] = true;  // the table answers both, station by station
+    line.given[kLongitude] = true;
   }
   if (argc - optind < 2) {
     return CommandLineEnd{kExitUsage, kUsage};

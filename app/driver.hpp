@@ -35,6 +35,7 @@ struct CommandLine {
   bool quiet = false;    // --quiet
   std::string inputName;
   std::string outputName;
+  std::string placesName;            // --places: each station at its own place
   std::vector<std::string> ignored;  // the arguments after the two file names
 };
 

@@ -3,8 +3,12 @@
 # kelvarin and the fscanf/fprintf reference loop are run alternately RUNS times, and the table
 # gives the medians, kelvarin's speed-up over the reference, its MB/s and its peak memory.
 #
-# Usage: bench/shapes.sh [RUNS] [SHAPES] [KELVARIN]   (default: 5 abcdefgh build-bench/kelvarin)
-# KELVARIN may name another build of kelvarin, to measure it against the same reference.
+# Usage: bench/shapes.sh [RUNS] [SHAPES] [KELVARIN] [places]
+#        (default: 5 abcdefgh build-bench/kelvarin)
+# KELVARIN may name another build of kelvarin, to measure it against the same reference. With
+# "places", each shape is run instead with a places table (--places) drawn over 47-55 N and 6-15 E
+# and with one drawn over the world, alternated with the same file at one place, and the table
+# gives the times, their ratios to the one place and the peak memory.
 # Builds into build-bench/ and writes its files into bench-data/ (both ignored by git).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -28,6 +32,42 @@ answers_for() {
 }
 
 source bench/timing.sh
+
+# Writes a places table for the stations of header line 2 of FILE: latitudes from LAT0 to LAT1,
+# longitudes from LON0 to LON1, the same draw every time.
+write_places() {
+  sed -n 2p "$1" | awk -v lat0="$2" -v lat1="$3" -v lon0="$4" -v lon1="$5" '{
+    srand(42); print "station;latitude;longitude"
+    for (i = 5; i <= NF; i++) printf "%s;%.4f;%.4f\n", $i, lat0 + rand() * (lat1 - lat0), lon0 + rand() * (lon1 - lon0)
+  }'
+}
+
+if [ "${4:-}" = places ]; then
+  printf '%-6s %10s %10s %7s %10s %7s %10s\n' shape "one place" region ratio world ratio "peak RSS"
+  for shape in $(echo "$shapes" | grep -o .); do
+    data="bench-data/shape_$shape.txt"
+    [ -f "$data" ] || build-bench/bench/kelvarin-shapes "$shape" "$data"
+    answers="bench-data/shape_$shape.answers"
+    answers_for "$shape" | tr ' ' '\n' > "$answers"
+    tail -n +3 "$answers" > "$answers.places"  # latitude and longitude come from the table
+    write_places "$data" 47 55 6 15 > bench-data/places_region.csv
+    write_places "$data" -66 66 -180 180 > bench-data/places_world.csv
+    cat "$data" > /dev/null
+    one=() region=() world=()
+    for _ in $(seq "$runs"); do
+      one+=("$(time_run "$kelvarin" "$data" bench-data/shape.out "$answers")")
+      region+=("$(time_run_places "$kelvarin" bench-data/places_region.csv "$data" bench-data/shape.out "$answers.places")")
+      world+=("$(time_run_places "$kelvarin" bench-data/places_world.csv "$data" bench-data/shape.out "$answers.places")")
+    done
+    peak=$( { /usr/bin/time -f '%M' "$kelvarin" --places bench-data/places_world.csv "$data" \
+      bench-data/shape.out < "$answers.places" > /dev/null; } 2>&1 )
+    t1=$(median "${one[@]}"); tr_=$(median "${region[@]}"); tw=$(median "${world[@]}")
+    printf '%-6s %9.4fs %9.4fs %6.2fx %9.4fs %6.2fx %6.1f MiB\n' "$shape" "$(echo "$t1 / 1000000" | bc -l)" \
+      "$(echo "$tr_ / 1000000" | bc -l)" "$(echo "$tr_ / $t1" | bc -l)" \
+      "$(echo "$tw / 1000000" | bc -l)" "$(echo "$tw / $t1" | bc -l)" "$(echo "$peak / 1024" | bc -l)"
+  done
+  exit 0
+fi
 
 printf '%-6s %8s %10s %10s %9s %9s %10s\n' shape MB kelvarin reference speed-up MB/s "peak RSS"
 for shape in $(echo "$shapes" | grep -o .); do

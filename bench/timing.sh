@@ -9,5 +9,14 @@ time_run() {
   echo $(((end - start) / 1000))
 }
 
+# Prints the wall time in microseconds of one run of PROGRAM --places PLACES INPUT OUTPUT < ANSWERS.
+time_run_places() {
+  local start end
+  start=$(date +%s%N)
+  "$1" --places "$2" "$3" "$4" < "$5" > /dev/null
+  end=$(date +%s%N)
+  echo $(((end - start) / 1000))
+}
+
 # Prints the median of the numbers given.
 median() { printf '%s\n' "$@" | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }

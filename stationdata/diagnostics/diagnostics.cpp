@@ -46,9 +46,18 @@ bool raise(Diagnostics& diagnostics, std::uint64_t line, const std::string& what
   return true;
 }
 
-std::string first(const AnomalyCount& anomaly) {
-  return "first: " + lineText(anomaly.line) + ", " + describe(anomaly.stamp) + ", column " +
-         std::to_string(anomaly.column);
+// "column 3", or "column 3 (station 10384)" where the columns have places of their own.
+std::string columnText(const Diagnostics& diagnostics, std::size_t column) {
+  std::string text = "column " + std::to_string(column);
+  if (column < diagnostics.stations.size()) {
+    text += " (station " + std::to_string(diagnostics.stations[column]) + ")";
+  }
+  return text;
+}
+
+std::string first(const Diagnostics& diagnostics, const AnomalyCount& anomaly) {
+  return "first: " + lineText(anomaly.line) + ", " + describe(anomaly.stamp) + ", " +
+         columnText(diagnostics, anomaly.column);
 }
 
 SunSpan realSkyDay(Diagnostics& diagnostics, std::int32_t day, std::int32_t month) {
@@ -218,7 +227,7 @@ bool note(Diagnostics& diagnostics, AnomalyCount& kind, const StepPlace& place, 
     kind.column = column;
   }
   return !diagnostics.strict || raise(diagnostics, place.line,
-                                      "column " + std::to_string(column) + " of the step ending " +
+                                      columnText(diagnostics, column) + " of the step ending " +
                                           describe(place.stamp) + " " + what,
                                       false);
 }
@@ -233,9 +242,15 @@ double sunshineLimitMin(Diagnostics& diagnostics, StepPlace& place) {
   // night in central Europe); the neighbouring days' sun counts that far, and no farther, so
   // that a daily value stamped at hour 0 still meets the night the model gives it.
   const double reachH = std::fabs(static_cast<double>(diagnostics.params.timeShiftH)) + 1.0;
-  place.limitMin = possibleSunshineMin(realSkyDay(diagnostics, place.stamp.day, place.stamp.month),
-                                       place.startH, place.endH, reachH) +
-                   kSunshineToleranceMin;
+  // A column's own place is met once a step at most, where its sum is suspect: no memo.
+  const RunParameters& p = diagnostics.params;
+  const SunSpan day =
+      place.placeDeg == nullptr
+          ? realSkyDay(diagnostics, place.stamp.day, place.stamp.month)
+          : sunAboveAltitude(place.stamp.day, place.stamp.month, place.placeDeg[0],
+                             place.placeDeg[1], p.referenceMeridianDeg, kRealSkyAltitudeDeg);
+  place.limitMin =
+      possibleSunshineMin(day, place.startH, place.endH, reachH) + kSunshineToleranceMin;
   return place.limitMin;
 }
 
@@ -249,6 +264,16 @@ bool checkNightStep(Diagnostics& diagnostics, const double* sums, std::size_t co
           diagnostics, diagnostics.sunDown, place, c,
           std::string("holds sunshine while the sun model has the sun down; ") + kLikelyCauses);
     }
+  }
+  return true;
+}
+
+bool checkNightColumn(Diagnostics& diagnostics, double sumMin, std::size_t column,
+                      StepPlace& place) {
+  if (sumMin > kSunshineToleranceMin && sumMin > sunshineLimitMin(diagnostics, place)) {
+    return note(
+        diagnostics, diagnostics.sunDown, place, column,
+        std::string("holds sunshine while the sun model has the sun down; ") + kLikelyCauses);
   }
   return true;
 }
@@ -267,12 +292,7 @@ bool checkDayResult(Diagnostics& diagnostics, double sumMin, double result, std:
 }
 
 bool checkStepEnd(Diagnostics& diagnostics, const StepPlace& place, SunTimes sun) {
-  if (diagnostics.toldStepEnd || sun.sunriseH < 0.0 || sun.sunsetH < 0.0) {
-    return true;
-  }
-  double endH = std::fmod(place.endH, 24.0);
-  endH += endH < 0.0 ? 24.0 : 0.0;
-  if (!(endH >= sun.sunriseH + 1.0 && endH <= sun.sunsetH - 1.0)) {
+  if (diagnostics.toldStepEnd || !sunUpAtStepEnd(stepEndOfDayH(place), sun)) {
     return true;
   }
   diagnostics.toldStepEnd = true;
@@ -311,19 +331,20 @@ void reportDiagnostics(const Diagnostics& d) {
   if (d.sunDown.count > 0) {
     std::fprintf(console, "warning: %s sunshine while the sun model has the sun down (%s); %s\n",
                  counted(d.sunDown.count, "step holds", "steps hold").c_str(),
-                 first(d.sunDown).c_str(), kLikelyCauses);
+                 first(d, d.sunDown).c_str(), kLikelyCauses);
   }
   if (d.tooMuch.count > 0) {
     std::fprintf(console,
                  "warning: %s the sunshine possible in the step and written as 1.000 (%s); %s\n",
                  counted(d.tooMuch.count, "value exceeds", "values exceed").c_str(),
-                 first(d.tooMuch).c_str(), kLikelyCauses);
+                 first(d, d.tooMuch).c_str(), kLikelyCauses);
   }
   if (d.negative.count > 0) {
     std::fprintf(console,
                  "warning: %s between -100 and 0, written as it is (%s): negative sunshine; if "
                  "such results are missing values, they have not been marked -9999\n",
-                 counted(d.negative.count, "result", "results").c_str(), first(d.negative).c_str());
+                 counted(d.negative.count, "result", "results").c_str(),
+                 first(d, d.negative).c_str());
   }
 }
 

@@ -10,6 +10,7 @@
 #include <cstdio>  // std::FILE
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "read_fault.hpp"
 #include "record_stamp.hpp"
@@ -35,7 +36,8 @@ struct StepPlace {
   std::uint64_t line;
   double startH;  // the step's window in local hours
   double endH;
-  double limitMin = -1.0;  // the most sunshine a correct file holds in it, once worked out
+  double limitMin = -1.0;           // the most sunshine a correct file holds in it, once worked out
+  const float* placeDeg = nullptr;  // a column's own latitude and longitude, or the run's place
 };
 
 /// The first of a kind of anomaly and how many there were.
@@ -62,11 +64,12 @@ struct Diagnostics {
   std::uint64_t offGrid = 0;
 
   // The data against the sun model.
-  AnomalyCount sunDown;          // steps with sunshine while the model has the sun down
-  AnomalyCount tooMuch;          // values beyond the possible sunshine, written as 1.000
-  AnomalyCount negative;         // results between -100 and 0
-  bool toldStepEnd = false;      // a step of a day or more ended while the sun was up
-  DayMemo<SunSpan> realSkyDays;  // the real sky's day, by month and day, as met
+  AnomalyCount sunDown;                // steps with sunshine while the model has the sun down
+  AnomalyCount tooMuch;                // values beyond the possible sunshine, written as 1.000
+  AnomalyCount negative;               // results between -100 and 0
+  std::vector<std::int64_t> stations;  // by column (slot 0 unused), with places of their own
+  bool toldStepEnd = false;            // a step of a day or more ended while the sun was up
+  DayMemo<SunSpan> realSkyDays;        // the real sky's day, by month and day, as met
 };
 
 /// Returns how many time stamp anomalies were found so far.
@@ -121,6 +124,11 @@ double sunshineLimitMin(Diagnostics& diagnostics, StepPlace& place);
 bool checkNightStep(Diagnostics& diagnostics, const double* sums, std::size_t columns,
                     StepPlace& place);
 
+/// Checks the sum of one column of a step whose window is night at that column's own place, as
+/// checkNightStep does for a step of one place. Returns false when strict makes it the fault.
+bool checkNightColumn(Diagnostics& diagnostics, double sumMin, std::size_t column,
+                      StepPlace& place);
+
 /// Checks a result of a step with daylight that is 1 or more (the sum against what the real sky
 /// allows) or negative. Returns false when strict turns an anomaly into the fault.
 bool checkDayResult(Diagnostics& diagnostics, double sumMin, double result, std::size_t column,
@@ -131,6 +139,19 @@ bool checkDayResult(Diagnostics& diagnostics, double sumMin, double result, std:
 /// hold parts of two days against the daylight of one. Returns false when strict makes it the
 /// fault.
 bool checkStepEnd(Diagnostics& diagnostics, const StepPlace& place, SunTimes sun);
+
+/// Returns the hour of its day (0 to 24) at which a step ends, in local time.
+inline double stepEndOfDayH(const StepPlace& place) {
+  const double endH = std::fmod(place.endH, 24.0);
+  return endH < 0.0 ? endH + 24.0 : endH;
+}
+
+/// Returns whether the sun has been up for an hour and sets an hour later at `endH` (0 to 24),
+/// by the model's day `sun`: checkStepEnd's test.
+inline bool sunUpAtStepEnd(double endH, SunTimes sun) {
+  return sun.sunriseH >= 0.0 && sun.sunsetH >= 0.0 && endH >= sun.sunriseH + 1.0 &&
+         endH <= sun.sunsetH - 1.0;
+}
 
 /// Prints the totals of the run's anomalies, one warning line each kind that occurred (nothing
 /// with strict, where the first anomaly ended the run).

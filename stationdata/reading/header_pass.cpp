@@ -26,9 +26,15 @@ bool hasNonzeroPrefix(std::string_view word) {
 
 }  // namespace
 
-std::optional<std::size_t> countColumns(std::string_view line) {
+namespace {
+
+// Walks the identifiers of a column header line after its label field, calling `visit` with each
+// word whose integer prefix is nonzero, up to the first one whose prefix is zero or absent.
+// Returns false for a line of 12 characters or fewer.
+template <typename Visit>
+bool walkIdentifiers(std::string_view line, Visit visit) {
   if (line.size() <= kColumnLabelWidth) {
-    return std::nullopt;
+    return false;
   }
   // Blanks become tabs, and a tab and a line break close the text, so that tabs alone mark where
   // one identifier ends and the next begins.
@@ -65,10 +71,41 @@ std::optional<std::size_t> countColumns(std::string_view line) {
     if (tab != std::string::npos) {
       pos = tab;
     }
-    if (!hasNonzeroPrefix(std::string_view(text).substr(wordStart, wordEnd - wordStart))) {
-      return counter - 1;
+    const std::string_view word = std::string_view(text).substr(wordStart, wordEnd - wordStart);
+    if (!hasNonzeroPrefix(word)) {
+      return true;
     }
+    visit(word);
   }
+}
+
+}  // namespace
+
+std::optional<std::size_t> countColumns(std::string_view line) {
+  std::size_t columns = 0;
+  if (!walkIdentifiers(line, [&columns](std::string_view) { ++columns; })) {
+    return std::nullopt;
+  }
+  return columns;
+}
+
+std::vector<std::int64_t> columnIdentifiers(std::string_view line) {
+  std::vector<std::int64_t> identifiers;
+  walkIdentifiers(line, [&identifiers](std::string_view word) {
+    // The integer prefix: an optional sign, then digits; beyond 18 digits it no longer fits, and
+    // such a station is named by its first 18.
+    std::size_t i = (word[0] == '+' || word[0] == '-') ? 1 : 0;
+    while (i + 1 < word.size() && word[i] == '0') {
+      ++i;
+    }
+    std::int64_t value = 0;
+    for (std::size_t digits = 0; i < word.size() && isDigit(word[i]) && digits < 18;
+         ++i, ++digits) {
+      value = value * 10 + (word[i] - '0');
+    }
+    identifiers.push_back(word[0] == '-' ? -value : value);
+  });
+  return identifiers;
 }
 
 std::string printablePrefix(std::string_view text, std::size_t maxLength) {

@@ -2,7 +2,8 @@
 #pragma once
 
 #include <cstddef>  // std::size_t
-#include <cstdio>   // std::FILE
+#include <cstdint>
+#include <cstdio>  // std::FILE
 #include <optional>
 #include <string>
 #include <string_view>
@@ -22,6 +23,10 @@ inline constexpr std::size_t kColumnLabelWidth = 12;
 /// included): the words after the label field, separated by blanks or tabs, up to the first one
 /// whose integer prefix is zero or absent. Returns nothing for a line of 12 characters or fewer.
 std::optional<std::size_t> countColumns(std::string_view line);
+
+/// Returns the integer value of each station identifier countColumns counts ("00433" is 433,
+/// "12abc" 12): the stations of the columns, in order.
+std::vector<std::int64_t> columnIdentifiers(std::string_view line);
 
 /// Copies the five header lines to `out` byte for byte, prints "N columns" on `console` and sizes
 /// `columnSums` to N + 1 zeros. On a malformed, missing or overlong header returns the fault; the

@@ -139,7 +139,88 @@ struct StepState {
   WrittenDate writtenDate;
   RecordStamp stamp{};  // of the record read last, its hour as stored
   float localH = 0.0f;  // that record's local end time
+  // With places of their own: each column's sun times on the day they were worked out for, anew
+  // when the day changes (a memo of every day for 20,000 columns would be 117 MB).
+  std::vector<SunTimes> columnSun;
+  std::int32_t sunDay = 0;
+  std::int32_t sunMonth = 0;
 };
+
+// Works out each column's sun times for the step's day when it is not the day they are for.
+void updateColumnSun(StepState& state, const ColumnPlaces& places) {
+  if (!state.columnSun.empty() && state.sunDay == state.stamp.day &&
+      state.sunMonth == state.stamp.month) {
+    return;
+  }
+  state.sunDay = state.stamp.day;
+  state.sunMonth = state.stamp.month;
+  const SolarDay day = solarDay(state.stamp.day, state.stamp.month);
+  state.columnSun.resize(places.solar.size());
+  for (std::size_t c = 1; c < places.solar.size(); ++c) {
+    state.columnSun[c] = sunTimesAt(day, places.solar[c]);
+  }
+}
+
+// Writes "\t%5.3f" of each column's relative sunshine with each column's own sun times, exactly
+// as a run over that column alone at its place writes it, and shows the diagnostics what may
+// contradict the sun model there. Returns false when strict makes one the fault.
+bool writePlacedResults(OutputBuffer& out, const double* sums, std::size_t columns,
+                        const StepPlan& plan, const StepState& state, const ColumnPlaces& places,
+                        const RecordReader& records, Diagnostics& diagnostics, StepPlace place) {
+  const bool shortcuts = plan.shortcuts;
+  const bool anyMissing = records.anyMissingInStep;
+  char* const line = room(out, columns * kMaxResultLength + 8);
+  char* p = line;
+  const std::uint64_t nightSteps = diagnostics.sunDown.count;
+  // The checks see the column's own place; made only where one is needed.
+  const auto at = [&place, &places](std::size_t c) {
+    StepPlace own = place;
+    own.placeDeg = &places.placeDeg[2 * c];
+    return own;
+  };
+  for (std::size_t c = 1; c <= columns; ++c) {
+    const double dayFraction =
+        1.0 - nightFraction(place.startH, place.endH, plan.stepH, state.columnSun[c]);
+    if (!(dayFraction > 0.0)) {
+      std::memcpy(p, "\t0.000", 6);
+      p += 6;
+      // Counted once a step, by its first such column, as a step of one place is.
+      if (diagnostics.sunDown.count == nightSteps && sums[c] > kSunshineToleranceMin) {
+        StepPlace own = at(c);
+        if (!checkNightColumn(diagnostics, sums[c], c, own)) {
+          return false;
+        }
+      }
+      continue;
+    }
+    const double r = anyMissing && records.missingInStep[c] != 0
+                         ? kMissingValue
+                         : relativeSunshine(sums[c], plan.outputStepMin, dayFraction);
+    if ((r >= kUpperClip) | (r < 0.0)) {
+      StepPlace own = at(c);
+      if (!checkDayResult(diagnostics, sums[c], r, c, own)) {
+        return false;
+      }
+    }
+    p += writeResult(p, r, shortcuts);
+  }
+  advance(out, static_cast<std::size_t>(p - line));
+  return true;
+}
+
+// Tells once when a step of a day or more ends while the sun is up at a column's place.
+bool checkColumnStepEnds(Diagnostics& diagnostics, const StepPlace& place, const StepState& state) {
+  if (diagnostics.toldStepEnd) {
+    return true;
+  }
+  const double endH = stepEndOfDayH(place);
+  for (std::size_t c = 1; c < state.columnSun.size(); ++c) {
+    if (sunUpAtStepEnd(endH, state.columnSun[c])) {
+      return checkStepEnd(diagnostics, place, state.columnSun[c]);
+    }
+  }
+  return true;
+}
 
 // Reads the records of one step into the sums, writing the step's stamp and the day's progress
 // lines. Returns the end of the run, or nothing when the step was read whole.
@@ -183,9 +264,50 @@ bool hasUsableSteps(const RunParameters& params) {
   return quotient >= 1.0f && quotient < kInt32Limit && params.outputStepMin < kInt32Limit;
 }
 
+namespace {
+
+// Writes the results of a step read whole, with the run's place or each column's own. Returns
+// false on a fault, which `fault` then holds.
+bool writeStep(RecordReader& records, OutputBuffer& out, Diagnostics& diagnostics,
+               const RunParameters& params, const StepPlan& plan, const double* sums,
+               std::size_t columns, StepState& state, const ColumnPlaces* places,
+               ReadFault& fault) {
+  const RecordStamp& stamp = state.stamp;
+  const std::optional<SunTimes> sun =
+      places != nullptr
+          ? std::optional<SunTimes>(SunTimes{0.0, 24.0})
+          : sunTimes(plan.shortcuts ? &state.memo : nullptr, stamp.day, stamp.month, params);
+  if (!sun || !isValidMonth(stamp.month)) {
+    fault = ReadFault{
+        records.monthLine, {}, "month " + std::to_string(stamp.month) + " is not between 1 and 12"};
+    return false;
+  }
+  const double endH = static_cast<double>(state.localH);
+  const double startH = endH - plan.stepH;
+  const StepPlace place{stamp, records.recordLine, startH, endH};
+  bool written = true;
+  if (places != nullptr) {
+    updateColumnSun(state, *places);
+    written =
+        (!plan.daySteps || checkColumnStepEnds(diagnostics, place, state)) &&
+        writePlacedResults(out, sums, columns, plan, state, *places, records, diagnostics, place);
+  } else {
+    const double dayFraction = 1.0 - nightFraction(startH, endH, plan.stepH, *sun);
+    written = (!plan.daySteps || checkStepEnd(diagnostics, place, *sun)) &&
+              writeResults(out, sums, columns, plan, dayFraction, state.results.data(), records,
+                           diagnostics, StepPlace(place));
+  }
+  if (!written) {
+    fault = diagnostics.fault;
+  }
+  return written;
+}
+
+}  // namespace
+
 RunOutcome runStepLoop(RecordReader& records, OutputBuffer& out, Diagnostics& diagnostics,
                        std::FILE* report, const RunParameters& params,
-                       std::vector<double>& columnSums) {
+                       std::vector<double>& columnSums, const ColumnPlaces* places) {
   const StepPlan plan = makeStepPlan(params, records.shortcuts);
   const std::size_t columns = columnSums.size() - 1;
   StepState state;
@@ -195,25 +317,9 @@ RunOutcome runStepLoop(RecordReader& records, OutputBuffer& out, Diagnostics& di
     if (auto end = readStep(records, out, diagnostics, report, plan, sums, columns, state)) {
       return *end;
     }
-    const RecordStamp& stamp = state.stamp;
-    const std::optional<SunTimes> sun =
-        sunTimes(plan.shortcuts ? &state.memo : nullptr, stamp.day, stamp.month, params);
-    if (!sun) {
-      return badInput(
-          out, ReadFault{records.monthLine,
-                         {},
-                         "month " + std::to_string(stamp.month) + " is not between 1 and 12"});
-    }
-    const double endH = static_cast<double>(state.localH);
-    const double startH = endH - plan.stepH;
-    const double dayFraction = 1.0 - nightFraction(startH, endH, plan.stepH, *sun);
-    if (plan.daySteps &&
-        !checkStepEnd(diagnostics, {stamp, records.recordLine, startH, endH}, *sun)) {
-      return badInput(out, diagnostics.fault);
-    }
-    if (!writeResults(out, sums, columns, plan, dayFraction, state.results.data(), records,
-                      diagnostics, {stamp, records.recordLine, startH, endH})) {
-      return badInput(out, diagnostics.fault);
+    ReadFault fault;
+    if (!writeStep(records, out, diagnostics, params, plan, sums, columns, state, places, fault)) {
+      return badInput(out, std::move(fault));
     }
     if (records.anyMissingInStep) {
       std::fill(records.missingInStep.begin(), records.missingInStep.end(), 0);
@@ -247,9 +353,19 @@ RunOutcome convertStationFile(InputReader& in, OutputBuffer& out, std::FILE* rep
     }
     std::fprintf(alerts, "warning: line 2: %s\n", what.c_str());
   }
+  ColumnPlaces columnPlaces;
+  if (options.places != nullptr) {
+    if (std::optional<std::string> refusal =
+            matchPlaces(columnIdentifiers(columnHeader), *options.places, options.placesName,
+                        params.referenceMeridianDeg, columnPlaces)) {
+      return {RunEnd::kPlacesRefused, {}, std::move(*refusal)};
+    }
+    diagnostics.stations = columnPlaces.stations;
+  }
   RecordReader records = makeRecordReader(in, options.shortcuts, options.missingMarkers,
                                           columnSums.size() - 1, options.vectorLevel);
-  const RunOutcome outcome = runStepLoop(records, out, diagnostics, report, params, columnSums);
+  const RunOutcome outcome = runStepLoop(records, out, diagnostics, report, params, columnSums,
+                                         options.places != nullptr ? &columnPlaces : nullptr);
   reportDiagnostics(diagnostics);
   if (!options.missingMarkers.empty() && outcome.end == RunEnd::kDone) {
     // One count for all the markers: "(-999, -9999)".

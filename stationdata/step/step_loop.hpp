@@ -10,6 +10,7 @@
 #include "read_fault.hpp"
 #include "reading/record_reader.hpp"
 #include "run_parameters.hpp"
+#include "step/places.hpp"
 #include "step/results.hpp"
 #include "writing/output_buffer.hpp"
 
@@ -21,14 +22,16 @@ bool hasUsableSteps(const RunParameters& params);
 
 /// How reading a station file ended.
 enum class RunEnd {
-  kDone,         // every record was read and every whole step written
-  kBadInput,     // the file's content stopped the run: `fault` says where and why
-  kWriteFailed,  // the output file could not be written
+  kDone,           // every record was read and every whole step written
+  kBadInput,       // the file's content stopped the run: `fault` says where and why
+  kWriteFailed,    // the output file could not be written
+  kPlacesRefused,  // a column's station has no place: `refusal` says which
 };
 
 struct RunOutcome {
   RunEnd end = RunEnd::kDone;
-  ReadFault fault;  // for kBadInput
+  ReadFault fault;        // for kBadInput
+  std::string refusal{};  // for kPlacesRefused: the console line, with its line break
 };
 
 /// How a run reads its file, beyond the answers.
@@ -36,16 +39,19 @@ struct RunOptions {
   bool shortcuts = true;               // off: every field, result and sun time the plain way
   bool strict = false;                 // every warning ends the run as a fault of the file
   std::vector<double> missingMarkers;  // an input value equal to one is a missing measurement
-  VectorLevel vectorLevel = VectorLevel::kPortable;  // of the vector value path
+  VectorLevel vectorLevel = VectorLevel::kPortable;   // of the vector value path
+  const std::vector<StationPlace>* places = nullptr;  // each station at its own place
+  std::string placesName;                             // the places table, for messages
 };
 
 /// Reads the records after the header in groups of one output step and writes one line of
 /// relative sunshine per step to `out` and the progress lines to `report`, until the input ends.
 /// Every whole step line before a fault is kept, nothing of the step the fault stopped.
 /// `columnSums` holds N + 1 zeros; the answers must have passed hasUsableSteps.
+/// `places`, when given, holds each column's own place, which takes the place of the answers'.
 RunOutcome runStepLoop(RecordReader& records, OutputBuffer& out, Diagnostics& diagnostics,
                        std::FILE* report, const RunParameters& params,
-                       std::vector<double>& columnSums);
+                       std::vector<double>& columnSums, const ColumnPlaces* places = nullptr);
 
 /// Runs the whole of a station file: the header pass, then the step loop, then the totals of the
 /// diagnostics. Reports (the column count, progress lines, the count of missing values) go to

@@ -1,0 +1,224 @@
+#include "places.hpp"
+
+#include <algorithm>  // std::count, std::max_element
+#include <cmath>      // std::isfinite, std::fabs
+#include <cstdio>
+#include <string_view>
+#include <unordered_map>
+
+namespace kelvarin {
+
+namespace {
+
+// The longest line of a places table: far beyond any row, short of what a wrong file would fill.
+constexpr std::size_t kMaxLineBytes = std::size_t{1} << 20;
+
+std::string_view trim(std::string_view text) {
+  const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+  while (!text.empty() && blank(text.front())) {
+    text.remove_prefix(1);
+  }
+  while (!text.empty() && blank(text.back())) {
+    text.remove_suffix(1);
+  }
+  return text;
+}
+
+// Splits a row at `separator`, or at runs of blanks and tabs where it is ' '.
+std::vector<std::string_view> splitRow(std::string_view row, char separator) {
+  std::vector<std::string_view> fields;
+  if (separator == ' ') {
+    for (std::size_t at = 0; at < row.size();) {
+      const std::size_t start = row.find_first_not_of(" \t", at);
+      if (start == std::string_view::npos) {
+        break;
+      }
+      const std::size_t end = std::min(row.find_first_of(" \t", start), row.size());
+      fields.push_back(row.substr(start, end - start));
+      at = end;
+    }
+    return fields;
+  }
+  for (std::size_t start = 0;;) {
+    const std::size_t end = row.find(separator, start);
+    fields.push_back(trim(row.substr(start, end == std::string_view::npos ? end : end - start)));
+    if (end == std::string_view::npos) {
+      return fields;
+    }
+    start = end + 1;
+  }
+}
+
+// The most frequent of ';', ',' and tab in the header row, or blanks where there is none.
+char detectSeparator(std::string_view header) {
+  char separator = ' ';
+  std::ptrdiff_t best = 0;
+  for (const char candidate : {';', ',', '\t'}) {
+    const auto count = std::count(header.begin(), header.end(), candidate);
+    if (count > best) {
+      best = count;
+      separator = candidate;
+    }
+  }
+  return separator;
+}
+
+bool sameName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) {
+    return false;
+  }
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if ((a[i] | 0x20) != (b[i] | 0x20)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// A station identifier compared as an integer: an optional sign and digits, "00433" is 433.
+std::optional<std::int64_t> readStation(std::string_view text) {
+  std::size_t i = (!text.empty() && (text[0] == '+' || text[0] == '-')) ? 1 : 0;
+  if (i == text.size() || text.size() - i > 18) {
+    return std::nullopt;
+  }
+  std::int64_t value = 0;
+  for (std::size_t k = i; k < text.size(); ++k) {
+    if (text[k] < '0' || text[k] > '9') {
+      return std::nullopt;
+    }
+    value = value * 10 + (text[k] - '0');
+  }
+  return text[0] == '-' ? -value : value;
+}
+
+// Reads an angle as an answer is read: single precision, the whole field a finite number.
+std::optional<float> readAngle(std::string_view text) {
+  const std::string copy(text);
+  float value = 0.0f;
+  int taken = 0;
+  if (copy.empty() || std::sscanf(copy.c_str(), "%f%n", &value, &taken) != 1 ||
+      static_cast<std::size_t>(taken) != copy.size() || !std::isfinite(value)) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+// Where the three columns stand in the rows.
+struct PlaceColumns {
+  std::size_t station;
+  std::size_t latitude;
+  std::size_t longitude;
+  std::size_t needed;  // fields a row must have
+};
+
+std::optional<std::string> findColumns(const std::vector<std::string_view>& header,
+                                       const std::string& at, PlaceColumns& columns) {
+  std::size_t* const where[] = {&columns.station, &columns.latitude, &columns.longitude};
+  const char* const names[] = {"station", "latitude", "longitude"};
+  for (std::size_t k = 0; k < 3; ++k) {
+    const auto found = std::find_if(header.begin(), header.end(), [&](std::string_view name) {
+      return sameName(name, names[k]);
+    });
+    if (found == header.end()) {
+      return at + ": no column \"" + names[k] + "\" in the header row";
+    }
+    *where[k] = static_cast<std::size_t>(found - header.begin());
+  }
+  columns.needed = 1 + std::max({columns.station, columns.latitude, columns.longitude});
+  return std::nullopt;
+}
+
+// Reads one row into a place.
+std::optional<std::string> readRow(const std::vector<std::string_view>& fields,
+                                   const PlaceColumns& columns, const std::string& at,
+                                   std::uint64_t line, StationPlace& place) {
+  if (fields.size() < columns.needed) {
+    return at + ": " + std::to_string(fields.size()) + " fields, fewer than the header row names";
+  }
+  const std::optional<std::int64_t> station = readStation(fields[columns.station]);
+  if (!station) {
+    return at + ": station \"" + std::string(fields[columns.station]) + "\" is not a number";
+  }
+  const std::optional<float> latitude = readAngle(fields[columns.latitude]);
+  const std::optional<float> longitude = readAngle(fields[columns.longitude]);
+  if (!latitude || !longitude) {
+    const std::string_view text = !latitude ? fields[columns.latitude] : fields[columns.longitude];
+    return at + ": the " + (!latitude ? "latitude" : "longitude") + " \"" + std::string(text) +
+           "\" is not a number";
+  }
+  if (std::fabs(*latitude) > 90.0f) {
+    return at + ": the latitude (" + std::string(fields[columns.latitude]) +
+           ") is not between -90 and 90 degrees";
+  }
+  place = StationPlace{*station, *latitude, *longitude, line};
+  return std::nullopt;
+}
+
+// Reads one line, without its line break, at most kMaxLineBytes long.
+bool readLine(std::FILE* file, std::string& line, bool& tooLong) {
+  line.clear();
+  for (int c; (c = std::fgetc(file)) != EOF;) {
+    if (c == '\n') {
+      return true;
+    }
+    if (line.size() == kMaxLineBytes) {
+      tooLong = true;
+      return false;
+    }
+    line.push_back(static_cast<char>(c));
+  }
+  return !line.empty();
+}
+
+}  // namespace
+
+std::optional<std::string> readPlaces(std::FILE* file, const std::string& name,
+                                      std::vector<StationPlace>& places) {
+  const std::string refused = "answers refused: " + name;
+  std::string line;
+  std::uint64_t number = 0;
+  bool tooLong = false;
+  std::optional<char> separator;
+  PlaceColumns columns{};
+  std::unordered_map<std::int64_t, std::size_t> seen;
+  while (readLine(file, line, tooLong)) {
+    ++number;
+    const std::string at = refused + ": line " + std::to_string(number);
+    const std::string_view row = trim(line);
+    if (row.empty() || row.front() == '#') {
+      continue;
+    }
+    if (!separator) {
+      separator = detectSeparator(row);
+      if (auto refusal = findColumns(splitRow(row, *separator), at, columns)) {
+        return *refusal + "\n";
+      }
+      continue;
+    }
+    StationPlace place{};
+    if (auto refusal = readRow(splitRow(row, *separator), columns, at, number, place)) {
+      return *refusal + "\n";
+    }
+    const auto [known, added] = seen.emplace(place.station, places.size());
+    if (added) {
+      places.push_back(place);
+      continue;
+    }
+    const StationPlace& before = places[known->second];
+    if (before.latitudeDeg != place.latitudeDeg || before.longitudeDeg != place.longitudeDeg) {
+      return refused + ": station " + std::to_string(place.station) +
+             " has two rows of different places, lines " + std::to_string(before.line) + " and " +
+             std::to_string(number) + "\n";
+    }
+  }
+  if (tooLong || std::ferror(file)) {
+    return refused + ": line " + std::to_string(number + 1) + ": cannot be read" +
+           (tooLong ? " (longer than 1 MiB)" : "") + "\n";
+  }
+  if (!separator) {
+    return refused + ": no header row (station, latitude, longitude)\n";
+  }
+  return std::nullopt;
+}
+
+}  // namespace kelvarin

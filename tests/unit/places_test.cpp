@@ -1,0 +1,184 @@
+// Each station at its own place: every column of a network run must be byte for byte the column
+// of a run over that station alone with its latitude and longitude.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "captured_stream.hpp"
+#include "reading/header_pass.hpp"
+#include "step/step_loop.hpp"
+
+namespace kelvarin {
+namespace {
+
+struct Converted {
+  RunOutcome outcome;
+  std::vector<std::vector<std::string>> lines;  // the step lines' fields, after the header
+  std::string console;
+};
+
+Converted convert(const std::string& file, const RunParameters& params, const RunOptions& options) {
+  std::FILE* in = fmemopen(const_cast<char*>(file.data()), file.size(), "r");
+  testing::CapturedStream out;
+  testing::CapturedStream console;
+  InputReader reader = makeInputReader(in, 256);
+  OutputBuffer buffer = makeOutputBuffer(testing::openCapture(out), 64);
+  std::FILE* consoleFile = testing::openCapture(console);
+  Converted run;
+  run.outcome = convertStationFile(reader, buffer, consoleFile, consoleFile, params, options);
+  flushLines(buffer);
+  std::fclose(in);
+  std::istringstream text(testing::closeCapture(out));
+  std::string line;
+  for (int n = 1; std::getline(text, line); ++n) {
+    if (n > kHeaderLines) {
+      std::vector<std::string> fields;
+      std::istringstream split(line);
+      for (std::string field; std::getline(split, field, '\t');) {
+        fields.push_back(field);
+      }
+      run.lines.push_back(fields);
+    }
+  }
+  run.console = testing::closeCapture(console);
+  return run;
+}
+
+// The progress lines of a console: "day.month.year".
+std::string progressLines(const std::string& console) {
+  std::istringstream text(console);
+  std::string kept;
+  for (std::string line; std::getline(text, line);) {
+    if (!line.empty() && line.find('.') != std::string::npos &&
+        line.find(' ') == std::string::npos) {
+      kept += line + "\n";
+    }
+  }
+  return kept;
+}
+
+// A random network: stations anywhere, far from the meridian too, the polar circles included.
+struct Network {
+  std::vector<StationPlace> places;
+  std::string file;
+  std::vector<std::string> single;  // the file of each station alone
+};
+
+Network randomNetwork(std::mt19937& rng, int records) {
+  std::uniform_int_distribution<int> stations(1, 6);
+  std::uniform_real_distribution<float> latitude(-66.0f, 66.0f);
+  std::uniform_real_distribution<float> longitude(-180.0f, 180.0f);
+  std::uniform_int_distribution<int> percent(0, 99);
+  Network network;
+  const int count = stations(rng);
+  std::string header = "YYYY MM DD H";
+  for (int s = 0; s < count; ++s) {
+    float lat = latitude(rng);
+    if (percent(rng) < 15) {
+      lat = (percent(rng) < 50 ? -1.0f : 1.0f) * (70.0f + static_cast<float>(percent(rng)) / 6.0f);
+    }
+    const std::int64_t id = 100 + s * 37 + percent(rng) * 1000;
+    network.places.push_back({id, lat, longitude(rng), static_cast<std::uint64_t>(s + 2)});
+    header += " 00" + std::to_string(id);
+  }
+  const int month = 1 + percent(rng) % 12;
+  const int firstHour = percent(rng) % 3;
+  std::vector<std::string> rows;
+  for (int r = 0; r < records; ++r) {
+    const int hour = (firstHour + r) % 24 + 1;
+    const int day = 1 + (firstHour + r) / 24;
+    std::string row =
+        "2023 " + std::to_string(month) + " " + std::to_string(day) + " " + std::to_string(hour);
+    for (int s = 0; s < count; ++s) {
+      row += " " + std::to_string(percent(rng) % 61);
+    }
+    rows.push_back(row);
+  }
+  const std::string lines345 = "3\n4\n5\n";
+  network.file = "network\n" + header + "\n" + lines345;
+  for (const std::string& row : rows) {
+    network.file += row + "\n";
+  }
+  for (std::size_t s = 0; s < network.places.size(); ++s) {
+    std::string alone =
+        "alone\nYYYY MM DD H " + std::to_string(network.places[s].station) + "\n" + lines345;
+    for (const std::string& row : rows) {
+      std::istringstream fields(row);
+      std::string field;
+      std::string kept;
+      for (std::size_t f = 0; fields >> field; ++f) {
+        if (f < 4 || f == 4 + s) {
+          kept += (kept.empty() ? "" : " ") + field;
+        }
+      }
+      alone += kept + "\n";
+    }
+    network.single.push_back(alone);
+  }
+  return network;
+}
+
+TEST(PlacesTest, EachColumnIsItsStationRunAlone) {
+  std::mt19937 rng(20261208);
+  const float outputSteps[] = {60.0f, 180.0f, 1440.0f};
+  for (int round = 0; round < 120; ++round) {
+    const Network network = randomNetwork(rng, 24 * 3);
+    RunParameters params;
+    params.inputStepMin = 60.0f;
+    params.inputUnitMin = 1.0f;
+    params.outputStepMin = outputSteps[round % 3];
+    params.timeShiftH = static_cast<float>(round % 4) - 1.0f;
+    params.referenceMeridianDeg = round % 2 == 0 ? 15.0f : -75.0f;
+    RunOptions options;
+    options.shortcuts = round % 5 != 0;
+    options.places = &network.places;
+    options.placesName = "places.txt";
+    const Converted whole = convert(network.file, params, options);
+    ASSERT_EQ(whole.outcome.end, RunEnd::kDone) << whole.outcome.refusal;
+    for (std::size_t s = 0; s < network.places.size(); ++s) {
+      RunParameters own = params;
+      own.latitudeDeg = network.places[s].latitudeDeg;
+      own.longitudeDeg = network.places[s].longitudeDeg;
+      RunOptions alone = options;
+      alone.places = nullptr;
+      const Converted single = convert(network.single[s], own, alone);
+      ASSERT_EQ(single.lines.size(), whole.lines.size());
+      for (std::size_t k = 0; k < whole.lines.size(); ++k) {
+        const std::vector<std::string>& w = whole.lines[k];
+        const std::vector<std::string>& a = single.lines[k];
+        ASSERT_EQ(w.size(), a.size() + network.places.size() - 1);
+        const std::size_t stamp = a.size() - 1;  // fields before the values
+        for (std::size_t f = 0; f < stamp; ++f) {
+          EXPECT_EQ(w[f], a[f]) << "round " << round << " line " << k;
+        }
+        EXPECT_EQ(w[stamp + s], a[stamp])
+            << "round " << round << ", station " << s << " at " << own.latitudeDeg << " "
+            << own.longitudeDeg << ", line " << k;
+      }
+      EXPECT_EQ(progressLines(whole.console), progressLines(single.console)) << "round " << round;
+    }
+  }
+}
+
+TEST(PlacesTest, ColumnsWithoutAPlaceAreRefused) {
+  const std::string file = "x\nYYYY MM DD H 00433 12abc 7\n3\n4\n5\n2023 6 21 12 1 2 3\n";
+  EXPECT_EQ(columnIdentifiers("YYYY MM DD H 00433 12abc 7 0 9\n"),
+            (std::vector<std::int64_t>{433, 12, 7}));
+  const std::vector<StationPlace> places = {{433, 52.5f, 13.4f, 2}, {12, 50.0f, 6.0f, 3}};
+  RunOptions options;
+  options.places = &places;
+  options.placesName = "places.txt";
+  RunParameters params;
+  params.inputStepMin = 60.0f;
+  params.inputUnitMin = 60.0f;
+  params.outputStepMin = 60.0f;
+  const Converted run = convert(file, params, options);
+  EXPECT_EQ(run.outcome.end, RunEnd::kPlacesRefused);
+  EXPECT_EQ(run.outcome.refusal, "answers refused: places.txt: no row for station 7 (column 3)\n");
+}
+
+}  // namespace
+}  // namespace kelvarin
