@@ -147,7 +147,7 @@ struct StepState {
 };
 
 // Works out each column's sun times for the step's day when it is not the day they are for.
-void updateColumnSun(StepState& state, const ColumnPlaces& places) {
+[[gnu::noinline]] void updateColumnSun(StepState& state, const ColumnPlaces& places) {
   if (!state.columnSun.empty() && state.sunDay == state.stamp.day &&
       state.sunMonth == state.stamp.month) {
     return;
@@ -164,9 +164,11 @@ void updateColumnSun(StepState& state, const ColumnPlaces& places) {
 // Writes "\t%5.3f" of each column's relative sunshine with each column's own sun times, exactly
 // as a run over that column alone at its place writes it, and shows the diagnostics what may
 // contradict the sun model there. Returns false when strict makes one the fault.
-bool writePlacedResults(OutputBuffer& out, const double* sums, std::size_t columns,
-                        const StepPlan& plan, const StepState& state, const ColumnPlaces& places,
-                        const RecordReader& records, Diagnostics& diagnostics, StepPlace place) {
+[[gnu::noinline]] bool writePlacedResults(OutputBuffer& out, const double* sums,
+                                          std::size_t columns, const StepPlan& plan,
+                                          const StepState& state, const ColumnPlaces& places,
+                                          const RecordReader& records, Diagnostics& diagnostics,
+                                          StepPlace place) {
   const bool shortcuts = plan.shortcuts;
   const bool anyMissing = records.anyMissingInStep;
   char* const line = room(out, columns * kMaxResultLength + 8);
@@ -209,7 +211,8 @@ bool writePlacedResults(OutputBuffer& out, const double* sums, std::size_t colum
 }
 
 // Tells once when a step of a day or more ends while the sun is up at a column's place.
-bool checkColumnStepEnds(Diagnostics& diagnostics, const StepPlace& place, const StepState& state) {
+[[gnu::noinline]] bool checkColumnStepEnds(Diagnostics& diagnostics, const StepPlace& place,
+                                           const StepState& state) {
   if (diagnostics.toldStepEnd) {
     return true;
   }
@@ -223,11 +226,12 @@ bool checkColumnStepEnds(Diagnostics& diagnostics, const StepPlace& place, const
 }
 
 // Reads the records of one step into the sums, writing the step's stamp and the day's progress
-// lines. Returns the end of the run, or nothing when the step was read whole.
-std::optional<RunOutcome> readStep(RecordReader& records, OutputBuffer& out,
-                                   Diagnostics& diagnostics, std::FILE* report,
-                                   const StepPlan& plan, double* sums, std::size_t columns,
-                                   StepState& state) {
+// lines. Returns the end of the run, or nothing when the step was read whole. Always inline: the
+// record loop of a file of few columns is most of its run. (The places' helpers are kept out of
+// line for the same reason.)
+[[gnu::always_inline]] inline std::optional<RunOutcome> readStep(
+    RecordReader& records, OutputBuffer& out, Diagnostics& diagnostics, std::FILE* report,
+    const StepPlan& plan, double* sums, std::size_t columns, StepState& state) {
   RecordStamp& stamp = state.stamp;
   for (std::int32_t k = 1; k <= plan.recordsPerStep; ++k) {
     const ReadOutcome got = readRecord(records, stamp, sums, columns, plan.inputUnitMin);
@@ -266,41 +270,42 @@ bool hasUsableSteps(const RunParameters& params) {
 
 namespace {
 
-// Writes the results of a step read whole, with the run's place or each column's own. Returns
-// false on a fault, which `fault` then holds.
-bool writeStep(RecordReader& records, OutputBuffer& out, Diagnostics& diagnostics,
-               const RunParameters& params, const StepPlan& plan, const double* sums,
-               std::size_t columns, StepState& state, const ColumnPlaces* places,
-               ReadFault& fault) {
+// What writing a step gave.
+enum class StepWritten { kWritten, kBadMonth, kDiagnosticFault };
+
+// Writes the results of a step read whole, with the run's place or each column's own.
+StepWritten writeStep(const RecordReader& records, OutputBuffer& out, Diagnostics& diagnostics,
+                      const RunParameters& params, const StepPlan& plan, const double* sums,
+                      std::size_t columns, StepState& state, const ColumnPlaces* places) {
   const RecordStamp& stamp = state.stamp;
-  const std::optional<SunTimes> sun =
-      places != nullptr
-          ? std::optional<SunTimes>(SunTimes{0.0, 24.0})
-          : sunTimes(plan.shortcuts ? &state.memo : nullptr, stamp.day, stamp.month, params);
-  if (!sun || !isValidMonth(stamp.month)) {
-    fault = ReadFault{
-        records.monthLine, {}, "month " + std::to_string(stamp.month) + " is not between 1 and 12"};
-    return false;
-  }
   const double endH = static_cast<double>(state.localH);
   const double startH = endH - plan.stepH;
-  const StepPlace place{stamp, records.recordLine, startH, endH};
-  bool written = true;
   if (places != nullptr) {
+    if (!isValidMonth(stamp.month)) {
+      return StepWritten::kBadMonth;
+    }
     updateColumnSun(state, *places);
-    written =
-        (!plan.daySteps || checkColumnStepEnds(diagnostics, place, state)) &&
-        writePlacedResults(out, sums, columns, plan, state, *places, records, diagnostics, place);
-  } else {
-    const double dayFraction = 1.0 - nightFraction(startH, endH, plan.stepH, *sun);
-    written = (!plan.daySteps || checkStepEnd(diagnostics, place, *sun)) &&
-              writeResults(out, sums, columns, plan, dayFraction, state.results.data(), records,
-                           diagnostics, StepPlace(place));
+    const StepPlace place{stamp, records.recordLine, startH, endH};
+    return (!plan.daySteps || checkColumnStepEnds(diagnostics, place, state)) &&
+                   writePlacedResults(out, sums, columns, plan, state, *places, records,
+                                      diagnostics, place)
+               ? StepWritten::kWritten
+               : StepWritten::kDiagnosticFault;
   }
-  if (!written) {
-    fault = diagnostics.fault;
+  const std::optional<SunTimes> sun =
+      sunTimes(plan.shortcuts ? &state.memo : nullptr, stamp.day, stamp.month, params);
+  if (!sun) {
+    return StepWritten::kBadMonth;
   }
-  return written;
+  const double dayFraction = 1.0 - nightFraction(startH, endH, plan.stepH, *sun);
+  if (plan.daySteps &&
+      !checkStepEnd(diagnostics, {stamp, records.recordLine, startH, endH}, *sun)) {
+    return StepWritten::kDiagnosticFault;
+  }
+  return writeResults(out, sums, columns, plan, dayFraction, state.results.data(), records,
+                      diagnostics, {stamp, records.recordLine, startH, endH})
+             ? StepWritten::kWritten
+             : StepWritten::kDiagnosticFault;
 }
 
 }  // namespace
@@ -317,9 +322,16 @@ RunOutcome runStepLoop(RecordReader& records, OutputBuffer& out, Diagnostics& di
     if (auto end = readStep(records, out, diagnostics, report, plan, sums, columns, state)) {
       return *end;
     }
-    ReadFault fault;
-    if (!writeStep(records, out, diagnostics, params, plan, sums, columns, state, places, fault)) {
-      return badInput(out, std::move(fault));
+    const StepWritten written =
+        writeStep(records, out, diagnostics, params, plan, sums, columns, state, places);
+    if (written == StepWritten::kBadMonth) {
+      return badInput(out, ReadFault{records.monthLine,
+                                     {},
+                                     "month " + std::to_string(state.stamp.month) +
+                                         " is not between 1 and 12"});
+    }
+    if (written == StepWritten::kDiagnosticFault) {
+      return badInput(out, diagnostics.fault);
     }
     if (records.anyMissingInStep) {
       std::fill(records.missingInStep.begin(), records.missingInStep.end(), 0);
