@@ -232,6 +232,27 @@ bool note(Diagnostics& diagnostics, AnomalyCount& kind, const StepPlace& place, 
                                       false);
 }
 
+// The real sky's day at a column's own place: once a day and column, as sun times are.
+SunSpan columnSkyDay(Diagnostics& d, const StepPlace& place) {
+  if (d.columnSkyDay != place.stamp.day || d.columnSkyMonth != place.stamp.month) {
+    d.columnSkyDay = place.stamp.day;
+    d.columnSkyMonth = place.stamp.month;
+    d.columnSkyKnown.assign(d.stations.size(), 0);
+    d.columnSky.resize(d.stations.size());
+  }
+  if (place.column >= d.columnSkyKnown.size()) {
+    return sunAboveAltitude(place.stamp.day, place.stamp.month, place.placeDeg[0],
+                            place.placeDeg[1], d.params.referenceMeridianDeg, kRealSkyAltitudeDeg);
+  }
+  if (d.columnSkyKnown[place.column] == 0) {
+    d.columnSky[place.column] =
+        sunAboveAltitude(place.stamp.day, place.stamp.month, place.placeDeg[0], place.placeDeg[1],
+                         d.params.referenceMeridianDeg, kRealSkyAltitudeDeg);
+    d.columnSkyKnown[place.column] = 1;
+  }
+  return d.columnSky[place.column];
+}
+
 }  // namespace
 
 double sunshineLimitMin(Diagnostics& diagnostics, StepPlace& place) {
@@ -242,13 +263,9 @@ double sunshineLimitMin(Diagnostics& diagnostics, StepPlace& place) {
   // night in central Europe); the neighbouring days' sun counts that far, and no farther, so
   // that a daily value stamped at hour 0 still meets the night the model gives it.
   const double reachH = std::fabs(static_cast<double>(diagnostics.params.timeShiftH)) + 1.0;
-  // A column's own place is met once a step at most, where its sum is suspect: no memo.
-  const RunParameters& p = diagnostics.params;
-  const SunSpan day =
-      place.placeDeg == nullptr
-          ? realSkyDay(diagnostics, place.stamp.day, place.stamp.month)
-          : sunAboveAltitude(place.stamp.day, place.stamp.month, place.placeDeg[0],
-                             place.placeDeg[1], p.referenceMeridianDeg, kRealSkyAltitudeDeg);
+  const SunSpan day = place.placeDeg == nullptr
+                          ? realSkyDay(diagnostics, place.stamp.day, place.stamp.month)
+                          : columnSkyDay(diagnostics, place);
   place.limitMin =
       possibleSunshineMin(day, place.startH, place.endH, reachH) + kSunshineToleranceMin;
   return place.limitMin;

@@ -38,6 +38,7 @@ struct StepPlace {
   double endH;
   double limitMin = -1.0;           // the most sunshine a correct file holds in it, once worked out
   const float* placeDeg = nullptr;  // a column's own latitude and longitude, or the run's place
+  std::size_t column = 0;           // the column of placeDeg
 };
 
 /// The first of a kind of anomaly and how many there were.
@@ -68,8 +69,13 @@ struct Diagnostics {
   AnomalyCount tooMuch;                // values beyond the possible sunshine, written as 1.000
   AnomalyCount negative;               // results between -100 and 0
   std::vector<std::int64_t> stations;  // by column (slot 0 unused), with places of their own
-  bool toldStepEnd = false;            // a step of a day or more ended while the sun was up
-  DayMemo<SunSpan> realSkyDays;        // the real sky's day, by month and day, as met
+  // The real sky's day at each column's own place, worked out when first needed on a day.
+  std::vector<SunSpan> columnSky;
+  std::vector<unsigned char> columnSkyKnown;
+  std::int32_t columnSkyDay = 0;
+  std::int32_t columnSkyMonth = 0;
+  bool toldStepEnd = false;      // a step of a day or more ended while the sun was up
+  DayMemo<SunSpan> realSkyDays;  // the real sky's day, by month and day, as met
 };
 
 /// Returns how many time stamp anomalies were found so far.

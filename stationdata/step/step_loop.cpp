@@ -178,6 +178,7 @@ struct StepState {
   const auto at = [&place, &places](std::size_t c) {
     StepPlace own = place;
     own.placeDeg = &places.placeDeg[2 * c];
+    own.column = c;
     return own;
   };
   for (std::size_t c = 1; c <= columns; ++c) {
