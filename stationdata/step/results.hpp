@@ -102,4 +102,69 @@ inline void relativeSunshineOfAll(const double* sums, std::size_t columns, doubl
   }
 }
 
+/// Writes 1 - nightFraction of the window [startH, endH] for each column's sun times `sun[1]` to
+/// `sun[columns]` into `dayFractions[1]` on: the same doubles, two at a time and without a branch
+/// (stations at places of their own have day and night side by side, which branches mispredict).
+inline void dayFractionsOf(double startH, double endH, double stepH, const SunTimes* sun,
+                           std::size_t columns, double* dayFractions) {
+  std::size_t c = 1;
+#if defined(__SSE2__)
+  const __m128d start = _mm_set1_pd(startH);
+  const __m128d end = _mm_set1_pd(endH);
+  const __m128d step = _mm_set1_pd(stepH);
+  const __m128d zero = _mm_setzero_pd();
+  const __m128d select24 = _mm_set1_pd(24.0);
+  const __m128d threshold = _mm_set1_pd(kNightThreshold);
+  const __m128d one = _mm_set1_pd(1.0);
+  // where ? a : b, lane by lane.
+  const auto choose = [](__m128d where, __m128d a, __m128d b) {
+    return _mm_or_pd(_mm_and_pd(where, a), _mm_andnot_pd(where, b));
+  };
+  for (; c + 1 <= columns; c += 2) {
+    const __m128d first = _mm_loadu_pd(&sun[c].sunriseH);
+    const __m128d second = _mm_loadu_pd(&sun[c + 1].sunriseH);
+    __m128d rise = _mm_unpacklo_pd(first, second);
+    __m128d set = _mm_unpackhi_pd(first, second);
+    set = choose(_mm_cmplt_pd(set, zero), select24, set);
+    rise = choose(_mm_cmplt_pd(rise, zero), zero, rise);
+    const __m128d before = choose(_mm_cmpgt_pd(start, rise), zero,
+                                  choose(_mm_cmpgt_pd(end, rise), _mm_sub_pd(rise, start), step));
+    const __m128d after = choose(_mm_cmpgt_pd(set, end), zero,
+                                 choose(_mm_cmpgt_pd(set, start), _mm_sub_pd(end, set), step));
+    const __m128d fraction = _mm_div_pd(_mm_add_pd(after, before), step);
+    const __m128d night = choose(_mm_cmpgt_pd(fraction, threshold), one, fraction);
+    _mm_storeu_pd(dayFractions + c, _mm_sub_pd(one, night));
+  }
+#endif
+  for (; c <= columns; ++c) {
+    dayFractions[c] = 1.0 - nightFraction(startH, endH, stepH, sun[c]);
+  }
+}
+
+/// Writes relativeSunshine of `sums[c]` with its own day fraction `dayFractions[c]` into
+/// `results[c]`, for the columns whose day fraction is above 0: the same doubles, two at a time.
+/// Columns of night get 0.
+inline void relativeSunshineOfColumns(const double* sums, std::size_t columns, double outputStepMin,
+                                      const double* dayFractions, double* results) {
+  std::size_t c = 1;
+#if defined(__SSE2__)
+  const __m128d step = _mm_set1_pd(outputStepMin);
+  const __m128d upper = _mm_set1_pd(kUpperClip);
+  const __m128d lower = _mm_set1_pd(kLowerClip);
+  const __m128d missing = _mm_set1_pd(kMissingValue);
+  const __m128d zero = _mm_setzero_pd();
+  for (; c + 1 <= columns; c += 2) {
+    const __m128d fraction = _mm_loadu_pd(dayFractions + c);
+    __m128d r = _mm_div_pd(_mm_div_pd(_mm_loadu_pd(sums + c), step), fraction);
+    r = _mm_min_pd(r, upper);  // r > 1 ? 1 : r, for the finite results of day
+    const __m128d below = _mm_cmplt_pd(r, lower);
+    r = _mm_or_pd(_mm_and_pd(below, missing), _mm_andnot_pd(below, r));
+    _mm_storeu_pd(results + c, _mm_and_pd(_mm_cmpgt_pd(fraction, zero), r));
+  }
+#endif
+  for (; c <= columns; ++c) {
+    results[c] = relativeSunshine(sums[c], outputStepMin, dayFractions[c]);
+  }
+}
+
 }  // namespace kelvarin

@@ -142,6 +142,7 @@ struct StepState {
   // With places of their own: each column's sun times on the day they were worked out for, anew
   // when the day changes (a memo of every day for 20,000 columns would be 117 MB).
   std::vector<SunTimes> columnSun;
+  std::vector<double> dayFractions;
   std::int32_t sunDay = 0;
   std::int32_t sunMonth = 0;
 };
@@ -156,6 +157,7 @@ struct StepState {
   state.sunMonth = state.stamp.month;
   const SolarDay day = solarDay(state.stamp.day, state.stamp.month);
   state.columnSun.resize(places.solar.size());
+  state.dayFractions.resize(places.solar.size());
   for (std::size_t c = 1; c < places.solar.size(); ++c) {
     state.columnSun[c] = sunTimesAt(day, places.solar[c]);
   }
@@ -166,11 +168,28 @@ struct StepState {
 // contradict the sun model there. Returns false when strict makes one the fault.
 [[gnu::noinline]] bool writePlacedResults(OutputBuffer& out, const double* sums,
                                           std::size_t columns, const StepPlan& plan,
-                                          const StepState& state, const ColumnPlaces& places,
+                                          StepState& state, const ColumnPlaces& places,
                                           const RecordReader& records, Diagnostics& diagnostics,
                                           StepPlace place) {
   const bool shortcuts = plan.shortcuts;
   const bool anyMissing = records.anyMissingInStep;
+  double* const dayFractions = state.dayFractions.data();
+  double* const results = state.results.data();
+  // Two at a time and without branches where columns are many: a few columns, whose night
+  // fractions branch alike, would only pay for the divisions of their night.
+  if (shortcuts && columns >= 16) {
+    dayFractionsOf(place.startH, place.endH, plan.stepH, state.columnSun.data(), columns,
+                   dayFractions);
+    relativeSunshineOfColumns(sums, columns, plan.outputStepMin, dayFractions, results);
+  } else {
+    for (std::size_t c = 1; c <= columns; ++c) {
+      dayFractions[c] =
+          1.0 - nightFraction(place.startH, place.endH, plan.stepH, state.columnSun[c]);
+      results[c] = dayFractions[c] > 0.0
+                       ? relativeSunshine(sums[c], plan.outputStepMin, dayFractions[c])
+                       : 0.0;
+    }
+  }
   char* const line = room(out, columns * kMaxResultLength + 8);
   char* p = line;
   const std::uint64_t nightSteps = diagnostics.sunDown.count;
@@ -182,9 +201,7 @@ struct StepState {
     return own;
   };
   for (std::size_t c = 1; c <= columns; ++c) {
-    const double dayFraction =
-        1.0 - nightFraction(place.startH, place.endH, plan.stepH, state.columnSun[c]);
-    if (!(dayFraction > 0.0)) {
+    if (!(dayFractions[c] > 0.0)) {
       std::memcpy(p, "\t0.000", 6);
       p += 6;
       // Counted once a step, by its first such column, as a step of one place is.
@@ -196,9 +213,7 @@ struct StepState {
       }
       continue;
     }
-    const double r = anyMissing && records.missingInStep[c] != 0
-                         ? kMissingValue
-                         : relativeSunshine(sums[c], plan.outputStepMin, dayFraction);
+    const double r = anyMissing && records.missingInStep[c] != 0 ? kMissingValue : results[c];
     if ((r >= kUpperClip) | (r < 0.0)) {
       StepPlace own = at(c);
       if (!checkDayResult(diagnostics, sums[c], r, c, own)) {
