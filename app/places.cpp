@@ -1,8 +1,10 @@
 #include "places.hpp"
 
 #include <algorithm>  // std::count, std::max_element
+#include <cctype>     // std::isspace
 #include <cmath>      // std::isfinite, std::fabs
 #include <cstdio>
+#include <cstdlib>  // std::strtof
 #include <string_view>
 #include <unordered_map>
 
@@ -10,8 +12,9 @@ namespace kelvarin {
 
 namespace {
 
-// The longest line of a places table: far beyond any row, short of what a wrong file would fill.
-constexpr std::size_t kMaxLineBytes = std::size_t{1} << 20;
+// The largest places table: a million stations fit many times, and a wrong file (or /dev/zero)
+// is refused before it fills the memory.
+constexpr std::size_t kMaxTableBytes = std::size_t{64} << 20;
 
 std::string_view trim(std::string_view text) {
   const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
@@ -91,13 +94,14 @@ std::optional<std::int64_t> readStation(std::string_view text) {
   return text[0] == '-' ? -value : value;
 }
 
-// Reads an angle as an answer is read: single precision, the whole field a finite number.
+// Reads an angle as an answer is read: single precision, the whole field a finite number (strtof
+// is the conversion of the answers' "%f", without a format to interpret for every row).
 std::optional<float> readAngle(std::string_view text) {
   const std::string copy(text);
-  float value = 0.0f;
-  int taken = 0;
-  if (copy.empty() || std::sscanf(copy.c_str(), "%f%n", &value, &taken) != 1 ||
-      static_cast<std::size_t>(taken) != copy.size() || !std::isfinite(value)) {
+  char* end = nullptr;
+  const float value = std::strtof(copy.c_str(), &end);
+  if (copy.empty() || end != copy.c_str() + copy.size() || !std::isfinite(value) ||
+      std::isspace(static_cast<unsigned char>(copy[0]))) {
     return std::nullopt;
   }
   return value;
@@ -154,20 +158,35 @@ std::optional<std::string> readRow(const std::vector<std::string_view>& fields,
   return std::nullopt;
 }
 
-// Reads one line, without its line break, at most kMaxLineBytes long.
-bool readLine(std::FILE* file, std::string& line, bool& tooLong) {
-  line.clear();
-  for (int c; (c = std::fgetc(file)) != EOF;) {
-    if (c == '\n') {
-      return true;
-    }
-    if (line.size() == kMaxLineBytes) {
+// Reads the whole table, at most kMaxTableBytes. Returns false on a read error or a larger file.
+bool readWhole(std::FILE* file, std::string& text, bool& tooLong) {
+  char chunk[1 << 16];
+  for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, file)) > 0;) {
+    if (text.size() + got > kMaxTableBytes) {
       tooLong = true;
       return false;
     }
-    line.push_back(static_cast<char>(c));
+    text.append(chunk, got);
   }
-  return !line.empty();
+  return std::ferror(file) == 0;
+}
+
+// Keeps a row's place; a station's second row must give the same place.
+std::optional<std::string> addPlace(const StationPlace& place, const std::string& refused,
+                                    std::vector<StationPlace>& places,
+                                    std::unordered_map<std::int64_t, std::size_t>& seen) {
+  const auto [known, added] = seen.emplace(place.station, places.size());
+  if (added) {
+    places.push_back(place);
+    return std::nullopt;
+  }
+  const StationPlace& before = places[known->second];
+  if (before.latitudeDeg != place.latitudeDeg || before.longitudeDeg != place.longitudeDeg) {
+    return refused + ": station " + std::to_string(place.station) +
+           " has two rows of different places, lines " + std::to_string(before.line) + " and " +
+           std::to_string(place.line) + "\n";
+  }
+  return std::nullopt;
 }
 
 }  // namespace
@@ -175,19 +194,25 @@ bool readLine(std::FILE* file, std::string& line, bool& tooLong) {
 std::optional<std::string> readPlaces(std::FILE* file, const std::string& name,
                                       std::vector<StationPlace>& places) {
   const std::string refused = "answers refused: " + name;
-  std::string line;
-  std::uint64_t number = 0;
+  std::string text;
   bool tooLong = false;
+  if (!readWhole(file, text, tooLong)) {
+    return refused + (tooLong ? ": larger than 64 MiB: not a places table\n"
+                              : ": cannot be read to its end\n");
+  }
   std::optional<char> separator;
   PlaceColumns columns{};
   std::unordered_map<std::int64_t, std::size_t> seen;
-  while (readLine(file, line, tooLong)) {
+  std::uint64_t number = 0;
+  for (std::size_t start = 0; start < text.size();) {
+    const std::size_t end = std::min(text.find('\n', start), text.size());
+    const std::string_view row = trim(std::string_view(text).substr(start, end - start));
+    start = end + 1;
     ++number;
-    const std::string at = refused + ": line " + std::to_string(number);
-    const std::string_view row = trim(line);
     if (row.empty() || row.front() == '#') {
       continue;
     }
+    const std::string at = refused + ": line " + std::to_string(number);
     if (!separator) {
       separator = detectSeparator(row);
       if (auto refusal = findColumns(splitRow(row, *separator), at, columns)) {
@@ -199,21 +224,9 @@ std::optional<std::string> readPlaces(std::FILE* file, const std::string& name,
     if (auto refusal = readRow(splitRow(row, *separator), columns, at, number, place)) {
       return *refusal + "\n";
     }
-    const auto [known, added] = seen.emplace(place.station, places.size());
-    if (added) {
-      places.push_back(place);
-      continue;
+    if (auto refusal = addPlace(place, refused, places, seen)) {
+      return *refusal;
     }
-    const StationPlace& before = places[known->second];
-    if (before.latitudeDeg != place.latitudeDeg || before.longitudeDeg != place.longitudeDeg) {
-      return refused + ": station " + std::to_string(place.station) +
-             " has two rows of different places, lines " + std::to_string(before.line) + " and " +
-             std::to_string(number) + "\n";
-    }
-  }
-  if (tooLong || std::ferror(file)) {
-    return refused + ": line " + std::to_string(number + 1) + ": cannot be read" +
-           (tooLong ? " (longer than 1 MiB)" : "") + "\n";
   }
   if (!separator) {
     return refused + ": no header row (station, latitude, longitude)\n";

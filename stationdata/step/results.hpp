@@ -131,7 +131,10 @@ inline void dayFractionsOf(double startH, double endH, double stepH, const SunTi
                                   choose(_mm_cmpgt_pd(end, rise), _mm_sub_pd(rise, start), step));
     const __m128d after = choose(_mm_cmpgt_pd(set, end), zero,
                                  choose(_mm_cmpgt_pd(set, start), _mm_sub_pd(end, set), step));
-    const __m128d fraction = _mm_div_pd(_mm_add_pd(after, before), step);
+    // A window in full daylight at both places has no night: 0 / step is 0, no division needed.
+    const __m128d sum = _mm_add_pd(after, before);
+    const __m128d fraction =
+        _mm_movemask_pd(_mm_cmpneq_pd(sum, zero)) != 0 ? _mm_div_pd(sum, step) : zero;
     const __m128d night = choose(_mm_cmpgt_pd(fraction, threshold), one, fraction);
     _mm_storeu_pd(dayFractions + c, _mm_sub_pd(one, night));
   }
@@ -153,9 +156,14 @@ inline void relativeSunshineOfColumns(const double* sums, std::size_t columns, d
   const __m128d lower = _mm_set1_pd(kLowerClip);
   const __m128d missing = _mm_set1_pd(kMissingValue);
   const __m128d zero = _mm_setzero_pd();
+  const __m128d one = _mm_set1_pd(1.0);
   for (; c + 1 <= columns; c += 2) {
     const __m128d fraction = _mm_loadu_pd(dayFractions + c);
-    __m128d r = _mm_div_pd(_mm_div_pd(_mm_loadu_pd(sums + c), step), fraction);
+    __m128d r = _mm_div_pd(_mm_loadu_pd(sums + c), step);
+    // A day fraction of exactly 1 changes no bit: no division by it where both lanes have it.
+    if (_mm_movemask_pd(_mm_cmpneq_pd(fraction, one)) != 0) {
+      r = _mm_div_pd(r, fraction);
+    }
     r = _mm_min_pd(r, upper);  // r > 1 ? 1 : r, for the finite results of day
     const __m128d below = _mm_cmplt_pd(r, lower);
     r = _mm_or_pd(_mm_and_pd(below, missing), _mm_andnot_pd(below, r));
