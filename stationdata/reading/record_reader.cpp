@@ -4,8 +4,8 @@
 #include <cmath>      // std::isfinite
 #include <string>
 
+#include "column_sums.hpp"
 #include "reading/number_scan.hpp"
-#include "step/column_sums.hpp"
 
 namespace kelvarin {
 

@@ -7,10 +7,10 @@
 #include <cstddef>  // std::size_t
 #include <cstdint>
 
+#include "column_sums.hpp"
 #include "reading/input_reader.hpp"
 #include "reading/number_scan.hpp"
 #include "record_stamp.hpp"
-#include "step/column_sums.hpp"
 
 namespace kelvarin {
 

@@ -12,9 +12,9 @@
 
 namespace kelvarin::kernels::avx2 {
 
+#include "column_sums.inc"
 #include "reading/char_classes.inc"
 #include "reading/short_decimals.inc"
-#include "step/column_sums.inc"
 
 // Two 32-byte compares of each kind; the same test as the SSE2 masks.
 inline Masks masksOf(const char* p) {

@@ -8,9 +8,9 @@
 
 namespace kelvarin::kernels::portable {
 
+#include "column_sums.inc"
 #include "reading/char_classes.inc"
 #include "reading/short_decimals.inc"
-#include "step/column_sums.inc"
 
 inline Masks masksOf(const char* p) {
   Masks m{0, 0, 0};

@@ -10,9 +10,9 @@
 
 namespace kelvarin::kernels::sse2 {
 
+#include "column_sums.inc"
 #include "reading/char_classes.inc"
 #include "reading/short_decimals.inc"
-#include "step/column_sums.inc"
 
 // Four 16-byte compares: a byte is white space when it is a blank, or 9 to 13 (tab to CR), which
 // after subtracting 9 is at most 4 as an unsigned byte.

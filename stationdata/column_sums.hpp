@@ -2,5 +2,5 @@
 #pragma once
 
 namespace kelvarin {
-#include "step/column_sums.inc"
+#include "column_sums.inc"
 }  // namespace kelvarin
