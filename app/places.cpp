@@ -116,7 +116,7 @@ struct PlaceColumns {
 };
 
 std::optional<std::string> findColumns(const std::vector<std::string_view>& header,
-                                       const std::string& at, PlaceColumns& columns) {
+                                       PlaceColumns& columns) {
   std::size_t* const where[] = {&columns.station, &columns.latitude, &columns.longitude};
   const char* const names[] = {"station", "latitude", "longitude"};
   for (std::size_t k = 0; k < 3; ++k) {
@@ -124,7 +124,7 @@ std::optional<std::string> findColumns(const std::vector<std::string_view>& head
       return sameName(name, names[k]);
     });
     if (found == header.end()) {
-      return at + ": no column \"" + names[k] + "\" in the header row";
+      return std::string("no column \"") + names[k] + "\" in the header row";
     }
     *where[k] = static_cast<std::size_t>(found - header.begin());
   }
@@ -132,26 +132,26 @@ std::optional<std::string> findColumns(const std::vector<std::string_view>& head
   return std::nullopt;
 }
 
-// Reads one row into a place.
+// Reads one row into a place; a refusal says what is wrong, the caller where.
 std::optional<std::string> readRow(const std::vector<std::string_view>& fields,
-                                   const PlaceColumns& columns, const std::string& at,
-                                   std::uint64_t line, StationPlace& place) {
+                                   const PlaceColumns& columns, std::uint64_t line,
+                                   StationPlace& place) {
   if (fields.size() < columns.needed) {
-    return at + ": " + std::to_string(fields.size()) + " fields, fewer than the header row names";
+    return std::to_string(fields.size()) + " fields, fewer than the header row names";
   }
   const std::optional<std::int64_t> station = readStation(fields[columns.station]);
   if (!station) {
-    return at + ": station \"" + std::string(fields[columns.station]) + "\" is not a number";
+    return "station \"" + std::string(fields[columns.station]) + "\" is not a number";
   }
   const std::optional<float> latitude = readAngle(fields[columns.latitude]);
   const std::optional<float> longitude = readAngle(fields[columns.longitude]);
   if (!latitude || !longitude) {
     const std::string_view text = !latitude ? fields[columns.latitude] : fields[columns.longitude];
-    return at + ": the " + (!latitude ? "latitude" : "longitude") + " \"" + std::string(text) +
-           "\" is not a number";
+    return std::string("the ") + (!latitude ? "latitude" : "longitude") + " \"" +
+           std::string(text) + "\" is not a number";
   }
   if (std::fabs(*latitude) > 90.0f) {
-    return at + ": the latitude (" + std::string(fields[columns.latitude]) +
+    return "the latitude (" + std::string(fields[columns.latitude]) +
            ") is not between -90 and 90 degrees";
   }
   place = StationPlace{*station, *latitude, *longitude, line};
@@ -212,17 +212,16 @@ std::optional<std::string> readPlaces(std::FILE* file, const std::string& name,
     if (row.empty() || row.front() == '#') {
       continue;
     }
-    const std::string at = refused + ": line " + std::to_string(number);
     if (!separator) {
       separator = detectSeparator(row);
-      if (auto refusal = findColumns(splitRow(row, *separator), at, columns)) {
-        return *refusal + "\n";
+      if (auto refusal = findColumns(splitRow(row, *separator), columns)) {
+        return refused + ": line " + std::to_string(number) + ": " + *refusal + "\n";
       }
       continue;
     }
     StationPlace place{};
-    if (auto refusal = readRow(splitRow(row, *separator), columns, at, number, place)) {
-      return *refusal + "\n";
+    if (auto refusal = readRow(splitRow(row, *separator), columns, number, place)) {
+      return refused + ": line " + std::to_string(number) + ": " + *refusal + "\n";
     }
     if (auto refusal = addPlace(place, refused, places, seen)) {
       return *refusal;

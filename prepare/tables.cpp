@@ -18,17 +18,6 @@ constexpr double kMissing = NAN;
 // The marker the German weather service writes for a value it does not have.
 constexpr char kDwdMissing[] = "-999";
 
-std::string_view trim(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
-    text.remove_prefix(1);
-  }
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r' ||
-                           text.back() == '\n')) {
-    text.remove_suffix(1);
-  }
-  return text;
-}
-
 bool equalsIgnoringCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) {
     return false;
@@ -444,7 +433,7 @@ std::optional<Refusal> readTable(std::FILE* file, const std::string& name,
     if (auto refusal = rowFault(status, table)) {
       return refusal;
     }
-    if (trim(table.reader.row).empty()) {
+    if (trimBlanks(table.reader.row, '\0').empty()) {
       continue;
     }
     if (auto refusal = readRow(table, collection)) {

@@ -66,19 +66,6 @@ std::size_t quotesIn(std::string_view text) {
   return static_cast<std::size_t>(std::count(text.begin(), text.end(), '"'));
 }
 
-std::string_view trim(std::string_view text, char separator) {
-  const auto blank = [separator](char c) {
-    return c == ' ' || (c == '\t' && separator != '\t') || c == '\r' || c == '\n';
-  };
-  while (!text.empty() && blank(text.front())) {
-    text.remove_prefix(1);
-  }
-  while (!text.empty() && blank(text.back())) {
-    text.remove_suffix(1);
-  }
-  return text;
-}
-
 // Reads the quoted field whose opening quote stands at `at` into `field` (a view into the row,
 // or into `fields.unescaped` where "" stood for one quote). Returns where its closing quote
 // stands, or nothing when there is none.
@@ -174,7 +161,7 @@ FieldStatus splitRow(std::string_view row, char separator, std::size_t maxFields
       next = std::min(row.find(separator, next), row.size());
     } else {
       next = std::min(row.find(separator, at), row.size());
-      field = trim(row.substr(at, next - at), separator);
+      field = trimBlanks(row.substr(at, next - at), separator);
       if (field.find('"') != std::string_view::npos && status == FieldStatus::kFields) {
         status = FieldStatus::kStrayQuote;
         fields.faultAt = fields.count;
@@ -229,6 +216,19 @@ void appendHex(std::string& text, unsigned char byte) {
 }
 
 }  // namespace
+
+std::string_view trimBlanks(std::string_view text, char separator) {
+  const auto blank = [separator](char c) {
+    return c == ' ' || (c == '\t' && separator != '\t') || c == '\r' || c == '\n';
+  };
+  while (!text.empty() && blank(text.front())) {
+    text.remove_prefix(1);
+  }
+  while (!text.empty() && blank(text.back())) {
+    text.remove_suffix(1);
+  }
+  return text;
+}
 
 std::string escapeControls(std::string_view text) {
   std::string escaped;

@@ -68,6 +68,10 @@ struct Fields {
 /// Splits `row` at `separator` into `fields`, keeping at most `maxFields`.
 FieldStatus splitRow(std::string_view row, char separator, std::size_t maxFields, Fields& fields);
 
+/// Returns `text` without the blanks around it: blanks, CR, LF, and tabs unless the tab
+/// `separator` separates fields.
+std::string_view trimBlanks(std::string_view text, char separator);
+
 /// Returns `text` with control bytes written as \r, \t, \n or \xNN, and so every byte that is
 /// not part of a UTF-8 character: safe to put in a one-line header or message.
 std::string escapeControls(std::string_view text);

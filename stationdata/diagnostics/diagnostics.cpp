@@ -237,20 +237,14 @@ SunSpan columnSkyDay(Diagnostics& d, const StepPlace& place) {
   if (d.columnSkyDay != place.stamp.day || d.columnSkyMonth != place.stamp.month) {
     d.columnSkyDay = place.stamp.day;
     d.columnSkyMonth = place.stamp.month;
-    d.columnSkyKnown.assign(d.stations.size(), 0);
-    d.columnSky.resize(d.stations.size());
+    d.columnSky.assign(d.stations.size(), std::nullopt);
   }
-  if (place.column >= d.columnSkyKnown.size()) {
-    return sunAboveAltitude(place.stamp.day, place.stamp.month, place.placeDeg[0],
-                            place.placeDeg[1], d.params.referenceMeridianDeg, kRealSkyAltitudeDeg);
+  std::optional<SunSpan>& sky = d.columnSky[place.column];
+  if (!sky) {
+    sky = sunAboveAltitude(place.stamp.day, place.stamp.month, place.placeDeg[0], place.placeDeg[1],
+                           d.params.referenceMeridianDeg, kRealSkyAltitudeDeg);
   }
-  if (d.columnSkyKnown[place.column] == 0) {
-    d.columnSky[place.column] =
-        sunAboveAltitude(place.stamp.day, place.stamp.month, place.placeDeg[0], place.placeDeg[1],
-                         d.params.referenceMeridianDeg, kRealSkyAltitudeDeg);
-    d.columnSkyKnown[place.column] = 1;
-  }
-  return d.columnSky[place.column];
+  return *sky;
 }
 
 }  // namespace
@@ -273,13 +267,11 @@ double sunshineLimitMin(Diagnostics& diagnostics, StepPlace& place) {
 
 bool checkNightStep(Diagnostics& diagnostics, const double* sums, std::size_t columns,
                     StepPlace& place) {
-  for (std::size_t c = 1; c <= columns; ++c) {
-    // No limit is below the tolerance: most night sums are 0 and never need the limit.
-    if (sums[c] > kSunshineToleranceMin && sums[c] > sunshineLimitMin(diagnostics, place)) {
-      // Counted once a step, by its first such column.
-      return note(
-          diagnostics, diagnostics.sunDown, place, c,
-          std::string("holds sunshine while the sun model has the sun down; ") + kLikelyCauses);
+  // Counted once a step, by its first such column.
+  const std::uint64_t before = diagnostics.sunDown.count;
+  for (std::size_t c = 1; c <= columns && diagnostics.sunDown.count == before; ++c) {
+    if (!checkNightColumn(diagnostics, sums[c], c, place)) {
+      return false;
     }
   }
   return true;
@@ -287,6 +279,7 @@ bool checkNightStep(Diagnostics& diagnostics, const double* sums, std::size_t co
 
 bool checkNightColumn(Diagnostics& diagnostics, double sumMin, std::size_t column,
                       StepPlace& place) {
+  // No limit is below the tolerance: most night sums are 0 and never need the limit.
   if (sumMin > kSunshineToleranceMin && sumMin > sunshineLimitMin(diagnostics, place)) {
     return note(
         diagnostics, diagnostics.sunDown, place, column,

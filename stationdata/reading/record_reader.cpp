@@ -119,8 +119,9 @@ bool readValuePlainly(RecordReader& records, double* sums, std::size_t c, double
   if (!value) {
     return false;
   }
-  if (records.anyMarker && std::find(records.missingMarkers.begin(), records.missingMarkers.end(),
-                                     value->value) != records.missingMarkers.end()) {
+  if (!records.missingMarkers.empty() &&
+      std::find(records.missingMarkers.begin(), records.missingMarkers.end(), value->value) !=
+          records.missingMarkers.end()) {
     records.missingInStep[c] = 1;
     records.anyMissingInStep = true;
     ++records.missingValues;
@@ -144,9 +145,10 @@ std::size_t addValuesByKernel(RecordReader& records, double* sums, std::size_t f
   const std::size_t start = in.pos;
   KernelText text{in.buffer.data(), in.pos, in.end, in.atEnd, 0};
   const MissingMarkers markers{records.missingMarkers.data(), records.missingMarkers.size()};
-  const std::size_t c = records.kernels->addValues(
-      text, records.cache, sums, first, columns, inputUnitMin,
-      records.anyMarker ? &markers : nullptr, narrow ? records.recentValues.values : nullptr);
+  const std::size_t c =
+      records.kernels->addValues(text, records.cache, sums, first, columns, inputUnitMin,
+                                 records.missingMarkers.empty() ? nullptr : &markers,
+                                 narrow ? records.recentValues.values : nullptr);
   in.pos = text.pos;
   in.lineNumber += text.lines;
   if (narrow) {
@@ -173,8 +175,7 @@ RecordReader makeRecordReader(InputReader& in, bool shortcuts,
   records.kernels = &kernelsFor(level);
   clearValueCache(records.cache);
   records.missingMarkers = missingMarkers;
-  records.anyMarker = !missingMarkers.empty();
-  if (records.anyMarker) {
+  if (!missingMarkers.empty()) {
     records.missingInStep.assign(columns + 1, 0);
   }
   return records;

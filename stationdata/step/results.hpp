@@ -65,6 +65,15 @@ inline double relativeSunshine(double sumMin, double outputStepMin, double dayFr
   return r;
 }
 
+#if defined(__SSE2__)
+/// relativeSunshine's clips of two finite results at once: 1 above, kMissingValue below -100.
+inline __m128d clipTwo(__m128d r) {
+  r = _mm_min_pd(r, _mm_set1_pd(kUpperClip));  // r > 1 ? 1 : r, r being finite
+  const __m128d below = _mm_cmplt_pd(r, _mm_set1_pd(kLowerClip));
+  return _mm_or_pd(_mm_and_pd(below, _mm_set1_pd(kMissingValue)), _mm_andnot_pd(below, r));
+}
+#endif
+
 /// Writes relativeSunshine of `sums[1]` to `sums[columns]` into `results[1]` to
 /// `results[columns]`, the same doubles, two at a time. `dayFraction` must be above 0. Inline, as
 /// everything a step does once: a step of few columns costs little more than a call.
@@ -79,9 +88,6 @@ inline void relativeSunshineOfAll(const double* sums, std::size_t columns, doubl
 #if defined(__SSE2__)
   const __m128d step = _mm_set1_pd(outputStepMin);
   const __m128d fraction = _mm_set1_pd(dayFraction);
-  const __m128d upper = _mm_set1_pd(kUpperClip);
-  const __m128d lower = _mm_set1_pd(kLowerClip);
-  const __m128d missing = _mm_set1_pd(kMissingValue);
   // A step in full daylight divides by a fraction of exactly 1, which changes no bit: the
   // division, the slowest operation of a result, is left out there (measured: shape c 5 %
   // faster, h 3 %).
@@ -91,9 +97,7 @@ inline void relativeSunshineOfAll(const double* sums, std::size_t columns, doubl
     if (!wholeDay) {
       r = _mm_div_pd(r, fraction);
     }
-    r = _mm_min_pd(r, upper);  // r > 1 ? 1 : r, the sums being finite numbers
-    const __m128d below = _mm_cmplt_pd(r, lower);
-    r = _mm_or_pd(_mm_and_pd(below, missing), _mm_andnot_pd(below, r));
+    r = clipTwo(r);
     _mm_storeu_pd(results + c, r);
   }
 #endif
@@ -152,9 +156,6 @@ inline void relativeSunshineOfColumns(const double* sums, std::size_t columns, d
   std::size_t c = 1;
 #if defined(__SSE2__)
   const __m128d step = _mm_set1_pd(outputStepMin);
-  const __m128d upper = _mm_set1_pd(kUpperClip);
-  const __m128d lower = _mm_set1_pd(kLowerClip);
-  const __m128d missing = _mm_set1_pd(kMissingValue);
   const __m128d zero = _mm_setzero_pd();
   const __m128d one = _mm_set1_pd(1.0);
   for (; c + 1 <= columns; c += 2) {
@@ -164,9 +165,7 @@ inline void relativeSunshineOfColumns(const double* sums, std::size_t columns, d
     if (_mm_movemask_pd(_mm_cmpneq_pd(fraction, one)) != 0) {
       r = _mm_div_pd(r, fraction);
     }
-    r = _mm_min_pd(r, upper);  // r > 1 ? 1 : r, for the finite results of day
-    const __m128d below = _mm_cmplt_pd(r, lower);
-    r = _mm_or_pd(_mm_and_pd(below, missing), _mm_andnot_pd(below, r));
+    r = clipTwo(r);
     _mm_storeu_pd(results + c, _mm_and_pd(_mm_cmpgt_pd(fraction, zero), r));
   }
 #endif
