@@ -9,9 +9,12 @@
 #include <cstring>  // std::strerror
 #include <filesystem>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
+#include "places_table.hpp"
 #include "station_file.hpp"
+#include "summary.hpp"
 #include "tables.hpp"
 #include "text_rows.hpp"
 
@@ -24,20 +27,28 @@ constexpr char kUsage[] =
     "Reads delimited tables of sunshine duration (one row per station and time) and writes one\n"
     "station file for kelvarin: five header lines, then one record per time step.\n"
     "  -o, --output FILE     write the station file to FILE instead of standard output\n"
-    "  --split DIR           write one station file per station, DIR/STATION.txt\n"
+    "  --split DIR           write one station file per station, DIR/STATION.txt, named by the\n"
+    "                        station's identifier\n"
+    "  --places FILE         write the places of the stations (from their station lists) as\n"
+    "                        kelvarin --places reads them\n"
+    "  --station-list FILE   a station list (repeatable); lists among the FILEs are found too\n"
     "  --separator C         the field separator: ';', ',' or tab (found in the header row)\n"
     "  --time COLUMN         the time column, by header name or 1-based number\n"
     "  --station COLUMN      the station column (none: each file is one station)\n"
     "  --value COLUMN        the column of sunshine values\n"
+    "  --unit U              the unit of the values: minutes, hours or tenths (of hours,\n"
+    "                        written as minutes); known layouts know their own\n"
     "  --missing TEXT        a value that marks a missing measurement (repeatable; the empty\n"
-    "                        cell always does, and -999 in the weather service's layouts)\n"
+    "                        cell always does, and each known layout's own markers)\n"
     "  --stamp start|end     the stamps mark the start or the end (default) of each interval\n"
     "  --step MIN            the time step in minutes (found from the stamps)\n"
     "  --wide-grid           take a grid of more than ten times the records of the longest\n"
     "                        station (refused otherwise: a few stray stamps stretch it)\n"
     "  --help, --version\n"
-    "Known layouts need no column options: the German weather service's hourly sunshine\n"
-    "(STATIONS_ID;MESS_DATUM;QN_7;SD_SO;eor) and its daily climate values (SDK).\n";
+    "Known layouts need no column options: the German weather service's hourly, daily and\n"
+    "10-minute files, ECA&D's daily SS series, KNMI's hourly and daily files, GHCN-Daily .dly\n"
+    "and by-station CSV files, MeteoSwiss's hourly and daily files, Meteostat's hourly bulk\n"
+    "files. The summary ends with the kelvarin command that fits the file.\n";
 
 constexpr int kOk = 0;
 
@@ -46,6 +57,8 @@ struct Settings {
   GridSettings grid;
   std::string output;
   std::string splitDir;
+  std::string placesFile;
+  std::vector<std::string> stationLists;
   std::vector<std::string> files;
 };
 
@@ -82,6 +95,9 @@ enum OptionId : int {
   kStamp,
   kStep,
   kSplit,
+  kPlaces,
+  kStationList,
+  kUnit,
   kWideGrid,
   kHelp,
   kVersion
@@ -97,6 +113,9 @@ const option kOptions[] = {
     {"stamp", required_argument, nullptr, kStamp},
     {"step", required_argument, nullptr, kStep},
     {"split", required_argument, nullptr, kSplit},
+    {"places", required_argument, nullptr, kPlaces},
+    {"station-list", required_argument, nullptr, kStationList},
+    {"unit", required_argument, nullptr, kUnit},
     {"wide-grid", no_argument, nullptr, kWideGrid},
     {"help", no_argument, nullptr, kHelp},
     {"version", no_argument, nullptr, kVersion},
@@ -117,6 +136,14 @@ std::optional<int> takeCheckedValue(int option, const std::string& value, Settin
         return usageError("--stamp takes start or end, not " + quoteText(value));
       }
       settings.grid.stampsMarkStart = value == "start";
+      return std::nullopt;
+    case kUnit:
+      if (value != "minutes" && value != "hours" && value != "tenths") {
+        return usageError("--unit takes minutes, hours or tenths, not " + quoteText(value));
+      }
+      settings.tables.unit = value == "minutes" ? ValueUnit::kMinutes
+                             : value == "hours" ? ValueUnit::kHours
+                                                : ValueUnit::kTenthsOfHours;
       return std::nullopt;
     case kStep:
       settings.grid.stepMin = readStep(value);
@@ -151,6 +178,12 @@ std::optional<int> takeOption(int option, const std::string& value, Settings& se
     case kSplit:
       settings.splitDir = value;
       settings.grid.split = true;
+      return std::nullopt;
+    case kPlaces:
+      settings.placesFile = value;
+      return std::nullopt;
+    case kStationList:
+      settings.stationLists.push_back(value);
       return std::nullopt;
     case kWideGrid:
       settings.grid.wideGrid = true;
@@ -197,60 +230,6 @@ std::optional<int> parse(int argc, char** argv, Settings& settings) {
   return std::nullopt;
 }
 
-std::string answersThatFit(const Collection& collection, const Grid& grid) {
-  // The file marks every missing value -999; declared to kelvarin, it becomes -9999.000.
-  std::string answers =
-      "answers that fit: --missing -999 --input-step " + std::to_string(grid.stepMin);
-  switch (collection.layout.value_or(Layout::kColumns)) {
-    case Layout::kDwdHourly:
-      answers += " --input-unit 1 (minutes)";
-      break;
-    case Layout::kDwdDaily:
-      answers += " --input-unit 60 (hours)";
-      break;
-    case Layout::kColumns:
-      answers +=
-          "; --input-unit is the minutes per unit of the values (1 for minutes, 60 for hours)";
-      return answers;
-  }
-  return answers +
-         "; the stamps are UTC, so --time-shift is the zone's offset from UTC (1 for the 15th "
-         "meridian, --meridian 15)";
-}
-
-void printSummary(const Collection& collection, const Grid& grid, const Settings& settings,
-                  const StationNumbers& numbers, const std::vector<std::uint64_t>& missing,
-                  const std::vector<std::string>& strays) {
-  std::fprintf(stderr, "kelvarin-prepare: %zu %s from %zu %s\n", collection.stations.size(),
-               collection.stations.size() == 1 ? "station" : "stations", collection.files.size(),
-               collection.files.size() == 1 ? "file" : "files");
-  if (settings.splitDir.empty()) {
-    std::fprintf(stderr,
-                 "  merged into one station file: kelvarin computes one sunrise and sunset for "
-                 "all its columns, so they should lie at one place (--split writes one file per "
-                 "station)\n");
-  } else {
-    std::fprintf(stderr,
-                 "  split into %s/STATION.txt, one file per station, each to be run with "
-                 "its own latitude and longitude\n",
-                 fileName(settings.splitDir).c_str());
-  }
-  std::fprintf(stderr, "  stamps %s to %s, step %lld min, %llu records\n",
-               describeMinutes(grid.firstMin).c_str(), describeMinutes(grid.lastMin).c_str(),
-               static_cast<long long>(grid.stepMin),
-               static_cast<unsigned long long>(grid.records()));
-  for (const std::string& stray : strays) {
-    std::fprintf(stderr, "  a stamp far from the rest of its station stretches the grid: %s\n",
-                 stray.c_str());
-  }
-  std::string missingText;
-  for (std::size_t s = 0; s < collection.stations.size(); ++s) {
-    missingText += (s == 0 ? "" : ", ") + numbers.numbers[s] + ": " + std::to_string(missing[s]);
-  }
-  std::fprintf(stderr, "  values missing per station: %s\n", missingText.c_str());
-  std::fprintf(stderr, "  %s\n", answersThatFit(collection, grid).c_str());
-}
-
 // Refuses an output that would overwrite an input table, before anything is opened for writing.
 std::optional<Refusal> checkOutput(const Collection& collection, const std::string& path) {
   if (const std::optional<std::string> input = inputAt(collection, path)) {
@@ -285,12 +264,37 @@ std::optional<Refusal> writeMerged(const Collection& collection, const StationNu
   return std::nullopt;
 }
 
+// The name of each station's split file: its own identifier, with every byte but letters,
+// digits, '-', '_' and '.' written '_' (no folder, no hidden file); a name taken already gets
+// "_2", "_3", ...
+std::vector<std::string> splitNames(const Collection& collection) {
+  std::vector<std::string> names;
+  std::unordered_set<std::string> taken;
+  for (const Series& series : collection.stations) {
+    std::string name = series.label;
+    for (char& c : name) {
+      const bool safe = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                        (c >= '0' && c <= '9') || c == '-' || c == '_' || c == '.';
+      c = safe ? c : '_';
+    }
+    if (name.empty() || name[0] == '.') {
+      name.insert(0, "station");
+    }
+    std::string unique = name;
+    for (int n = 2; !taken.insert(unique).second; ++n) {
+      unique = name + "_" + std::to_string(n);
+    }
+    names.push_back(unique);
+  }
+  return names;
+}
+
 std::optional<Refusal> writeSplit(const Collection& collection, const StationNumbers& numbers,
                                   const Grid& grid, const std::string& folder,
                                   std::vector<std::uint64_t>& missing) {
   std::vector<std::string> paths;
-  for (const std::string& number : numbers.numbers) {
-    paths.push_back(folder + "/" + number + ".txt");
+  for (const std::string& name : splitNames(collection)) {
+    paths.push_back(folder + "/" + name + ".txt");
     if (auto refusal = checkOutput(collection, paths.back())) {
       return refusal;
     }
@@ -319,12 +323,46 @@ std::optional<Refusal> writeSplit(const Collection& collection, const StationNum
   return std::nullopt;
 }
 
-int run(const Settings& settings) {
-  Collection collection;
+std::optional<Refusal> readInputs(const Settings& settings, Collection& collection) {
+  TableSettings lists = settings.tables;
+  lists.stationList = true;
+  for (const std::string& file : settings.stationLists) {
+    if (auto refusal = readTableFile(file, lists, collection)) {
+      return refusal;
+    }
+  }
   for (const std::string& file : settings.files) {
     if (auto refusal = readTableFile(file, settings.tables, collection)) {
-      return refuse(*refusal);
+      return refusal;
     }
+  }
+  if (!collection.anyTable) {
+    return Refusal{kStatusRefused, "no table of values among the files, only station lists"};
+  }
+  return std::nullopt;
+}
+
+std::optional<Refusal> writePlaces(const Collection& collection, const StationNumbers& numbers,
+                                   const std::vector<std::optional<PlaceRow>>& places,
+                                   const std::string& path) {
+  if (auto refusal = checkOutput(collection, path)) {
+    return refusal;
+  }
+  std::FILE* out = std::fopen(path.c_str(), "w");
+  if (out == nullptr) {
+    return Refusal{kStatusRefused, fileName(path) + ": cannot be written: " + std::strerror(errno)};
+  }
+  const bool written = writePlacesTable(out, numbers, places);
+  if (std::fclose(out) != 0 || !written) {
+    return Refusal{kStatusRefused, fileName(path) + ": cannot be written"};
+  }
+  return std::nullopt;
+}
+
+int run(const Settings& settings) {
+  Collection collection;
+  if (auto refusal = readInputs(settings, collection)) {
+    return refuse(*refusal);
   }
   Grid grid{};
   std::vector<std::string> strays;
@@ -332,14 +370,20 @@ int run(const Settings& settings) {
     return refuse(*refusal);
   }
   const StationNumbers numbers = numberStations(collection);
-  std::vector<std::uint64_t> missing(collection.stations.size(), 0);
-  const std::optional<Refusal> refusal =
-      settings.splitDir.empty() ? writeMerged(collection, numbers, grid, settings.output, missing)
-                                : writeSplit(collection, numbers, grid, settings.splitDir, missing);
+  const std::vector<std::optional<PlaceRow>> places = choosePlaces(collection);
+  Written written{settings.output, settings.splitDir, settings.placesFile,
+                  std::vector<std::uint64_t>(collection.stations.size(), 0)};
+  std::optional<Refusal> refusal =
+      settings.splitDir.empty()
+          ? writeMerged(collection, numbers, grid, settings.output, written.missing)
+          : writeSplit(collection, numbers, grid, settings.splitDir, written.missing);
+  if (!refusal && !settings.placesFile.empty()) {
+    refusal = writePlaces(collection, numbers, places, settings.placesFile);
+  }
   if (refusal) {
     return refuse(*refusal);
   }
-  printSummary(collection, grid, settings, numbers, missing, strays);
+  printSummary(collection, grid, numbers, places, written, strays);
   return kOk;
 }
 

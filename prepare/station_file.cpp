@@ -76,30 +76,34 @@ void appendStamp(std::string& line, std::int64_t minutes) {
 }
 
 std::string describeLayout(const Collection& collection) {
-  switch (collection.layout.value_or(Layout::kColumns)) {
-    case Layout::kDwdHourly:
-      return "hourly sunshine duration of the German weather service (SD_SO)";
-    case Layout::kDwdDaily:
-      return "daily sunshine duration of the German weather service (SDK)";
-    case Layout::kColumns:
-      break;
+  if (collection.source != nullptr) {
+    return std::string(collection.source->title);
   }
   return collection.daily.value_or(false) ? "daily sunshine duration" : "sunshine duration";
 }
 
 std::string describeUnit(const Collection& collection) {
-  switch (collection.layout.value_or(Layout::kColumns)) {
-    case Layout::kDwdHourly:
-      return "values in minutes, -999 = missing, time UTC, hour = end of interval";
-    case Layout::kDwdDaily:
-      return "values in hours, -999 = missing, dates of UTC days, each day stamped at hour 24";
-    case Layout::kColumns:
+  const bool daily = collection.daily.value_or(false);
+  std::string text = collection.unit ? std::string("values in ") + unitName(*collection.unit)
+                                     : std::string("values as in the tables");
+  text += ", -999 = missing, ";
+  const TimeReference time =
+      collection.source != nullptr ? collection.source->time : TimeReference::kUnknown;
+  switch (time) {
+    case TimeReference::kUtc:
+      text += daily ? "dates of UTC days" : "time UTC";
+      break;
+    case TimeReference::kCetBefore2000:
+      text += "time UTC (CET stamps before 2000 moved back an hour)";
+      break;
+    case TimeReference::kLocalDays:
+      text += "dates of local days";
+      break;
+    case TimeReference::kUnknown:
+      text += daily ? "dates as in the tables" : "time as in the tables";
       break;
   }
-  return collection.daily.value_or(false)
-             ? "values as in the tables, -999 = missing, each day stamped at hour 24"
-             : "values as in the tables, -999 = missing, time as in the tables, hour = end of "
-               "interval";
+  return text + (daily ? ", each day stamped at hour 24" : ", hour = end of interval");
 }
 
 std::string headerLines(const Collection& collection, const StationNumbers& numbers,
@@ -255,8 +259,21 @@ std::optional<Refusal> checkSpan(const Grid& grid, std::uint64_t longest,
 
 }  // namespace
 
+Grid wholeDays(const Grid& grid) {
+  // The interval that ends at the first stamp starts on some day; the grid goes back to the
+  // first interval of that day, and on to the last interval of the last stamp's day.
+  const auto floorDiv = [](std::int64_t a, std::int64_t b) { return a / b - (a % b < 0 ? 1 : 0); };
+  const std::int64_t firstDay = floorDiv(grid.firstMin - grid.stepMin, kMinutesPerDay);
+  const std::int64_t before =
+      floorDiv(grid.firstMin - grid.stepMin - firstDay * kMinutesPerDay, grid.stepMin);
+  const std::int64_t lastDay = floorDiv(grid.lastMin - grid.stepMin, kMinutesPerDay);
+  const std::int64_t after = floorDiv((lastDay + 1) * kMinutesPerDay - grid.lastMin, grid.stepMin);
+  return Grid{grid.firstMin - before * grid.stepMin, grid.lastMin + after * grid.stepMin,
+              grid.stepMin};
+}
+
 Grid ownGrid(const Series& series, std::int64_t stepMin) {
-  return Grid{series.readings.front().timeMin, series.readings.back().timeMin, stepMin};
+  return wholeDays(Grid{series.readings.front().timeMin, series.readings.back().timeMin, stepMin});
 }
 
 std::optional<Refusal> makeGrid(Collection& collection, const GridSettings& settings, Grid& grid,
@@ -275,7 +292,9 @@ std::optional<Refusal> makeGrid(Collection& collection, const GridSettings& sett
     return refusal;
   }
   // A date without a time already stands for its whole day, stamped at its end: never moved.
-  const bool moveToEnd = settings.stampsMarkStart && !collection.daily.value_or(false);
+  const bool markStart = settings.stampsMarkStart ||
+                         (collection.source != nullptr && collection.source->stampsMarkStart);
+  const bool moveToEnd = markStart && !collection.daily.value_or(false);
   const std::int64_t shift = moveToEnd ? step : 0;
   std::int64_t first = collection.stations.front().readings.front().timeMin;
   std::int64_t last = first;
@@ -298,7 +317,7 @@ std::optional<Refusal> makeGrid(Collection& collection, const GridSettings& sett
     }
     findStrays(collection, series, step, strays);
   }
-  grid = Grid{first + shift, last + shift, step};
+  grid = wholeDays(Grid{first + shift, last + shift, step});
   if (settings.wideGrid) {
     return std::nullopt;
   }

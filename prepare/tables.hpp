@@ -10,6 +10,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "sources.hpp"
+#include "station_lists.hpp"
 #include "time_stamps.hpp"
 
 namespace kelvarin::prepare {
@@ -21,13 +23,8 @@ struct TableSettings {
   std::optional<std::string> stationColumn;
   std::optional<std::string> valueColumn;
   std::vector<std::string> missingMarkers;  // besides the empty cell and a layout's own
-};
-
-/// The layouts known by their header row, and the general one of the column options.
-enum class Layout {
-  kColumns,    // --time, --station and --value
-  kDwdHourly,  // the German weather service's hourly sunshine: minutes, YYYYMMDDHH in UTC
-  kDwdDaily,   // its daily climate values: SDK in hours, YYYYMMDD
+  std::optional<ValueUnit> unit;            // of tables named by column options
+  bool stationList = false;                 // the table is a station list (--station-list)
 };
 
 /// Exit statuses of a refusal: a wrong command line, or a table or output refused.
@@ -69,9 +66,16 @@ struct Collection {
   std::vector<std::uint64_t> linesBefore;  // per file: the lines of the files read before it
   std::uint64_t lines = 0;                 // lines of all files read so far
   std::vector<InputIdentity> identities;   // of the files read, for the outputs to avoid
-  std::optional<Layout> layout;            // of the first table
+  bool anyTable = false;                   // a table of values has been read
+  const SourceLayout* source = nullptr;    // its known layout; none: named by column options
+  std::optional<ValueUnit> unit;           // of the values read, tenths already as minutes
   std::optional<bool> daily;               // dates without a time of day
   std::uint64_t rows = 0;
+  std::uint64_t suspect = 0;       // values kept although flagged suspect
+  std::uint64_t failedCheck = 0;   // values flagged missing or failed, written as missing
+  std::uint64_t trace = 0;         // "less than the smallest unit", written as its minutes
+  std::vector<PlaceRow> places;    // from station lists and the station lines of data files
+  std::vector<std::string> lists;  // the station lists read, with their layouts
 };
 
 /// Reads the table at `path` into `collection`; a folder, an unreadable file or a refused row

@@ -255,6 +255,29 @@ std::string escapeControls(std::string_view text) {
   return escaped;
 }
 
+std::string toUtf8(std::string_view text) {
+  bool utf8 = true;
+  for (std::size_t i = 0; i < text.size() && utf8;) {
+    const std::size_t length = utf8Length(text.substr(i));
+    utf8 = length > 0;
+    i += length;
+  }
+  if (utf8) {
+    return std::string(text);
+  }
+  std::string converted;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x80) {
+      converted += c;
+    } else {
+      converted += static_cast<char>(0xC0 | (byte >> 6));
+      converted += static_cast<char>(0x80 | (byte & 0x3F));
+    }
+  }
+  return converted;
+}
+
 std::string quoteText(std::string_view text) {
   constexpr std::size_t kShown = 60;
   if (text.size() <= kShown) {

@@ -76,6 +76,10 @@ std::string_view trimBlanks(std::string_view text, char separator);
 /// not part of a UTF-8 character: safe to put in a one-line header or message.
 std::string escapeControls(std::string_view text);
 
+/// Returns `text` as UTF-8: as it is when it is UTF-8 already, otherwise read as latin-1, the
+/// encoding of older archive files.
+std::string toUtf8(std::string_view text);
+
 /// Returns `text` escaped and in double quotes, cut to its first 60 bytes ("..." then follows),
 /// for a message that quotes a line of a file.
 std::string quoteText(std::string_view text);

@@ -46,5 +46,5 @@ timeout 120 "$prepare" --time time --station station --value minutes --split spl
   2> split.err || fail "split: $(head -c 300 split.err)"
 files=$(find split -name '*.txt' | wc -l)
 [ "$files" = "$stations" ] || fail "split: $files files, expected $stations"
-sed -n 3p split/99999.txt | grep -qx 'Stations: 99999 S99999' || fail "split/99999.txt: $(head -n 3 split/99999.txt)"
+sed -n 3p split/S99999.txt | grep -qx 'Stations: 99999 S99999' || fail "split/S99999.txt: $(head -n 3 split/S99999.txt)"
 exit $failed

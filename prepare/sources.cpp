@@ -1,0 +1,277 @@
+#include "sources.hpp"
+
+#include <algorithm>  // std::all_of
+
+namespace kelvarin::prepare {
+
+namespace {
+
+bool digitsOnly(std::string_view text) {
+  return !text.empty() &&
+         std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// GHCN-Daily by station: ID (11 characters), YYYYMMDD, ELEMENT (4 capitals), DATA VALUE, M-FLAG,
+// Q-FLAG, S-FLAG, OBS-TIME; no header row.
+bool ghcnCsvRowFits(const std::vector<std::string_view>& fields) {
+  return fields.size() == 8 && fields[0].size() == 11 && fields[1].size() == 8 &&
+         digitsOnly(fields[1]) && fields[2].size() == 4 &&
+         std::all_of(fields[2].begin(), fields[2].end(),
+                     [](char c) { return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); });
+}
+
+// Meteostat's hourly bulk files: date (YYYY-MM-DD), hour (0 to 23, UTC), then eleven values,
+// tsun the twelfth field of thirteen; no header row.
+bool meteostatRowFits(const std::vector<std::string_view>& fields) {
+  return fields.size() == 13 && fields[0].size() == 10 && fields[0][4] == '-' &&
+         fields[0][7] == '-' && digitsOnly(fields[1]) && fields[1].size() <= 2;
+}
+
+SourceLayout dwdHourly() {
+  return SourceLayout{
+      .name = "dwd-hourly",
+      .title = "hourly sunshine duration of the German weather service (SD_SO)",
+      .document =
+          "DWD Climate Data Center, hourly station observations of sunshine duration "
+          "for Germany (OBS_DEU_PT1H_SD), dataset description",
+      .shape = RowShape::kHeaderRow,
+      .separator = ';',
+      .headerHolds = {"STATIONS_ID", "MESS_DATUM", "QN_7", "SD_SO"},
+      .station = {"STATIONS_ID"},
+      .date = {"MESS_DATUM"},
+      .value = {"SD_SO"},
+      .unit = ValueUnit::kMinutes,
+      .missingMarkers = {"-999"},
+      .time = TimeReference::kUtc,
+  };
+}
+
+SourceLayout dwdDaily() {
+  return SourceLayout{
+      .name = "dwd-daily",
+      .title = "daily sunshine duration of the German weather service (SDK)",
+      .document =
+          "DWD Climate Data Center, daily station observations of climate values for "
+          "Germany (OBS_DEU_P1D_KL), dataset description",
+      .shape = RowShape::kHeaderRow,
+      .separator = ';',
+      .headerHolds = {"STATIONS_ID", "MESS_DATUM", "QN_3", "SDK"},
+      .station = {"STATIONS_ID"},
+      .date = {"MESS_DATUM"},
+      .value = {"SDK"},
+      .unit = ValueUnit::kHours,
+      .missingMarkers = {"-999"},
+      .time = TimeReference::kUtc,
+  };
+}
+
+SourceLayout dwd10min() {
+  return SourceLayout{
+      .name = "dwd-10min",
+      .title = "10-minute sunshine duration of the German weather service (SD_10)",
+      .document =
+          "DWD Climate Data Center, 10-minute station observations of sunshine "
+          "duration for Germany (OBS_DEU_PT10M_SD), dataset description: hours, the "
+          "stamp ends the interval, CET before 2000, UTC from 2000-01-01",
+      .shape = RowShape::kHeaderRow,
+      .separator = ';',
+      .headerHolds = {"STATIONS_ID", "MESS_DATUM", "SD_10"},
+      .station = {"STATIONS_ID"},
+      .date = {"MESS_DATUM"},
+      .value = {"SD_10"},
+      .unit = ValueUnit::kHours,
+      .missingMarkers = {"-999"},
+      .time = TimeReference::kCetBefore2000,
+  };
+}
+
+SourceLayout ecaDaily() {
+  return SourceLayout{
+      .name = "eca-daily",
+      .title = "daily sunshine duration of the European Climate Assessment & Dataset (SS)",
+      .document =
+          "ECA&D, the file format stated in the header of each SS_STAIDnnnnnn.txt: SS "
+          "in 0.1 hours, -9999 missing, Q_SS 0 valid, 1 suspect, 9 missing",
+      .shape = RowShape::kHeaderRow,
+      .separator = ',',
+      .headerHolds = {"STAID", "DATE", "SS", "Q_SS"},
+      .station = {"STAID"},
+      .date = {"DATE"},
+      .value = {"SS"},
+      .flag = {"Q_SS"},
+      .unit = ValueUnit::kTenthsOfHours,
+      .missingMarkers = {"-9999"},
+      .missingFlags = "9",
+      .suspectFlags = "1",
+      .time = TimeReference::kLocalDays,
+  };
+}
+
+SourceLayout knmiHourly() {
+  return SourceLayout{
+      .name = "knmi-hourly",
+      .title = "hourly sunshine duration of the Royal Netherlands Meteorological Institute (SQ)",
+      .document =
+          "KNMI, hourly data of the Dutch weather stations, the legend in each file's "
+          "header: hour division HH runs from HH-1 to HH UT, SQ in 0.1 hours, -1 for "
+          "less than 0.05 hours",
+      .shape = RowShape::kHeaderRow,
+      .separator = ',',
+      .headerHolds = {"STN", "YYYYMMDD", "HH", "SQ"},
+      .station = {"STN"},
+      .date = {"YYYYMMDD"},
+      .hour = {"HH"},
+      .value = {"SQ"},
+      .unit = ValueUnit::kTenthsOfHours,
+      .traceValue = -1.0,
+      .traceMinutes = 1.5,
+      .time = TimeReference::kUtc,
+  };
+}
+
+SourceLayout knmiDaily() {
+  return SourceLayout{
+      .name = "knmi-daily",
+      .title = "daily sunshine duration of the Royal Netherlands Meteorological Institute (SQ)",
+      .document =
+          "KNMI, daily data of the Dutch weather stations, the legend in each file's "
+          "header: days of UT, SQ in 0.1 hours, -1 for less than 0.05 hours",
+      .shape = RowShape::kHeaderRow,
+      .separator = ',',
+      .headerHolds = {"STN", "YYYYMMDD", "SQ", "SP"},
+      .station = {"STN"},
+      .date = {"YYYYMMDD"},
+      .value = {"SQ"},
+      .unit = ValueUnit::kTenthsOfHours,
+      .traceValue = -1.0,
+      .traceMinutes = 1.5,
+      .time = TimeReference::kUtc,
+  };
+}
+
+SourceLayout ghcnDaily() {
+  return SourceLayout{
+      .name = "ghcn-daily",
+      .title = "daily sunshine duration of GHCN-Daily (TSUN)",
+      .document =
+          "NOAA NCEI, GHCN-Daily readme.txt, section III: TSUN in minutes, -9999 "
+          "missing, a Q-FLAG other than blank marks a value that failed a quality check",
+      .shape = RowShape::kMonthLines,
+      .separator = '\0',
+      .wantedElement = "TSUN",
+      .monthLine = MonthLineFields{11, 11, 15, 17, 21, 8, 5, 6},
+      .unit = ValueUnit::kMinutes,
+      .missingMarkers = {"-9999"},
+      .missingFlags = "DGIKLMNORSTWXZ",
+      .time = TimeReference::kLocalDays,
+  };
+}
+
+SourceLayout ghcnCsv() {
+  return SourceLayout{
+      .name = "ghcn-csv",
+      .title = "daily sunshine duration of GHCN-Daily by station (TSUN)",
+      .document =
+          "NOAA NCEI, GHCN-Daily by_station readme: ID, YYYYMMDD, ELEMENT, DATA VALUE, "
+          "M-FLAG, Q-FLAG, S-FLAG, OBS-TIME; TSUN in minutes as in readme.txt",
+      .shape = RowShape::kNoHeaderRow,
+      .separator = ',',
+      .firstRowFits = ghcnCsvRowFits,
+      .station = {"", 0},
+      .date = {"", 1},
+      .value = {"", 3},
+      .flag = {"", 5},
+      .element = {"", 2},
+      .wantedElement = "TSUN",
+      .unit = ValueUnit::kMinutes,
+      .missingMarkers = {"-9999"},
+      .missingFlags = "DGIKLMNORSTWXZ",
+      .time = TimeReference::kLocalDays,
+  };
+}
+
+SourceLayout meteoswissHourly() {
+  return SourceLayout{
+      .name = "meteoswiss-hourly",
+      .title = "hourly sunshine duration of MeteoSwiss open data (sre000h0)",
+      .document =
+          "MeteoSwiss Open Data, Download: stamps in UTC, an hourly stamp ends its "
+          "hour, missing values empty; ogd-smn_meta_parameters.csv: sre000h0 in minutes",
+      .shape = RowShape::kHeaderRow,
+      .separator = ';',
+      .headerHolds = {"station_abbr", "reference_timestamp", "sre000h0"},
+      .station = {"station_abbr"},
+      .date = {"reference_timestamp"},
+      .value = {"sre000h0"},
+      .unit = ValueUnit::kMinutes,
+      .time = TimeReference::kUtc,
+  };
+}
+
+SourceLayout meteoswissDaily() {
+  return SourceLayout{
+      .name = "meteoswiss-daily",
+      .title = "daily sunshine duration of MeteoSwiss open data (sre000d0)",
+      .document =
+          "MeteoSwiss Open Data, Download: stamps in UTC, a daily stamp (00:00) begins "
+          "its day, missing values empty; ogd-smn_meta_parameters.csv: sre000d0 in "
+          "minutes",
+      .shape = RowShape::kHeaderRow,
+      .separator = ';',
+      .headerHolds = {"station_abbr", "reference_timestamp", "sre000d0"},
+      .station = {"station_abbr"},
+      .date = {"reference_timestamp"},
+      .value = {"sre000d0"},
+      .unit = ValueUnit::kMinutes,
+      .stampsMarkStart = true,
+      .time = TimeReference::kUtc,
+  };
+}
+
+SourceLayout meteostatHourly() {
+  return SourceLayout{
+      .name = "meteostat-hourly",
+      .title = "hourly sunshine duration of Meteostat bulk data (tsun)",
+      .document =
+          "Meteostat bulk data, hourly: date, hour (UTC), ..., tsun the one hour "
+          "sunshine total in minutes, thirteen columns, no header row, one station a "
+          "file named by its identifier; an hour's observation reports the hour it ends",
+      .shape = RowShape::kNoHeaderRow,
+      .separator = ',',
+      .firstRowFits = meteostatRowFits,
+      .date = {"", 0},
+      .hour = {"", 1},
+      .value = {"", 11},
+      .unit = ValueUnit::kMinutes,
+      .time = TimeReference::kUtc,
+  };
+}
+
+}  // namespace
+
+const std::vector<SourceLayout>& knownLayouts() {
+  static const std::vector<SourceLayout> layouts = {
+      dwdHourly(),        dwdDaily(),        dwd10min(),        ecaDaily(),
+      knmiHourly(),       knmiDaily(),       ghcnDaily(),       ghcnCsv(),
+      meteoswissHourly(), meteoswissDaily(), meteostatHourly(),
+  };
+  return layouts;
+}
+
+int minutesPerUnit(ValueUnit unit) {
+  return unit == ValueUnit::kHours ? 60 : 1;
+}
+
+const char* unitName(ValueUnit unit) {
+  switch (unit) {
+    case ValueUnit::kMinutes:
+      return "minutes";
+    case ValueUnit::kHours:
+      return "hours";
+    case ValueUnit::kTenthsOfHours:
+      return "tenths of hours, written as minutes";
+  }
+  return "";
+}
+
+}  // namespace kelvarin::prepare

@@ -1,0 +1,93 @@
+// The archives whose files kelvarin-prepare reads as they are downloaded. Each is described once,
+// in sources.cpp, after its provider's documentation: how its files are recognised, where the
+// station, the time and the value stand, the unit, the missing markers and flags, what a stamp
+// marks and on which clock. Adding an archive means adding one description and its test; the
+// table reader follows the description and knows no archive by name.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+namespace kelvarin::prepare {
+
+/// The unit of a layout's values. Tenths of hours are written as minutes (times 6, exact on the
+/// integers they are); minutes and hours are written as they stand.
+enum class ValueUnit { kMinutes, kHours, kTenthsOfHours };
+
+/// The clock a layout's stamps read.
+enum class TimeReference {
+  kUtc,
+  kCetBefore2000,  // CET (UTC+1) before 2000-01-01 00:00, UTC from then on; read as UTC
+  kLocalDays,      // dates of days of the station's local standard time
+  kUnknown,        // a table named by column options: the user knows
+};
+
+/// How a layout's rows lie in its file.
+enum class RowShape {
+  kHeaderRow,    // a header row names the columns; lines of free text may come before it
+  kNoHeaderRow,  // data from the first line, the columns known by position
+  kMonthLines,   // fixed width, one station, month and element a line, then 31 days
+};
+
+/// Where a field stands: by its name in the header row, or by its 0-based position. Neither:
+/// the layout has no such field.
+struct Column {
+  std::string_view name;
+  int position = -1;
+  bool exists() const { return !name.empty() || position >= 0; }
+};
+
+/// Byte positions of a fixed-width line of one station, month and element, then 31 days of a
+/// value and three flags each.
+struct MonthLineFields {
+  std::size_t stationEnd;  // the station identifier stands in [0, stationEnd)
+  std::size_t year;        // 4 digits
+  std::size_t month;       // 2 digits
+  std::size_t element;     // 4 letters
+  std::size_t firstDay;    // the first day's value
+  std::size_t dayWidth;    // bytes from one day to the next
+  std::size_t valueWidth;
+  std::size_t flagOffset;  // of the quality flag from the day's value
+};
+
+/// One archive's layout of sunshine duration.
+struct SourceLayout {
+  std::string_view name{};      // for the summary: "dwd-hourly"
+  std::string_view title{};     // header line 1 and the summary
+  std::string_view document{};  // the provider's document its rules come from
+  RowShape shape = RowShape::kHeaderRow;
+  char separator = '\0';  // of the fields: ';' or ','; '\0' for fixed width
+  // Recognition: a header row (after a leading '#', fields trimmed) that holds every one of
+  // these names, any case; for rows without a header, the first row read by `firstRowFits`.
+  std::vector<std::string_view> headerHolds{};
+  bool (*firstRowFits)(const std::vector<std::string_view>& fields) = nullptr;
+  Column station{};  // none: the file holds one station, named by its file name
+  Column date{};
+  Column hour{};  // the hour of the day, when it has a column of its own (it ends its interval)
+  Column value{};
+  Column flag{};                     // a quality flag, one character
+  Column element{};                  // what a row holds, where rows of several elements are mixed
+  std::string_view wantedElement{};  // the element of sunshine duration; other rows are skipped
+  std::optional<MonthLineFields> monthLine{};  // the fields of kMonthLines
+  ValueUnit unit = ValueUnit::kMinutes;
+  std::vector<std::string_view> missingMarkers{};  // besides the empty field
+  std::string_view missingFlags{};                 // flags that mark a value missing
+  std::string_view suspectFlags{};                 // flags that mark a value suspect: kept, counted
+  std::optional<double> traceValue{};  // a value that means "less than the smallest unit" ...
+  double traceMinutes = 0.0;           // ... written as these minutes, counted
+  bool stampsMarkStart = false;        // stamps with a time of day mark the start of their interval
+  TimeReference time = TimeReference::kUtc;
+};
+
+/// Every layout known, in the order they are tried.
+const std::vector<SourceLayout>& knownLayouts();
+
+/// Returns the minutes per unit of values written in `unit` (after tenths became minutes).
+int minutesPerUnit(ValueUnit unit);
+
+/// Returns the unit as the summary names it.
+const char* unitName(ValueUnit unit);
+
+}  // namespace kelvarin::prepare

@@ -1,0 +1,397 @@
+#include "station_lists.hpp"
+
+#include <algorithm>  // std::all_of, std::count, std::find_if
+#include <array>
+#include <charconv>  // std::from_chars
+#include <chrono>
+#include <cmath>  // std::isfinite, std::fabs
+
+#include "text_rows.hpp"
+
+namespace kelvarin::prepare {
+
+namespace {
+
+using Row = StationListLayout::Row;
+
+// The columns of a list with a header row, as `recognise` leaves them in its vector.
+enum ListColumn : std::size_t {
+  kSeparator,
+  kStation,
+  kLatitude,
+  kLongitude,
+  kName,
+  kFrom,
+  kTo,
+  kListColumns
+};
+
+bool sameName(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return (x | 0x20) == (y | 0x20);
+         });
+}
+
+bool startsWithName(std::string_view text, std::string_view start) {
+  return text.size() >= start.size() && sameName(text.substr(0, start.size()), start);
+}
+
+std::optional<double> decimal(std::string_view text) {
+  double value = 0.0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(value)) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+// Splits at runs of blanks and tabs.
+std::vector<std::string_view> words(std::string_view row) {
+  std::vector<std::string_view> found;
+  std::size_t at = 0;
+  while (at < row.size()) {
+    const std::size_t start = row.find_first_not_of(" \t", at);
+    if (start == std::string_view::npos) {
+      break;
+    }
+    const std::size_t end = std::min(row.find_first_of(" \t", start), row.size());
+    found.push_back(row.substr(start, end - start));
+    at = end;
+  }
+  return found;
+}
+
+// Splits a row at `separator`, or at runs of blanks where it is ' '.
+std::vector<std::string_view> fieldsOf(std::string_view row, char separator) {
+  if (separator == ' ') {
+    return words(row);
+  }
+  std::vector<std::string_view> found;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t end = std::min(row.find(separator, start), row.size());
+    found.push_back(trimBlanks(row.substr(start, end - start), separator));
+    if (end == row.size()) {
+      return found;
+    }
+    start = end + 1;
+  }
+}
+
+// Days since 1970-01-01 of a date written YYYYMMDD; nothing for another text.
+std::optional<std::int64_t> dayOf(std::string_view text) {
+  if (text.size() != 8 ||
+      !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    return std::nullopt;
+  }
+  int number = 0;
+  std::from_chars(text.data(), text.data() + 8, number);
+  using namespace std::chrono;
+  const year_month_day date{year{number / 10000}, month{static_cast<unsigned>(number / 100 % 100)},
+                            day{static_cast<unsigned>(number % 100)}};
+  if (!date.ok()) {
+    return std::nullopt;
+  }
+  return sys_days{date}.time_since_epoch().count();
+}
+
+// Reads the latitude and longitude of a row into `place`; the fault names the field.
+Row readPlace(std::string_view latitude, std::string_view longitude, PlaceRow& place,
+              std::string& fault) {
+  const std::optional<double> lat = readAngle(latitude, 90.0);
+  const std::optional<double> lon = readAngle(longitude, 360.0);
+  if (!lat || !lon) {
+    fault =
+        "the " +
+        std::string(lat ? "longitude " + quoteText(longitude) : "latitude " + quoteText(latitude)) +
+        " is no angle in degrees";
+    return Row::kFault;
+  }
+  place.latitudeDeg = *lat;
+  place.longitudeDeg = *lon;
+  return Row::kStation;
+}
+
+// A list with a header row: finds the header among the first rows (free text may precede it)
+// and the columns named `names` (station, latitude, longitude, name, from, to; "" for none).
+std::optional<std::size_t> findHeader(const std::vector<std::string>& rows,
+                                      const std::array<std::string_view, 6>& names,
+                                      std::string_view separators, std::vector<int>& columns) {
+  for (std::size_t r = 0; r < rows.size(); ++r) {
+    if (rows[r].empty() || rows[r][0] == '#') {
+      continue;
+    }
+    // The most frequent separator of the header row; runs of blanks where none stands in it.
+    std::size_t best = 0;
+    char separator = separators.find(' ') != std::string_view::npos ? ' ' : separators[0];
+    for (const char candidate : separators) {
+      const auto count =
+          static_cast<std::size_t>(std::count(rows[r].begin(), rows[r].end(), candidate));
+      if (candidate != ' ' && count > best) {
+        best = count;
+        separator = candidate;
+      }
+    }
+    const std::vector<std::string_view> header = fieldsOf(rows[r], separator);
+    columns.assign(kListColumns, -1);
+    columns[kSeparator] = separator;
+    bool all = true;
+    for (std::size_t k = 0; k < names.size(); ++k) {
+      const auto at = std::find_if(header.begin(), header.end(),
+                                   [&](std::string_view h) { return sameName(h, names[k]); });
+      if (at != header.end()) {
+        columns[kStation + k] = static_cast<int>(at - header.begin());
+      } else if (k < 3) {
+        all = false;
+      }
+    }
+    if (all) {
+      return r + 1;
+    }
+  }
+  return std::nullopt;
+}
+
+// Reads a row of a list with a header row, as `findHeader` found its columns.
+Row readHeaderRow(std::string_view row, const std::vector<int>& columns, PlaceRow& place,
+                  std::string& fault) {
+  if (row.empty() || row[0] == '#') {
+    return Row::kSkip;
+  }
+  const std::vector<std::string_view> fields =
+      fieldsOf(row, static_cast<char>(columns[kSeparator]));
+  const auto field = [&](std::size_t column) -> std::string_view {
+    const int at = columns[column];
+    return at >= 0 && static_cast<std::size_t>(at) < fields.size()
+               ? fields[static_cast<std::size_t>(at)]
+               : "";
+  };
+  if (field(kStation).empty()) {
+    fault = "no station in the row";
+    return Row::kFault;
+  }
+  place.key = stationKey(field(kStation));
+  place.name = std::string(field(kName));
+  if (const std::optional<std::int64_t> from = dayOf(field(kFrom))) {
+    place.fromDay = *from;
+  }
+  if (const std::optional<std::int64_t> to = dayOf(field(kTo))) {
+    place.toDay = *to;
+  }
+  return readPlace(field(kLatitude), field(kLongitude), place, fault);
+}
+
+// The German weather service's station description (*_Beschreibung_Stationen.txt): a header
+// row of words, a ruler of dashes, then blank-aligned rows: Stations_id von_datum bis_datum
+// Stationshoehe geoBreite geoLaenge Stationsname Bundesland [Abgabe]; the name may hold single
+// blanks and ends at a run of them. Latin-1.
+std::optional<std::size_t> recogniseDwdDescription(const std::vector<std::string>& rows,
+                                                   std::vector<int>&) {
+  if (!rows.empty() && startsWithName(rows[0], "Stations_id von_datum bis_datum")) {
+    return 1;
+  }
+  return std::nullopt;
+}
+
+Row readDwdDescriptionRow(std::string_view row, const std::vector<int>&, PlaceRow& place,
+                          std::string& fault) {
+  const std::vector<std::string_view> fields = words(row);
+  if (fields.empty() || fields[0].front() == '-') {
+    return Row::kSkip;
+  }
+  if (fields.size() < 7) {
+    fault = "fewer than seven fields";
+    return Row::kFault;
+  }
+  place.key = stationKey(fields[0]);
+  if (const std::optional<std::int64_t> from = dayOf(fields[1])) {
+    place.fromDay = *from;
+  }
+  if (const std::optional<std::int64_t> to = dayOf(fields[2])) {
+    place.toDay = *to;
+  }
+  const std::size_t nameAt = static_cast<std::size_t>(fields[6].data() - row.data());
+  const std::size_t nameEnd = std::min(row.find("  ", nameAt), row.size());
+  place.name = row.substr(nameAt, nameEnd - nameAt);
+  return readPlace(fields[4], fields[5], place, fault);
+}
+
+// The German weather service's Metadaten_Geographie_*.txt: one row per location period,
+// Stations_id;Stationshoehe;Geogr.Breite;Geogr.Laenge;von_datum;bis_datum;Stationsname.
+std::optional<std::size_t> recogniseDwdGeography(const std::vector<std::string>& rows,
+                                                 std::vector<int>& columns) {
+  return findHeader(
+      rows,
+      {"Stations_id", "Geogr.Breite", "Geogr.Laenge", "Stationsname", "von_datum", "bis_datum"},
+      ";", columns);
+}
+
+// ECA&D's stations.txt: free text, then STAID,STANAME,CN,LAT,LON,HGHT with angles in
+// degrees:minutes:seconds.
+std::optional<std::size_t> recogniseEcaStations(const std::vector<std::string>& rows,
+                                                std::vector<int>& columns) {
+  return findHeader(rows, {"STAID", "LAT", "LON", "STANAME", "", ""}, ",", columns);
+}
+
+// GHCN-Daily's ghcnd-stations.txt, fixed width: ID 1-11, LATITUDE 13-20, LONGITUDE 22-30,
+// ELEVATION 32-37, STATE 39-40, NAME 42-71 (1-based columns).
+bool ghcnStationRowFits(std::string_view row) {
+  return row.size() >= 30 && row[11] == ' ' && decimal(trimBlanks(row.substr(12, 8), '\0')) &&
+         decimal(trimBlanks(row.substr(21, 9), '\0'));
+}
+
+std::optional<std::size_t> recogniseGhcnStations(const std::vector<std::string>& rows,
+                                                 std::vector<int>&) {
+  if (!rows.empty() && ghcnStationRowFits(rows[0])) {
+    return 0;
+  }
+  return std::nullopt;
+}
+
+Row readGhcnStationRow(std::string_view row, const std::vector<int>&, PlaceRow& place,
+                       std::string& fault) {
+  if (!ghcnStationRowFits(row)) {
+    fault = "not a station row of fixed width (ID, LATITUDE, LONGITUDE, ...)";
+    return Row::kFault;
+  }
+  place.key = std::string(trimBlanks(row.substr(0, 11), '\0'));
+  place.name = row.size() > 41 ? std::string(trimBlanks(row.substr(41, 30), '\0')) : "";
+  return readPlace(trimBlanks(row.substr(12, 8), '\0'), trimBlanks(row.substr(21, 9), '\0'), place,
+                   fault);
+}
+
+// KNMI's data files list their stations in the free text before the header row:
+// "# STN: LON(east) LAT(north) ALT(m) NAME", as "# 260:   5.180  52.100  1.90  De Bilt".
+Row readKnmiStationLine(std::string_view row, const std::vector<int>&, PlaceRow& place,
+                        std::string& fault) {
+  if (row.empty() || row[0] != '#') {
+    return Row::kSkip;
+  }
+  const std::vector<std::string_view> fields = words(row.substr(1));
+  if (fields.size() < 4 || fields[0].size() < 2 || fields[0].back() != ':' ||
+      !std::all_of(fields[0].begin(), fields[0].end() - 1,
+                   [](char c) { return c >= '0' && c <= '9'; })) {
+    return Row::kSkip;
+  }
+  place.key = stationKey(fields[0].substr(0, fields[0].size() - 1));
+  const std::size_t nameAt =
+      fields.size() > 4 ? static_cast<std::size_t>(fields[4].data() - row.data()) : row.size();
+  place.name = std::string(trimBlanks(row.substr(nameAt), '\0'));
+  return readPlace(fields[2], fields[1], place, fault);
+}
+
+std::optional<std::size_t> neverAlone(const std::vector<std::string>&, std::vector<int>&) {
+  return std::nullopt;
+}
+
+// MeteoSwiss's ogd-smn_meta_stations.csv: station_abbr, station_name, ...,
+// station_coordinates_wgs84_lat, station_coordinates_wgs84_lon; ';', latin-1.
+std::optional<std::size_t> recogniseMeteoSwissStations(const std::vector<std::string>& rows,
+                                                       std::vector<int>& columns) {
+  return findHeader(rows,
+                    {"station_abbr", "station_coordinates_wgs84_lat",
+                     "station_coordinates_wgs84_lon", "station_name", "", ""},
+                    ";", columns);
+}
+
+// The places table kelvarin --places reads: station, latitude and longitude (and a name), any
+// order, separated by ';', ',', tab or blanks.
+std::optional<std::size_t> recognisePlacesTable(const std::vector<std::string>& rows,
+                                                std::vector<int>& columns) {
+  return findHeader(rows, {"station", "latitude", "longitude", "name", "", ""}, ";,\t ", columns);
+}
+
+}  // namespace
+
+const std::vector<StationListLayout>& knownStationLists() {
+  static const std::vector<StationListLayout> lists = {
+      {"dwd-description",
+       "DWD Climate Data Center, station description of each product "
+       "(*_Beschreibung_Stationen.txt)",
+       recogniseDwdDescription, readDwdDescriptionRow},
+      {"dwd-geography",
+       "DWD Climate Data Center, station metadata of each station's archive "
+       "(Metadaten_Geographie_*.txt)",
+       recogniseDwdGeography, readHeaderRow},
+      {"eca-stations", "ECA&D, stations.txt: the file format stated in its header",
+       recogniseEcaStations, readHeaderRow},
+      {"ghcn-stations", "NOAA NCEI, GHCN-Daily readme.txt, section IV (ghcnd-stations.txt)",
+       recogniseGhcnStations, readGhcnStationRow},
+      {"knmi-header", "KNMI, the station lines in the header of each data file", neverAlone,
+       readKnmiStationLine, true},
+      {"meteoswiss-stations", "MeteoSwiss Open Data, ogd-smn_meta_stations.csv",
+       recogniseMeteoSwissStations, readHeaderRow},
+      {"places", "kelvarin's own places table (kelvarin --places)", recognisePlacesTable,
+       readHeaderRow},
+  };
+  return lists;
+}
+
+const StationListLayout* recogniseStationList(const std::vector<std::string>& rows,
+                                              std::vector<int>& columns,
+                                              std::size_t& firstStation) {
+  for (const StationListLayout& list : knownStationLists()) {
+    if (const std::optional<std::size_t> first = list.recognise(rows, columns)) {
+      firstStation = *first;
+      return &list;
+    }
+  }
+  return nullptr;
+}
+
+void readPreamblePlaces(const std::vector<std::string>& rows, const std::vector<std::string>& where,
+                        std::vector<PlaceRow>& places) {
+  const std::vector<int> none;
+  for (const StationListLayout& list : knownStationLists()) {
+    if (!list.inDataPreamble) {
+      continue;
+    }
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+      PlaceRow place;
+      std::string fault;
+      if (list.readRow(rows[r], none, place, fault) == Row::kStation) {
+        place.name = toUtf8(place.name);
+        place.where = where[r];
+        places.push_back(std::move(place));
+      }
+    }
+  }
+}
+
+std::string stationKey(std::string_view text) {
+  std::size_t first = 0;
+  while (first + 1 < text.size() && text[first] == '0') {
+    ++first;
+  }
+  const std::string_view rest = text.substr(first);
+  const bool isNumber = !rest.empty() && std::all_of(rest.begin(), rest.end(),
+                                                     [](char c) { return c >= '0' && c <= '9'; });
+  return isNumber && rest != "0" ? std::string(rest) : std::string(text);
+}
+
+std::optional<double> readAngle(std::string_view text, double limit) {
+  std::optional<double> angle;
+  if (text.find(':') == std::string_view::npos) {
+    angle = decimal(text.substr(!text.empty() && text[0] == '+' ? 1 : 0));
+  } else {
+    // degrees:minutes:seconds, the sign before the degrees
+    const bool negative = !text.empty() && text[0] == '-';
+    const std::string_view unsigned_ =
+        text.substr(!text.empty() && (text[0] == '-' || text[0] == '+') ? 1 : 0);
+    const std::vector<std::string_view> parts = fieldsOf(unsigned_, ':');
+    std::optional<double> degrees = parts.size() == 3 ? decimal(parts[0]) : std::nullopt;
+    std::optional<double> minutes = parts.size() == 3 ? decimal(parts[1]) : std::nullopt;
+    std::optional<double> seconds = parts.size() == 3 ? decimal(parts[2]) : std::nullopt;
+    if (degrees && minutes && seconds && *minutes >= 0 && *minutes < 60 && *seconds >= 0 &&
+        *seconds < 60 && *degrees >= 0) {
+      const double value = *degrees + *minutes / 60.0 + *seconds / 3600.0;
+      angle = negative ? -value : value;
+    }
+  }
+  if (!angle || std::fabs(*angle) > limit) {
+    return std::nullopt;
+  }
+  return angle;
+}
+
+}  // namespace kelvarin::prepare

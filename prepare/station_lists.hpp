@@ -1,0 +1,62 @@
+// The station descriptions that archives publish beside their data: where each station stands.
+// Each list layout is described once, in station_lists.cpp, after its provider's documentation;
+// what they give becomes the places table that kelvarin --places reads.
+#pragma once
+
+#include <cstdint>
+#include <limits>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kelvarin::prepare {
+
+/// One station's place, as one row of a list gives it, for the period it names.
+struct PlaceRow {
+  std::string key;  // as the station's values are keyed: a number without leading zeros
+  double latitudeDeg = 0.0;
+  double longitudeDeg = 0.0;
+  std::string name;                                                 // UTF-8
+  std::int64_t fromDay = std::numeric_limits<std::int64_t>::min();  // days since 1970-01-01
+  std::int64_t toDay = std::numeric_limits<std::int64_t>::max();
+  std::string where;  // "FILE: line N"
+};
+
+/// A list layout: how it is recognised and how one of its rows is read.
+struct StationListLayout {
+  std::string_view name;      // for messages: "dwd-description"
+  std::string_view document;  // the provider's document its rules come from
+  // Returns the index of the first station row when `rows`, the first rows of a file, are a
+  // list of this layout (the header row read into `columns` where it has one).
+  std::optional<std::size_t> (*recognise)(const std::vector<std::string>& rows,
+                                          std::vector<int>& columns);
+  // Reads one station row; nothing for a row that holds no station (a ruler of dashes), a
+  // text for a row that cannot be read.
+  enum class Row { kStation, kSkip, kFault };
+  Row (*readRow)(std::string_view row, const std::vector<int>& columns, PlaceRow& place,
+                 std::string& fault);
+  bool inDataPreamble = false;  // its rows stand in the free text before a data header row
+};
+
+/// Every list layout known, in the order they are tried.
+const std::vector<StationListLayout>& knownStationLists();
+
+/// Returns the list layout of a file whose first rows are `rows`, or nothing.
+const StationListLayout* recogniseStationList(const std::vector<std::string>& rows,
+                                              std::vector<int>& columns, std::size_t& firstStation);
+
+/// Reads the station rows among the free text before a data header row (KNMI writes its
+/// stations there) into `places`; `where(i)` names row i for messages.
+void readPreamblePlaces(const std::vector<std::string>& rows, const std::vector<std::string>& where,
+                        std::vector<PlaceRow>& places);
+
+/// Returns the key of a station identifier: a nonzero integer without leading zeros ("00433" is
+/// "433"), other identifiers as they are.
+std::string stationKey(std::string_view text);
+
+/// Reads an angle in decimal degrees ("52.4537") or degrees:minutes:seconds ("+52:27:58"),
+/// within ±`limit`; nothing otherwise.
+std::optional<double> readAngle(std::string_view text, double limit);
+
+}  // namespace kelvarin::prepare

@@ -1,0 +1,186 @@
+#include "summary.hpp"
+
+#include <cmath>  // std::fabs
+#include <cstdio>
+
+#include "text_rows.hpp"  // escapeControls
+
+namespace kelvarin::prepare {
+
+namespace {
+
+constexpr std::int64_t kMinutesPerDay = 1440;
+constexpr double kZoneWidthDeg = 15.0;
+
+// Quotes a file name for the shell where it holds more than letters, digits and ./_-.
+std::string shellWord(const std::string& text) {
+  const bool plain = !text.empty() && text.find_first_not_of(
+                                          "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
+                                          "0123456789./_-") == std::string::npos;
+  if (plain) {
+    return text;
+  }
+  std::string quoted = "'";
+  for (const char c : escapeControls(text)) {
+    quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  }
+  return quoted + "'";
+}
+
+bool anyPlace(const std::vector<std::optional<PlaceRow>>& places) {
+  for (const std::optional<PlaceRow>& place : places) {
+    if (place) {
+      return true;
+    }
+  }
+  return false;
+}
+
+TimeReference timeOf(const Collection& collection) {
+  return collection.source != nullptr ? collection.source->time : TimeReference::kUnknown;
+}
+
+// The options of place and time: --places or a latitude and longitude to give, and the time
+// shift and meridian of the zone nearest the stations.
+std::string placeAndTime(const Collection& collection,
+                         const std::vector<std::optional<PlaceRow>>& places,
+                         const Written& written) {
+  std::string options = !written.placesFile.empty() && anyPlace(places)
+                            ? " --places " + shellWord(written.placesFile)
+                            : std::string(" --latitude LAT --longitude LON");
+  const std::optional<Zone> zone = nearestZone(places);
+  if (timeOf(collection) == TimeReference::kUnknown || !zone) {
+    return options + " --time-shift SHIFT --meridian MERIDIAN";
+  }
+  // Stamps in UTC are moved to the zone's time; dates of local days are in it already.
+  const int shift = timeOf(collection) == TimeReference::kLocalDays ? 0 : zone->offsetH;
+  return options + " --time-shift " + std::to_string(shift) + " --meridian " +
+         std::to_string(zone->meridianDeg);
+}
+
+void printPlaces(const Collection& collection, const std::vector<std::optional<PlaceRow>>& places,
+                 const StationNumbers& numbers, const Written& written) {
+  std::string lists;
+  for (const std::string& list : collection.lists) {
+    lists += (lists.empty() ? "" : ", ") + list;
+  }
+  std::string without;
+  std::size_t placed = 0;
+  for (std::size_t s = 0; s < places.size(); ++s) {
+    if (places[s]) {
+      ++placed;
+    } else {
+      without += (without.empty() ? "" : ", ") + numbers.numbers[s] + " " +
+                 escapeControls(collection.stations[s].label);
+    }
+  }
+  if (!collection.places.empty() || !collection.lists.empty()) {
+    std::fprintf(stderr, "  places of %zu of %zu stations%s%s%s\n", placed, places.size(),
+                 lists.empty() ? " from the data files' own header" : " from ", lists.c_str(),
+                 written.placesFile.empty()
+                     ? "; give --places FILE to write them for kelvarin --places"
+                     : (", written to " + fileName(written.placesFile)).c_str());
+  }
+  if (collection.places.empty() && collection.lists.empty()) {
+    std::fprintf(stderr,
+                 "  no station list read: replace LAT and LON by the place (or give the "
+                 "archive's station list, and --places FILE)\n");
+  } else if (!without.empty()) {
+    std::fprintf(stderr, "  stations without a place: %s\n", without.c_str());
+  }
+  const std::optional<Zone> zone = nearestZone(places);
+  if (zone && timeOf(collection) != TimeReference::kUnknown) {
+    std::fprintf(stderr,
+                 "  time: the zone nearest the stations' mean longitude is UTC%+d, meridian %d%s\n",
+                 zone->offsetH, zone->meridianDeg,
+                 timeOf(collection) == TimeReference::kLocalDays
+                     ? " (the dates are of local days: --time-shift 0)"
+                     : " (the stamps are UTC)");
+    if (zone->spanDeg > kZoneWidthDeg) {
+      std::fprintf(stderr,
+                   "warning: the stations span %.1f degrees of longitude, more than one zone's "
+                   "width: one time shift and meridian serve them all\n",
+                   zone->spanDeg);
+    }
+  }
+}
+
+void printCounts(const Collection& collection) {
+  if (collection.failedCheck > 0) {
+    std::fprintf(stderr,
+                 "  values flagged missing or failing a quality check, written -999: %llu\n",
+                 static_cast<unsigned long long>(collection.failedCheck));
+  }
+  if (collection.suspect > 0) {
+    std::fprintf(stderr, "  values flagged suspect, kept: %llu\n",
+                 static_cast<unsigned long long>(collection.suspect));
+  }
+  if (collection.trace > 0) {
+    std::fprintf(stderr, "  values \"less than 0.05 hours\" (-1), written as %g minutes: %llu\n",
+                 collection.source->traceMinutes,
+                 static_cast<unsigned long long>(collection.trace));
+  }
+}
+
+}  // namespace
+
+std::string kelvarinCommand(const Collection& collection, const Grid& grid,
+                            const std::vector<std::optional<PlaceRow>>& places,
+                            const Written& written) {
+  // Daily output where whole days of steps make one: the grid covers whole days.
+  const std::int64_t outputStep =
+      kMinutesPerDay % grid.stepMin == 0 ? kMinutesPerDay : grid.stepMin;
+  const std::string unit =
+      collection.unit ? std::to_string(minutesPerUnit(*collection.unit)) : std::string("UNIT");
+  // The file marks every missing value -999; declared to kelvarin, it becomes -9999.000.
+  const std::string options = "kelvarin" + placeAndTime(collection, places, written) +
+                              " --missing -999 --input-step " + std::to_string(grid.stepMin) +
+                              " --input-unit " + unit + " --output-step " +
+                              std::to_string(outputStep);
+  if (!written.splitDir.empty()) {
+    return "for f in " + shellWord(written.splitDir) + "/*.txt; do " + options +
+           " \"$f\" \"${f%.txt}.relative\"; done";
+  }
+  const std::string input = written.output.empty() ? "STATION_FILE" : shellWord(written.output);
+  return options + " " + input + " relative.txt";
+}
+
+void printSummary(const Collection& collection, const Grid& grid, const StationNumbers& numbers,
+                  const std::vector<std::optional<PlaceRow>>& places, const Written& written,
+                  const std::vector<std::string>& strays) {
+  std::fprintf(stderr, "kelvarin-prepare: %zu %s from %zu %s (%s)\n", collection.stations.size(),
+               collection.stations.size() == 1 ? "station" : "stations", collection.files.size(),
+               collection.files.size() == 1 ? "file" : "files",
+               collection.source != nullptr ? std::string(collection.source->name).c_str()
+                                            : "columns of the options");
+  if (written.splitDir.empty()) {
+    std::fprintf(stderr, "  merged into one station file, one column per station\n");
+  } else {
+    std::fprintf(stderr, "  split into %s/STATION.txt, one file per station\n",
+                 fileName(written.splitDir).c_str());
+  }
+  std::fprintf(stderr, "  stamps %s to %s, step %lld min, %llu records (whole days)\n",
+               describeMinutes(grid.firstMin).c_str(), describeMinutes(grid.lastMin).c_str(),
+               static_cast<long long>(grid.stepMin),
+               static_cast<unsigned long long>(grid.records()));
+  for (const std::string& stray : strays) {
+    std::fprintf(stderr, "  a stamp far from the rest of its station stretches the grid: %s\n",
+                 stray.c_str());
+  }
+  std::string missingText;
+  for (std::size_t s = 0; s < collection.stations.size(); ++s) {
+    missingText +=
+        (s == 0 ? "" : ", ") + numbers.numbers[s] + ": " + std::to_string(written.missing[s]);
+  }
+  std::fprintf(stderr, "  values missing per station: %s\n", missingText.c_str());
+  printCounts(collection);
+  printPlaces(collection, places, numbers, written);
+  if (!collection.unit) {
+    std::fprintf(stderr,
+                 "  the unit of the values is not known: give --unit, or replace UNIT "
+                 "by the minutes per unit (1 for minutes, 60 for hours)\n");
+  }
+  std::fprintf(stderr, "%s\n", kelvarinCommand(collection, grid, places, written).c_str());
+}
+
+}  // namespace kelvarin::prepare
