@@ -261,13 +261,12 @@ Row readGhcnStationRow(std::string_view row, const std::vector<int>&, PlaceRow& 
 }
 
 // KNMI's data files list their stations in the free text before the header row:
-// "# STN: LON(east) LAT(north) ALT(m) NAME", as "# 260:   5.180  52.100  1.90  De Bilt".
+// "STN: LON(east) LAT(north) ALT(m) NAME", as "260:   5.180  52.100  1.90  De Bilt".
 Row readKnmiStationLine(std::string_view row, const std::vector<int>&, PlaceRow& place,
                         std::string& fault) {
-  if (row.empty() || row[0] != '#') {
-    return Row::kSkip;
-  }
-  const std::vector<std::string_view> fields = words(row.substr(1));
+  // The zip files write these lines as they are, the download script behind "# ".
+  const std::string_view text = !row.empty() && row[0] == '#' ? row.substr(1) : row;
+  const std::vector<std::string_view> fields = words(text);
   if (fields.size() < 4 || fields[0].size() < 2 || fields[0].back() != ':' ||
       !std::all_of(fields[0].begin(), fields[0].end() - 1,
                    [](char c) { return c >= '0' && c <= '9'; })) {
