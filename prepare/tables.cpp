@@ -656,6 +656,14 @@ std::optional<Refusal> takeHeader(TableState& table, const TableSettings& settin
   return std::nullopt;
 }
 
+// Returns true when the header row `row` names `column` (any case).
+bool namesColumn(std::string_view row, std::string_view column) {
+  Fields fields;
+  splitRow(row, detectSeparator(row).value_or(','), kMaxFields, fields);
+  return std::any_of(fields.views.begin(), fields.views.end(),
+                     [column](std::string_view name) { return equalsIgnoringCase(name, column); });
+}
+
 // Recognises what a table is: a known layout, a station list, or a table of the column
 // options; reads a station list whole. Returns the refusal; `list` tells that it was a list.
 std::optional<Refusal> recogniseTable(TableState& table, const TableSettings& settings,
@@ -668,7 +676,10 @@ std::optional<Refusal> recogniseTable(TableState& table, const TableSettings& se
       options || settings.stationList ? nullptr : recogniseLayout(table, headerAt);
   const StationListLayout* stations =
       source != nullptr ? nullptr : recogniseStationList(earlyTexts(table), listColumns, first);
-  list = stations != nullptr;
+  // A table that names the --time column is data, whatever else its header row names (a table
+  // of values may well have a latitude and a longitude in every row).
+  list = stations != nullptr && !(options && settings.timeColumn &&
+                                  namesColumn(table.early[0].text, *settings.timeColumn));
   if (list) {
     return readStationList(table, *stations, listColumns, first, collection);
   }

@@ -207,16 +207,22 @@ TEST(PrepareTest, GridsFromTheCommonStep) {
   }
   std::vector<std::int64_t> stray = hourly;
   stray.insert(stray.begin(), 60 - 20 * kYear);
+  // Grids cover whole days: from the first interval of the first stamp's day to the last
+  // interval of the last stamp's day (minute 1440 ends day 0).
   const Case cases[] = {
       // stations' stamps (minutes)                 settings        first last step
-      {{{60, 120, 180, 240}}, {}, 60, 240, 60},
-      {{{60, 120, 240}, {180, 240, 300}}, {}, 60, 300, 60},    // a gap, a later start
-      {{{60, 120, 180}}, {std::nullopt, true}, 120, 240, 60},  // stamps at the start of the hour
-      {{{30, 60, 90, 150}}, {}, 30, 150, 30},
+      {{{60, 120, 180, 240}}, {}, 60, 1440, 60},
+      {{{60, 120, 240}, {180, 240, 300}}, {}, 60, 1440, 60},   // a gap, a later start
+      {{{60, 120, 180}}, {std::nullopt, true}, 60, 1440, 60},  // stamps at the start of the hour
+      {{{30, 60, 90, 150}}, {}, 30, 1440, 30},
+      {{{370, 380}}, {}, 10, 1440, 10},            // a station starting at 06 UTC
+      {{{1440, 2880}}, {}, 1440, 2880, 1440},      // days, stamped at hour 24
+      {{{-1380, -1320}}, {}, -1380, 0, 60},        // the day before 1970
+      {{{90, 150}}, {}, 90, 1410, 60},             // stamps at half past
       {{{60, 120, 180, 240, 270}}, {}, -1, 0, 0},  // 270 lies off the hourly grid
       {{{60}, {120}}, {}, -1, 0, 0},               // no two stamps of one station: no step
-      {{{60}, {120}}, {60, false}, 60, 120, 60},
-      {{{60, 180, 300}}, {60, false}, 60, 300, 60},
+      {{{60}, {120}}, {60, false}, 60, 1440, 60},
+      {{{60, 180, 300}}, {60, false}, 60, 1440, 60},
       {{{60, 60 + 2 * kMaxStepMin + 2}}, {}, -1, 0, 0},  // a step kelvarin cannot take
       {{hourly}, {}, 60, kYear, 60},
       {{stray}, {}, -1, 0, 0},  // twenty years for one stray stamp
