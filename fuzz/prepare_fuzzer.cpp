@@ -1,12 +1,14 @@
-// Fuzzes kelvarin-prepare's table reader and grid: arbitrary bytes as one or two tables, with the
-// options drawn from the first bytes.
+// Fuzzes kelvarin-prepare's table reader, its station lists and its grid: arbitrary bytes as one
+// or two tables (an archive's file, a station list), with the options drawn from the first bytes.
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "fuzz_io.hpp"
+#include "places_table.hpp"
 #include "station_file.hpp"
+#include "summary.hpp"
 #include "tables.hpp"
 
 namespace {
@@ -77,6 +79,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     all[s] = s;
   }
   std::vector<std::uint64_t> missing;
+  // The places of the station lists read, and the command the summary ends with.
+  const std::vector<std::optional<PlaceRow>> places = choosePlaces(collection);
+  writePlacesTable(kelvarin::fuzz::sink(), numbers, places);
+  const Written written{"out.txt", "", "places.txt", {}};
+  if (kelvarinCommand(collection, made, places, written).rfind("kelvarin ", 0) != 0) {
+    __builtin_trap();
+  }
   if (!writeStationFile(kelvarin::fuzz::sink(), collection, numbers, all, made, missing)) {
     __builtin_trap();  // /dev/null takes every byte
   }

@@ -46,6 +46,56 @@ std::optional<std::int64_t> minutesOf(int year, int month, int day, int hour, in
   return days * kMinutesPerDay + hour * 60 + minute;
 }
 
+// A date without a time is the end of its day.
+constexpr int kEndOfDayHour = 24;
+
+// Reads YYYY-MM-DD (the end of the day) or YYYY-MM-DD[T ]HH:MM[:SS][Z].
+std::optional<std::int64_t> readIsoStamp(std::string_view text, StampFormat format) {
+  if (text.size() < 10 || !digitsAt(text, 0, 4) || text[4] != '-' || !digitsAt(text, 5, 2) ||
+      text[7] != '-' || !digitsAt(text, 8, 2)) {
+    return std::nullopt;
+  }
+  const int year = digits(text, 0, 4);
+  const int month = digits(text, 5, 2);
+  const int day = digits(text, 8, 2);
+  if (format == StampFormat::kIsoDate) {
+    return text.size() == 10 ? minutesOf(year, month, day, kEndOfDayHour, 0) : std::nullopt;
+  }
+  // "T" or a blank, HH:MM, then optionally ":SS" (only :00 lies on a minute) and "Z".
+  std::string_view rest = text.substr(10);
+  if (!rest.empty() && rest.back() == 'Z') {
+    rest.remove_suffix(1);
+  }
+  if (rest.size() != 6 && rest.size() != 9) {
+    return std::nullopt;
+  }
+  if ((rest[0] != 'T' && rest[0] != ' ') || !digitsAt(rest, 1, 2) || rest[3] != ':' ||
+      !digitsAt(rest, 4, 2) || (rest.size() == 9 && (rest[6] != ':' || rest.substr(7) != "00"))) {
+    return std::nullopt;
+  }
+  return minutesOf(year, month, day, digits(rest, 1, 2), digits(rest, 4, 2));
+}
+
+// Reads DD.MM.YYYY (the end of the day) or DD.MM.YYYY HH:MM.
+std::optional<std::int64_t> readDottedStamp(std::string_view text, StampFormat format) {
+  if (text.size() < 10 || !digitsAt(text, 0, 2) || text[2] != '.' || !digitsAt(text, 3, 2) ||
+      text[5] != '.' || !digitsAt(text, 6, 4)) {
+    return std::nullopt;
+  }
+  const int day = digits(text, 0, 2);
+  const int month = digits(text, 3, 2);
+  const int year = digits(text, 6, 4);
+  if (format == StampFormat::kDottedDate) {
+    return text.size() == 10 ? minutesOf(year, month, day, kEndOfDayHour, 0) : std::nullopt;
+  }
+  const std::string_view rest = text.substr(10);
+  if (rest.size() != 6 || rest[0] != ' ' || !digitsAt(rest, 1, 2) || rest[3] != ':' ||
+      !digitsAt(rest, 4, 2)) {
+    return std::nullopt;
+  }
+  return minutesOf(year, month, day, digits(rest, 1, 2), digits(rest, 4, 2));
+}
+
 }  // namespace
 
 std::optional<StampFormat> detectStampFormat(std::string_view text) {
@@ -96,7 +146,6 @@ const char* formatName(StampFormat format) {
 }
 
 std::optional<std::int64_t> readStamp(std::string_view text, StampFormat format) {
-  constexpr int kEndOfDay = 24;
   switch (format) {
     case StampFormat::kCompactHour:
       if (text.size() != 10 || !allDigits(text)) {
@@ -114,53 +163,14 @@ std::optional<std::int64_t> readStamp(std::string_view text, StampFormat format)
       if (text.size() != 8 || !allDigits(text)) {
         return std::nullopt;
       }
-      return minutesOf(digits(text, 0, 4), digits(text, 4, 2), digits(text, 6, 2), kEndOfDay, 0);
+      return minutesOf(digits(text, 0, 4), digits(text, 4, 2), digits(text, 6, 2), kEndOfDayHour,
+                       0);
     case StampFormat::kIsoDate:
-    case StampFormat::kIso: {
-      if (text.size() < 10 || !digitsAt(text, 0, 4) || text[4] != '-' || !digitsAt(text, 5, 2) ||
-          text[7] != '-' || !digitsAt(text, 8, 2)) {
-        return std::nullopt;
-      }
-      const int year = digits(text, 0, 4);
-      const int month = digits(text, 5, 2);
-      const int day = digits(text, 8, 2);
-      if (format == StampFormat::kIsoDate) {
-        return text.size() == 10 ? minutesOf(year, month, day, kEndOfDay, 0) : std::nullopt;
-      }
-      // "T" or a blank, HH:MM, then optionally ":SS" (only :00 lies on a minute) and "Z".
-      std::string_view rest = text.substr(10);
-      if (!rest.empty() && rest.back() == 'Z') {
-        rest.remove_suffix(1);
-      }
-      if (rest.size() != 6 && rest.size() != 9) {
-        return std::nullopt;
-      }
-      if ((rest[0] != 'T' && rest[0] != ' ') || !digitsAt(rest, 1, 2) || rest[3] != ':' ||
-          !digitsAt(rest, 4, 2) ||
-          (rest.size() == 9 && (rest[6] != ':' || rest.substr(7) != "00"))) {
-        return std::nullopt;
-      }
-      return minutesOf(year, month, day, digits(rest, 1, 2), digits(rest, 4, 2));
-    }
+    case StampFormat::kIso:
+      return readIsoStamp(text, format);
     case StampFormat::kDottedDate:
-    case StampFormat::kDotted: {
-      if (text.size() < 10 || !digitsAt(text, 0, 2) || text[2] != '.' || !digitsAt(text, 3, 2) ||
-          text[5] != '.' || !digitsAt(text, 6, 4)) {
-        return std::nullopt;
-      }
-      const int day = digits(text, 0, 2);
-      const int month = digits(text, 3, 2);
-      const int year = digits(text, 6, 4);
-      if (format == StampFormat::kDottedDate) {
-        return text.size() == 10 ? minutesOf(year, month, day, kEndOfDay, 0) : std::nullopt;
-      }
-      const std::string_view rest = text.substr(10);
-      if (rest.size() != 6 || rest[0] != ' ' || !digitsAt(rest, 1, 2) || rest[3] != ':' ||
-          !digitsAt(rest, 4, 2)) {
-        return std::nullopt;
-      }
-      return minutesOf(year, month, day, digits(rest, 1, 2), digits(rest, 4, 2));
-    }
+    case StampFormat::kDotted:
+      return readDottedStamp(text, format);
   }
   return std::nullopt;
 }
