@@ -1,6 +1,7 @@
-// kelvarin-prepare: delimited tables as public archives publish them, turned into a station file
-// that kelvarin reads. Data go to standard output or -o; messages and the summary go to standard
-// error, so that the tool can sit in a pipe.
+// kelvarin-prepare: the files of public archives as they are downloaded, with their station lists,
+// turned into a station file that kelvarin reads and the places table of its stations. Data go to
+// standard output or -o; messages and the summary go to standard error, so that the tool can sit
+// in a pipe.
 #include <getopt.h>  // getopt_long
 
 #include <cerrno>
