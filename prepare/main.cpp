@@ -370,6 +370,12 @@ int run(const Settings& settings) {
   if (auto refusal = makeGrid(collection, settings.grid, grid, strays)) {
     return refuse(*refusal);
   }
+  if (!settings.placesFile.empty()) {
+    // Before anything is written: an input there would be lost.
+    if (auto refusal = checkOutput(collection, settings.placesFile)) {
+      return refuse(*refusal);
+    }
+  }
   const StationNumbers numbers = numberStations(collection);
   const std::vector<std::optional<PlaceRow>> places = choosePlaces(collection);
   Written written{settings.output, settings.splitDir, settings.placesFile,

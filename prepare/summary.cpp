@@ -86,7 +86,10 @@ void printPlaces(const Collection& collection, const std::vector<std::optional<P
                  "  no station list read: replace LAT and LON by the place (or give the "
                  "archive's station list, and --places FILE)\n");
   } else if (!without.empty()) {
-    std::fprintf(stderr, "  stations without a place: %s\n", without.c_str());
+    std::fprintf(stderr,
+                 "  stations without a place: %s (kelvarin --places needs a row for each: add "
+                 "them to the places table)\n",
+                 without.c_str());
   }
   const std::optional<Zone> zone = nearestZone(places);
   if (zone && timeOf(collection) != TimeReference::kUnknown) {

@@ -299,6 +299,16 @@ std::optional<Refusal> fieldFault(FieldStatus status, const TableState& table) {
 // Refuses what no table of rows begins with: text in UTF-16, or lines ended by a lone CR,
 // which make the whole file one header row.
 std::optional<Refusal> checkText(std::string_view headerRow, const TableState& table) {
+  if (headerRow.substr(0, 2) == "\x1F\x8B") {
+    return Refusal{kStatusRefused, lineOf(table) +
+                                       ": compressed with gzip, as archives ship their files: "
+                                       "unpack it first (gunzip)"};
+  }
+  if (headerRow.substr(0, 4) == "PK\x03\x04") {
+    return Refusal{kStatusRefused, lineOf(table) +
+                                       ": a zip archive, as archives ship their files: unpack it "
+                                       "first (unzip) and give the files inside"};
+  }
   if (headerRow.substr(0, 2) == "\xFF\xFE" || headerRow.substr(0, 2) == "\xFE\xFF") {
     return Refusal{kStatusRefused, lineOf(table) +
                                        ": UTF-16 text (its byte order mark); save the table as "
