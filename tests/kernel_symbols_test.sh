@@ -6,7 +6,8 @@
 # is the same bytes whoever compiles it.)
 set -u
 avx2_object=$1
-library=$2
+# Absolute: the library is unpacked in a folder of its own.
+library=$(realpath "$2")
 # Global and weak functions: nm's types T, W and i.
 nm_defined() {
   nm --defined-only --extern-only "$@" 2>/dev/null | awk 'NF == 3 && $2 ~ /^[TWi]$/ { print $3 }'
@@ -26,10 +27,17 @@ if [ -n "$outside" ]; then
 fi
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-(cd "$work" && ar x "$library")
+if ! (cd "$work" && ar x "$library"); then
+  echo "cannot unpack $library"
+  exit 1
+fi
 others=$(for object in "$work"/*.o; do
   [ "$(basename "$object")" = "$(basename "$avx2_object")" ] || nm_defined "$object"
 done | sort -u)
+if [ -z "$others" ]; then
+  echo "no symbols in the other objects of $library"
+  exit 1
+fi
 shared=$(comm -12 <(echo "$avx2_symbols") <(echo "$others"))
 if [ -n "$shared" ]; then
   echo "symbols the AVX2 kernel shares with other objects:"
