@@ -161,10 +161,8 @@ std::string describeAnomaly(const Diagnostics& d, const StampAnomaly& anomaly,
 
 bool checkStampAgainstCalendar(Diagnostics& diagnostics, const RecordStamp& stamp,
                                std::uint64_t line) {
-  std::optional<double> minutes = sameDayMinutes(diagnostics, stamp);
-  if (!minutes) {
-    minutes = stampMinutes(stamp);
-  }
+  const std::optional<double> minutes =
+      onSameDay(diagnostics, stamp) ? minutesOnSameDay(diagnostics, stamp) : stampMinutes(stamp);
   const std::optional<double> before = diagnostics.previousMinutes;
   const RecordStamp earlier = diagnostics.previous;
   diagnostics.previousMinutes = minutes;

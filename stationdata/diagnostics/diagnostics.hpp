@@ -85,17 +85,18 @@ inline std::uint64_t stampAnomalies(const Diagnostics& d) {
 /// Returns the diagnostics of a run with these answers.
 Diagnostics makeDiagnostics(std::FILE* console, const RunParameters& params, bool strict);
 
-/// Returns the minutes of a stamp on the same day as the record before, as most records are, from
-/// the minutes of that record: only the hours differ. Nothing for a stamp of another day.
-inline std::optional<double> sameDayMinutes(const Diagnostics& diagnostics,
-                                            const RecordStamp& stamp) {
+/// Returns true when a stamp lies on the same day as the record before, as most records do; its
+/// minutes are then those of that record and the hours between (minutesOnSameDay).
+inline bool onSameDay(const Diagnostics& diagnostics, const RecordStamp& stamp) {
   const RecordStamp& previous = diagnostics.previous;
-  if (!diagnostics.previousMinutes || stamp.day != previous.day || stamp.month != previous.month ||
-      stamp.year != previous.year || !std::isfinite(stamp.hourH)) {
-    return std::nullopt;
-  }
+  return diagnostics.previousMinutes && stamp.day == previous.day &&
+         stamp.month == previous.month && stamp.year == previous.year && std::isfinite(stamp.hourH);
+}
+
+inline double minutesOnSameDay(const Diagnostics& diagnostics, const RecordStamp& stamp) {
   return *diagnostics.previousMinutes +
-         (static_cast<double>(stamp.hourH) - static_cast<double>(previous.hourH)) * 60.0;
+         (static_cast<double>(stamp.hourH) - static_cast<double>(diagnostics.previous.hourH)) *
+             60.0;
 }
 
 /// The whole comparison of checkStamp, on the calendar.
@@ -108,9 +109,10 @@ inline bool checkStamp(Diagnostics& diagnostics, const RecordStamp& stamp, std::
   // Nearly every record follows the one before on the same day by one step: that is settled
   // here, inline in the record loop, at the cost of a few comparisons (measured: shape g 5 %
   // faster than the call).
-  if (const std::optional<double> minutes = sameDayMinutes(diagnostics, stamp)) {
+  if (onSameDay(diagnostics, stamp)) {
+    const double minutes = minutesOnSameDay(diagnostics, stamp);
     const double stepMin = static_cast<double>(diagnostics.params.inputStepMin);
-    if (std::fabs((*minutes - *diagnostics.previousMinutes) - stepMin) <= stepMin / 100.0) {
+    if (std::fabs((minutes - *diagnostics.previousMinutes) - stepMin) <= stepMin / 100.0) {
       diagnostics.previousMinutes = minutes;
       diagnostics.previous = stamp;
       return true;
