@@ -18,9 +18,12 @@ bool sameKey(std::string_view a, std::string_view b) {
          });
 }
 
+// kelvarin reads an angle in single precision: the shortest text of that float is what it will
+// take, exactly, and reads better than the double of a degrees:minutes:seconds conversion.
 std::string angleText(double degrees) {
   char text[32];
-  return std::string(text, std::to_chars(text, text + sizeof text, degrees).ptr);
+  const auto angle = static_cast<float>(degrees);
+  return std::string(text, std::to_chars(text, text + sizeof text, angle).ptr);
 }
 
 }  // namespace
