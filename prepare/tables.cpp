@@ -278,6 +278,9 @@ std::optional<Refusal> rowFault(RowStatus status, const TableState& table) {
 }
 
 std::optional<Refusal> fieldFault(FieldStatus status, const TableState& table) {
+  if (status == FieldStatus::kFields || status == FieldStatus::kTooMany) {
+    return std::nullopt;  // every row: no text is built for it
+  }
   const std::string at = lineOf(table) + ": field " + std::to_string(table.fields.faultAt);
   switch (status) {
     case FieldStatus::kFields:
