@@ -265,11 +265,16 @@ double sunshineLimitMin(Diagnostics& diagnostics, StepPlace& place) {
 
 bool checkNightStep(Diagnostics& diagnostics, const double* sums, std::size_t columns,
                     StepPlace& place) {
-  // Counted once a step, by its first such column.
-  const std::uint64_t before = diagnostics.sunDown.count;
-  for (std::size_t c = 1; c <= columns && diagnostics.sunDown.count == before; ++c) {
-    if (!checkNightColumn(diagnostics, sums[c], c, place)) {
-      return false;
+  for (std::size_t c = 1; c <= columns; ++c) {
+    // No limit is below the tolerance: most night sums are 0 and are passed over right here.
+    if (sums[c] > kSunshineToleranceMin) {
+      const std::uint64_t before = diagnostics.sunDown.count;
+      if (!checkNightColumn(diagnostics, sums[c], c, place)) {
+        return false;
+      }
+      if (diagnostics.sunDown.count != before) {
+        return true;  // counted once a step, by its first such column
+      }
     }
   }
   return true;
