@@ -4,19 +4,13 @@
 #include <charconv>   // std::to_chars
 #include <cmath>      // std::lround
 
-#include "text_rows.hpp"  // escapeControls
+#include "text_rows.hpp"  // equalsIgnoringCase, escapeControls
 
 namespace kelvarin::prepare {
 
 namespace {
 
 constexpr std::int64_t kMinutesPerDay = 1440;
-
-bool sameKey(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return (x | 0x20) == (y | 0x20);
-         });
-}
 
 // kelvarin reads an angle in single precision: the shortest text of that float is what it will
 // take, exactly, and reads better than the double of a degrees:minutes:seconds conversion.
@@ -37,7 +31,7 @@ std::vector<std::optional<PlaceRow>> choosePlaces(const Collection& collection) 
     const std::int64_t day = end / kMinutesPerDay - (end % kMinutesPerDay < 0 ? 1 : 0);
     const PlaceRow* best = nullptr;
     for (const PlaceRow& row : collection.places) {
-      if (!sameKey(row.key, series.key)) {
+      if (!equalsIgnoringCase(row.key, series.key)) {
         continue;
       }
       const bool holds = row.fromDay <= day && day <= row.toDay;

@@ -2,20 +2,17 @@
 
 #include <algorithm>  // std::all_of
 
+#include "text_rows.hpp"  // allDigits
+
 namespace kelvarin::prepare {
 
 namespace {
-
-bool digitsOnly(std::string_view text) {
-  return !text.empty() &&
-         std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
 
 // GHCN-Daily by station: ID (11 characters), YYYYMMDD, ELEMENT (4 capitals), DATA VALUE, M-FLAG,
 // Q-FLAG, S-FLAG, OBS-TIME; no header row.
 bool ghcnCsvRowFits(const std::vector<std::string_view>& fields) {
   return fields.size() == 8 && fields[0].size() == 11 && fields[1].size() == 8 &&
-         digitsOnly(fields[1]) && fields[2].size() == 4 &&
+         allDigits(fields[1]) && fields[2].size() == 4 &&
          std::all_of(fields[2].begin(), fields[2].end(),
                      [](char c) { return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); });
 }
@@ -24,7 +21,7 @@ bool ghcnCsvRowFits(const std::vector<std::string_view>& fields) {
 // tsun the twelfth field of thirteen; no header row.
 bool meteostatRowFits(const std::vector<std::string_view>& fields) {
   return fields.size() == 13 && fields[0].size() == 10 && fields[0][4] == '-' &&
-         fields[0][7] == '-' && digitsOnly(fields[1]) && fields[1].size() <= 2;
+         fields[0][7] == '-' && allDigits(fields[1]) && fields[1].size() <= 2;
 }
 
 SourceLayout dwdHourly() {

@@ -5,7 +5,7 @@
 #include <cmath>      // std::isnan
 #include <unordered_map>
 
-#include "text_rows.hpp"  // escapeControls
+#include "text_rows.hpp"  // allDigits, escapeControls
 
 namespace kelvarin::prepare {
 
@@ -334,10 +334,8 @@ std::optional<Refusal> makeGrid(Collection& collection, const GridSettings& sett
 
 StationNumbers numberStations(const Collection& collection) {
   const bool own =
-      std::all_of(collection.stations.begin(), collection.stations.end(), [](const Series& s) {
-        return !s.key.empty() && s.key.front() != '0' &&
-               std::all_of(s.key.begin(), s.key.end(), [](char c) { return c >= '0' && c <= '9'; });
-      });
+      std::all_of(collection.stations.begin(), collection.stations.end(),
+                  [](const Series& s) { return allDigits(s.key) && s.key.front() != '0'; });
   StationNumbers numbers{{}, !own};
   numbers.numbers.reserve(collection.stations.size());
   for (std::size_t i = 0; i < collection.stations.size(); ++i) {

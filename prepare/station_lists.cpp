@@ -3,16 +3,18 @@
 #include <algorithm>  // std::all_of, std::count, std::find_if
 #include <array>
 #include <charconv>  // std::from_chars
-#include <chrono>
-#include <cmath>  // std::isfinite, std::fabs
+#include <cmath>     // std::isfinite, std::fabs
 
 #include "text_rows.hpp"
+#include "time_stamps.hpp"
 
 namespace kelvarin::prepare {
 
 namespace {
 
 using Row = StationListLayout::Row;
+
+constexpr std::int64_t kMinutesPerDay = 1440;
 
 // The columns of a list with a header row, as `recognise` leaves them in its vector.
 enum ListColumn : std::size_t {
@@ -26,14 +28,8 @@ enum ListColumn : std::size_t {
   kListColumns
 };
 
-bool sameName(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return (x | 0x20) == (y | 0x20);
-         });
-}
-
 bool startsWithName(std::string_view text, std::string_view start) {
-  return text.size() >= start.size() && sameName(text.substr(0, start.size()), start);
+  return text.size() >= start.size() && equalsIgnoringCase(text.substr(0, start.size()), start);
 }
 
 std::optional<double> decimal(std::string_view text) {
@@ -78,21 +74,14 @@ std::vector<std::string_view> fieldsOf(std::string_view row, char separator) {
   }
 }
 
-// Days since 1970-01-01 of a date written YYYYMMDD; nothing for another text.
+// Days since 1970-01-01 of a date written YYYYMMDD; nothing for another text. The stamp reader
+// gives the end of the day.
 std::optional<std::int64_t> dayOf(std::string_view text) {
-  if (text.size() != 8 ||
-      !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+  const std::optional<std::int64_t> end = readStamp(text, StampFormat::kCompactDate);
+  if (!end) {
     return std::nullopt;
   }
-  int number = 0;
-  std::from_chars(text.data(), text.data() + 8, number);
-  using namespace std::chrono;
-  const year_month_day date{year{number / 10000}, month{static_cast<unsigned>(number / 100 % 100)},
-                            day{static_cast<unsigned>(number % 100)}};
-  if (!date.ok()) {
-    return std::nullopt;
-  }
-  return sys_days{date}.time_since_epoch().count();
+  return *end / kMinutesPerDay - 1;
 }
 
 // Reads the latitude and longitude of a row into `place`; the fault names the field.
@@ -137,8 +126,9 @@ std::optional<std::size_t> findHeader(const std::vector<std::string>& rows,
     columns[kSeparator] = separator;
     bool all = true;
     for (std::size_t k = 0; k < names.size(); ++k) {
-      const auto at = std::find_if(header.begin(), header.end(),
-                                   [&](std::string_view h) { return sameName(h, names[k]); });
+      const auto at = std::find_if(header.begin(), header.end(), [&](std::string_view h) {
+        return equalsIgnoringCase(h, names[k]);
+      });
       if (at != header.end()) {
         columns[kStation + k] = static_cast<int>(at - header.begin());
       } else if (k < 3) {
@@ -267,9 +257,8 @@ Row readKnmiStationLine(std::string_view row, const std::vector<int>&, PlaceRow&
   // The zip files write these lines as they are, the download script behind "# ".
   const std::string_view text = !row.empty() && row[0] == '#' ? row.substr(1) : row;
   const std::vector<std::string_view> fields = words(text);
-  if (fields.size() < 4 || fields[0].size() < 2 || fields[0].back() != ':' ||
-      !std::all_of(fields[0].begin(), fields[0].end() - 1,
-                   [](char c) { return c >= '0' && c <= '9'; })) {
+  if (fields.size() < 4 || fields[0].back() != ':' ||
+      !allDigits(fields[0].substr(0, fields[0].size() - 1))) {
     return Row::kSkip;
   }
   place.key = stationKey(fields[0].substr(0, fields[0].size() - 1));
@@ -338,19 +327,20 @@ const StationListLayout* recogniseStationList(const std::vector<std::string>& ro
   return nullptr;
 }
 
-void readPreamblePlaces(const std::vector<std::string>& rows, const std::vector<std::string>& where,
-                        std::vector<PlaceRow>& places) {
+void readPreamblePlaces(const std::vector<std::string>& rows, std::size_t count,
+                        std::vector<PlaceRow>& places,
+                        const std::function<std::string(std::size_t)>& where) {
   const std::vector<int> none;
   for (const StationListLayout& list : knownStationLists()) {
     if (!list.inDataPreamble) {
       continue;
     }
-    for (std::size_t r = 0; r < rows.size(); ++r) {
+    for (std::size_t r = 0; r < count && r < rows.size(); ++r) {
       PlaceRow place;
       std::string fault;
       if (list.readRow(rows[r], none, place, fault) == Row::kStation) {
         place.name = toUtf8(place.name);
-        place.where = where[r];
+        place.where = where(r);
         places.push_back(std::move(place));
       }
     }
@@ -363,9 +353,7 @@ std::string stationKey(std::string_view text) {
     ++first;
   }
   const std::string_view rest = text.substr(first);
-  const bool isNumber = !rest.empty() && std::all_of(rest.begin(), rest.end(),
-                                                     [](char c) { return c >= '0' && c <= '9'; });
-  return isNumber && rest != "0" ? std::string(rest) : std::string(text);
+  return allDigits(rest) && rest != "0" ? std::string(rest) : std::string(text);
 }
 
 std::optional<double> readAngle(std::string_view text, double limit) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <optional>
 #include <string>
@@ -47,9 +48,10 @@ const StationListLayout* recogniseStationList(const std::vector<std::string>& ro
                                               std::vector<int>& columns, std::size_t& firstStation);
 
 /// Reads the station rows among the free text before a data header row (KNMI writes its
-/// stations there) into `places`; `where(i)` names row i for messages.
-void readPreamblePlaces(const std::vector<std::string>& rows, const std::vector<std::string>& where,
-                        std::vector<PlaceRow>& places);
+/// stations there), the first `count` of `rows`, into `places`; `where(i)` names row i.
+void readPreamblePlaces(const std::vector<std::string>& rows, std::size_t count,
+                        std::vector<PlaceRow>& places,
+                        const std::function<std::string(std::size_t)>& where);
 
 /// Returns the key of a station identifier: a nonzero integer without leading zeros ("00433" is
 /// "433"), other identifiers as they are.

@@ -19,18 +19,6 @@ constexpr double kMissing = NAN;
 // before it.
 constexpr std::int64_t kYear2000 = std::int64_t{10957} * 1440;
 
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) {
-    return false;
-  }
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if ((a[i] | 0x20) != (b[i] | 0x20)) {
-      return false;
-    }
-  }
-  return true;
-}
-
 // Reads a whole field as a number: an optional sign, then what std::from_chars reads ("+-5" has
 // two signs and is no number).
 std::optional<double> number(std::string_view text) {
@@ -213,7 +201,7 @@ std::optional<double> readValue(std::string_view text, const Columns& columns) {
 double interpret(double value, std::string_view flag, const Columns& columns,
                  Collection& collection) {
   const SourceLayout* source = columns.source;
-  if (source != nullptr && !flag.empty() && flag.size() == 1) {
+  if (source != nullptr && flag.size() == 1) {
     if (source->missingFlags.find(flag[0]) != std::string_view::npos) {
       collection.failedCheck += std::isnan(value) ? 0U : 1U;
       return kMissing;
@@ -229,20 +217,16 @@ double interpret(double value, std::string_view flag, const Columns& columns,
   return columns.unit == ValueUnit::kTenthsOfHours ? value * 6.0 : value;
 }
 
-struct EarlyRow {
-  std::string text;
-  std::uint64_t line;
-};
-
 // One table as it is read.
 struct TableState {
   std::string name;  // as messages show it
   std::string stem;  // the file name without folders and extensions, for a one-station file
   RowReader reader;
-  std::vector<EarlyRow> early;  // the first rows, read to recognise the layout
-  std::size_t replayed = 0;     // early rows handed out again
-  std::string_view row;         // the row at hand
-  std::uint64_t line = 0;       // its line
+  std::vector<std::string> early;        // the first rows, read to recognise the layout
+  std::vector<std::uint64_t> earlyLine;  // the line of each
+  std::size_t replayed = 0;              // early rows handed out again
+  std::string_view row;                  // the row at hand
+  std::uint64_t line = 0;                // its line
   Fields fields;
   char separator = '\0';
   std::size_t fieldCount = 0;  // the header row's
@@ -357,7 +341,8 @@ std::optional<Refusal> readEarlyRows(TableState& table) {
         return refusal;
       }
     }
-    table.early.push_back(EarlyRow{std::string(text), table.reader.line});
+    table.early.emplace_back(text);
+    table.earlyLine.push_back(table.reader.line);
     bytes += text.size();
   }
   if (table.early.empty()) {
@@ -369,9 +354,8 @@ std::optional<Refusal> readEarlyRows(TableState& table) {
 // Hands out the next row: the early rows not yet handed out, then the rest of the file.
 RowStatus nextTableRow(TableState& table) {
   if (table.replayed < table.early.size()) {
-    const EarlyRow& early = table.early[table.replayed++];
-    table.row = early.text;
-    table.line = early.line;
+    table.row = table.early[table.replayed];
+    table.line = table.earlyLine[table.replayed++];
     return RowStatus::kRow;
   }
   const RowStatus status = nextRow(table.reader);
@@ -380,26 +364,17 @@ RowStatus nextTableRow(TableState& table) {
   return status;
 }
 
-std::vector<std::string> earlyTexts(const TableState& table) {
-  std::vector<std::string> texts;
-  for (const EarlyRow& row : table.early) {
-    texts.push_back(row.text);
-  }
-  return texts;
-}
-
 // A fixed-width line of one station and month: long enough for 31 days, digits of the year and
 // the month, capitals or digits of the element.
 bool monthLineFits(std::string_view row, const MonthLineFields& line) {
-  const auto digit = [](char c) { return c >= '0' && c <= '9'; };
   if (row.size() < line.firstDay + 30 * line.dayWidth + line.valueWidth) {
     return false;
   }
   const std::string_view yearMonth = row.substr(line.year, line.element - line.year);
   const std::string_view element = row.substr(line.element, 4);
-  return std::all_of(yearMonth.begin(), yearMonth.end(), digit) &&
-         std::all_of(element.begin(), element.end(),
-                     [&](char c) { return digit(c) || (c >= 'A' && c <= 'Z'); });
+  return allDigits(yearMonth) && std::all_of(element.begin(), element.end(), [](char c) {
+           return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z');
+         });
 }
 
 // Finds the known layout of a table among its first rows: its header row, or its first row
@@ -410,7 +385,7 @@ const SourceLayout* recogniseLayout(const TableState& table, std::size_t& header
   for (const SourceLayout& source : knownLayouts()) {
     const std::size_t rows = source.shape == RowShape::kHeaderRow ? table.early.size() : 1;
     for (std::size_t r = 0; r < rows; ++r) {
-      const std::string_view row = table.early[r].text;
+      const std::string_view row = table.early[r];
       if (source.shape == RowShape::kMonthLines) {
         const MonthLineFields& line = *source.monthLine;
         if (monthLineFits(row, line)) {
@@ -563,6 +538,7 @@ std::optional<Refusal> readMonthLine(TableState& table, Collection& collection) 
   }
   const std::string_view station = trimBlanks(row.substr(0, line.stationEnd), '\0');
   const std::string yearMonth(row.substr(line.year, line.element - line.year));
+  collection.daily = true;  // every value covers its whole day
   for (std::size_t day = 1; day <= 31; ++day) {
     const std::size_t at = line.firstDay + (day - 1) * line.dayWidth;
     const std::string_view valueText = trimBlanks(row.substr(at, line.valueWidth), '\0');
@@ -582,7 +558,6 @@ std::optional<Refusal> readMonthLine(TableState& table, Collection& collection) 
     const std::size_t flagAt = at + line.flagOffset;
     const std::string_view flag =
         flagAt < row.size() ? trimBlanks(row.substr(flagAt, 1), '\0') : std::string_view();
-    collection.daily = true;
     addReading(station, *time, interpret(*value, flag, table.columns, collection), table,
                collection);
   }
@@ -688,11 +663,11 @@ std::optional<Refusal> recogniseTable(TableState& table, const TableSettings& se
   const SourceLayout* source =
       options || settings.stationList ? nullptr : recogniseLayout(table, headerAt);
   const StationListLayout* stations =
-      source != nullptr ? nullptr : recogniseStationList(earlyTexts(table), listColumns, first);
+      source != nullptr ? nullptr : recogniseStationList(table.early, listColumns, first);
   // A table that names the --time column is data, whatever else its header row names (a table
   // of values may well have a latitude and a longitude in every row).
-  list = stations != nullptr && !(options && settings.timeColumn &&
-                                  namesColumn(table.early[0].text, *settings.timeColumn));
+  list = stations != nullptr &&
+         !(options && settings.timeColumn && namesColumn(table.early[0], *settings.timeColumn));
   if (list) {
     return readStationList(table, *stations, listColumns, first, collection);
   }
@@ -711,14 +686,10 @@ std::optional<Refusal> recogniseTable(TableState& table, const TableSettings& se
   if (auto refusal = takeHeader(table, settings, source, headerAt)) {
     return refusal;
   }
-  if (source != nullptr && headerAt > 0) {
-    std::vector<std::string> rows;
-    std::vector<std::string> where;
-    for (std::size_t r = 0; r < headerAt; ++r) {
-      rows.push_back(table.early[r].text);
-      where.push_back(table.name + ": line " + std::to_string(table.early[r].line));
-    }
-    readPreamblePlaces(rows, where, collection.places);
+  if (source != nullptr) {
+    readPreamblePlaces(table.early, headerAt, collection.places, [&table](std::size_t r) {
+      return table.name + ": line " + std::to_string(table.earlyLine[r]);
+    });
   }
   return std::nullopt;
 }

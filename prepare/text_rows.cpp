@@ -1,6 +1,6 @@
 #include "text_rows.hpp"
 
-#include <algorithm>  // std::count
+#include <algorithm>  // std::all_of, std::count, std::equal
 #include <cerrno>
 #include <cstring>  // std::memchr
 #include <optional>
@@ -216,6 +216,17 @@ void appendHex(std::string& text, unsigned char byte) {
 }
 
 }  // namespace
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return (x | 0x20) == (y | 0x20);
+         });
+}
+
+bool allDigits(std::string_view text) {
+  return !text.empty() &&
+         std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
 
 std::string_view trimBlanks(std::string_view text, char separator) {
   const auto blank = [separator](char c) {

@@ -72,6 +72,12 @@ FieldStatus splitRow(std::string_view row, char separator, std::size_t maxFields
 /// `separator` separates fields.
 std::string_view trimBlanks(std::string_view text, char separator);
 
+/// Returns true when `a` and `b` are the same letters, any case (header names, identifiers).
+bool equalsIgnoringCase(std::string_view a, std::string_view b);
+
+/// Returns true when `text` is one or more decimal digits and nothing else.
+bool allDigits(std::string_view text);
+
 /// Returns `text` with control bytes written as \r, \t, \n or \xNN, and so every byte that is
 /// not part of a UTF-8 character: safe to put in a one-line header or message.
 std::string escapeControls(std::string_view text);

@@ -3,20 +3,13 @@
 #include <chrono>
 #include <cstdio>  // std::snprintf
 
+#include "text_rows.hpp"  // allDigits
+
 namespace kelvarin::prepare {
 
 namespace {
 
 constexpr std::int64_t kMinutesPerDay = 1440;
-
-bool allDigits(std::string_view text) {
-  for (const char c : text) {
-    if (c < '0' || c > '9') {
-      return false;
-    }
-  }
-  return !text.empty();
-}
 
 // Reads the digits of text[at, at + count); the caller has checked that they are digits.
 int digits(std::string_view text, std::size_t at, std::size_t count) {

@@ -147,7 +147,7 @@ TEST(StationListsTest, ReadsTheStationLinesOfKnmiHeaders) {
       "# YYYYMMDD  = Datum (YYYY=jaar MM=maand DD=dag)",
   };
   std::vector<PlaceRow> places;
-  readPreamblePlaces(rows, std::vector<std::string>(rows.size(), "here"), places);
+  readPreamblePlaces(rows, rows.size(), places, [](std::size_t) { return std::string("here"); });
   ASSERT_EQ(places.size(), 2U);
   EXPECT_EQ(places[0].key, "260");
   EXPECT_DOUBLE_EQ(places[0].latitudeDeg, 52.1);
