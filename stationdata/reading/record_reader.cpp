@@ -145,10 +145,9 @@ std::size_t addValuesByKernel(RecordReader& records, double* sums, std::size_t f
   const std::size_t start = in.pos;
   KernelText text{in.buffer.data(), in.pos, in.end, in.atEnd, 0};
   const MissingMarkers markers{records.missingMarkers.data(), records.missingMarkers.size()};
-  const std::size_t c =
-      records.kernels->addValues(text, records.cache, sums, first, columns, inputUnitMin,
-                                 records.missingMarkers.empty() ? nullptr : &markers,
-                                 narrow ? records.recentValues.values : nullptr);
+  const std::size_t c = (narrow ? records.kernels->addValuesKeeping : records.kernels->addValues)(
+      text, records.cache, sums, first, columns, inputUnitMin,
+      records.missingMarkers.empty() ? nullptr : &markers, records.recentValues.values);
   in.pos = text.pos;
   in.lineNumber += text.lines;
   if (narrow) {

@@ -30,7 +30,6 @@ struct RecordReader {
 
   // Missing values, when the run declares markers: by column, for the step being read.
   std::vector<double> missingMarkers{};
-  MissingMarkers markers{nullptr, 0};          // the same, for the kernel
   std::vector<unsigned char> missingInStep{};  // N + 1 flags; slot 0 is unused
   bool anyMissingInStep = false;
   std::uint64_t missingValues = 0;  // in the whole run
