@@ -143,22 +143,22 @@ std::size_t addValuesByKernel(RecordReader& records, double* sums, std::size_t f
   InputReader& in = records.in;
   const bool narrow = first == 1 && columns <= RecentValues::kMaxColumns;
   const std::size_t start = in.pos;
-  KernelText text{in.buffer.data(), in.pos, in.end, in.atEnd, 0};
+  KernelText text{in.buffer.data(), in.end, in.atEnd, 0};
   const MissingMarkers markers{records.missingMarkers.data(), records.missingMarkers.size()};
-  const std::size_t c = (narrow ? records.kernels->addValuesKeeping : records.kernels->addValues)(
-      text, records.cache, sums, first, columns, inputUnitMin,
+  const KernelStop stop = (narrow ? records.kernels->addValuesKeeping : records.kernels->addValues)(
+      text, start, records.cache, sums, first, columns, inputUnitMin,
       records.missingMarkers.empty() ? nullptr : &markers, records.recentValues.values);
-  in.pos = text.pos;
+  in.pos = stop.pos;
   in.lineNumber += text.lines;
   if (narrow) {
-    const std::size_t length = in.pos - start;
-    if (c > columns && text.lines == 0 && length <= RememberedText::kMaxLength) {
+    const std::size_t length = stop.pos - start;
+    if (stop.column > columns && text.lines == 0 && length <= RememberedText::kMaxLength) {
       remember(records.recentValues.text, in.buffer.data() + start, static_cast<unsigned>(length));
     } else {
       records.recentValues.text.length = 0;
     }
   }
-  return c;
+  return stop.column;
 }
 
 }  // namespace detail

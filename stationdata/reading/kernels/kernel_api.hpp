@@ -46,14 +46,21 @@ struct Masks {
   std::uint64_t zeros;
 };
 
-/// The reader's data as a kernel reads it: [pos, end) of `data`, followed by the reader's tail
-/// (a NUL and 64 readable bytes).
+/// The reader's data as a kernel reads it: [0, end) of `data`, followed by the reader's tail (a
+/// NUL and 64 readable bytes).
 struct KernelText {
   const char* data;
-  std::size_t pos;  // where the values start; the kernel leaves it where it stopped
   std::size_t end;
   bool atEnd;           // the file has ended at `end`
   std::uint64_t lines;  // line breaks the kernel passed
+};
+
+/// Where a kernel stopped: the position in the data and the first column it did not take. In
+/// registers, not in memory: the next record's reading waits for the position, and a round trip
+/// through a store made each record of shape g 5 % slower.
+struct KernelStop {
+  std::size_t pos;
+  std::size_t column;
 };
 
 /// The missing-value markers a run declares (never 0): values equal to one are left to the plain
@@ -66,20 +73,20 @@ struct MissingMarkers {
 /// The kernels of one instruction set.
 struct KernelTable {
   /// Adds the values of columns `first` to `columns` (each times `inputUnitMin`) to `sums[first]`
-  /// on while they are remembered spellings or plain decimals of at most eight characters, ended
-  /// by white space inside the data, and returns the first column it did not take, for the plain
-  /// reader. Never adds a value the plain reader would refuse, nor one equal to a marker of
-  /// `missing` (or null). (Scalars, not a struct: a record of few columns costs little more than
+  /// on, from `pos` of the data, while they are remembered spellings or plain decimals of at most
+  /// eight characters, ended by white space inside the data, and returns where it stopped, for
+  /// the plain reader. Never adds a value the plain reader would refuse, nor one equal to a marker
+  /// of `missing` (or null). (Scalars, not a struct: a record of few columns costs little more than
   /// the call.)
-  std::size_t (*addValues)(KernelText& text, ValueCache& cache, double* sums, std::size_t first,
-                           std::size_t columns, double inputUnitMin, const MissingMarkers* missing,
-                           double* taken);
+  KernelStop (*addValues)(KernelText& text, std::size_t pos, ValueCache& cache, double* sums,
+                          std::size_t first, std::size_t columns, double inputUnitMin,
+                          const MissingMarkers* missing, double* taken);
   /// addValues that also keeps each value taken in `taken`, by column, for a record of few
   /// columns to be found again. An entry of its own rather than a choice inside one: the call
   /// through a choosing function cost a record of shape g 34 instructions.
-  std::size_t (*addValuesKeeping)(KernelText& text, ValueCache& cache, double* sums,
-                                  std::size_t first, std::size_t columns, double inputUnitMin,
-                                  const MissingMarkers* missing, double* taken);
+  KernelStop (*addValuesKeeping)(KernelText& text, std::size_t pos, ValueCache& cache, double* sums,
+                                 std::size_t first, std::size_t columns, double inputUnitMin,
+                                 const MissingMarkers* missing, double* taken);
 };
 
 namespace kernels {
