@@ -49,12 +49,18 @@ inline constexpr std::string_view kMissingResult = "\t-9999.000";
 }  // namespace detail
 
 /// Writes "\t%5.3f" of a clipped result `r` at `p` (kMaxResultLength characters and 8 bytes of
+/// Writes "\t%5.3f" of a result from 0 to 1 (not -0) at `p` (8 bytes of room) with one copy,
+/// and returns the characters written.
+inline std::size_t writeUnitResult(char* p, double r) {
+  std::memcpy(p, detail::kUnitResults.text[detail::scaleAndRound(r, 1000)], 8);
+  return 6;
+}
+
 /// room after them) and returns the characters written. Inline: it runs once per value.
 inline std::size_t writeResult(char* p, double r, bool shortcuts) {
   if (shortcuts) {
     if (!std::signbit(r) && r <= 1.0) {
-      std::memcpy(p, detail::kUnitResults.text[detail::scaleAndRound(r, 1000)], 8);
-      return 6;
+      return writeUnitResult(p, r);
     }
     if (r == kMissingValue) {
       std::memcpy(p, detail::kMissingResult.data(), detail::kMissingResult.size());
