@@ -48,7 +48,6 @@ inline constexpr std::string_view kMissingResult = "\t-9999.000";
 
 }  // namespace detail
 
-/// Writes "\t%5.3f" of a clipped result `r` at `p` (kMaxResultLength characters and 8 bytes of
 /// Writes "\t%5.3f" of a result from 0 to 1 (not -0) at `p` (8 bytes of room) with one copy,
 /// and returns the characters written.
 inline std::size_t writeUnitResult(char* p, double r) {
@@ -56,6 +55,13 @@ inline std::size_t writeUnitResult(char* p, double r) {
   return 6;
 }
 
+/// Whether a result lies from 0 to below 1 (not -0), as most do: no clip to check, and written
+/// by writeUnitResult (shape e: 7 % fewer instructions than checking each one first).
+inline bool isBelowOne(double r) {
+  return !std::signbit(r) && r < kUpperClip;
+}
+
+/// Writes "\t%5.3f" of a clipped result `r` at `p` (kMaxResultLength characters and 8 bytes of
 /// room after them) and returns the characters written. Inline: it runs once per value.
 inline std::size_t writeResult(char* p, double r, bool shortcuts) {
   if (shortcuts) {
