@@ -282,8 +282,7 @@ bool checkNightStep(Diagnostics& diagnostics, const double* sums, std::size_t co
 
 bool checkNightColumn(Diagnostics& diagnostics, double sumMin, std::size_t column,
                       StepPlace& place) {
-  // No limit is below the tolerance: most night sums are 0 and never need the limit.
-  if (sumMin > kSunshineToleranceMin && sumMin > sunshineLimitMin(diagnostics, place)) {
+  if (sumMin > sunshineLimitMin(diagnostics, place)) {
     return note(
         diagnostics, diagnostics.sunDown, place, column,
         std::string("holds sunshine while the sun model has the sun down; ") + kLikelyCauses);

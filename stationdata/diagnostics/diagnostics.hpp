@@ -133,6 +133,7 @@ bool checkNightStep(Diagnostics& diagnostics, const double* sums, std::size_t co
 
 /// Checks the sum of one column of a step whose window is night at that column's own place, as
 /// checkNightStep does for a step of one place. Returns false when strict makes it the fault.
+/// Callers pass over sums within kSunshineToleranceMin first: no limit is below it.
 bool checkNightColumn(Diagnostics& diagnostics, double sumMin, std::size_t column,
                       StepPlace& place);
 
