@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "fuzz_io.hpp"
-#include "places_table.hpp"
+#include "network_places.hpp"
 #include "station_file.hpp"
 #include "summary.hpp"
 #include "tables.hpp"

@@ -13,7 +13,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "places_table.hpp"
+#include "network_places.hpp"
 #include "station_file.hpp"
 #include "summary.hpp"
 #include "tables.hpp"
@@ -21,6 +21,7 @@
 
 namespace {
 
+using namespace kelvarin;
 using namespace kelvarin::prepare;
 
 constexpr char kUsage[] =

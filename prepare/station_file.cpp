@@ -5,13 +5,14 @@
 #include <cmath>      // std::isnan
 #include <unordered_map>
 
-#include "text_rows.hpp"  // allDigits, escapeControls
+#include "station_layout.hpp"  // kColumnLabels, kMissingText
+#include "station_number.hpp"  // isOwnStationNumber
+#include "text_rows.hpp"       // escapeControls
 
 namespace kelvarin::prepare {
 
 namespace {
 
-constexpr char kMissingText[] = "-999";
 constexpr std::int64_t kMinutesPerDay = 1440;
 
 bool sameValue(double a, double b) {
@@ -118,7 +119,7 @@ std::string headerLines(const Collection& collection, const StationNumbers& numb
         std::to_string(collection.files.size()) + " files, the first " + collection.files.front();
   }
   std::string header = "Sunshine duration: " + describeLayout(collection) + " from " + files +
-                       ", prepared by kelvarin-prepare\nYYYY MM DD H";
+                       ", prepared by kelvarin-prepare\n" + std::string(kColumnLabels);
   for (const std::size_t s : which) {
     header += ' ' + numbers.numbers[s];
   }
@@ -333,9 +334,8 @@ std::optional<Refusal> makeGrid(Collection& collection, const GridSettings& sett
 }
 
 StationNumbers numberStations(const Collection& collection) {
-  const bool own =
-      std::all_of(collection.stations.begin(), collection.stations.end(),
-                  [](const Series& s) { return allDigits(s.key) && s.key.front() != '0'; });
+  const bool own = std::all_of(collection.stations.begin(), collection.stations.end(),
+                               [](const Series& s) { return isOwnStationNumber(s.key); });
   StationNumbers numbers{{}, !own};
   numbers.numbers.reserve(collection.stations.size());
   for (std::size_t i = 0; i < collection.stations.size(); ++i) {

@@ -5,6 +5,7 @@
 #include <charconv>  // std::from_chars
 #include <cmath>     // std::isfinite, std::fabs
 
+#include "places_table.hpp"  // kelvarin's own table, read as kelvarin reads it
 #include "text_rows.hpp"
 #include "time_stamps.hpp"
 
@@ -25,6 +26,7 @@ enum ListColumn : std::size_t {
   kName,
   kFrom,
   kTo,
+  kFields,  // of the header row, where a row may not have more
   kListColumns
 };
 
@@ -39,39 +41,6 @@ std::optional<double> decimal(std::string_view text) {
     return std::nullopt;
   }
   return value;
-}
-
-// Splits at runs of blanks and tabs.
-std::vector<std::string_view> words(std::string_view row) {
-  std::vector<std::string_view> found;
-  std::size_t at = 0;
-  while (at < row.size()) {
-    const std::size_t start = row.find_first_not_of(" \t", at);
-    if (start == std::string_view::npos) {
-      break;
-    }
-    const std::size_t end = std::min(row.find_first_of(" \t", start), row.size());
-    found.push_back(row.substr(start, end - start));
-    at = end;
-  }
-  return found;
-}
-
-// Splits a row at `separator`, or at runs of blanks where it is ' '.
-std::vector<std::string_view> fieldsOf(std::string_view row, char separator) {
-  if (separator == ' ') {
-    return words(row);
-  }
-  std::vector<std::string_view> found;
-  std::size_t start = 0;
-  for (;;) {
-    const std::size_t end = std::min(row.find(separator, start), row.size());
-    found.push_back(trimBlanks(row.substr(start, end - start), separator));
-    if (end == row.size()) {
-      return found;
-    }
-    start = end + 1;
-  }
 }
 
 // Days since 1970-01-01 of a date written YYYYMMDD; nothing for another text. The stamp reader
@@ -111,17 +80,14 @@ std::optional<std::size_t> findHeader(const std::vector<std::string>& rows,
       continue;
     }
     // The most frequent separator of the header row; runs of blanks where none stands in it.
-    std::size_t best = 0;
-    char separator = separators.find(' ') != std::string_view::npos ? ' ' : separators[0];
-    for (const char candidate : separators) {
-      const auto count =
-          static_cast<std::size_t>(std::count(rows[r].begin(), rows[r].end(), candidate));
-      if (candidate != ' ' && count > best) {
-        best = count;
-        separator = candidate;
-      }
+    std::string_view candidates = separators;
+    const bool blanks = candidates.back() == ' ';
+    if (blanks) {
+      candidates.remove_suffix(1);
     }
-    const std::vector<std::string_view> header = fieldsOf(rows[r], separator);
+    const char separator =
+        mostFrequentOf(rows[r], candidates).value_or(blanks ? ' ' : separators[0]);
+    const std::vector<std::string_view> header = splitFields(rows[r], separator);
     columns.assign(kListColumns, -1);
     columns[kSeparator] = separator;
     bool all = true;
@@ -149,7 +115,7 @@ Row readHeaderRow(std::string_view row, const std::vector<int>& columns, PlaceRo
     return Row::kSkip;
   }
   const std::vector<std::string_view> fields =
-      fieldsOf(row, static_cast<char>(columns[kSeparator]));
+      splitFields(row, static_cast<char>(columns[kSeparator]));
   const auto field = [&](std::size_t column) -> std::string_view {
     const int at = columns[column];
     return at >= 0 && static_cast<std::size_t>(at) < fields.size()
@@ -185,7 +151,7 @@ std::optional<std::size_t> recogniseDwdDescription(const std::vector<std::string
 
 Row readDwdDescriptionRow(std::string_view row, const std::vector<int>&, PlaceRow& place,
                           std::string& fault) {
-  const std::vector<std::string_view> fields = words(row);
+  const std::vector<std::string_view> fields = splitAtBlankRuns(row);
   if (fields.empty() || fields[0].front() == '-') {
     return Row::kSkip;
   }
@@ -256,7 +222,7 @@ Row readKnmiStationLine(std::string_view row, const std::vector<int>&, PlaceRow&
                         std::string& fault) {
   // The zip files write these lines as they are, the download script behind "# ".
   const std::string_view text = !row.empty() && row[0] == '#' ? row.substr(1) : row;
-  const std::vector<std::string_view> fields = words(text);
+  const std::vector<std::string_view> fields = splitAtBlankRuns(text);
   if (fields.size() < 4 || fields[0].back() != ':' ||
       !allDigits(fields[0].substr(0, fields[0].size() - 1))) {
     return Row::kSkip;
@@ -282,11 +248,59 @@ std::optional<std::size_t> recogniseMeteoSwissStations(const std::vector<std::st
                     ";", columns);
 }
 
-// The places table kelvarin --places reads: station, latitude and longitude (and a name), any
-// order, separated by ';', ',', tab or blanks.
+// The places table kelvarin --places reads, recognised and read by the same rules: its first row
+// that is neither blank nor a '#' line names the columns.
 std::optional<std::size_t> recognisePlacesTable(const std::vector<std::string>& rows,
                                                 std::vector<int>& columns) {
-  return findHeader(rows, {"station", "latitude", "longitude", "name", "", ""}, ";,\t ", columns);
+  for (std::size_t r = 0; r < rows.size(); ++r) {
+    const std::string_view row = trimBlanks(rows[r], ' ');
+    if (row.empty() || row[0] == '#') {
+      continue;
+    }
+    PlacesColumns found{};
+    if (readPlacesHeader(row, found)) {
+      return std::nullopt;
+    }
+    columns.assign(kListColumns, -1);
+    columns[kSeparator] = found.separator;
+    columns[kStation] = static_cast<int>(found.station);
+    columns[kLatitude] = static_cast<int>(found.latitude);
+    columns[kLongitude] = static_cast<int>(found.longitude);
+    columns[kName] = found.name ? static_cast<int>(*found.name) : -1;
+    columns[kFields] = static_cast<int>(found.fields);
+    return r + 1;
+  }
+  return std::nullopt;
+}
+
+Row readPlacesTableRow(std::string_view text, const std::vector<int>& columns, PlaceRow& place,
+                       std::string& fault) {
+  const std::string_view row = trimBlanks(text, ' ');
+  if (row.empty() || row[0] == '#') {
+    return Row::kSkip;
+  }
+  const auto at = [&columns](ListColumn column) {
+    return static_cast<std::size_t>(columns[column]);
+  };
+  PlacesColumns table{static_cast<char>(columns[kSeparator]),
+                      at(kStation),
+                      at(kLatitude),
+                      at(kLongitude),
+                      std::nullopt,
+                      at(kFields)};
+  if (columns[kName] >= 0) {
+    table.name = at(kName);
+  }
+  PlacesRow read{};
+  if (std::optional<std::string> refusal = readPlacesRow(row, table, read)) {
+    fault = *refusal;
+    return Row::kFault;
+  }
+  place.key = std::to_string(read.station);
+  place.latitudeDeg = static_cast<double>(read.latitudeDeg);
+  place.longitudeDeg = static_cast<double>(read.longitudeDeg);
+  place.name = std::string(read.name);
+  return Row::kStation;
 }
 
 }  // namespace
@@ -310,7 +324,7 @@ const std::vector<StationListLayout>& knownStationLists() {
       {"meteoswiss-stations", "MeteoSwiss Open Data, ogd-smn_meta_stations.csv",
        recogniseMeteoSwissStations, readHeaderRow},
       {"places", "kelvarin's own places table (kelvarin --places)", recognisePlacesTable,
-       readHeaderRow},
+       readPlacesTableRow},
   };
   return lists;
 }
@@ -347,15 +361,6 @@ void readPreamblePlaces(const std::vector<std::string>& rows, std::size_t count,
   }
 }
 
-std::string stationKey(std::string_view text) {
-  std::size_t first = 0;
-  while (first + 1 < text.size() && text[first] == '0') {
-    ++first;
-  }
-  const std::string_view rest = text.substr(first);
-  return allDigits(rest) && rest != "0" ? std::string(rest) : std::string(text);
-}
-
 std::optional<double> readAngle(std::string_view text, double limit) {
   std::optional<double> angle;
   if (text.find(':') == std::string_view::npos) {
@@ -365,13 +370,15 @@ std::optional<double> readAngle(std::string_view text, double limit) {
     const bool negative = !text.empty() && text[0] == '-';
     const std::string_view unsigned_ =
         text.substr(!text.empty() && (text[0] == '-' || text[0] == '+') ? 1 : 0);
-    const std::vector<std::string_view> parts = fieldsOf(unsigned_, ':');
-    std::optional<double> degrees = parts.size() == 3 ? decimal(parts[0]) : std::nullopt;
-    std::optional<double> minutes = parts.size() == 3 ? decimal(parts[1]) : std::nullopt;
-    std::optional<double> seconds = parts.size() == 3 ? decimal(parts[2]) : std::nullopt;
-    if (degrees && minutes && seconds && *minutes >= 0 && *minutes < 60 && *seconds >= 0 &&
-        *seconds < 60 && *degrees >= 0) {
-      const double value = *degrees + *minutes / 60.0 + *seconds / 3600.0;
+    const std::vector<std::string_view> parts = splitFields(unsigned_, ':');
+    if (parts.size() != 3) {
+      return std::nullopt;
+    }
+    const double degrees = decimal(parts[0]).value_or(-1.0);
+    const double minutes = decimal(parts[1]).value_or(-1.0);
+    const double seconds = decimal(parts[2]).value_or(-1.0);
+    if (minutes >= 0 && minutes < 60 && seconds >= 0 && seconds < 60 && degrees >= 0) {
+      const double value = degrees + minutes / 60.0 + seconds / 3600.0;
       angle = negative ? -value : value;
     }
   }

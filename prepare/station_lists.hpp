@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "station_number.hpp"  // stationKey
+
 namespace kelvarin::prepare {
 
 /// One station's place, as one row of a list gives it, for the period it names.
@@ -52,10 +54,6 @@ const StationListLayout* recogniseStationList(const std::vector<std::string>& ro
 void readPreamblePlaces(const std::vector<std::string>& rows, std::size_t count,
                         std::vector<PlaceRow>& places,
                         const std::function<std::string(std::size_t)>& where);
-
-/// Returns the key of a station identifier: a nonzero integer without leading zeros ("00433" is
-/// "433"), other identifiers as they are.
-std::string stationKey(std::string_view text);
 
 /// Reads an angle in decimal degrees ("52.4537") or degrees:minutes:seconds ("+52:27:58"),
 /// within ±`limit`; nothing otherwise.

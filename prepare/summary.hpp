@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "places_table.hpp"
+#include "network_places.hpp"
 #include "station_file.hpp"
 #include "tables.hpp"
 

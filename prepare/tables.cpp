@@ -286,31 +286,8 @@ std::optional<Refusal> fieldFault(FieldStatus status, const TableState& table) {
 // Refuses what no table of rows begins with: text in UTF-16, or lines ended by a lone CR,
 // which make the whole file one header row.
 std::optional<Refusal> checkText(std::string_view headerRow, const TableState& table) {
-  if (headerRow.substr(0, 2) == "\x1F\x8B") {
-    return Refusal{kStatusRefused, lineOf(table) +
-                                       ": compressed with gzip, as archives ship their files: "
-                                       "unpack it first (gunzip)"};
-  }
-  if (headerRow.substr(0, 4) == "PK\x03\x04") {
-    return Refusal{kStatusRefused, lineOf(table) +
-                                       ": a zip archive, as archives ship their files: unpack it "
-                                       "first (unzip) and give the files inside"};
-  }
-  if (headerRow.substr(0, 2) == "\xFF\xFE" || headerRow.substr(0, 2) == "\xFE\xFF") {
-    return Refusal{kStatusRefused, lineOf(table) +
-                                       ": UTF-16 text (its byte order mark); save the table as "
-                                       "UTF-8"};
-  }
-  if (headerRow.find('\0') != std::string_view::npos) {
-    return Refusal{kStatusRefused, lineOf(table) + ": NUL bytes in the header row " +
-                                       quoteText(headerRow) +
-                                       ": not a text table (UTF-16 text? then save it as "
-                                       "UTF-8)"};
-  }
-  if (headerRow.find('\r') != std::string_view::npos) {
-    return Refusal{kStatusRefused, lineOf(table) +
-                                       ": lines ended by a lone CR (carriage return): "
-                                       "convert the line ends to LF"};
+  if (std::optional<std::string> fault = notTextTable(headerRow)) {
+    return Refusal{kStatusRefused, lineOf(table) + ": " + *fault};
   }
   return std::nullopt;
 }
@@ -334,9 +311,7 @@ std::optional<Refusal> readEarlyRows(TableState& table) {
     std::string_view text = table.reader.row;
     if (table.early.empty()) {
       table.row = text;
-      if (text.substr(0, 3) == "\xEF\xBB\xBF") {
-        text.remove_prefix(3);  // a byte order mark some programs write
-      }
+      text = withoutByteOrderMark(text);
       if (auto refusal = checkText(text, table)) {
         return refusal;
       }

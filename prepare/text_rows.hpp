@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "text.hpp"  // trimBlanks, equalsIgnoringCase, quoteText: shared with kelvarin
+
 namespace kelvarin::prepare {
 
 /// The longest row read, as kelvarin bounds its header lines: a file without line breaks, or no
@@ -67,27 +69,5 @@ struct Fields {
 
 /// Splits `row` at `separator` into `fields`, keeping at most `maxFields`.
 FieldStatus splitRow(std::string_view row, char separator, std::size_t maxFields, Fields& fields);
-
-/// Returns `text` without the blanks around it: blanks, CR, LF, and tabs unless the tab
-/// `separator` separates fields.
-std::string_view trimBlanks(std::string_view text, char separator);
-
-/// Returns true when `a` and `b` are the same letters, any case (header names, identifiers).
-bool equalsIgnoringCase(std::string_view a, std::string_view b);
-
-/// Returns true when `text` is one or more decimal digits and nothing else.
-bool allDigits(std::string_view text);
-
-/// Returns `text` with control bytes written as \r, \t, \n or \xNN, and so every byte that is
-/// not part of a UTF-8 character: safe to put in a one-line header or message.
-std::string escapeControls(std::string_view text);
-
-/// Returns `text` as UTF-8: as it is when it is UTF-8 already, otherwise read as latin-1, the
-/// encoding of older archive files.
-std::string toUtf8(std::string_view text);
-
-/// Returns `text` escaped and in double quotes, cut to its first 60 bytes ("..." then follows),
-/// for a message that quotes a line of a file.
-std::string quoteText(std::string_view text);
 
 }  // namespace kelvarin::prepare

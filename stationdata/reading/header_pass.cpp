@@ -89,23 +89,12 @@ std::optional<std::size_t> countColumns(std::string_view line) {
   return columns;
 }
 
-std::vector<std::int64_t> columnIdentifiers(std::string_view line) {
-  std::vector<std::int64_t> identifiers;
-  walkIdentifiers(line, [&identifiers](std::string_view word) {
-    // The integer prefix: an optional sign, then digits; beyond 18 digits it no longer fits, and
-    // such a station is named by its first 18.
-    std::size_t i = (word[0] == '+' || word[0] == '-') ? 1 : 0;
-    while (i + 1 < word.size() && word[i] == '0') {
-      ++i;
-    }
-    std::int64_t value = 0;
-    for (std::size_t digits = 0; i < word.size() && isDigit(word[i]) && digits < 18;
-         ++i, ++digits) {
-      value = value * 10 + (word[i] - '0');
-    }
-    identifiers.push_back(word[0] == '-' ? -value : value);
+std::vector<ColumnStation> columnStations(std::string_view line) {
+  std::vector<ColumnStation> stations;
+  walkIdentifiers(line, [&stations](std::string_view word) {
+    stations.push_back({stationNumberPrefix(word), std::string(word)});
   });
-  return identifiers;
+  return stations;
 }
 
 std::string printablePrefix(std::string_view text, std::size_t maxLength) {

@@ -11,22 +11,24 @@
 
 #include "read_fault.hpp"
 #include "reading/input_reader.hpp"
+#include "station_layout.hpp"
+#include "station_number.hpp"  // StationNumber  // kHeaderLines, kColumnLabelWidth
 #include "writing/output_buffer.hpp"
 
 namespace kelvarin {
-
-inline constexpr int kHeaderLines = 5;
-/// Width of the label field for the four time fields at the start of the column header.
-inline constexpr std::size_t kColumnLabelWidth = 12;
 
 /// Returns the number of station identifiers in a column header line as read (line break
 /// included): the words after the label field, separated by blanks or tabs, up to the first one
 /// whose integer prefix is zero or absent. Returns nothing for a line of 12 characters or fewer.
 std::optional<std::size_t> countColumns(std::string_view line);
 
-/// Returns the integer value of each station identifier countColumns counts ("00433" is 433,
-/// "12abc" 12): the stations of the columns, in order.
-std::vector<std::int64_t> columnIdentifiers(std::string_view line);
+/// Returns the station number of each identifier countColumns counts ("00433" is 433, "12abc"
+/// 12), in column order, with the identifier's text for a refusal of a number beyond the limit.
+struct ColumnStation {
+  StationNumber number;
+  std::string text;
+};
+std::vector<ColumnStation> columnStations(std::string_view line);
 
 /// Copies the five header lines to `out` byte for byte, prints "N columns" on `console` and sizes
 /// `columnSums` to N + 1 zeros. On a malformed, missing or overlong header returns the fault; the

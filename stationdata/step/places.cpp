@@ -4,10 +4,9 @@
 
 namespace kelvarin {
 
-std::optional<std::string> matchPlaces(const std::vector<std::int64_t>& identifiers,
-                                       const std::vector<StationPlace>& places,
-                                       const std::string& name, float referenceMeridianDeg,
-                                       ColumnPlaces& columns) {
+std::optional<Unplaced> matchPlaces(const std::vector<ColumnStation>& stations,
+                                    const std::vector<StationPlace>& places,
+                                    float referenceMeridianDeg, ColumnPlaces& columns) {
   std::unordered_map<std::int64_t, const StationPlace*> byStation;
   for (const StationPlace& place : places) {
     byStation.emplace(place.station, &place);
@@ -15,12 +14,15 @@ std::optional<std::string> matchPlaces(const std::vector<std::int64_t>& identifi
   columns.stations.assign(1, 0);
   columns.placeDeg.assign(2, 0.0f);
   columns.solar.assign(1, SolarPlace{});
-  for (std::size_t c = 1; c <= identifiers.size(); ++c) {
-    const std::int64_t station = identifiers[c - 1];
+  for (std::size_t c = 1; c <= stations.size(); ++c) {
+    const StationNumber number = stations[c - 1].number;
+    if (number.status != StationNumberStatus::kNumber) {
+      return Unplaced{c, stations[c - 1].text, number.status};
+    }
+    const std::int64_t station = number.value;
     const auto found = byStation.find(station);
     if (found == byStation.end()) {
-      return "answers refused: " + name + ": no row for station " + std::to_string(station) +
-             " (column " + std::to_string(c) + ")\n";
+      return Unplaced{c, std::to_string(station), StationNumberStatus::kNumber};
     }
     const StationPlace& place = *found->second;
     columns.stations.push_back(station);

@@ -8,17 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "solar.hpp"  // SolarPlace
+#include "places_table.hpp"         // StationPlace
+#include "reading/header_pass.hpp"  // ColumnStation
+#include "solar.hpp"                // SolarPlace
 
 namespace kelvarin {
-
-/// A row of a places table.
-struct StationPlace {
-  std::int64_t station;  // compared as an integer: "00433" is 433
-  float latitudeDeg;     // single precision, as the answer it replaces
-  float longitudeDeg;
-  std::uint64_t line;  // of the table, for messages
-};
 
 /// The places of a file's columns, by column (slot 0 unused).
 struct ColumnPlaces {
@@ -27,11 +21,18 @@ struct ColumnPlaces {
   std::vector<SolarPlace> solar;
 };
 
-/// Gives each column (its station among `identifiers`, column 1 first) the place of its row.
-/// Returns the refusal, naming the table `name` and the station, for a column without a row.
-std::optional<std::string> matchPlaces(const std::vector<std::int64_t>& identifiers,
-                                       const std::vector<StationPlace>& places,
-                                       const std::string& name, float referenceMeridianDeg,
-                                       ColumnPlaces& columns);
+/// A column whose station the places table cannot place: no row for it, or a number beyond the
+/// limit of station numbers.
+struct Unplaced {
+  std::size_t column;          // 1 for the first station column
+  std::string station;         // as header line 2 names it
+  StationNumberStatus status;  // kNumber: the table has no row for it
+};
+
+/// Gives each column (its station among `stations`, column 1 first) the place of its row.
+/// Returns the first column that has none.
+std::optional<Unplaced> matchPlaces(const std::vector<ColumnStation>& stations,
+                                    const std::vector<StationPlace>& places,
+                                    float referenceMeridianDeg, ColumnPlaces& columns);
 
 }  // namespace kelvarin

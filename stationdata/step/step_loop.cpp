@@ -394,10 +394,10 @@ RunOutcome convertStationFile(InputReader& in, OutputBuffer& out, std::FILE* rep
   }
   ColumnPlaces columnPlaces;
   if (options.places != nullptr) {
-    if (std::optional<std::string> refusal =
-            matchPlaces(columnIdentifiers(columnHeader), *options.places, options.placesName,
-                        params.referenceMeridianDeg, columnPlaces)) {
-      return {RunEnd::kPlacesRefused, {}, std::move(*refusal)};
+    if (std::optional<Unplaced> unplaced =
+            matchPlaces(columnStations(columnHeader), *options.places, params.referenceMeridianDeg,
+                        columnPlaces)) {
+      return {RunEnd::kPlacesRefused, {}, std::move(unplaced)};
     }
     diagnostics.stations = columnPlaces.stations;
   }

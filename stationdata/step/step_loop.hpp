@@ -25,13 +25,13 @@ enum class RunEnd {
   kDone,           // every record was read and every whole step written
   kBadInput,       // the file's content stopped the run: `fault` says where and why
   kWriteFailed,    // the output file could not be written
-  kPlacesRefused,  // a column's station has no place: `refusal` says which
+  kPlacesRefused,  // a column's station has no place: `unplaced` says which
 };
 
 struct RunOutcome {
   RunEnd end = RunEnd::kDone;
-  ReadFault fault;        // for kBadInput
-  std::string refusal{};  // for kPlacesRefused: the console line, with its line break
+  ReadFault fault;                     // for kBadInput
+  std::optional<Unplaced> unplaced{};  // for kPlacesRefused
 };
 
 /// How a run reads its file, beyond the answers.
@@ -41,7 +41,6 @@ struct RunOptions {
   std::vector<double> missingMarkers;  // an input value equal to one is a missing measurement
   VectorLevel vectorLevel = VectorLevel::kPortable;   // of the vector value path
   const std::vector<StationPlace>* places = nullptr;  // each station at its own place
-  std::string placesName;                             // the places table, for messages
 };
 
 /// Reads the records after the header in groups of one output step and writes one line of

@@ -136,9 +136,8 @@ TEST(PlacesTest, EachColumnIsItsStationRunAlone) {
     RunOptions options;
     options.shortcuts = round % 5 != 0;
     options.places = &network.places;
-    options.placesName = "places.txt";
     const Converted whole = convert(network.file, params, options);
-    ASSERT_EQ(whole.outcome.end, RunEnd::kDone) << whole.outcome.refusal;
+    ASSERT_EQ(whole.outcome.end, RunEnd::kDone);
     for (std::size_t s = 0; s < network.places.size(); ++s) {
       RunParameters own = params;
       own.latitudeDeg = network.places[s].latitudeDeg;
@@ -165,20 +164,33 @@ TEST(PlacesTest, EachColumnIsItsStationRunAlone) {
 }
 
 TEST(PlacesTest, ColumnsWithoutAPlaceAreRefused) {
-  const std::string file = "x\nYYYY MM DD H 00433 12abc 7\n3\n4\n5\n2023 6 21 12 1 2 3\n";
-  EXPECT_EQ(columnIdentifiers("YYYY MM DD H 00433 12abc 7 0 9\n"),
-            (std::vector<std::int64_t>{433, 12, 7}));
-  const std::vector<StationPlace> places = {{433, 52.5f, 13.4f, 2}, {12, 50.0f, 6.0f, 3}};
-  RunOptions options;
-  options.places = &places;
-  options.placesName = "places.txt";
-  RunParameters params;
-  params.inputStepMin = 60.0f;
-  params.inputUnitMin = 60.0f;
-  params.outputStepMin = 60.0f;
-  const Converted run = convert(file, params, options);
-  EXPECT_EQ(run.outcome.end, RunEnd::kPlacesRefused);
-  EXPECT_EQ(run.outcome.refusal, "answers refused: places.txt: no row for station 7 (column 3)\n");
+  // Column 3 has no row; a station number beyond 18 digits is refused, not cut to 18 (two
+  // stations that differ in the 19th digit would share one place).
+  struct Case {
+    std::string stations;
+    Unplaced unplaced;
+  };
+  const Case cases[] = {
+      {"00433 12abc 7", {3, "7", StationNumberStatus::kNumber}},
+      {"433 1234567890123456789", {2, "1234567890123456789", StationNumberStatus::kTooManyDigits}},
+  };
+  const std::vector<StationPlace> places = {
+      {433, 52.5f, 13.4f, 2}, {12, 50.0f, 6.0f, 3}, {123456789012345678, 50.0f, 6.0f, 4}};
+  for (const Case& c : cases) {
+    const std::string file = "x\nYYYY MM DD H " + c.stations + "\n3\n4\n5\n2023 6 21 12 1 2 3\n";
+    RunOptions options;
+    options.places = &places;
+    RunParameters params;
+    params.inputStepMin = 60.0f;
+    params.inputUnitMin = 60.0f;
+    params.outputStepMin = 60.0f;
+    const Converted run = convert(file, params, options);
+    EXPECT_EQ(run.outcome.end, RunEnd::kPlacesRefused) << c.stations;
+    ASSERT_TRUE(run.outcome.unplaced) << c.stations;
+    EXPECT_EQ(run.outcome.unplaced->column, c.unplaced.column);
+    EXPECT_EQ(run.outcome.unplaced->station, c.unplaced.station);
+    EXPECT_EQ(run.outcome.unplaced->status, c.unplaced.status);
+  }
 }
 
 }  // namespace

@@ -5,6 +5,9 @@
 // the sums the plain reader gives and leaves everything unusual to it.
 #pragma once
 
+#include <optional>
+#include <string_view>
+
 #include <cstddef>  // std::size_t
 #include <cstdint>
 
@@ -19,6 +22,12 @@ VectorLevel detectVectorLevel();
 
 /// Returns the level's name for messages and tests ("portable", "sse2", "avx2").
 const char* vectorLevelName(VectorLevel level);
+
+/// Returns the level of a name vectorLevelName gives, or nothing for another text.
+std::optional<VectorLevel> vectorLevelNamed(std::string_view name);
+
+/// Returns true when this processor, and this build, can run `level`.
+bool canRunVectorLevel(VectorLevel level);
 
 /// Values already converted, by their spelling. A station file spells its values in a few dozen
 /// ways ("0", "0.1", "1", "-999") millions of times over; finding a spelling costs less than

@@ -23,6 +23,27 @@ const char* vectorLevelName(VectorLevel level) {
   return "";
 }
 
+std::optional<VectorLevel> vectorLevelNamed(std::string_view name) {
+  for (const VectorLevel level : {VectorLevel::kPortable, VectorLevel::kSse2, VectorLevel::kAvx2}) {
+    if (name == vectorLevelName(level)) {
+      return level;
+    }
+  }
+  return std::nullopt;
+}
+
+bool canRunVectorLevel(VectorLevel level) {
+  switch (level) {
+    case VectorLevel::kPortable:
+      return true;
+    case VectorLevel::kSse2:
+      return detectVectorLevel() != VectorLevel::kPortable;
+    case VectorLevel::kAvx2:
+      return detectVectorLevel() == VectorLevel::kAvx2;
+  }
+  return false;
+}
+
 void clearValueCache(ValueCache& cache) {
   for (std::uint64_t& spelling : cache.spellings) {
     spelling = ~std::uint64_t{0};

@@ -1,24 +1,17 @@
-#include "places_table.hpp"
+#include "network_places.hpp"
 
 #include <algorithm>  // std::min, std::max
 #include <charconv>   // std::to_chars
 #include <cmath>      // std::lround
 
-#include "text_rows.hpp"  // equalsIgnoringCase, escapeControls
+#include "places_table.hpp"  // the table kelvarin reads: placesTableRow
+#include "text.hpp"          // equalsIgnoringCase
 
 namespace kelvarin::prepare {
 
 namespace {
 
 constexpr std::int64_t kMinutesPerDay = 1440;
-
-// kelvarin reads an angle in single precision: the shortest text of that float is what it will
-// take, exactly, and reads better than the double of a degrees:minutes:seconds conversion.
-std::string angleText(double degrees) {
-  char text[32];
-  const auto angle = static_cast<float>(degrees);
-  return std::string(text, std::to_chars(text, text + sizeof text, angle).ptr);
-}
 
 }  // namespace
 
@@ -50,16 +43,13 @@ std::vector<std::optional<PlaceRow>> choosePlaces(const Collection& collection) 
 
 bool writePlacesTable(std::FILE* out, const StationNumbers& numbers,
                       const std::vector<std::optional<PlaceRow>>& places) {
-  std::string text = "station;latitude;longitude;name\n";
+  std::string text(kPlacesTableHeader);
   for (std::size_t s = 0; s < places.size(); ++s) {
     if (!places[s]) {
       continue;
     }
-    // kelvarin splits rows at ';': one in a name would make it two fields.
-    std::string name = escapeControls(places[s]->name);
-    std::replace(name.begin(), name.end(), ';', ',');
-    text += numbers.numbers[s] + ';' + angleText(places[s]->latitudeDeg) + ';' +
-            angleText(places[s]->longitudeDeg) + ';' + name + '\n';
+    text += placesTableRow(numbers.numbers[s], static_cast<float>(places[s]->latitudeDeg),
+                           static_cast<float>(places[s]->longitudeDeg), places[s]->name);
   }
   return std::fwrite(text.data(), 1, text.size(), out) == text.size() && std::fflush(out) == 0;
 }

@@ -1,0 +1,185 @@
+#include "dialogue.hpp"
+
+#include <cctype>  // std::isspace
+#include <cmath>   // std::isfinite, std::fabs
+
+#include "step/step_loop.hpp"  // hasUsableSteps
+
+namespace kelvarin {
+
+namespace {
+
+// A larger shift puts every step's window outside the stored day, so every result would be 0.
+constexpr float kMaxTimeShiftH = 24.0f;
+
+// Positions in kQuestions, for the checks of single answers.
+constexpr std::size_t kLatitude = kLatitudeQuestion;
+constexpr std::size_t kInputStep = 2;
+constexpr std::size_t kOutputStep = 4;
+constexpr std::size_t kTimeShift = 5;
+
+// The prompts are part of the interface: scripts wait for them, typos included.
+}  // namespace
+
+const std::array<Question, kQuestionCount> kQuestions = {{
+    {"geographical latitude: ", "latitude", "latitude", &RunParameters::latitudeDeg},
+    {"geographical longitude: ", "longitude", "longitude", &RunParameters::longitudeDeg},
+    {"temporal resolution of input data in minutes (e.g. time step of input data: 1440 for "
+     "daily time step): ",
+     "input step", "input-step", &RunParameters::inputStepMin},
+    {"units of input data in minutes (e.g. 60, if input data are given in hours per day):",
+     "input unit", "input-unit", &RunParameters::inputUnitMin},
+    {"time step for output data in minutes: ", "output step", "output-step",
+     &RunParameters::outputStepMin},
+    {"time shift of official data storing time with respect to the \nlocal time (e.g., if "
+     "meto-data are stored in UTC and the lokal \ntime is valid for a longitude of 15, the value "
+     "should be set to 1.0: ",
+     "time shift", "time-shift", &RunParameters::timeShiftH},
+    {"which meridian is the one the lokal time is referring to? (e.g. 15 for central europe): ",
+     "meridian", "meridian", &RunParameters::referenceMeridianDeg},
+}};
+
+namespace {
+
+// The answers as words: what a "%f" conversion leaves of a word ("52,5" leaves ",5") is the text
+// the next question meets, as it always was.
+struct AnswerText {
+  std::FILE* file;
+  std::string pending;
+};
+
+// Longer words are no answer anyone types; reading stops there, so a stream without white space
+// cannot fill the memory.
+constexpr std::size_t kMaxAnswerLength = 4096;
+constexpr std::size_t kShownAnswerLength = 40;
+
+// Reads the next word (up to white space) of the answers. Returns false when they have ended.
+bool nextWord(AnswerText& text, std::string& word) {
+  if (!text.pending.empty()) {
+    word = std::move(text.pending);
+    text.pending.clear();
+    return true;
+  }
+  int c = std::getc(text.file);
+  while (c != EOF && std::isspace(c)) {
+    c = std::getc(text.file);
+  }
+  if (c == EOF) {
+    return false;
+  }
+  word.clear();
+  // The white space that ends the word is read with it: the next answer would skip it anyway,
+  // and stopping at the line end keeps the dialogue from waiting for more.
+  for (; c != EOF && !std::isspace(c) && word.size() < kMaxAnswerLength; c = std::getc(text.file)) {
+    word.push_back(static_cast<char>(c));
+  }
+  return true;
+}
+
+// Converts the start of `word` as the C library's "%f" does; the rest of it goes to `rest`.
+// Returns false when the word does not start with a number.
+bool takeNumber(const std::string& word, float& value, std::string& rest) {
+  int taken = 0;
+  if (std::sscanf(word.c_str(), "%f%n", &value, &taken) != 1) {
+    return false;
+  }
+  rest = word.substr(static_cast<std::size_t>(taken));
+  return true;
+}
+
+template <typename... Values>
+std::string format(const char* pattern, Values... values) {
+  char text[512];
+  std::snprintf(text, sizeof text, pattern, values...);
+  return text;
+}
+
+}  // namespace
+
+std::optional<std::string> readRunParameters(std::FILE* answers, std::FILE* console,
+                                             RunParameters& params, const GivenAnswers& given) {
+  AnswerText text{answers, {}};
+  for (std::size_t i = 0; i < std::size(kQuestions); ++i) {
+    const Question& question = kQuestions[i];
+    if (given[i]) {
+      continue;
+    }
+    std::fputs(question.prompt, console);
+    std::fflush(console);  // the answer is typed on the prompt's line
+    std::string word;
+    if (!nextWord(text, word)) {
+      return "answers refused: the " + std::string(question.name) +
+             " is missing: the answers ended before it\n";
+    }
+    // An answer that is not a number used to become 0 silently, and the same text then met the
+    // next question: "1,0" as the time shift made the meridian 0.
+    if (!takeNumber(word, params.*question.field, text.pending)) {
+      std::string refusal = "answers refused: the " + std::string(question.name) + ": \"" +
+                            word.substr(0, kShownAnswerLength) + "\" is not a number";
+      if (word[0] == ',') {
+        refusal += " (the answer before it may have a decimal comma: answers take a decimal point)";
+      }
+      return refusal + "\n";
+    }
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> refuseRunParameters(const RunParameters& params,
+                                               const GivenAnswers& given) {
+  // Names the options among `fields` (indices into kQuestions) that gave the refused values.
+  const auto refused = [&given](std::string text, std::initializer_list<std::size_t> fields) {
+    for (const std::size_t i : fields) {
+      if (given[i]) {
+        text += std::string(" (given as --") + kQuestions[i].option + ")";
+      }
+    }
+    return text + "\n";
+  };
+  for (std::size_t i = 0; i < std::size(kQuestions); ++i) {
+    const float value = params.*kQuestions[i].field;
+    if (!std::isfinite(value)) {
+      return refused("answers refused: the " + std::string(kQuestions[i].name) + " is " +
+                         format("%g", static_cast<double>(value)) + ", not a finite number",
+                     {i});
+    }
+  }
+  if (std::fabs(params.latitudeDeg) > 90.0f) {
+    return refused(format("answers refused: the latitude (%g) is not between -90 and 90 degrees",
+                          static_cast<double>(params.latitudeDeg)),
+                   {kLatitude});
+  }
+  if (std::fabs(params.timeShiftH) > kMaxTimeShiftH) {
+    return refused(
+        format("answers refused: the time shift (%g h) is more than 24 hours: local time would "
+               "never meet the stored day's sunrise and sunset",
+               static_cast<double>(params.timeShiftH)),
+        {kTimeShift});
+  }
+  const auto inputStepMin = static_cast<double>(params.inputStepMin);
+  const auto outputStepMin = static_cast<double>(params.outputStepMin);
+  if (!(params.inputStepMin > 0.0f) || !(params.outputStepMin > 0.0f)) {
+    return refused(
+        format("answers refused: input step %g min, output step %g min: both must be greater "
+               "than 0",
+               inputStepMin, outputStepMin),
+        {kInputStep, kOutputStep});
+  }
+  if (params.outputStepMin / params.inputStepMin < 1.0f) {
+    return refused(
+        format("answers refused: the output step (%g min) is shorter than the input step (%g "
+               "min), so an output step would hold no record",
+               outputStepMin, inputStepMin),
+        {kInputStep, kOutputStep});
+  }
+  if (!hasUsableSteps(params)) {
+    return refused(
+        format("answers refused: the output step (%g min) is too long: at most 2147483647 "
+               "minutes and 2147483647 input steps of %g min",
+               outputStepMin, inputStepMin),
+        {kInputStep, kOutputStep});
+  }
+  return std::nullopt;
+}
+
+}  // namespace kelvarin

@@ -1,0 +1,135 @@
+#include "options.hpp"
+
+#include <getopt.h>  // getopt_long
+
+#include <cstdio>   // std::sscanf
+#include <cstring>  // std::strlen
+
+#include "kelvarin.hpp"             // the exit statuses
+#include "reading/number_scan.hpp"  // scanDouble: --missing as the file's values are read
+
+namespace kelvarin {
+
+namespace {
+
+constexpr char kUsage[] =
+    "usage: kelvarin <inputfie> <outputfile> \n\n"
+    "The input file contains absoulte sunshine durations in minutes or hours \n"
+    "The output file contains relative sunshine durations for the time step [1/1] \n";
+
+constexpr char kOptionsHelp[] =
+    "options, before the file names (an answer given as an option is not asked):\n"
+    "  --latitude DEG      geographical latitude, north positive\n"
+    "  --longitude DEG     geographical longitude, east positive\n"
+    "  --input-step MIN    minutes between two input records (60 hourly, 1440 daily)\n"
+    "  --input-unit MIN    minutes per unit of the input values (60 for hours, 1 for minutes)\n"
+    "  --output-step MIN   length of an output step in minutes\n"
+    "  --time-shift H      hours added to a stored hour to get local time\n"
+    "  --meridian DEG      meridian of the local time (15 for central Europe)\n"
+    "  --places FILE       each station at its own place: a table of station, latitude and\n"
+    "                      longitude (instead of --latitude and --longitude)\n"
+    "  --missing VALUE     input value that marks a missing measurement (such as -999)\n"
+    "  --strict            every warning ends the run as an error, status 2\n"
+    "  --quiet             print nothing but warnings and errors\n"
+    "  --help              print this text\n"
+    "  --version           print the version\n"
+    "  --                  end of the options (for a file name that begins with -)\n";
+
+}  // namespace
+
+const char kBanner[] =
+    "kelvarin: calculating relative sunshine duration for variable output time steps\n"
+    "taking into account the maximum possible day lenght\n";
+
+std::variant<CommandLine, CommandLineEnd> parseCommandLine(int argc, char** argv) {
+  enum : int { kMissing = 256, kStrict, kQuiet, kHelp, kVersion, kPlaces };
+  static const option kOptions[] = {
+      {"latitude", required_argument, nullptr, 0},
+      {"longitude", required_argument, nullptr, 1},
+      {"input-step", required_argument, nullptr, 2},
+      {"input-unit", required_argument, nullptr, 3},
+      {"output-step", required_argument, nullptr, 4},
+      {"time-shift", required_argument, nullptr, 5},
+      {"meridian", required_argument, nullptr, 6},
+      {"missing", required_argument, nullptr, kMissing},
+      {"strict", no_argument, nullptr, kStrict},
+      {"quiet", no_argument, nullptr, kQuiet},
+      {"places", required_argument, nullptr, kPlaces},
+      {"help", no_argument, nullptr, kHelp},
+      {"version", no_argument, nullptr, kVersion},
+      {nullptr, 0, nullptr, 0},
+  };
+  CommandLine line;
+  opterr =
+      0;  // getopt would complain on standard error; kelvarin says everything on standard output
+  optind = 0;  // a fresh scan, also when called again in one process
+  // "+": options stop at the first file name, so that whatever follows the names stays ignored.
+  // ":": an option without its value is told apart from an unknown one.
+  for (int c; (c = getopt_long(argc, argv, "+:", kOptions, nullptr)) != -1;) {
+    if (c >= 0 && c < static_cast<int>(kQuestions.size())) {
+      const auto i = static_cast<std::size_t>(c);
+      int taken = 0;
+      const std::string text = optarg;
+      if (std::sscanf(optarg, "%f%n", &(line.params.*kQuestions[i].field), &taken) != 1 ||
+          static_cast<std::size_t>(taken) != text.size()) {
+        return CommandLineEnd{kExitAnswers, std::string("answers refused: --") +
+                                                kQuestions[i].option + " \"" + text +
+                                                "\" is not a number\n"};
+      }
+      line.given[i] = true;
+      continue;
+    }
+    switch (c) {
+      case kMissing: {
+        // Read as the values of the file are read, so that equal means equal to the last bit.
+        const Scanned<double> value = scanDouble(optarg);
+        if (value.status != ScanStatus::kOk || value.length != std::strlen(optarg)) {
+          return CommandLineEnd{kExitAnswers, std::string("answers refused: --missing \"") +
+                                                  optarg + "\" is not a number\n"};
+        }
+        line.run.missingMarkers.push_back(value.value);
+        break;
+      }
+      case kStrict:
+        line.run.strict = true;
+        break;
+      case kQuiet:
+        line.quiet = true;
+        break;
+      case kPlaces:
+        if (*optarg == '\0') {
+          // An empty name would leave the latitude and longitude to nobody.
+          return CommandLineEnd{
+              kExitUsage, std::string("--places needs the name of a places table\n") + kUsage};
+        }
+        line.placesName = optarg;
+        break;
+      case kHelp:
+        return CommandLineEnd{kExitSuccess, std::string(kUsage) + kOptionsHelp};
+      case kVersion:
+        return CommandLineEnd{kExitSuccess, "kelvarin " KELVARIN_VERSION "\n"};
+      default:  // an unknown option, or one without its value
+        return CommandLineEnd{kExitUsage, std::string(kUsage) + kOptionsHelp};
+    }
+  }
+  if (!line.placesName.empty() &&
+      (line.given[kLatitudeQuestion] || line.given[kLongitudeQuestion])) {
+    return CommandLineEnd{kExitUsage,
+                          std::string("--places gives each station its latitude and longitude: "
+                                      "leave out --latitude and --longitude\n") +
+                              kUsage};
+  }
+  if (!line.placesName.empty()) {
+    line.given[kLatitudeQuestion] = true;  // the table answers both, station by station
+    line.given[kLongitudeQuestion] = true;
+  }
+  if (argc - optind < 2) {
+    return CommandLineEnd{kExitUsage, kUsage};
+  }
+  line.inputName = argv[optind];
+  line.outputName = argv[optind + 1];
+  line.ignored.assign(argv + optind + 2, argv + argc);
+  return line;
+}
+
+}  // namespace kelvarin

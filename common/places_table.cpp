@@ -1,0 +1,187 @@
+#include "places_table.hpp"
+
+#include <algorithm>  // std::find_if, std::max, std::replace
+#include <charconv>   // std::to_chars
+#include <cmath>      // std::isfinite, std::fabs
+#include <cstdlib>    // std::strtof
+#include <unordered_map>
+
+#include "station_number.hpp"
+#include "text.hpp"
+
+namespace kelvarin {
+
+namespace {
+
+// The largest places table: a million stations fit many times, and a wrong file (or /dev/zero)
+// is refused before it fills the memory.
+constexpr std::size_t kMaxTableBytes = std::size_t{64} << 20;
+
+// Reads an angle as an answer is read: single precision, the whole field a finite number (strtof
+// is the conversion of the answers' "%f", without a format to interpret for every row).
+std::optional<float> readAngle(std::string_view text) {
+  const std::string copy(text);
+  char* end = nullptr;
+  const float value = std::strtof(copy.c_str(), &end);
+  if (copy.empty() || end != copy.c_str() + copy.size() || !std::isfinite(value) ||
+      copy[0] == ' ' || copy[0] == '\t' || copy[0] == '\n' || copy[0] == '\r' || copy[0] == '\v' ||
+      copy[0] == '\f') {
+    return std::nullopt;
+  }
+  return value;
+}
+
+// Reads the whole table, at most kMaxTableBytes.
+std::optional<PlacesFault> readWhole(std::FILE* file, std::string& text) {
+  char chunk[1 << 16];
+  for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, file)) > 0;) {
+    if (text.size() + got > kMaxTableBytes) {
+      return PlacesFault{0, "larger than 64 MiB: not a places table"};
+    }
+    text.append(chunk, got);
+  }
+  if (std::ferror(file) != 0) {
+    return PlacesFault{0, "cannot be read to its end"};
+  }
+  return std::nullopt;
+}
+
+// Keeps a row's place; a station's second row must give the same place.
+std::optional<PlacesFault> addPlace(const StationPlace& place, std::vector<StationPlace>& places,
+                                    std::unordered_map<std::int64_t, std::size_t>& seen) {
+  const auto [known, added] = seen.emplace(place.station, places.size());
+  if (added) {
+    places.push_back(place);
+    return std::nullopt;
+  }
+  const StationPlace& before = places[known->second];
+  if (before.latitudeDeg != place.latitudeDeg || before.longitudeDeg != place.longitudeDeg) {
+    return PlacesFault{0, "station " + std::to_string(place.station) +
+                              " has two rows of different places, lines " +
+                              std::to_string(before.line) + " and " + std::to_string(place.line)};
+  }
+  return std::nullopt;
+}
+
+std::string angleText(float angleDeg) {
+  char text[32];
+  return std::string(text, std::to_chars(text, text + sizeof text, angleDeg).ptr);
+}
+
+}  // namespace
+
+std::optional<std::string> readPlacesHeader(std::string_view row, PlacesColumns& columns) {
+  columns.separator = mostFrequentOf(row, ";,\t").value_or(' ');
+  const std::vector<std::string_view> header = splitFields(row, columns.separator);
+  const auto find = [&header](std::string_view name) -> std::optional<std::size_t> {
+    const auto found = std::find_if(header.begin(), header.end(), [name](std::string_view field) {
+      return equalsIgnoringCase(field, name);
+    });
+    if (found == header.end()) {
+      return std::nullopt;
+    }
+    return static_cast<std::size_t>(found - header.begin());
+  };
+  std::size_t* const where[] = {&columns.station, &columns.latitude, &columns.longitude};
+  const char* const names[] = {"station", "latitude", "longitude"};
+  for (std::size_t k = 0; k < 3; ++k) {
+    const std::optional<std::size_t> at = find(names[k]);
+    if (!at) {
+      return std::string("no column \"") + names[k] + "\" in the header row";
+    }
+    *where[k] = *at;
+  }
+  columns.name = find("name");
+  columns.fields = header.size();
+  return std::nullopt;
+}
+
+std::optional<std::string> readPlacesRow(std::string_view row, const PlacesColumns& columns,
+                                         PlacesRow& place) {
+  const std::vector<std::string_view> fields = splitFields(row, columns.separator);
+  const std::size_t needed = 1 + std::max({columns.station, columns.latitude, columns.longitude});
+  if (fields.size() < needed) {
+    return std::to_string(fields.size()) + " fields, fewer than the header row names";
+  }
+  // A field more than the header names (a comma or a blank inside a name) would move the angles
+  // of every column after it: the row would give another place without a word.
+  if (fields.size() > columns.fields) {
+    return std::to_string(fields.size()) + " fields, more than the " +
+           std::to_string(columns.fields) + " the header row names";
+  }
+  const StationNumber station = stationNumberOf(fields[columns.station]);
+  if (station.status != StationNumberStatus::kNumber) {
+    return stationNumberFault(fields[columns.station], station.status);
+  }
+  const std::optional<float> latitude = readAngle(fields[columns.latitude]);
+  const std::optional<float> longitude = readAngle(fields[columns.longitude]);
+  if (!latitude || !longitude) {
+    const std::string_view text = !latitude ? fields[columns.latitude] : fields[columns.longitude];
+    return std::string("the ") + (!latitude ? "latitude" : "longitude") + " \"" +
+           std::string(text) + "\" is not a number";
+  }
+  if (std::fabs(*latitude) > 90.0f) {
+    return "the latitude (" + std::string(fields[columns.latitude]) +
+           ") is not between -90 and 90 degrees";
+  }
+  const bool named = columns.name && *columns.name < fields.size();
+  place = PlacesRow{station.value, *latitude, *longitude,
+                    named ? fields[*columns.name] : std::string_view()};
+  return std::nullopt;
+}
+
+std::optional<PlacesFault> readPlacesTable(std::FILE* file, std::vector<StationPlace>& places) {
+  std::string whole;
+  if (auto fault = readWhole(file, whole)) {
+    return fault;
+  }
+  const std::string_view text = withoutByteOrderMark(whole);
+  std::optional<PlacesColumns> columns;
+  std::unordered_map<std::int64_t, std::size_t> seen;
+  std::uint64_t number = 0;
+  for (std::size_t start = 0; start < text.size();) {
+    const std::size_t end = std::min(text.find('\n', start), text.size());
+    std::string_view line = text.substr(start, end - start);
+    start = end + 1;
+    ++number;
+    if (number == 1) {
+      if (auto fault = notTextTable(line.substr(0, line.size() - (line.ends_with('\r') ? 1 : 0)))) {
+        return PlacesFault{1, *fault};
+      }
+    }
+    const std::string_view row = trimBlanks(line, ' ');
+    if (row.empty() || row.front() == '#') {
+      continue;
+    }
+    if (!columns) {
+      columns.emplace();
+      if (auto fault = readPlacesHeader(row, *columns)) {
+        return PlacesFault{number, *fault};
+      }
+      continue;
+    }
+    PlacesRow place{};
+    if (auto fault = readPlacesRow(row, *columns, place)) {
+      return PlacesFault{number, *fault};
+    }
+    if (auto fault = addPlace({place.station, place.latitudeDeg, place.longitudeDeg, number},
+                              places, seen)) {
+      return fault;
+    }
+  }
+  if (!columns) {
+    return PlacesFault{0, "no header row (station, latitude, longitude)"};
+  }
+  return std::nullopt;
+}
+
+std::string placesTableRow(std::string_view station, float latitudeDeg, float longitudeDeg,
+                           std::string_view name) {
+  // kelvarin splits rows at ';': one in a name would make it two fields.
+  std::string shown = escapeControls(name);
+  std::replace(shown.begin(), shown.end(), ';', ',');
+  return std::string(station) + ';' + angleText(latitudeDeg) + ';' + angleText(longitudeDeg) + ';' +
+         shown + '\n';
+}
+
+}  // namespace kelvarin

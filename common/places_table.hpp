@@ -1,0 +1,71 @@
+// The places table: one row per station, its latitude and longitude. kelvarin-prepare writes it
+// from an archive's station list, kelvarin --places reads it, and kelvarin-prepare recognises it
+// among station lists; all three through this one reading of it.
+//
+// A header row names the columns station, latitude and longitude (any order, any case; a name
+// column and others may stand beside them), separated by ';', ',', tab or runs of blanks as the
+// header row shows; lines beginning with '#' and blank lines are skipped.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>  // std::FILE
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kelvarin {
+
+/// A row of a places table.
+struct StationPlace {
+  std::int64_t station;  // compared as an integer: "00433" is 433
+  float latitudeDeg;     // single precision, as the answer it replaces; -90 to 90
+  float longitudeDeg;    // east positive
+  std::uint64_t line;    // of the table, for messages
+};
+
+/// Where the columns stand in the rows of one table.
+struct PlacesColumns {
+  char separator;  // ' ' for runs of blanks and tabs
+  std::size_t station;
+  std::size_t latitude;
+  std::size_t longitude;
+  std::optional<std::size_t> name;
+  std::size_t fields;  // the header row's: a row may not have more
+};
+
+/// Reads a header row. Returns the fault (no column "latitude" ...) when it is none.
+std::optional<std::string> readPlacesHeader(std::string_view row, PlacesColumns& columns);
+
+/// One row read; `name` is empty without a name column.
+struct PlacesRow {
+  std::int64_t station;
+  float latitudeDeg;
+  float longitudeDeg;
+  std::string_view name;
+};
+
+/// Reads one row (trimmed, not a comment). Returns the fault, without its line, when it cannot
+/// be read: too few or too many fields, a station or an angle that is no number.
+std::optional<std::string> readPlacesRow(std::string_view row, const PlacesColumns& columns,
+                                         PlacesRow& place);
+
+/// A refusal of a table; `line` 0 when it is about the whole file.
+struct PlacesFault {
+  std::uint64_t line;
+  std::string text;
+};
+
+/// Reads the whole table of `file` (at most 64 MiB) into `places`, in the order of its rows, one
+/// entry per station; a station's second row must give the same place.
+std::optional<PlacesFault> readPlacesTable(std::FILE* file, std::vector<StationPlace>& places);
+
+/// The header row kelvarin-prepare writes.
+inline constexpr std::string_view kPlacesTableHeader = "station;latitude;longitude;name\n";
+
+/// Returns the row of one station as kelvarin-prepare writes it: each angle the shortest text of
+/// its single-precision value, which kelvarin reads back exactly; the name made one field.
+std::string placesTableRow(std::string_view station, float latitudeDeg, float longitudeDeg,
+                           std::string_view name);
+
+}  // namespace kelvarin

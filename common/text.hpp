@@ -1,0 +1,53 @@
+// Delimited text as both programs read it: blanks around fields, separators, header names in any
+// case, and the first bytes that tell a text table from something else.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kelvarin {
+
+/// Returns `text` without the blanks around it: blanks, CR, LF, and tabs unless `separator` is
+/// the tab that separates fields.
+std::string_view trimBlanks(std::string_view text, char separator);
+
+/// Splits `row` at runs of blanks and tabs; blanks at either end give no empty field.
+std::vector<std::string_view> splitAtBlankRuns(std::string_view row);
+
+/// Splits `row` at `separator`, each field trimmed, or at runs of blanks where it is ' '.
+/// Quotes are not special here: the tables read this way never quote.
+std::vector<std::string_view> splitFields(std::string_view row, char separator);
+
+/// Returns the most frequent of `candidates` in `row` (the first of them on a tie), or nothing
+/// when none stands in it.
+std::optional<char> mostFrequentOf(std::string_view row, std::string_view candidates);
+
+/// Returns true when `a` and `b` are the same text but for the case of the letters A to Z. Only
+/// those are folded: folding by a bit would make '-' equal CR and '_' equal DEL.
+bool equalsIgnoringCase(std::string_view a, std::string_view b);
+
+/// Returns true when `text` is one or more decimal digits and nothing else.
+bool allDigits(std::string_view text);
+
+/// Returns `text` with control bytes written as \r, \t, \n or \xNN, and so every byte that is
+/// not part of a UTF-8 character: safe to put in a one-line header or message.
+std::string escapeControls(std::string_view text);
+
+/// Returns `text` as UTF-8: as it is when it is UTF-8 already, otherwise read as latin-1, the
+/// encoding of older archive files.
+std::string toUtf8(std::string_view text);
+
+/// Returns `text` escaped and in double quotes, cut to its first 60 bytes ("..." then follows),
+/// for a message that quotes a line of a file.
+std::string quoteText(std::string_view text);
+
+/// Returns `text` without the UTF-8 byte order mark that some programs write before a table.
+std::string_view withoutByteOrderMark(std::string_view text);
+
+/// Returns why a table whose first line (byte order mark removed) is `firstLine` cannot be read
+/// as text: gzip or zip, UTF-16, NUL bytes or lines ended by a lone CR. Nothing when it can.
+std::optional<std::string> notTextTable(std::string_view firstLine);
+
+}  // namespace kelvarin
