@@ -2,8 +2,9 @@
 
 #include <algorithm>  // std::max
 #include <charconv>   // std::from_chars
-#include <cmath>      // NAN
+#include <cmath>      // std::isnan
 #include <cstring>    // std::strerror
+#include <limits>     // std::numeric_limits: quiet_NaN
 #include <memory>     // std::unique_ptr
 
 #include <sys/stat.h>  // fstat, stat: a folder, and which file an output would overwrite
@@ -14,7 +15,7 @@ namespace kelvarin::prepare {
 
 namespace {
 
-constexpr double kMissing = NAN;
+constexpr double kMissing = std::numeric_limits<double>::quiet_NaN();
 // 2000-01-01 00:00 in minutes since 1970: the German weather service's 10-minute stamps are CET
 // before it.
 constexpr std::int64_t kYear2000 = std::int64_t{10957} * 1440;

@@ -12,6 +12,11 @@
 #   setup                 optional shell lines run in the work folder before kelvarin
 #   env                   optional environment settings for kelvarin, one NAME=VALUE a line
 set -u
+# A kernel this processor cannot run is skipped (ctest's SKIP_RETURN_CODE).
+case ${KELVARIN_VECTOR:-} in
+  sse2) [ "$(uname -m)" = x86_64 ] || exit 77 ;;
+  avx2) [ "$(uname -m)" = x86_64 ] && grep -qw avx2 /proc/cpuinfo || exit 77 ;;
+esac
 program=$1
 case_dir=$2
 work=$3

@@ -5,6 +5,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 #include <random>
 #include <string>
 
@@ -56,8 +57,8 @@ TEST(FixedFormatTest, RoundsTiesAwayFromZero) {
 
 TEST(FixedFormatTest, PadsToTheFieldWidth) {
   EXPECT_EQ(fixed(0.25, 3, 5), "0.250");
-  EXPECT_EQ(fixed(NAN, 3, 5), "  nan");
-  EXPECT_EQ(fixed(INFINITY, 3, 5), "  inf");
+  EXPECT_EQ(fixed(std::numeric_limits<double>::quiet_NaN(), 3, 5), "  nan");
+  EXPECT_EQ(fixed(std::numeric_limits<double>::infinity(), 3, 5), "  inf");
   EXPECT_EQ(fixed(-9999.0, 3, 5), "-9999.000");
 }
 

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <optional>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -239,12 +240,13 @@ std::optional<Refusal> readText(const std::string& text, const std::string& name
 TEST(ArchiveLayoutsTest, ReadsEachLayoutsValuesInItsUnit) {
   // Four days of June as GHCN-Daily writes them (value, M-, Q- and S-flag), then -9999 to the
   // 31st; the third day failed a quality check (Q-flag X).
+  const double missing = std::numeric_limits<double>::quiet_NaN();
   std::string dly = "USW00023183202306TSUN  600  W-9999     700 XW  120  W";
-  std::vector<double> dlyValues = {600.0, NAN, NAN, 120.0};
+  std::vector<double> dlyValues = {600.0, missing, missing, 120.0};
   for (int day = 5; day <= 31; ++day) {
     dly += "-9999   ";
     if (day <= 30) {
-      dlyValues.push_back(NAN);
+      dlyValues.push_back(missing);
     }
   }
   struct Case {
@@ -254,7 +256,6 @@ TEST(ArchiveLayoutsTest, ReadsEachLayoutsValuesInItsUnit) {
     std::vector<double> values;  // the first station's, NaN missing
     std::uint64_t suspect, failed, trace;
   };
-  const double missing = NAN;
   const std::vector<Case> cases = {
       {"eca.txt",
        "free text\n\nSTAID, SOUID,    DATE,   SS, Q_SS\n    41,   100,20230619,   95,    0\n"
