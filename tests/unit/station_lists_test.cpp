@@ -2,8 +2,8 @@
 
 #include <cmath>
 #include <cstdio>
-#include <optional>
 #include <limits>
+#include <optional>
 #include <string>
 #include <vector>
 
