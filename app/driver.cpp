@@ -196,7 +196,7 @@ int convert(const CommandLine& line, const RunParameters& params, VectorLevel ve
   if (!line.placesName.empty()) {
     options.places = &files.places;
   }
-  const RunOutcome outcome = convertStationFile(reader, buffer, report, alerts, params, options);
+  const RunOutcome outcome = convertStationFile(reader, buffer, {report, alerts}, params, options);
   int status = kExitSuccess;
   if (outcome.end == RunEnd::kBadInput) {
     std::fprintf(alerts, "%s\n", faultMessage(outcome.fault).c_str());

@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::FILE* in = fmemopen(const_cast<char*>(kStationFile), std::strlen(kStationFile), "r");
   InputReader reader = makeInputReader(in);
   OutputBuffer out = makeOutputBuffer(fuzz::sink());
-  convertStationFile(reader, out, fuzz::sink(), fuzz::sink(), params);
+  convertStationFile(reader, out, {fuzz::sink(), fuzz::sink()}, params);
   flushLines(out);
   std::fclose(in);
   return 0;

@@ -41,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     options.missingMarkers = {-999.0};
   }
   options.vectorLevel = (data[0] & 128) != 0 ? detectVectorLevel() : VectorLevel::kPortable;
-  convertStationFile(reader, out, fuzz::sink(), fuzz::sink(), params, options);
+  convertStationFile(reader, out, {fuzz::sink(), fuzz::sink()}, params, options);
   flushLines(out);
   std::fclose(in);
   return 0;

@@ -41,7 +41,7 @@ bool raise(Diagnostics& diagnostics, std::uint64_t line, const std::string& what
     return false;
   }
   if (show) {
-    std::fprintf(diagnostics.console, "warning: %s: %s\n", lineText(line).c_str(), what.c_str());
+    sayWarning(diagnostics.console, lineText(line) + ": " + what);
   }
   return true;
 }
@@ -71,7 +71,7 @@ SunSpan realSkyDay(Diagnostics& diagnostics, std::int32_t day, std::int32_t mont
 
 }  // namespace
 
-Diagnostics makeDiagnostics(std::FILE* console, const RunParameters& params, bool strict) {
+Diagnostics makeDiagnostics(const RunConsole& console, const RunParameters& params, bool strict) {
   Diagnostics diagnostics;
   diagnostics.console = console;
   diagnostics.params = params;
@@ -323,7 +323,6 @@ void reportDiagnostics(const Diagnostics& d) {
   if (d.strict) {
     return;  // the first anomaly ended the run
   }
-  std::FILE* console = d.console;
   if (stampAnomalies(d) > 0) {
     std::string kinds;
     const auto add = [&kinds](std::uint64_t n, const std::string& what) {
@@ -336,27 +335,25 @@ void reportDiagnostics(const Diagnostics& d) {
     add(d.repeated, std::to_string(d.repeated) + " repeated");
     add(d.backwards, std::to_string(d.backwards) + " going back");
     add(d.offGrid, std::to_string(d.offGrid) + " off the input step");
-    std::fprintf(console, "warning: %s in all (the first %d shown): %s; %s\n",
-                 counted(stampAnomalies(d), "time stamp anomaly", "time stamp anomalies").c_str(),
-                 kStampAnomaliesShown, kinds.c_str(), kShifted);
+    sayWarning(d.console, counted(stampAnomalies(d), "time stamp anomaly", "time stamp anomalies") +
+                              " in all (the first " + std::to_string(kStampAnomaliesShown) +
+                              " shown): " + kinds + "; " + kShifted);
   }
   if (d.sunDown.count > 0) {
-    std::fprintf(console, "warning: %s sunshine while the sun model has the sun down (%s); %s\n",
-                 counted(d.sunDown.count, "step holds", "steps hold").c_str(),
-                 first(d, d.sunDown).c_str(), kLikelyCauses);
+    sayWarning(d.console, counted(d.sunDown.count, "step holds", "steps hold") +
+                              " sunshine while the sun model has the sun down (" +
+                              first(d, d.sunDown) + "); " + kLikelyCauses);
   }
   if (d.tooMuch.count > 0) {
-    std::fprintf(console,
-                 "warning: %s the sunshine possible in the step and written as 1.000 (%s); %s\n",
-                 counted(d.tooMuch.count, "value exceeds", "values exceed").c_str(),
-                 first(d, d.tooMuch).c_str(), kLikelyCauses);
+    sayWarning(d.console, counted(d.tooMuch.count, "value exceeds", "values exceed") +
+                              " the sunshine possible in the step and written as 1.000 (" +
+                              first(d, d.tooMuch) + "); " + kLikelyCauses);
   }
   if (d.negative.count > 0) {
-    std::fprintf(console,
-                 "warning: %s between -100 and 0, written as it is (%s): negative sunshine; if "
-                 "such results are missing values, they have not been marked -9999\n",
-                 counted(d.negative.count, "result", "results").c_str(),
-                 first(d, d.negative).c_str());
+    sayWarning(d.console, counted(d.negative.count, "result", "results") +
+                              " between -100 and 0, written as it is (" + first(d, d.negative) +
+                              "): negative sunshine; if such results are missing values, they "
+                              "have not been marked -9999");
   }
 }
 

@@ -7,11 +7,11 @@
 #include <cmath>    // std::fabs, std::isfinite
 #include <cstddef>  // std::size_t
 #include <cstdint>
-#include <cstdio>  // std::FILE
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "console.hpp"
 #include "read_fault.hpp"
 #include "record_stamp.hpp"
 #include "run_parameters.hpp"
@@ -50,7 +50,7 @@ struct AnomalyCount {
 };
 
 struct Diagnostics {
-  std::FILE* console = nullptr;
+  RunConsole console;
   RunParameters params{};
   bool strict = false;
   ReadFault fault;  // with strict: the first anomaly
@@ -83,7 +83,7 @@ inline std::uint64_t stampAnomalies(const Diagnostics& d) {
 }
 
 /// Returns the diagnostics of a run with these answers.
-Diagnostics makeDiagnostics(std::FILE* console, const RunParameters& params, bool strict);
+Diagnostics makeDiagnostics(const RunConsole& console, const RunParameters& params, bool strict);
 
 /// Returns true when a stamp lies on the same day as the record before, as most records do; its
 /// minutes are then those of that record and the hours between (minutesOnSameDay).

@@ -105,8 +105,9 @@ std::string printablePrefix(std::string_view text, std::size_t maxLength) {
   return shown;
 }
 
-std::optional<ReadFault> runHeaderPass(InputReader& in, OutputBuffer& out, std::FILE* console,
-                                       std::vector<double>& columnSums, std::string& columnHeader) {
+std::optional<ReadFault> runHeaderPass(InputReader& in, OutputBuffer& out,
+                                       const RunConsole& console, std::vector<double>& columnSums,
+                                       std::string& columnHeader) {
   std::string line;
   for (int lineNumber = 1; lineNumber <= kHeaderLines; ++lineNumber) {
     if (!readLine(in, line)) {
@@ -125,7 +126,7 @@ std::optional<ReadFault> runHeaderPass(InputReader& in, OutputBuffer& out, std::
       }
       columnSums.assign(*columns + 1, 0.0);
       columnHeader = line;
-      std::fprintf(console, "%zu columns\n", *columns);
+      sayColumns(console, *columns);
     }
   }
   return std::nullopt;

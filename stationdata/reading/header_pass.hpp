@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "console.hpp"
 #include "read_fault.hpp"
 #include "reading/input_reader.hpp"
 #include "station_layout.hpp"
@@ -33,8 +34,9 @@ std::vector<ColumnStation> columnStations(std::string_view line);
 /// Copies the five header lines to `out` byte for byte, prints "N columns" on `console` and sizes
 /// `columnSums` to N + 1 zeros. On a malformed, missing or overlong header returns the fault; the
 /// header lines read before it are in `out`. `columnHeader` gets line 2 as read.
-std::optional<ReadFault> runHeaderPass(InputReader& in, OutputBuffer& out, std::FILE* console,
-                                       std::vector<double>& columnSums, std::string& columnHeader);
+std::optional<ReadFault> runHeaderPass(InputReader& in, OutputBuffer& out,
+                                       const RunConsole& console, std::vector<double>& columnSums,
+                                       std::string& columnHeader);
 
 /// Returns up to `maxLength` characters of `text` up to its line break, control characters shown
 /// as '?', for messages.

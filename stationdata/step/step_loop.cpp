@@ -134,7 +134,7 @@ RunOutcome endOfInput(OutputBuffer& out, const Diagnostics& diagnostics, std::in
     if (diagnostics.strict) {
       return {RunEnd::kBadInput, ReadFault{0, {}, what}};
     }
-    std::fprintf(diagnostics.console, "warning: %s\n", what);
+    sayWarning(diagnostics.console, what);
   }
   return {flushLines(out) ? RunEnd::kDone : RunEnd::kWriteFailed, {}};
 }
@@ -257,8 +257,8 @@ struct StepState {
 // record loop of a file of few columns is most of its run. (The places' helpers are kept out of
 // line for the same reason.)
 [[gnu::always_inline]] inline std::optional<RunOutcome> readStep(
-    RecordReader& records, OutputBuffer& out, Diagnostics& diagnostics, std::FILE* report,
-    const StepPlan& plan, double* sums, std::size_t columns, StepState& state) {
+    RecordReader& records, OutputBuffer& out, Diagnostics& diagnostics, const StepPlan& plan,
+    double* sums, std::size_t columns, StepState& state) {
   RecordStamp& stamp = state.stamp;
   for (std::int32_t k = 1; k <= plan.recordsPerStep; ++k) {
     const ReadOutcome got = readRecord(records, stamp, sums, columns, plan.inputUnitMin);
@@ -282,7 +282,7 @@ struct StepState {
     // A local end time that truncates to 24 closes a day; compared as a range so that a huge
     // or NaN hour never meets an undefined float-to-int conversion.
     if (state.localH >= 24.0f && state.localH < 25.0f) {
-      reportDay(report, stamp, plan.shortcuts);
+      sayDay(diagnostics.console, stamp, plan.shortcuts);
     }
   }
   return std::nullopt;
@@ -338,15 +338,15 @@ StepWritten writeStep(const RecordReader& records, OutputBuffer& out, Diagnostic
 }  // namespace
 
 RunOutcome runStepLoop(RecordReader& records, OutputBuffer& out, Diagnostics& diagnostics,
-                       std::FILE* report, const RunParameters& params,
-                       std::vector<double>& columnSums, const ColumnPlaces* places) {
+                       const RunParameters& params, std::vector<double>& columnSums,
+                       const ColumnPlaces* places) {
   const StepPlan plan = makeStepPlan(params, records.shortcuts);
   const std::size_t columns = columnSums.size() - 1;
   StepState state;
   state.results.assign(columns + 1, 0.0);
   double* const sums = columnSums.data();
   for (;;) {
-    if (auto end = readStep(records, out, diagnostics, report, plan, sums, columns, state)) {
+    if (auto end = readStep(records, out, diagnostics, plan, sums, columns, state)) {
       return *end;
     }
     const StepWritten written =
@@ -373,15 +373,14 @@ RunOutcome runStepLoop(RecordReader& records, OutputBuffer& out, Diagnostics& di
   }
 }
 
-RunOutcome convertStationFile(InputReader& in, OutputBuffer& out, std::FILE* report,
-                              std::FILE* alerts, const RunParameters& params,
-                              const RunOptions& options) {
+RunOutcome convertStationFile(InputReader& in, OutputBuffer& out, const RunConsole& console,
+                              const RunParameters& params, const RunOptions& options) {
   std::vector<double> columnSums;
   std::string columnHeader;
-  if (std::optional<ReadFault> fault = runHeaderPass(in, out, report, columnSums, columnHeader)) {
+  if (std::optional<ReadFault> fault = runHeaderPass(in, out, console, columnSums, columnHeader)) {
     return {RunEnd::kBadInput, std::move(*fault)};
   }
-  Diagnostics diagnostics = makeDiagnostics(alerts, params, options.strict);
+  Diagnostics diagnostics = makeDiagnostics(console, params, options.strict);
   if (columnSums.size() == 1 && skipSpace(in)) {
     // Station names instead of numbers: without this the first hint would be a record error.
     const std::string what = "the column header names no station numbers after its " +
@@ -390,7 +389,7 @@ RunOutcome convertStationFile(InputReader& in, OutputBuffer& out, std::FILE* rep
     if (options.strict) {
       return {RunEnd::kBadInput, ReadFault{2, {}, what}};
     }
-    std::fprintf(alerts, "warning: line 2: %s\n", what.c_str());
+    sayWarning(console, "line 2: " + what);
   }
   ColumnPlaces columnPlaces;
   if (options.places != nullptr) {
@@ -403,22 +402,11 @@ RunOutcome convertStationFile(InputReader& in, OutputBuffer& out, std::FILE* rep
   }
   RecordReader records = makeRecordReader(in, options.shortcuts, options.missingMarkers,
                                           columnSums.size() - 1, options.vectorLevel);
-  const RunOutcome outcome = runStepLoop(records, out, diagnostics, report, params, columnSums,
+  const RunOutcome outcome = runStepLoop(records, out, diagnostics, params, columnSums,
                                          options.places != nullptr ? &columnPlaces : nullptr);
   reportDiagnostics(diagnostics);
   if (!options.missingMarkers.empty() && outcome.end == RunEnd::kDone) {
-    // One count for all the markers: "(-999, -9999)".
-    std::string markers;
-    for (const double marker : options.missingMarkers) {
-      char text[32];
-      std::snprintf(text, sizeof text, "%g", marker);
-      markers += (markers.empty() ? "" : ", ") + std::string(text);
-    }
-    std::fprintf(report,
-                 "%" PRIu64
-                 " values missing (%s): their columns are written as -9999.000 in "
-                 "steps with daylight\n",
-                 records.missingValues, markers.c_str());
+    sayMissingValues(console, records.missingValues, options.missingMarkers);
   }
   return outcome;
 }

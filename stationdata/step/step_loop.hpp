@@ -1,7 +1,6 @@
 // The step loop: records summed into output steps, and each step's relative sunshine.
 #pragma once
 
-#include <cstdio>  // std::FILE
 #include <optional>
 #include <string>
 #include <vector>
@@ -44,19 +43,19 @@ struct RunOptions {
 };
 
 /// Reads the records after the header in groups of one output step and writes one line of
-/// relative sunshine per step to `out` and the progress lines to `report`, until the input ends.
+/// relative sunshine per step to `out` and the progress lines to the console, until the input
+/// ends.
 /// Every whole step line before a fault is kept, nothing of the step the fault stopped.
 /// `columnSums` holds N + 1 zeros; the answers must have passed hasUsableSteps.
 /// `places`, when given, holds each column's own place, which takes the place of the answers'.
 RunOutcome runStepLoop(RecordReader& records, OutputBuffer& out, Diagnostics& diagnostics,
-                       std::FILE* report, const RunParameters& params,
-                       std::vector<double>& columnSums, const ColumnPlaces* places = nullptr);
+                       const RunParameters& params, std::vector<double>& columnSums,
+                       const ColumnPlaces* places = nullptr);
 
-/// Runs the whole of a station file: the header pass, then the step loop, then the totals of the
-/// diagnostics. Reports (the column count, progress lines, the count of missing values) go to
-/// `report`, warnings to `alerts`.
-RunOutcome convertStationFile(InputReader& in, OutputBuffer& out, std::FILE* report,
-                              std::FILE* alerts, const RunParameters& params,
-                              const RunOptions& options = {});
+/// Converts a whole station file: the header pass, then the step loop, then the totals of the
+/// diagnostics; the column count, the days, the warnings and the count of missing values are said
+/// on `console` as the run streams. The entry point of the station-data code.
+RunOutcome convertStationFile(InputReader& in, OutputBuffer& out, const RunConsole& console,
+                              const RunParameters& params, const RunOptions& options = {});
 
 }  // namespace kelvarin

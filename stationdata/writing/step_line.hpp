@@ -146,7 +146,4 @@ inline void writeStamp(OutputBuffer& out, const RecordStamp& stamp, WrittenDate&
   advance(out, n);
 }
 
-/// Writes "day.month.year" on its own line to `report`, as "%d.%d.%d\n" does.
-void reportDay(std::FILE* report, const RecordStamp& stamp, bool shortcuts);
-
 }  // namespace kelvarin

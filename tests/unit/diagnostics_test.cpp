@@ -45,7 +45,7 @@ std::string checkStamps(const std::vector<RecordStamp>& stamps, float inputStepM
   testing::CapturedStream console;
   RunParameters params;
   params.inputStepMin = inputStepMin;
-  Diagnostics d = makeDiagnostics(testing::openCapture(console), params, strict);
+  Diagnostics d = makeDiagnostics({nullptr, testing::openCapture(console)}, params, strict);
   std::uint64_t line = 6;
   for (const RecordStamp& stamp : stamps) {
     if (!checkStamp(d, stamp, line++)) {

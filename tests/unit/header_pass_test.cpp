@@ -78,7 +78,7 @@ PassResult runPass(const std::string& input) {
   std::string columnHeader;
   std::FILE* consoleFile = testing::openCapture(console);
   const std::optional<ReadFault> fault =
-      runHeaderPass(reader, buffer, consoleFile, sums, columnHeader);
+      runHeaderPass(reader, buffer, {consoleFile, consoleFile}, sums, columnHeader);
   if (fault) {
     std::fprintf(consoleFile, "%s\n", faultMessage(*fault).c_str());
   }

@@ -28,7 +28,7 @@ Converted convert(const std::string& file, const RunParameters& params, const Ru
   OutputBuffer buffer = makeOutputBuffer(testing::openCapture(out), 64);
   std::FILE* consoleFile = testing::openCapture(console);
   Converted run;
-  run.outcome = convertStationFile(reader, buffer, consoleFile, consoleFile, params, options);
+  run.outcome = convertStationFile(reader, buffer, {consoleFile, consoleFile}, params, options);
   flushLines(buffer);
   std::fclose(in);
   std::istringstream text(testing::closeCapture(out));

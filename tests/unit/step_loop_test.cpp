@@ -30,8 +30,8 @@ LoopResult runLoop(const std::string& records, std::size_t columns, const RunPar
   OutputBuffer buffer = makeOutputBuffer(testing::openCapture(out), 16);
   std::vector<double> sums(columns + 1, 0.0);
   std::FILE* consoleFile = testing::openCapture(console);
-  Diagnostics diagnostics = makeDiagnostics(consoleFile, params, false);
-  const RunOutcome outcome = runStepLoop(stream, buffer, diagnostics, consoleFile, params, sums);
+  Diagnostics diagnostics = makeDiagnostics({consoleFile, consoleFile}, params, false);
+  const RunOutcome outcome = runStepLoop(stream, buffer, diagnostics, params, sums);
   flushLines(buffer);
   std::fclose(in);
   const std::string output = testing::closeCapture(out);

@@ -1,0 +1,35 @@
+// The console of a run: the one way the station-data code says anything. The driver provides the
+// two streams (reports go nowhere with --quiet, warnings always reach the console); every line
+// the run prints while it streams is worded here.
+#pragma once
+
+#include <cstddef>  // std::size_t
+#include <cstdint>
+#include <cstdio>  // std::FILE
+#include <string_view>
+#include <vector>
+
+#include "record_stamp.hpp"
+
+namespace kelvarin {
+
+struct RunConsole {
+  std::FILE* report = nullptr;  // the column count, the days, the count of missing values
+  std::FILE* alerts = nullptr;  // warnings
+};
+
+/// Prints "N columns", the header pass's count of station columns.
+void sayColumns(const RunConsole& console, std::size_t columns);
+
+/// Prints "day.month.year", as "%d.%d.%d\n" does, when a record's local time reaches hour 24.
+void sayDay(const RunConsole& console, const RecordStamp& stamp, bool shortcuts);
+
+/// Prints one warning: "warning: " and `text` on a line of its own.
+void sayWarning(const RunConsole& console, std::string_view text);
+
+/// Prints how many values were missing at the end of a run with --missing: one count for all
+/// the markers, "(-999, -9999)".
+void sayMissingValues(const RunConsole& console, std::uint64_t count,
+                      const std::vector<double>& markers);
+
+}  // namespace kelvarin
