@@ -4,6 +4,7 @@
 
 #include <cstdio>   // std::sscanf
 #include <cstring>  // std::strlen
+#include <optional>
 
 #include "kelvarin.hpp"             // the exit statuses
 #include "reading/number_scan.hpp"  // scanDouble: --missing as the file's values are read
@@ -41,75 +42,92 @@ const char kBanner[] =
     "kelvarin: calculating relative sunshine duration for variable output time steps\n"
     "taking into account the maximum possible day lenght\n";
 
+namespace {
+
+enum : int { kMissing = 256, kStrict, kQuiet, kHelp, kVersion, kPlaces };
+
+// The seven answers take the values 0 to 6, their place in kQuestions.
+const option kOptions[] = {
+    {"latitude", required_argument, nullptr, 0},
+    {"longitude", required_argument, nullptr, 1},
+    {"input-step", required_argument, nullptr, 2},
+    {"input-unit", required_argument, nullptr, 3},
+    {"output-step", required_argument, nullptr, 4},
+    {"time-shift", required_argument, nullptr, 5},
+    {"meridian", required_argument, nullptr, 6},
+    {"missing", required_argument, nullptr, kMissing},
+    {"strict", no_argument, nullptr, kStrict},
+    {"quiet", no_argument, nullptr, kQuiet},
+    {"places", required_argument, nullptr, kPlaces},
+    {"help", no_argument, nullptr, kHelp},
+    {"version", no_argument, nullptr, kVersion},
+    {nullptr, 0, nullptr, 0},
+};
+
+// Takes an answer given as an option: the whole text must be the number.
+std::optional<CommandLineEnd> takeAnswer(std::size_t i, const char* text, CommandLine& line) {
+  int taken = 0;
+  if (std::sscanf(text, "%f%n", &(line.params.*kQuestions[i].field), &taken) != 1 ||
+      static_cast<std::size_t>(taken) != std::strlen(text)) {
+    return CommandLineEnd{kExitAnswers, std::string("answers refused: --") + kQuestions[i].option +
+                                            " \"" + text + "\" is not a number\n"};
+  }
+  line.given[i] = true;
+  return std::nullopt;
+}
+
+// Takes one of the other options, or ends the command line.
+std::optional<CommandLineEnd> takeOption(int c, const char* value, CommandLine& line) {
+  switch (c) {
+    case kMissing: {
+      // Read as the values of the file are read, so that equal means equal to the last bit.
+      const Scanned<double> marker = scanDouble(value);
+      if (marker.status != ScanStatus::kOk || marker.length != std::strlen(value)) {
+        return CommandLineEnd{kExitAnswers, std::string("answers refused: --missing \"") + value +
+                                                "\" is not a number\n"};
+      }
+      line.run.missingMarkers.push_back(marker.value);
+      return std::nullopt;
+    }
+    case kStrict:
+      line.run.strict = true;
+      return std::nullopt;
+    case kQuiet:
+      line.quiet = true;
+      return std::nullopt;
+    case kPlaces:
+      if (*value == '\0') {
+        // An empty name would leave the latitude and longitude to nobody.
+        return CommandLineEnd{kExitUsage,
+                              std::string("--places needs the name of a places table\n") + kUsage};
+      }
+      line.placesName = value;
+      return std::nullopt;
+    case kHelp:
+      return CommandLineEnd{kExitSuccess, std::string(kUsage) + kOptionsHelp};
+    case kVersion:
+      return CommandLineEnd{kExitSuccess, "kelvarin " KELVARIN_VERSION "\n"};
+    default:  // an unknown option, or one without its value
+      return CommandLineEnd{kExitUsage, std::string(kUsage) + kOptionsHelp};
+  }
+}
+
+}  // namespace
+
 std::variant<CommandLine, CommandLineEnd> parseCommandLine(int argc, char** argv) {
-  enum : int { kMissing = 256, kStrict, kQuiet, kHelp, kVersion, kPlaces };
-  static const option kOptions[] = {
-      {"latitude", required_argument, nullptr, 0},
-      {"longitude", required_argument, nullptr, 1},
-      {"input-step", required_argument, nullptr, 2},
-      {"input-unit", required_argument, nullptr, 3},
-      {"output-step", required_argument, nullptr, 4},
-      {"time-shift", required_argument, nullptr, 5},
-      {"meridian", required_argument, nullptr, 6},
-      {"missing", required_argument, nullptr, kMissing},
-      {"strict", no_argument, nullptr, kStrict},
-      {"quiet", no_argument, nullptr, kQuiet},
-      {"places", required_argument, nullptr, kPlaces},
-      {"help", no_argument, nullptr, kHelp},
-      {"version", no_argument, nullptr, kVersion},
-      {nullptr, 0, nullptr, 0},
-  };
   CommandLine line;
-  opterr =
-      0;  // getopt would complain on standard error; kelvarin says everything on standard output
+  // getopt would complain on standard error; kelvarin says everything on standard output.
+  opterr = 0;
   optind = 0;  // a fresh scan, also when called again in one process
   // "+": options stop at the first file name, so that whatever follows the names stays ignored.
   // ":": an option without its value is told apart from an unknown one.
   for (int c; (c = getopt_long(argc, argv, "+:", kOptions, nullptr)) != -1;) {
-    if (c >= 0 && c < static_cast<int>(kQuestions.size())) {
-      const auto i = static_cast<std::size_t>(c);
-      int taken = 0;
-      const std::string text = optarg;
-      if (std::sscanf(optarg, "%f%n", &(line.params.*kQuestions[i].field), &taken) != 1 ||
-          static_cast<std::size_t>(taken) != text.size()) {
-        return CommandLineEnd{kExitAnswers, std::string("answers refused: --") +
-                                                kQuestions[i].option + " \"" + text +
-                                                "\" is not a number\n"};
-      }
-      line.given[i] = true;
-      continue;
-    }
-    switch (c) {
-      case kMissing: {
-        // Read as the values of the file are read, so that equal means equal to the last bit.
-        const Scanned<double> value = scanDouble(optarg);
-        if (value.status != ScanStatus::kOk || value.length != std::strlen(optarg)) {
-          return CommandLineEnd{kExitAnswers, std::string("answers refused: --missing \"") +
-                                                  optarg + "\" is not a number\n"};
-        }
-        line.run.missingMarkers.push_back(value.value);
-        break;
-      }
-      case kStrict:
-        line.run.strict = true;
-        break;
-      case kQuiet:
-        line.quiet = true;
-        break;
-      case kPlaces:
-        if (*optarg == '\0') {
-          // An empty name would leave the latitude and longitude to nobody.
-          return CommandLineEnd{
-              kExitUsage, std::string("--places needs the name of a places table\n") + kUsage};
-        }
-        line.placesName = optarg;
-        break;
-      case kHelp:
-        return CommandLineEnd{kExitSuccess, std::string(kUsage) + kOptionsHelp};
-      case kVersion:
-        return CommandLineEnd{kExitSuccess, "kelvarin " KELVARIN_VERSION "\n"};
-      default:  // an unknown option, or one without its value
-        return CommandLineEnd{kExitUsage, std::string(kUsage) + kOptionsHelp};
+    const std::optional<CommandLineEnd> end =
+        c >= 0 && c < static_cast<int>(kQuestions.size())
+            ? takeAnswer(static_cast<std::size_t>(c), optarg, line)
+            : takeOption(c, optarg, line);
+    if (end) {
+      return *end;
     }
   }
   if (!line.placesName.empty() &&
