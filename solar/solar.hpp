@@ -8,8 +8,10 @@
 #pragma once
 
 #include <array>
+#include <cstddef>  // std::size_t
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 namespace kelvarin {
 
@@ -108,6 +110,42 @@ T rememberedForDay(DayMemo<T>& memo, std::int32_t day, std::int32_t month, Compu
     known = compute();
   }
   return *known;
+}
+
+/// Values of one day for each column at a place of its own (slot 0 unused), worked out anew when
+/// the day changes: a DayMemo of every day for 20,000 columns would be 117 MB. The same for the
+/// model's sun times and the real sky's day.
+template <typename T>
+struct ColumnDay {
+  std::vector<T> values;
+  std::vector<unsigned char> known;  // of values, where they are worked out one by one
+  std::int32_t day = 0;
+  std::int32_t month = 0;
+};
+
+/// Returns false when `cache` holds the values of another day than `day` of `month`, after
+/// emptying it for that day with room for `slots` columns.
+template <typename T>
+bool holdsColumnDay(ColumnDay<T>& cache, std::int32_t day, std::int32_t month, std::size_t slots) {
+  if (!cache.values.empty() && cache.day == day && cache.month == month) {
+    return true;
+  }
+  cache.day = day;
+  cache.month = month;
+  cache.values.assign(slots, T{});
+  cache.known.assign(slots, 0);
+  return false;
+}
+
+/// Returns the value of `column` on the day `cache` holds, worked out with `compute` the first
+/// time it is asked.
+template <typename T, typename Compute>
+const T& columnDayValue(ColumnDay<T>& cache, std::size_t column, Compute compute) {
+  if (cache.known[column] == 0) {
+    cache.values[column] = compute();
+    cache.known[column] = 1;
+  }
+  return cache.values[column];
 }
 
 }  // namespace kelvarin

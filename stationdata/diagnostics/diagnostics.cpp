@@ -232,17 +232,11 @@ bool note(Diagnostics& diagnostics, AnomalyCount& kind, const StepPlace& place, 
 
 // The real sky's day at a column's own place: once a day and column, as sun times are.
 SunSpan columnSkyDay(Diagnostics& d, const StepPlace& place) {
-  if (d.columnSkyDay != place.stamp.day || d.columnSkyMonth != place.stamp.month) {
-    d.columnSkyDay = place.stamp.day;
-    d.columnSkyMonth = place.stamp.month;
-    d.columnSky.assign(d.stations.size(), std::nullopt);
-  }
-  std::optional<SunSpan>& sky = d.columnSky[place.column];
-  if (!sky) {
-    sky = sunAboveAltitude(place.stamp.day, place.stamp.month, place.placeDeg[0], place.placeDeg[1],
-                           d.params.referenceMeridianDeg, kRealSkyAltitudeDeg);
-  }
-  return *sky;
+  holdsColumnDay(d.columnSky, place.stamp.day, place.stamp.month, d.stations.size());
+  return columnDayValue(d.columnSky, place.column, [&] {
+    return sunAboveAltitude(place.stamp.day, place.stamp.month, place.placeDeg[0],
+                            place.placeDeg[1], d.params.referenceMeridianDeg, kRealSkyAltitudeDeg);
+  });
 }
 
 }  // namespace

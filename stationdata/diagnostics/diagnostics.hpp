@@ -70,9 +70,7 @@ struct Diagnostics {
   AnomalyCount negative;               // results between -100 and 0
   std::vector<std::int64_t> stations;  // by column (slot 0 unused), with places of their own
   // The real sky's day at each column's own place, worked out when first needed on a day.
-  std::vector<std::optional<SunSpan>> columnSky;
-  std::int32_t columnSkyDay = 0;
-  std::int32_t columnSkyMonth = 0;
+  ColumnDay<SunSpan> columnSky;
   bool toldStepEnd = false;      // a step of a day or more ended while the sun was up
   DayMemo<SunSpan> realSkyDays;  // the real sky's day, by month and day, as met
 };

@@ -44,19 +44,45 @@ StepPlan makeStepPlan(const RunParameters& params, bool shortcuts) {
   return plan;
 }
 
-// Sun times depend on nothing but the day, the month and the run's place. Remembered per day of
-// the year, they cost a look-up instead of a sine, a cosine and an arc cosine per step (measured:
-// shape g, three stations, 45 % faster). (Months outside 1 to 12 have none.)
-std::optional<SunTimes> sunTimes(DayMemo<SunTimes>* memo, std::int32_t day, std::int32_t month,
-                                 const RunParameters& params) {
+// Where a step's sun times come from: the run's place, shared by every column, or each column's
+// own place. Either way they depend on nothing but the day and the place: remembered per day of
+// the year for one place, they cost a look-up instead of a sine, a cosine and an arc cosine per
+// step (measured: shape g, three stations, 45 % faster); for places of their own, every column's
+// are worked out once when the day changes.
+struct SunSource {
+  const RunParameters* params = nullptr;
+  const ColumnPlaces* places = nullptr;  // nothing: every column at the run's place
+  bool remember = true;                  // off: worked out every step, to test the memo
+  DayMemo<SunTimes> placeDays;
+  ColumnDay<SunTimes> columnDays;
+};
+
+// The sun times of the run's place on a day; nothing for a month outside 1 to 12.
+std::optional<SunTimes> placeSun(SunSource& source, std::int32_t day, std::int32_t month) {
+  const RunParameters& params = *source.params;
   const auto compute = [&] {
     return sunriseSunset(day, month, params.latitudeDeg, params.longitudeDeg,
                          params.referenceMeridianDeg);
   };
-  if (memo == nullptr || !isValidMonth(month)) {
+  if (!source.remember || !isValidMonth(month)) {
     return compute();
   }
-  return rememberedForDay(*memo, day, month, [&] { return *compute(); });
+  return rememberedForDay(source.placeDays, day, month, [&] { return *compute(); });
+}
+
+// Works out each column's sun times for a day when they are not that day's already. The month
+// must lie in 1 to 12.
+[[gnu::noinline]] const SunTimes* columnSun(SunSource& source, std::int32_t day,
+                                            std::int32_t month) {
+  const std::vector<SolarPlace>& solar = source.places->solar;
+  ColumnDay<SunTimes>& cache = source.columnDays;
+  if (!holdsColumnDay(cache, day, month, solar.size())) {
+    const SolarDay solarOfDay = solarDay(day, month);
+    for (std::size_t c = 1; c < solar.size(); ++c) {
+      cache.values[c] = sunTimesAt(solarOfDay, solar[c]);
+    }
+  }
+  return cache.values.data();
 }
 
 // Writes "\t0.000" for every column of a night step: 0 whatever was measured, with no result to
@@ -70,49 +96,113 @@ void writeNightResults(OutputBuffer& out, std::size_t columns) {
   advance(out, columns * kNightResult.size());
 }
 
-// Writes "\t%5.3f" of each column's relative sunshine, and shows the diagnostics the steps and
-// results that may contradict the sun model. Returns false when strict makes one the fault. Out
-// of line: inlined into the step loop, its loop kept each result on the stack for want of
-// registers (shapes a, e and g 1.5 to 3 % slower).
-[[gnu::noinline]] bool writeResults(OutputBuffer& out, const double* sums, std::size_t columns,
-                                    const StepPlan& plan, double dayFraction, double* results,
-                                    const RecordReader& records, Diagnostics& diagnostics,
-                                    StepPlace&& place) {
-  if (!(dayFraction > 0.0)) {
-    writeNightResults(out, columns);
-    return checkNightStep(diagnostics, sums, columns, place);
+// The sun of one step: the day fraction of the run's place, shared by every column, or each
+// column's own sun times and room for its day fraction.
+struct StepSun {
+  double dayFraction = 0.0;
+  const SunTimes* columnSun = nullptr;  // with places of their own, by column
+  double* dayFractions = nullptr;
+};
+
+// Works out each column's day fraction and result at its own place. Two at a time and without
+// branches where columns are many: a few columns, whose night fractions branch alike, would only
+// pay for the divisions of their night.
+void placedResults(const double* sums, std::size_t columns, const StepPlan& plan,
+                   const StepSun& sun, const StepPlace& place, double* results) {
+  double* const dayFractions = sun.dayFractions;
+  if (plan.shortcuts && columns >= 16) {
+    dayFractionsOf(place.startH, place.endH, plan.stepH, sun.columnSun, columns, dayFractions);
+    relativeSunshineOfColumns(sums, columns, plan.outputStepMin, dayFractions, results);
+    return;
   }
+  for (std::size_t c = 1; c <= columns; ++c) {
+    dayFractions[c] = 1.0 - nightFraction(place.startH, place.endH, plan.stepH, sun.columnSun[c]);
+    results[c] = dayFractions[c] > 0.0
+                     ? relativeSunshine(sums[c], plan.outputStepMin, dayFractions[c])
+                     : 0.0;
+  }
+}
+
+// Writes "\t%5.3f" of each column's relative sunshine and shows the diagnostics the steps and
+// results that may contradict the sun model. One writer for both sources of sun times: at the
+// run's place (kPlaced false) every column shares the step's day fraction, and a night step is
+// night for all; with places of their own each column is written exactly as a run over that
+// column alone at its place writes it, and the checks see the column's own place. Returns false
+// when strict makes an anomaly the fault. Out of line: inlined into the step loop, its loop kept
+// each result on the stack for want of registers (shapes a, e and g 1.5 to 3 % slower).
+template <bool kPlaced>
+[[gnu::noinline]] bool writeResults(OutputBuffer& out, const double* sums, std::size_t columns,
+                                    const StepPlan& plan, const StepSun& sun, double* results,
+                                    const RecordReader& records, Diagnostics& diagnostics,
+                                    const ColumnPlaces* places, StepPlace&& place) {
   // Copies: the characters written below could alias the plan and the reader, which would be
   // read again for every column.
   const bool shortcuts = plan.shortcuts;
   const double outputStepMin = plan.outputStepMin;
   const bool anyMissing = records.anyMissingInStep;
+  if constexpr (kPlaced) {
+    placedResults(sums, columns, plan, sun, place, results);
+  } else {
+    if (!(sun.dayFraction > 0.0)) {
+      writeNightResults(out, columns);
+      return checkNightStep(diagnostics, sums, columns, place);
+    }
+    if (shortcuts) {
+      relativeSunshineOfAll(sums, columns, outputStepMin, sun.dayFraction, results);
+    }
+  }
   // Room for the whole line at once: every result is short once clipped.
   char* const line = room(out, columns * kMaxResultLength + 8);
   char* p = line;
-  if (shortcuts) {
-    relativeSunshineOfAll(sums, columns, outputStepMin, dayFraction, results);
-  }
+  const std::uint64_t nightSteps = diagnostics.sunDown.count;
+  // A column's own place for the checks; made only where one is needed.
+  const auto at = [&place, places](std::size_t c) {
+    StepPlace own = place;
+    own.placeDeg = &places->placeDeg[2 * c];
+    own.column = c;
+    return own;
+  };
   for (std::size_t c = 1; c <= columns; ++c) {
+    if constexpr (kPlaced) {
+      if (!(sun.dayFractions[c] > 0.0)) {
+        std::memcpy(p, "\t0.000", 6);
+        p += 6;
+        // Counted once a step, by its first such column, as a step of one place is.
+        if (diagnostics.sunDown.count == nightSteps && sums[c] > kSunshineToleranceMin) {
+          StepPlace own = at(c);
+          if (!checkNightColumn(diagnostics, sums[c], c, own)) {
+            return false;
+          }
+        }
+        continue;
+      }
+    }
     // A column with a declared missing value in the step has no result, whatever else it holds.
     const double r = anyMissing && records.missingInStep[c] != 0 ? kMissingValue
-                     : shortcuts                                 ? results[c]
-                                 : relativeSunshine(sums[c], outputStepMin, dayFraction);
+                     : kPlaced || shortcuts
+                         ? results[c]
+                         : relativeSunshine(sums[c], outputStepMin, sun.dayFraction);
     if (shortcuts && isBelowOne(r)) {
       p += writeUnitResult(p, r);
       continue;
     }
     // Only a result clipped to 1 can hold more sunshine than the real sky allows (its day is
     // longer than the model's), and negative ones are rare: one comparison per value finds both.
-    if (((r >= kUpperClip) | (r < 0.0)) && !checkDayResult(diagnostics, sums[c], r, c, place)) {
-      return false;
+    if ((r >= kUpperClip) | (r < 0.0)) {
+      if constexpr (kPlaced) {
+        StepPlace own = at(c);
+        if (!checkDayResult(diagnostics, sums[c], r, c, own)) {
+          return false;
+        }
+      } else if (!checkDayResult(diagnostics, sums[c], r, c, place)) {
+        return false;
+      }
     }
     p += writeResult(p, r, shortcuts);
   }
   advance(out, static_cast<std::size_t>(p - line));
   return true;
 }
-
 // Ends the run on a fault of the file: nothing of the step it stopped reaches the output.
 RunOutcome badInput(OutputBuffer& out, ReadFault fault) {
   discardOpenLine(out);
@@ -141,117 +231,28 @@ RunOutcome endOfInput(OutputBuffer& out, const Diagnostics& diagnostics, std::in
 
 // What a run keeps from step to step.
 struct StepState {
-  DayMemo<SunTimes> memo;
-  std::vector<double> results;  // a step's results, before they are written
+  SunSource sun;
+  std::vector<double> results;       // a step's results, before they are written
+  std::vector<double> dayFractions;  // with places of their own: each column's
   WrittenDate writtenDate;
   RecordStamp stamp{};  // of the record read last, its hour as stored
   float localH = 0.0f;  // that record's local end time
-  // With places of their own: each column's sun times on the day they were worked out for, anew
-  // when the day changes (a memo of every day for 20,000 columns would be 117 MB).
-  std::vector<SunTimes> columnSun;
-  std::vector<double> dayFractions;
-  std::int32_t sunDay = 0;
-  std::int32_t sunMonth = 0;
 };
-
-// Works out each column's sun times for the step's day when it is not the day they are for.
-[[gnu::noinline]] void updateColumnSun(StepState& state, const ColumnPlaces& places) {
-  if (!state.columnSun.empty() && state.sunDay == state.stamp.day &&
-      state.sunMonth == state.stamp.month) {
-    return;
-  }
-  state.sunDay = state.stamp.day;
-  state.sunMonth = state.stamp.month;
-  const SolarDay day = solarDay(state.stamp.day, state.stamp.month);
-  state.columnSun.resize(places.solar.size());
-  state.dayFractions.resize(places.solar.size());
-  for (std::size_t c = 1; c < places.solar.size(); ++c) {
-    state.columnSun[c] = sunTimesAt(day, places.solar[c]);
-  }
-}
-
-// Writes "\t%5.3f" of each column's relative sunshine with each column's own sun times, exactly
-// as a run over that column alone at its place writes it, and shows the diagnostics what may
-// contradict the sun model there. Returns false when strict makes one the fault.
-[[gnu::noinline]] bool writePlacedResults(OutputBuffer& out, const double* sums,
-                                          std::size_t columns, const StepPlan& plan,
-                                          StepState& state, const ColumnPlaces& places,
-                                          const RecordReader& records, Diagnostics& diagnostics,
-                                          StepPlace place) {
-  const bool shortcuts = plan.shortcuts;
-  const bool anyMissing = records.anyMissingInStep;
-  double* const dayFractions = state.dayFractions.data();
-  double* const results = state.results.data();
-  // Two at a time and without branches where columns are many: a few columns, whose night
-  // fractions branch alike, would only pay for the divisions of their night.
-  if (shortcuts && columns >= 16) {
-    dayFractionsOf(place.startH, place.endH, plan.stepH, state.columnSun.data(), columns,
-                   dayFractions);
-    relativeSunshineOfColumns(sums, columns, plan.outputStepMin, dayFractions, results);
-  } else {
-    for (std::size_t c = 1; c <= columns; ++c) {
-      dayFractions[c] =
-          1.0 - nightFraction(place.startH, place.endH, plan.stepH, state.columnSun[c]);
-      results[c] = dayFractions[c] > 0.0
-                       ? relativeSunshine(sums[c], plan.outputStepMin, dayFractions[c])
-                       : 0.0;
-    }
-  }
-  char* const line = room(out, columns * kMaxResultLength + 8);
-  char* p = line;
-  const std::uint64_t nightSteps = diagnostics.sunDown.count;
-  // The checks see the column's own place; made only where one is needed.
-  const auto at = [&place, &places](std::size_t c) {
-    StepPlace own = place;
-    own.placeDeg = &places.placeDeg[2 * c];
-    own.column = c;
-    return own;
-  };
-  for (std::size_t c = 1; c <= columns; ++c) {
-    if (!(dayFractions[c] > 0.0)) {
-      std::memcpy(p, "\t0.000", 6);
-      p += 6;
-      // Counted once a step, by its first such column, as a step of one place is.
-      if (diagnostics.sunDown.count == nightSteps && sums[c] > kSunshineToleranceMin) {
-        StepPlace own = at(c);
-        if (!checkNightColumn(diagnostics, sums[c], c, own)) {
-          return false;
-        }
-      }
-      continue;
-    }
-    const double r = anyMissing && records.missingInStep[c] != 0 ? kMissingValue : results[c];
-    if (shortcuts && isBelowOne(r)) {
-      p += writeUnitResult(p, r);
-      continue;
-    }
-    if ((r >= kUpperClip) | (r < 0.0)) {
-      StepPlace own = at(c);
-      if (!checkDayResult(diagnostics, sums[c], r, c, own)) {
-        return false;
-      }
-    }
-    p += writeResult(p, r, shortcuts);
-  }
-  advance(out, static_cast<std::size_t>(p - line));
-  return true;
-}
 
 // Tells once when a step of a day or more ends while the sun is up at a column's place.
 [[gnu::noinline]] bool checkColumnStepEnds(Diagnostics& diagnostics, const StepPlace& place,
-                                           const StepState& state) {
+                                           const SunTimes* columnSun, std::size_t columns) {
   if (diagnostics.toldStepEnd) {
     return true;
   }
   const double endH = stepEndOfDayH(place);
-  for (std::size_t c = 1; c < state.columnSun.size(); ++c) {
-    if (sunUpAtStepEnd(endH, state.columnSun[c])) {
-      return checkStepEnd(diagnostics, place, state.columnSun[c]);
+  for (std::size_t c = 1; c <= columns; ++c) {
+    if (sunUpAtStepEnd(endH, columnSun[c])) {
+      return checkStepEnd(diagnostics, place, columnSun[c]);
     }
   }
   return true;
 }
-
 // Reads the records of one step into the sums, writing the step's stamp and the day's progress
 // lines. Returns the end of the run, or nothing when the step was read whole. Always inline: the
 // record loop of a file of few columns is most of its run. (The places' helpers are kept out of
@@ -300,27 +301,27 @@ namespace {
 // What writing a step gave.
 enum class StepWritten { kWritten, kBadMonth, kDiagnosticFault };
 
-// Writes the results of a step read whole, with the run's place or each column's own.
+// Writes the results of a step read whole, with the sun times of its source.
 StepWritten writeStep(const RecordReader& records, OutputBuffer& out, Diagnostics& diagnostics,
-                      const RunParameters& params, const StepPlan& plan, const double* sums,
-                      std::size_t columns, StepState& state, const ColumnPlaces* places) {
+                      const StepPlan& plan, const double* sums, std::size_t columns,
+                      StepState& state) {
   const RecordStamp& stamp = state.stamp;
   const double endH = static_cast<double>(state.localH);
   const double startH = endH - plan.stepH;
+  const ColumnPlaces* const places = state.sun.places;
   if (places != nullptr) {
     if (!isValidMonth(stamp.month)) {
       return StepWritten::kBadMonth;
     }
-    updateColumnSun(state, *places);
+    const StepSun sun{0.0, columnSun(state.sun, stamp.day, stamp.month), state.dayFractions.data()};
     const StepPlace place{stamp, records.recordLine, startH, endH};
-    return (!plan.daySteps || checkColumnStepEnds(diagnostics, place, state)) &&
-                   writePlacedResults(out, sums, columns, plan, state, *places, records,
-                                      diagnostics, place)
+    return (!plan.daySteps || checkColumnStepEnds(diagnostics, place, sun.columnSun, columns)) &&
+                   writeResults<true>(out, sums, columns, plan, sun, state.results.data(), records,
+                                      diagnostics, places, StepPlace(place))
                ? StepWritten::kWritten
                : StepWritten::kDiagnosticFault;
   }
-  const std::optional<SunTimes> sun =
-      sunTimes(plan.shortcuts ? &state.memo : nullptr, stamp.day, stamp.month, params);
+  const std::optional<SunTimes> sun = placeSun(state.sun, stamp.day, stamp.month);
   if (!sun) {
     return StepWritten::kBadMonth;
   }
@@ -329,8 +330,9 @@ StepWritten writeStep(const RecordReader& records, OutputBuffer& out, Diagnostic
       !checkStepEnd(diagnostics, {stamp, records.recordLine, startH, endH}, *sun)) {
     return StepWritten::kDiagnosticFault;
   }
-  return writeResults(out, sums, columns, plan, dayFraction, state.results.data(), records,
-                      diagnostics, {stamp, records.recordLine, startH, endH})
+  return writeResults<false>(out, sums, columns, plan, StepSun{dayFraction}, state.results.data(),
+                             records, diagnostics, nullptr,
+                             {stamp, records.recordLine, startH, endH})
              ? StepWritten::kWritten
              : StepWritten::kDiagnosticFault;
 }
@@ -343,14 +345,17 @@ RunOutcome runStepLoop(RecordReader& records, OutputBuffer& out, Diagnostics& di
   const StepPlan plan = makeStepPlan(params, records.shortcuts);
   const std::size_t columns = columnSums.size() - 1;
   StepState state;
+  state.sun.params = &params;
+  state.sun.places = places;
+  state.sun.remember = plan.shortcuts;
   state.results.assign(columns + 1, 0.0);
+  state.dayFractions.assign(places != nullptr ? columns + 1 : 0, 0.0);
   double* const sums = columnSums.data();
   for (;;) {
     if (auto end = readStep(records, out, diagnostics, plan, sums, columns, state)) {
       return *end;
     }
-    const StepWritten written =
-        writeStep(records, out, diagnostics, params, plan, sums, columns, state, places);
+    const StepWritten written = writeStep(records, out, diagnostics, plan, sums, columns, state);
     if (written == StepWritten::kBadMonth) {
       return badInput(out, ReadFault{records.monthLine,
                                      {},
