@@ -1,7 +1,6 @@
 #include "places_table.hpp"
 
-#include <algorithm>  // std::find_if, std::max, std::replace
-#include <charconv>   // std::to_chars
+#include <algorithm>  // std::find_if, std::max
 #include <cmath>      // std::isfinite, std::fabs
 #include <cstdlib>    // std::strtof
 #include <unordered_map>
@@ -61,11 +60,6 @@ std::optional<PlacesFault> addPlace(const StationPlace& place, std::vector<Stati
                               std::to_string(before.line) + " and " + std::to_string(place.line)};
   }
   return std::nullopt;
-}
-
-std::string angleText(float angleDeg) {
-  char text[32];
-  return std::string(text, std::to_chars(text, text + sizeof text, angleDeg).ptr);
 }
 
 }  // namespace
@@ -173,15 +167,6 @@ std::optional<PlacesFault> readPlacesTable(std::FILE* file, std::vector<StationP
     return PlacesFault{0, "no header row (station, latitude, longitude)"};
   }
   return std::nullopt;
-}
-
-std::string placesTableRow(std::string_view station, float latitudeDeg, float longitudeDeg,
-                           std::string_view name) {
-  // kelvarin splits rows at ';': one in a name would make it two fields.
-  std::string shown = escapeControls(name);
-  std::replace(shown.begin(), shown.end(), ';', ',');
-  return std::string(station) + ';' + angleText(latitudeDeg) + ';' + angleText(longitudeDeg) + ';' +
-         shown + '\n';
 }
 
 }  // namespace kelvarin

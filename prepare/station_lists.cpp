@@ -6,6 +6,7 @@
 #include <cmath>     // std::isfinite, std::fabs
 
 #include "places_table.hpp"  // kelvarin's own table, read as kelvarin reads it
+#include "table_state.hpp"   // the rows of a list, read as a table's
 #include "text_rows.hpp"
 #include "time_stamps.hpp"
 
@@ -327,6 +328,38 @@ const std::vector<StationListLayout>& knownStationLists() {
        readPlacesTableRow},
   };
   return lists;
+}
+
+// Reads a station list from its first station row to its end into the collection's places.
+std::optional<Refusal> readStationList(TableState& table, const StationListLayout& list,
+                                       const std::vector<int>& listColumns, std::size_t first,
+                                       Collection& collection) {
+  table.replayed = first;
+  collection.lists.push_back(table.name + " (" + std::string(list.name) + ")");
+  for (;;) {
+    const RowStatus status = nextTableRow(table);
+    if (status == RowStatus::kEnd) {
+      return std::nullopt;
+    }
+    if (auto refusal = rowFault(status, table)) {
+      return refusal;
+    }
+    if (trimBlanks(table.row, '\0').empty()) {
+      continue;
+    }
+    PlaceRow place;
+    std::string fault;
+    const StationListLayout::Row read = list.readRow(table.row, listColumns, place, fault);
+    if (read == StationListLayout::Row::kFault) {
+      return Refusal{kStatusRefused, lineOf(table) + ": station list (" + std::string(list.name) +
+                                         "): " + fault + ": " + quoteText(table.row)};
+    }
+    if (read == StationListLayout::Row::kStation) {
+      place.name = toUtf8(place.name);
+      place.where = lineOf(table);
+      collection.places.push_back(std::move(place));
+    }
+  }
 }
 
 const StationListLayout* recogniseStationList(const std::vector<std::string>& rows,

@@ -45,6 +45,16 @@ struct StationListLayout {
 /// Every list layout known, in the order they are tried.
 const std::vector<StationListLayout>& knownStationLists();
 
+struct Collection;
+struct Refusal;
+struct TableState;
+
+/// Reads a station list of layout `list` from its first station row (`first`, among the early
+/// rows of `table`) to its end into the collection's places.
+std::optional<Refusal> readStationList(TableState& table, const StationListLayout& list,
+                                       const std::vector<int>& listColumns, std::size_t first,
+                                       Collection& collection);
+
 /// Returns the list layout of a file whose first rows are `rows`, or nothing.
 const StationListLayout* recogniseStationList(const std::vector<std::string>& rows,
                                               std::vector<int>& columns, std::size_t& firstStation);

@@ -10,6 +10,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "input_files.hpp"
 #include "sources.hpp"
 #include "station_lists.hpp"
 #include "time_stamps.hpp"
@@ -51,13 +52,6 @@ struct Series {
   std::vector<Reading> readings;
 };
 
-/// Which file an input is, whatever path or link names it.
-struct InputIdentity {
-  std::uint64_t device;
-  std::uint64_t inode;
-  std::string name;
-};
-
 /// Every table read so far.
 struct Collection {
   std::vector<Series> stations;  // in order of first appearance
@@ -89,15 +83,5 @@ std::optional<Refusal> readTable(std::FILE* file, const std::string& name,
 
 /// Returns the separator of a header row: the most frequent of ';', tab and ','.
 std::optional<char> detectSeparator(std::string_view headerRow);
-
-/// Returns "FILE: line N" for a line counted over all tables, as Reading::line holds it.
-std::string placeOf(const Collection& collection, std::uint64_t line);
-
-/// Returns the input table that `path` names (the same file, through any link), or nothing:
-/// an output there would destroy it.
-std::optional<std::string> inputAt(const Collection& collection, const std::string& path);
-
-/// Returns a file name as messages and header lines show it: control bytes escaped.
-std::string fileName(std::string_view path);
 
 }  // namespace kelvarin::prepare

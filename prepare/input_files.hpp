@@ -1,0 +1,34 @@
+// The files a run reads: which file each is, whatever path or link names it (an output must never
+// overwrite one), and where a line counted over all of them lies.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace kelvarin::prepare {
+
+struct Collection;
+
+/// Which file an input is, whatever path or link names it.
+struct InputIdentity {
+  std::uint64_t device;
+  std::uint64_t inode;
+  std::string name;
+};
+
+/// Returns "FILE: line N" for a line counted over all tables, as Reading::line holds it.
+std::string placeOf(const Collection& collection, std::uint64_t line);
+
+/// Returns the input table that `path` names (the same file, through any link), or nothing:
+/// an output there would destroy it.
+std::optional<std::string> inputAt(const Collection& collection, const std::string& path);
+
+/// The name of a file without its folders and extensions: a one-station file's station.
+std::string stemOf(const std::string& name);
+
+/// Returns a file name as messages and header lines show it: control bytes escaped.
+std::string fileName(std::string_view path);
+
+}  // namespace kelvarin::prepare
