@@ -22,9 +22,9 @@ std::string stemOf(const std::string& name) {
 std::string placeOf(const Collection& collection, std::uint64_t line) {
   // The last file whose lines begin before this one holds it.
   const auto after =
-      std::upper_bound(collection.linesBefore.begin(), collection.linesBefore.end(), line - 1);
-  const auto file = static_cast<std::size_t>(after - collection.linesBefore.begin()) - 1;
-  return collection.files[file] + ": line " + std::to_string(line - collection.linesBefore[file]);
+      std::upper_bound(collection.inputs.linesBefore.begin(), collection.inputs.linesBefore.end(), line - 1);
+  const auto file = static_cast<std::size_t>(after - collection.inputs.linesBefore.begin()) - 1;
+  return collection.inputs.names[file] + ": line " + std::to_string(line - collection.inputs.linesBefore[file]);
 }
 
 std::optional<std::string> inputAt(const Collection& collection, const std::string& path) {
@@ -32,7 +32,7 @@ std::optional<std::string> inputAt(const Collection& collection, const std::stri
   if (stat(path.c_str(), &status) != 0) {
     return std::nullopt;
   }
-  for (const InputIdentity& input : collection.identities) {
+  for (const InputIdentity& input : collection.inputs.identities) {
     if (input.device == static_cast<std::uint64_t>(status.st_dev) &&
         input.inode == static_cast<std::uint64_t>(status.st_ino)) {
       return input.name;

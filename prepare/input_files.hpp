@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kelvarin::prepare {
 
@@ -16,6 +17,14 @@ struct InputIdentity {
   std::uint64_t device;
   std::uint64_t inode;
   std::string name;
+};
+
+/// The files read, in order, for messages and the outputs to avoid.
+struct InputFiles {
+  std::vector<std::string> names;
+  std::vector<std::uint64_t> linesBefore;  // per file: the lines of the files read before it
+  std::uint64_t lines = 0;                 // lines of all files read so far
+  std::vector<InputIdentity> identities;   // of the files read, for the outputs to avoid
 };
 
 /// Returns "FILE: line N" for a line counted over all tables, as Reading::line holds it.

@@ -338,7 +338,7 @@ std::optional<Refusal> readInputs(const Settings& settings, Collection& collecti
       return refusal;
     }
   }
-  if (!collection.anyTable) {
+  if (!collection.kind.anyTable) {
     return Refusal{kStatusRefused, "no table of values among the files, only station lists"};
   }
   return std::nullopt;

@@ -35,7 +35,7 @@ std::optional<Refusal> readMonthLine(TableState& table, Collection& collection) 
   }
   const std::string_view station = trimBlanks(row.substr(0, line.stationEnd), '\0');
   const std::string yearMonth(row.substr(line.year, line.element - line.year));
-  collection.daily = true;  // every value covers its whole day
+  collection.kind.daily = true;  // every value covers its whole day
   for (std::size_t day = 1; day <= 31; ++day) {
     const std::size_t at = line.firstDay + (day - 1) * line.dayWidth;
     const std::string_view valueText = trimBlanks(row.substr(at, line.valueWidth), '\0');

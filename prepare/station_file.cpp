@@ -77,19 +77,19 @@ void appendStamp(std::string& line, std::int64_t minutes) {
 }
 
 std::string describeLayout(const Collection& collection) {
-  if (collection.source != nullptr) {
-    return std::string(collection.source->title);
+  if (collection.kind.source != nullptr) {
+    return std::string(collection.kind.source->title);
   }
-  return collection.daily.value_or(false) ? "daily sunshine duration" : "sunshine duration";
+  return collection.kind.daily.value_or(false) ? "daily sunshine duration" : "sunshine duration";
 }
 
 std::string describeUnit(const Collection& collection) {
-  const bool daily = collection.daily.value_or(false);
-  std::string text = collection.unit ? std::string("values in ") + unitName(*collection.unit)
+  const bool daily = collection.kind.daily.value_or(false);
+  std::string text = collection.kind.unit ? std::string("values in ") + unitName(*collection.kind.unit)
                                      : std::string("values as in the tables");
   text += ", -999 = missing, ";
   const TimeReference time =
-      collection.source != nullptr ? collection.source->time : TimeReference::kUnknown;
+      collection.kind.source != nullptr ? collection.kind.source->time : TimeReference::kUnknown;
   switch (time) {
     case TimeReference::kUtc:
       text += daily ? "dates of UTC days" : "time UTC";
@@ -110,13 +110,13 @@ std::string describeUnit(const Collection& collection) {
 std::string headerLines(const Collection& collection, const StationNumbers& numbers,
                         const std::vector<std::size_t>& which) {
   std::string files;
-  if (collection.files.size() <= 3) {
-    for (const std::string& file : collection.files) {
+  if (collection.inputs.names.size() <= 3) {
+    for (const std::string& file : collection.inputs.names) {
       files += (files.empty() ? "" : ", ") + file;
     }
   } else {
     files =
-        std::to_string(collection.files.size()) + " files, the first " + collection.files.front();
+        std::to_string(collection.inputs.names.size()) + " files, the first " + collection.inputs.names.front();
   }
   std::string header = "Sunshine duration: " + describeLayout(collection) + " from " + files +
                        ", prepared by kelvarin-prepare\n" + std::string(kColumnLabels);
@@ -193,7 +193,7 @@ std::optional<Refusal> chooseStep(const Collection& collection, const GridSettin
   if (!step) {
     step = mostCommonStep(collection);
   }
-  if (!step && collection.daily.value_or(false)) {
+  if (!step && collection.kind.daily.value_or(false)) {
     step = kMinutesPerDay;
   }
   if (!step) {
@@ -279,11 +279,11 @@ Grid ownGrid(const Series& series, std::int64_t stepMin) {
 
 std::optional<Refusal> makeGrid(Collection& collection, const GridSettings& settings, Grid& grid,
                                 std::vector<std::string>& strays) {
-  if (collection.rows == 0) {
+  if (collection.counts.rows == 0) {
     return Refusal{kStatusRefused,
                    "no data rows after the header row" +
-                       std::string(collection.files.size() == 1 ? " of " : "s of ") +
-                       joined(collection.files)};
+                       std::string(collection.inputs.names.size() == 1 ? " of " : "s of ") +
+                       joined(collection.inputs.names)};
   }
   if (auto refusal = orderStations(collection)) {
     return refusal;
@@ -294,8 +294,8 @@ std::optional<Refusal> makeGrid(Collection& collection, const GridSettings& sett
   }
   // A date without a time already stands for its whole day, stamped at its end: never moved.
   const bool markStart = settings.stampsMarkStart ||
-                         (collection.source != nullptr && collection.source->stampsMarkStart);
-  const bool moveToEnd = markStart && !collection.daily.value_or(false);
+                         (collection.kind.source != nullptr && collection.kind.source->stampsMarkStart);
+  const bool moveToEnd = markStart && !collection.kind.daily.value_or(false);
   const std::int64_t shift = moveToEnd ? step : 0;
   std::int64_t first = collection.stations.front().readings.front().timeMin;
   std::int64_t last = first;

@@ -37,7 +37,7 @@ bool anyPlace(const std::vector<std::optional<PlaceRow>>& places) {
 }
 
 TimeReference timeOf(const Collection& collection) {
-  return collection.source != nullptr ? collection.source->time : TimeReference::kUnknown;
+  return collection.kind.source != nullptr ? collection.kind.source->time : TimeReference::kUnknown;
 }
 
 // The options of place and time: --places or a latitude and longitude to give, and the time
@@ -109,19 +109,19 @@ void printPlaces(const Collection& collection, const std::vector<std::optional<P
 }
 
 void printCounts(const Collection& collection) {
-  if (collection.failedCheck > 0) {
+  if (collection.counts.failedCheck > 0) {
     std::fprintf(stderr,
                  "  values flagged missing or failing a quality check, written -999: %llu\n",
-                 static_cast<unsigned long long>(collection.failedCheck));
+                 static_cast<unsigned long long>(collection.counts.failedCheck));
   }
-  if (collection.suspect > 0) {
+  if (collection.counts.suspect > 0) {
     std::fprintf(stderr, "  values flagged suspect, kept: %llu\n",
-                 static_cast<unsigned long long>(collection.suspect));
+                 static_cast<unsigned long long>(collection.counts.suspect));
   }
-  if (collection.trace > 0) {
+  if (collection.counts.trace > 0) {
     std::fprintf(stderr, "  values \"less than 0.05 hours\" (-1), written as %g minutes: %llu\n",
-                 collection.source->traceMinutes,
-                 static_cast<unsigned long long>(collection.trace));
+                 collection.kind.source->traceMinutes,
+                 static_cast<unsigned long long>(collection.counts.trace));
   }
 }
 
@@ -134,7 +134,7 @@ std::string kelvarinCommand(const Collection& collection, const Grid& grid,
   const std::int64_t outputStep =
       kMinutesPerDay % grid.stepMin == 0 ? kMinutesPerDay : grid.stepMin;
   const std::string unit =
-      collection.unit ? std::to_string(minutesPerUnit(*collection.unit)) : std::string("UNIT");
+      collection.kind.unit ? std::to_string(minutesPerUnit(*collection.kind.unit)) : std::string("UNIT");
   // The file marks every missing value -999; declared to kelvarin, it becomes -9999.000.
   const std::string options = "kelvarin" + placeAndTime(collection, places, written) +
                               " --missing -999 --input-step " + std::to_string(grid.stepMin) +
@@ -152,9 +152,9 @@ void printSummary(const Collection& collection, const Grid& grid, const StationN
                   const std::vector<std::optional<PlaceRow>>& places, const Written& written,
                   const std::vector<std::string>& strays) {
   std::fprintf(stderr, "kelvarin-prepare: %zu %s from %zu %s (%s)\n", collection.stations.size(),
-               collection.stations.size() == 1 ? "station" : "stations", collection.files.size(),
-               collection.files.size() == 1 ? "file" : "files",
-               collection.source != nullptr ? std::string(collection.source->name).c_str()
+               collection.stations.size() == 1 ? "station" : "stations", collection.inputs.names.size(),
+               collection.inputs.names.size() == 1 ? "file" : "files",
+               collection.kind.source != nullptr ? std::string(collection.kind.source->name).c_str()
                                             : "columns of the options");
   if (written.splitDir.empty()) {
     std::fprintf(stderr, "  merged into one station file, one column per station\n");
@@ -178,7 +178,7 @@ void printSummary(const Collection& collection, const Grid& grid, const StationN
   std::fprintf(stderr, "  values missing per station: %s\n", missingText.c_str());
   printCounts(collection);
   printPlaces(collection, places, numbers, written);
-  if (!collection.unit) {
+  if (!collection.kind.unit) {
     std::fprintf(stderr,
                  "  the unit of the values is not known: give --unit, or replace UNIT "
                  "by the minutes per unit (1 for minutes, 60 for hours)\n");

@@ -181,15 +181,15 @@ double interpret(double value, std::string_view flag, const Columns& columns,
   const SourceLayout* source = columns.source;
   if (source != nullptr && flag.size() == 1) {
     if (source->missingFlags.find(flag[0]) != std::string_view::npos) {
-      collection.failedCheck += std::isnan(value) ? 0U : 1U;
+      collection.counts.failedCheck += std::isnan(value) ? 0U : 1U;
       return kMissing;
     }
     if (!std::isnan(value) && source->suspectFlags.find(flag[0]) != std::string_view::npos) {
-      ++collection.suspect;
+      ++collection.counts.suspect;
     }
   }
   if (source != nullptr && source->traceValue && value == *source->traceValue) {
-    ++collection.trace;
+    ++collection.counts.trace;
     return source->traceMinutes;
   }
   return columns.unit == ValueUnit::kTenthsOfHours ? value * 6.0 : value;

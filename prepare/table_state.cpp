@@ -133,8 +133,8 @@ Series& seriesOf(std::string_view stationText, TableState& table, Collection& co
 void addReading(std::string_view stationText, std::int64_t time, double value, TableState& table,
                 Collection& collection) {
   seriesOf(stationText, table, collection)
-      .readings.push_back(Reading{time, value, collection.lines + table.line});
-  ++collection.rows;
+      .readings.push_back(Reading{time, value, collection.inputs.lines + table.line});
+  ++collection.counts.rows;
 }
 
 std::optional<Refusal> notANumber(const TableState& table, std::string_view valueText) {

@@ -68,12 +68,12 @@ std::optional<Refusal> readTime(std::string_view timeText, std::string_view hour
                          "or DD.MM.YYYY HH:MM)"};
     }
     const bool daily = isDateOnly(*table.format) && !table.columns.hour;
-    if (collection.daily && *collection.daily != daily) {
+    if (collection.kind.daily && *collection.kind.daily != daily) {
       return Refusal{kStatusRefused,
                      lineOf(table) + ": time " + quoteText(timeText) +
                          ": dates with and without a time of day in one station file"};
     }
-    collection.daily = daily;
+    collection.kind.daily = daily;
   }
   const std::optional<std::int64_t> read = readStamp(timeText, *table.format);
   if (!read) {
@@ -270,24 +270,24 @@ std::optional<Refusal> readTable(std::FILE* file, const std::string& name,
     return refusal;
   }
   if (list) {
-    collection.lines += table.reader.linesRead;
+    collection.inputs.lines += table.reader.linesRead;
     return std::nullopt;
   }
   const SourceLayout* source = table.columns.source;
   table.stem = source != nullptr ? stemOf(name) : name;
-  if (collection.anyTable && collection.source != source) {
+  if (collection.kind.anyTable && collection.kind.source != source) {
     return Refusal{kStatusRefused, name +
                                        ": line 1: a layout other than the first file's: one "
                                        "station file holds one kind of values"};
   }
   if (table.columns.unitKnown) {
-    collection.unit =
+    collection.kind.unit =
         table.columns.unit == ValueUnit::kTenthsOfHours ? ValueUnit::kMinutes : table.columns.unit;
   }
-  collection.anyTable = true;
-  collection.source = source;
-  collection.files.push_back(name);
-  collection.linesBefore.push_back(collection.lines);
+  collection.kind.anyTable = true;
+  collection.kind.source = source;
+  collection.inputs.names.push_back(name);
+  collection.inputs.linesBefore.push_back(collection.inputs.lines);
   for (;;) {
     const RowStatus status = nextTableRow(table);
     if (status == RowStatus::kEnd) {
@@ -305,7 +305,7 @@ std::optional<Refusal> readTable(std::FILE* file, const std::string& name,
       return refusal;
     }
   }
-  collection.lines += table.reader.linesRead;
+  collection.inputs.lines += table.reader.linesRead;
   return std::nullopt;
 }
 
@@ -321,7 +321,7 @@ std::optional<Refusal> readTableFile(const std::string& path, const TableSetting
     if (S_ISDIR(status.st_mode)) {
       return Refusal{kStatusRefused, name + ": a folder, not a table"};
     }
-    collection.identities.push_back(InputIdentity{static_cast<std::uint64_t>(status.st_dev),
+    collection.inputs.identities.push_back(InputIdentity{static_cast<std::uint64_t>(status.st_dev),
                                                   static_cast<std::uint64_t>(status.st_ino), name});
   }
   return readTable(file.get(), name, settings, collection);

@@ -52,22 +52,30 @@ struct Series {
   std::vector<Reading> readings;
 };
 
-/// Every table read so far.
+/// What the values read are: the layout of their tables, their unit, whether they are daily.
+struct ValueKind {
+  bool anyTable = false;                 // a table of values has been read
+  const SourceLayout* source = nullptr;  // its known layout; none: named by column options
+  std::optional<ValueUnit> unit;         // of the values read, tenths already as minutes
+  std::optional<bool> daily;             // dates without a time of day
+};
+
+/// What the flags of the values read said, for the summary.
+struct ValueCounts {
+  std::uint64_t rows = 0;
+  std::uint64_t suspect = 0;      // values kept although flagged suspect
+  std::uint64_t failedCheck = 0;  // values flagged missing or failed, written as missing
+  std::uint64_t trace = 0;        // "less than the smallest unit", written as its minutes
+};
+
+/// Every table read so far: the stations' series, the files they came from, what their values
+/// are, and the places of the station lists.
 struct Collection {
   std::vector<Series> stations;  // in order of first appearance
   std::unordered_map<std::string, std::size_t> index;
-  std::vector<std::string> files;
-  std::vector<std::uint64_t> linesBefore;  // per file: the lines of the files read before it
-  std::uint64_t lines = 0;                 // lines of all files read so far
-  std::vector<InputIdentity> identities;   // of the files read, for the outputs to avoid
-  bool anyTable = false;                   // a table of values has been read
-  const SourceLayout* source = nullptr;    // its known layout; none: named by column options
-  std::optional<ValueUnit> unit;           // of the values read, tenths already as minutes
-  std::optional<bool> daily;               // dates without a time of day
-  std::uint64_t rows = 0;
-  std::uint64_t suspect = 0;       // values kept although flagged suspect
-  std::uint64_t failedCheck = 0;   // values flagged missing or failed, written as missing
-  std::uint64_t trace = 0;         // "less than the smallest unit", written as its minutes
+  InputFiles inputs;
+  ValueKind kind;
+  ValueCounts counts;
   std::vector<PlaceRow> places;    // from station lists and the station lines of data files
   std::vector<std::string> lists;  // the station lists read, with their layouts
 };

@@ -179,14 +179,14 @@ TEST(PrepareTest, QuotesTextSafelyInMessages) {
 // Builds a collection of stations with the given stamps (minutes) and values.
 Collection stations(const std::vector<std::vector<std::int64_t>>& times) {
   Collection collection;
-  collection.files.push_back("t.csv");
-  collection.linesBefore.push_back(0);
+  collection.inputs.names.push_back("t.csv");
+  collection.inputs.linesBefore.push_back(0);
   for (std::size_t s = 0; s < times.size(); ++s) {
     Series series{std::to_string(100 + s), std::to_string(100 + s), {}};
     for (const std::int64_t time : times[s]) {
-      series.readings.push_back(Reading{time, 1.0, ++collection.lines});
+      series.readings.push_back(Reading{time, 1.0, ++collection.inputs.lines});
     }
-    collection.rows += times[s].size();
+    collection.counts.rows += times[s].size();
     collection.stations.push_back(series);
   }
   return collection;
@@ -294,8 +294,8 @@ TEST(PrepareTest, NumbersStationsByTheirIdentifiersOrInOrder) {
 
 TEST(PrepareTest, PlacesLinesInTheirFiles) {
   Collection collection;
-  collection.files = {"a.txt", "b.txt", "c.txt"};
-  collection.linesBefore = {0, 10, 10};  // b.txt had no lines
+  collection.inputs.names = {"a.txt", "b.txt", "c.txt"};
+  collection.inputs.linesBefore = {0, 10, 10};  // b.txt had no lines
   EXPECT_EQ(placeOf(collection, 1), "a.txt: line 1");
   EXPECT_EQ(placeOf(collection, 10), "a.txt: line 10");
   EXPECT_EQ(placeOf(collection, 11), "c.txt: line 1");

@@ -302,8 +302,8 @@ TEST(ArchiveLayoutsTest, ReadsEachLayoutsValuesInItsUnit) {
     Collection collection;
     const std::optional<Refusal> refusal = readText(c.text, c.name, collection);
     ASSERT_FALSE(refusal.has_value()) << c.name << ": " << refusal->message;
-    ASSERT_NE(collection.source, nullptr) << c.name;
-    EXPECT_EQ(collection.source->name, c.layout);
+    ASSERT_NE(collection.kind.source, nullptr) << c.name;
+    EXPECT_EQ(collection.kind.source->name, c.layout);
     ASSERT_FALSE(collection.stations.empty()) << c.name;
     const std::vector<Reading>& readings = collection.stations[0].readings;
     ASSERT_EQ(readings.size(), c.values.size()) << c.name;
@@ -314,9 +314,9 @@ TEST(ArchiveLayoutsTest, ReadsEachLayoutsValuesInItsUnit) {
         EXPECT_DOUBLE_EQ(readings[i].value, c.values[i]) << c.name << " value " << i;
       }
     }
-    EXPECT_EQ(collection.suspect, c.suspect) << c.name;
-    EXPECT_EQ(collection.failedCheck, c.failed) << c.name;
-    EXPECT_EQ(collection.trace, c.trace) << c.name;
+    EXPECT_EQ(collection.counts.suspect, c.suspect) << c.name;
+    EXPECT_EQ(collection.counts.failedCheck, c.failed) << c.name;
+    EXPECT_EQ(collection.counts.trace, c.trace) << c.name;
   }
 }
 
