@@ -123,6 +123,26 @@ void placedResults(const double* sums, std::size_t columns, const StepPlan& plan
   }
 }
 
+// A column's own place, for the checks of a step with places of their own.
+inline StepPlace columnPlace(const StepPlace& place, const ColumnPlaces& places, std::size_t c) {
+  StepPlace own = place;
+  own.placeDeg = &places.placeDeg[2 * c];
+  own.column = c;
+  return own;
+}
+
+// Checks a result of 1 or more, or below 0, at the run's place or at the column's own.
+template <bool kPlaced>
+inline bool checkClipped(Diagnostics& diagnostics, double sumMin, double r, std::size_t c,
+                         StepPlace& place, const ColumnPlaces* places) {
+  if constexpr (kPlaced) {
+    StepPlace own = columnPlace(place, *places, c);
+    return checkDayResult(diagnostics, sumMin, r, c, own);
+  } else {
+    return checkDayResult(diagnostics, sumMin, r, c, place);
+  }
+}
+
 // Writes "\t%5.3f" of each column's relative sunshine and shows the diagnostics the steps and
 // results that may contradict the sun model. One writer for both sources of sun times: at the
 // run's place (kPlaced false) every column shares the step's day fraction, and a night step is
@@ -155,13 +175,6 @@ template <bool kPlaced>
   char* const line = room(out, columns * kMaxResultLength + 8);
   char* p = line;
   const std::uint64_t nightSteps = diagnostics.sunDown.count;
-  // A column's own place for the checks; made only where one is needed.
-  const auto at = [&place, places](std::size_t c) {
-    StepPlace own = place;
-    own.placeDeg = &places->placeDeg[2 * c];
-    own.column = c;
-    return own;
-  };
   for (std::size_t c = 1; c <= columns; ++c) {
     if constexpr (kPlaced) {
       if (!(sun.dayFractions[c] > 0.0)) {
@@ -169,7 +182,7 @@ template <bool kPlaced>
         p += 6;
         // Counted once a step, by its first such column, as a step of one place is.
         if (diagnostics.sunDown.count == nightSteps && sums[c] > kSunshineToleranceMin) {
-          StepPlace own = at(c);
+          StepPlace own = columnPlace(place, *places, c);
           if (!checkNightColumn(diagnostics, sums[c], c, own)) {
             return false;
           }
@@ -188,15 +201,9 @@ template <bool kPlaced>
     }
     // Only a result clipped to 1 can hold more sunshine than the real sky allows (its day is
     // longer than the model's), and negative ones are rare: one comparison per value finds both.
-    if ((r >= kUpperClip) | (r < 0.0)) {
-      if constexpr (kPlaced) {
-        StepPlace own = at(c);
-        if (!checkDayResult(diagnostics, sums[c], r, c, own)) {
-          return false;
-        }
-      } else if (!checkDayResult(diagnostics, sums[c], r, c, place)) {
-        return false;
-      }
+    if (((r >= kUpperClip) | (r < 0.0)) &&
+        !checkClipped<kPlaced>(diagnostics, sums[c], r, c, place, places)) {
+      return false;
     }
     p += writeResult(p, r, shortcuts);
   }
