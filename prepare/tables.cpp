@@ -244,17 +244,7 @@ struct FileCloser {
 }  // namespace
 
 std::optional<char> detectSeparator(std::string_view headerRow) {
-  std::size_t best = 0;
-  char separator = '\0';
-  for (const char candidate : {';', '\t', ','}) {
-    const auto count =
-        static_cast<std::size_t>(std::count(headerRow.begin(), headerRow.end(), candidate));
-    if (count > best) {
-      best = count;
-      separator = candidate;
-    }
-  }
-  return best > 0 ? std::optional<char>(separator) : std::nullopt;
+  return mostFrequentOf(headerRow, ";\t,");
 }
 
 std::optional<Refusal> readTable(std::FILE* file, const std::string& name,
