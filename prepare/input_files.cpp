@@ -21,10 +21,11 @@ std::string stemOf(const std::string& name) {
 
 std::string placeOf(const Collection& collection, std::uint64_t line) {
   // The last file whose lines begin before this one holds it.
-  const auto after =
-      std::upper_bound(collection.inputs.linesBefore.begin(), collection.inputs.linesBefore.end(), line - 1);
+  const auto after = std::upper_bound(collection.inputs.linesBefore.begin(),
+                                      collection.inputs.linesBefore.end(), line - 1);
   const auto file = static_cast<std::size_t>(after - collection.inputs.linesBefore.begin()) - 1;
-  return collection.inputs.names[file] + ": line " + std::to_string(line - collection.inputs.linesBefore[file]);
+  return collection.inputs.names[file] + ": line " +
+         std::to_string(line - collection.inputs.linesBefore[file]);
 }
 
 std::optional<std::string> inputAt(const Collection& collection, const std::string& path) {

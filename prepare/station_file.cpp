@@ -85,8 +85,9 @@ std::string describeLayout(const Collection& collection) {
 
 std::string describeUnit(const Collection& collection) {
   const bool daily = collection.kind.daily.value_or(false);
-  std::string text = collection.kind.unit ? std::string("values in ") + unitName(*collection.kind.unit)
-                                     : std::string("values as in the tables");
+  std::string text = collection.kind.unit
+                         ? std::string("values in ") + unitName(*collection.kind.unit)
+                         : std::string("values as in the tables");
   text += ", -999 = missing, ";
   const TimeReference time =
       collection.kind.source != nullptr ? collection.kind.source->time : TimeReference::kUnknown;
@@ -115,8 +116,8 @@ std::string headerLines(const Collection& collection, const StationNumbers& numb
       files += (files.empty() ? "" : ", ") + file;
     }
   } else {
-    files =
-        std::to_string(collection.inputs.names.size()) + " files, the first " + collection.inputs.names.front();
+    files = std::to_string(collection.inputs.names.size()) + " files, the first " +
+            collection.inputs.names.front();
   }
   std::string header = "Sunshine duration: " + describeLayout(collection) + " from " + files +
                        ", prepared by kelvarin-prepare\n" + std::string(kColumnLabels);
@@ -293,8 +294,8 @@ std::optional<Refusal> makeGrid(Collection& collection, const GridSettings& sett
     return refusal;
   }
   // A date without a time already stands for its whole day, stamped at its end: never moved.
-  const bool markStart = settings.stampsMarkStart ||
-                         (collection.kind.source != nullptr && collection.kind.source->stampsMarkStart);
+  const bool markStart = settings.stampsMarkStart || (collection.kind.source != nullptr &&
+                                                      collection.kind.source->stampsMarkStart);
   const bool moveToEnd = markStart && !collection.kind.daily.value_or(false);
   const std::int64_t shift = moveToEnd ? step : 0;
   std::int64_t first = collection.stations.front().readings.front().timeMin;

@@ -133,8 +133,9 @@ std::string kelvarinCommand(const Collection& collection, const Grid& grid,
   // Daily output where whole days of steps make one: the grid covers whole days.
   const std::int64_t outputStep =
       kMinutesPerDay % grid.stepMin == 0 ? kMinutesPerDay : grid.stepMin;
-  const std::string unit =
-      collection.kind.unit ? std::to_string(minutesPerUnit(*collection.kind.unit)) : std::string("UNIT");
+  const std::string unit = collection.kind.unit
+                               ? std::to_string(minutesPerUnit(*collection.kind.unit))
+                               : std::string("UNIT");
   // The file marks every missing value -999; declared to kelvarin, it becomes -9999.000.
   const std::string options = "kelvarin" + placeAndTime(collection, places, written) +
                               " --missing -999 --input-step " + std::to_string(grid.stepMin) +
@@ -152,10 +153,11 @@ void printSummary(const Collection& collection, const Grid& grid, const StationN
                   const std::vector<std::optional<PlaceRow>>& places, const Written& written,
                   const std::vector<std::string>& strays) {
   std::fprintf(stderr, "kelvarin-prepare: %zu %s from %zu %s (%s)\n", collection.stations.size(),
-               collection.stations.size() == 1 ? "station" : "stations", collection.inputs.names.size(),
+               collection.stations.size() == 1 ? "station" : "stations",
+               collection.inputs.names.size(),
                collection.inputs.names.size() == 1 ? "file" : "files",
                collection.kind.source != nullptr ? std::string(collection.kind.source->name).c_str()
-                                            : "columns of the options");
+                                                 : "columns of the options");
   if (written.splitDir.empty()) {
     std::fprintf(stderr, "  merged into one station file, one column per station\n");
   } else {

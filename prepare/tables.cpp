@@ -312,7 +312,8 @@ std::optional<Refusal> readTableFile(const std::string& path, const TableSetting
       return Refusal{kStatusRefused, name + ": a folder, not a table"};
     }
     collection.inputs.identities.push_back(InputIdentity{static_cast<std::uint64_t>(status.st_dev),
-                                                  static_cast<std::uint64_t>(status.st_ino), name});
+                                                         static_cast<std::uint64_t>(status.st_ino),
+                                                         name});
   }
   return readTable(file.get(), name, settings, collection);
 }
