@@ -50,24 +50,22 @@ StepPlan makeStepPlan(const RunParameters& params, bool shortcuts) {
 // step (measured: shape g, three stations, 45 % faster); for places of their own, every column's
 // are worked out once when the day changes.
 struct SunSource {
-  const RunParameters* params = nullptr;
   const ColumnPlaces* places = nullptr;  // nothing: every column at the run's place
-  bool remember = true;                  // off: worked out every step, to test the memo
-  DayMemo<SunTimes> placeDays;
+  DayMemo<SunTimes> placeDays;           // the run's place, unless the shortcuts are off
   ColumnDay<SunTimes> columnDays;
 };
 
 // The sun times of the run's place on a day; nothing for a month outside 1 to 12.
-std::optional<SunTimes> placeSun(SunSource& source, std::int32_t day, std::int32_t month) {
-  const RunParameters& params = *source.params;
+std::optional<SunTimes> placeSun(DayMemo<SunTimes>* memo, const RunParameters& params,
+                                 std::int32_t day, std::int32_t month) {
   const auto compute = [&] {
     return sunriseSunset(day, month, params.latitudeDeg, params.longitudeDeg,
                          params.referenceMeridianDeg);
   };
-  if (!source.remember || !isValidMonth(month)) {
+  if (memo == nullptr || !isValidMonth(month)) {
     return compute();
   }
-  return rememberedForDay(source.placeDays, day, month, [&] { return *compute(); });
+  return rememberedForDay(*memo, day, month, [&] { return *compute(); });
 }
 
 // Works out each column's sun times for a day when they are not that day's already. The month
@@ -174,7 +172,8 @@ template <bool kPlaced>
   // Room for the whole line at once: every result is short once clipped.
   char* const line = room(out, columns * kMaxResultLength + 8);
   char* p = line;
-  const std::uint64_t nightSteps = diagnostics.sunDown.count;
+  // Night columns of places of their own are counted once a step, by the first of them.
+  [[maybe_unused]] const std::uint64_t nightSteps = kPlaced ? diagnostics.sunDown.count : 0;
   for (std::size_t c = 1; c <= columns; ++c) {
     if constexpr (kPlaced) {
       if (!(sun.dayFractions[c] > 0.0)) {
@@ -310,12 +309,11 @@ enum class StepWritten { kWritten, kBadMonth, kDiagnosticFault };
 
 // Writes the results of a step read whole, with the sun times of its source.
 StepWritten writeStep(const RecordReader& records, OutputBuffer& out, Diagnostics& diagnostics,
-                      const StepPlan& plan, const double* sums, std::size_t columns,
-                      StepState& state) {
+                      const RunParameters& params, const StepPlan& plan, const double* sums,
+                      std::size_t columns, StepState& state, const ColumnPlaces* places) {
   const RecordStamp& stamp = state.stamp;
   const double endH = static_cast<double>(state.localH);
   const double startH = endH - plan.stepH;
-  const ColumnPlaces* const places = state.sun.places;
   if (places != nullptr) {
     if (!isValidMonth(stamp.month)) {
       return StepWritten::kBadMonth;
@@ -328,7 +326,8 @@ StepWritten writeStep(const RecordReader& records, OutputBuffer& out, Diagnostic
                ? StepWritten::kWritten
                : StepWritten::kDiagnosticFault;
   }
-  const std::optional<SunTimes> sun = placeSun(state.sun, stamp.day, stamp.month);
+  const std::optional<SunTimes> sun =
+      placeSun(plan.shortcuts ? &state.sun.placeDays : nullptr, params, stamp.day, stamp.month);
   if (!sun) {
     return StepWritten::kBadMonth;
   }
@@ -352,9 +351,7 @@ RunOutcome runStepLoop(RecordReader& records, OutputBuffer& out, Diagnostics& di
   const StepPlan plan = makeStepPlan(params, records.shortcuts);
   const std::size_t columns = columnSums.size() - 1;
   StepState state;
-  state.sun.params = &params;
   state.sun.places = places;
-  state.sun.remember = plan.shortcuts;
   state.results.assign(columns + 1, 0.0);
   state.dayFractions.assign(places != nullptr ? columns + 1 : 0, 0.0);
   double* const sums = columnSums.data();
@@ -362,7 +359,8 @@ RunOutcome runStepLoop(RecordReader& records, OutputBuffer& out, Diagnostics& di
     if (auto end = readStep(records, out, diagnostics, plan, sums, columns, state)) {
       return *end;
     }
-    const StepWritten written = writeStep(records, out, diagnostics, plan, sums, columns, state);
+    const StepWritten written =
+        writeStep(records, out, diagnostics, params, plan, sums, columns, state, places);
     if (written == StepWritten::kBadMonth) {
       return badInput(out, ReadFault{records.monthLine,
                                      {},
