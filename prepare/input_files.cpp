@@ -2,12 +2,24 @@
 
 #include <sys/stat.h>  // stat: which file an output would overwrite
 
+#include <filesystem>  // weakly_canonical: the file a path names, links followed
+
 #include "tables.hpp"     // Collection
 #include "text_rows.hpp"  // escapeControls
 
 namespace kelvarin::prepare {
 
 // The name of a file without its folders and extensions: a one-station file's station.
+bool sameFile(const std::string& a, const std::string& b) {
+  std::error_code error;
+  const std::filesystem::path first = std::filesystem::weakly_canonical(a, error);
+  if (error) {
+    return a == b;
+  }
+  const std::filesystem::path second = std::filesystem::weakly_canonical(b, error);
+  return error ? a == b : first == second;
+}
+
 std::string stemOf(const std::string& name) {
   std::string stem = name.substr(name.find_last_of('/') + 1);
   for (const char* extension : {".gz", ".csv", ".txt", ".dly"}) {

@@ -34,6 +34,10 @@ std::string placeOf(const Collection& collection, std::uint64_t line);
 /// an output there would destroy it.
 std::optional<std::string> inputAt(const Collection& collection, const std::string& path);
 
+/// Returns true when the paths `a` and `b` name one file, whether or not it exists yet: two
+/// outputs there would overwrite each other.
+bool sameFile(const std::string& a, const std::string& b);
+
 /// The name of a file without its folders and extensions: a one-station file's station.
 std::string stemOf(const std::string& name);
 

@@ -361,6 +361,31 @@ std::optional<Refusal> writePlaces(const Collection& collection, const StationNu
   return std::nullopt;
 }
 
+// Refuses a places table that would land on the station file, or on one of the split files:
+// the last written would replace the other, and the summary would name both.
+std::optional<Refusal> checkPlacesApart(const Collection& collection, const Settings& settings) {
+  if (settings.placesFile.empty()) {
+    return std::nullopt;
+  }
+  std::vector<std::string> outputs;
+  if (!settings.output.empty()) {
+    outputs.push_back(settings.output);
+  }
+  if (!settings.splitDir.empty()) {
+    for (const std::string& name : splitNames(collection)) {
+      outputs.push_back(settings.splitDir + "/" + name + ".txt");
+    }
+  }
+  for (const std::string& output : outputs) {
+    if (sameFile(settings.placesFile, output)) {
+      return Refusal{kStatusRefused, fileName(settings.placesFile) +
+                                         ": not written: it is also the station file " +
+                                         fileName(output) + ", which it would replace"};
+    }
+  }
+  return std::nullopt;
+}
+
 int run(const Settings& settings) {
   Collection collection;
   if (auto refusal = readInputs(settings, collection)) {
@@ -376,6 +401,9 @@ int run(const Settings& settings) {
     if (auto refusal = checkOutput(collection, settings.placesFile)) {
       return refuse(*refusal);
     }
+  }
+  if (auto refusal = checkPlacesApart(collection, settings)) {
+    return refuse(*refusal);
   }
   const StationNumbers numbers = numberStations(collection);
   const std::vector<std::optional<PlaceRow>> places = choosePlaces(collection);
