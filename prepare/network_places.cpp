@@ -36,6 +36,11 @@ std::vector<std::optional<PlaceRow>> choosePlaces(const Collection& collection) 
     }
     if (best != nullptr) {
       chosen[s] = *best;
+      // Some lists count longitudes from 0 to 360 east: kelvarin and the zone take -180 to 180
+      // (353.75, Dublin, is -6.25; as 353.75 its zone would be UTC+24 and every day night).
+      if (chosen[s]->longitudeDeg > 180.0) {
+        chosen[s]->longitudeDeg -= 360.0;
+      }
     }
   }
   return chosen;
