@@ -218,17 +218,25 @@ Row readGhcnStationRow(std::string_view row, const std::vector<int>&, PlaceRow& 
 }
 
 // KNMI's data files list their stations in the free text before the header row:
-// "STN: LON(east) LAT(north) ALT(m) NAME", as "260:   5.180  52.100  1.90  De Bilt".
+// "STN: LON(east) LAT(north) ALT(m) NAME", as "260:   5.180  52.100  1.90  De Bilt". Downloads
+// of today write the number without its colon ("260   5.180  52.100  1.90  De Bilt"); such a
+// line is a station only where the three numbers follow, since other free text may start with
+// digits too.
 Row readKnmiStationLine(std::string_view row, const std::vector<int>&, PlaceRow& place,
                         std::string& fault) {
   // The zip files write these lines as they are, the download script behind "# ".
   const std::string_view text = !row.empty() && row[0] == '#' ? row.substr(1) : row;
   const std::vector<std::string_view> fields = splitAtBlankRuns(text);
-  if (fields.size() < 4 || fields[0].back() != ':' ||
-      !allDigits(fields[0].substr(0, fields[0].size() - 1))) {
+  if (fields.size() < 4) {
     return Row::kSkip;
   }
-  place.key = stationKey(fields[0].substr(0, fields[0].size() - 1));
+  const bool colon = fields[0].back() == ':';
+  const std::string_view number = fields[0].substr(0, fields[0].size() - (colon ? 1 : 0));
+  if (!allDigits(number) ||
+      (!colon && (!decimal(fields[1]) || !decimal(fields[2]) || !decimal(fields[3])))) {
+    return Row::kSkip;
+  }
+  place.key = stationKey(number);
   const std::size_t nameAt =
       fields.size() > 4 ? static_cast<std::size_t>(fields[4].data() - row.data()) : row.size();
   place.name = std::string(trimBlanks(row.substr(nameAt), '\0'));

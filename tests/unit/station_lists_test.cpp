@@ -147,10 +147,15 @@ TEST(StationListsTest, ReadsTheStationLinesOfKnmiHeaders) {
       "# 260:         5.180       52.100       1.90  De Bilt",
       "280:         6.585       53.125       5.20  Groningen",  // the zip files' lines
       "# YYYYMMDD  = Datum (YYYY=jaar MM=maand DD=dag)",
+      "# 380         5.762       50.906       2.00  Maastricht",  // downloads of today
+      "# 2023 was a sunny year",                                  // free text, not a station
   };
   std::vector<PlaceRow> places;
   readPreamblePlaces(rows, rows.size(), places, [](std::size_t) { return std::string("here"); });
-  ASSERT_EQ(places.size(), 2U);
+  ASSERT_EQ(places.size(), 3U);
+  EXPECT_EQ(places[2].key, "380");
+  EXPECT_DOUBLE_EQ(places[2].latitudeDeg, 50.906);
+  EXPECT_EQ(places[2].name, "Maastricht");
   EXPECT_EQ(places[0].key, "260");
   EXPECT_DOUBLE_EQ(places[0].latitudeDeg, 52.1);
   EXPECT_DOUBLE_EQ(places[0].longitudeDeg, 5.18);
