@@ -135,7 +135,8 @@ SourceLayout knmiDaily() {
           "header: days of UT, SQ in 0.1 hours, -1 for less than 0.05 hours",
       .shape = RowShape::kHeaderRow,
       .separator = ',',
-      .headerHolds = {"STN", "YYYYMMDD", "SQ", "SP"},
+      // SQ alone is a download of sunshine only; the hourly layout, tried first, holds HH.
+      .headerHolds = {"STN", "YYYYMMDD", "SQ"},
       .station = {"STN"},
       .date = {"YYYYMMDD"},
       .value = {"SQ"},
