@@ -195,6 +195,17 @@ bool namesColumn(std::string_view row, std::string_view column) {
                      [column](std::string_view name) { return equalsIgnoringCase(name, column); });
 }
 
+// The line of the row that is most likely the header row of a table of no known layout: the first
+// with a separator, after the free text that some archives write before it.
+std::uint64_t headerLineGuess(const TableState& table) {
+  for (std::size_t r = 0; r < table.early.size(); ++r) {
+    if (detectSeparator(table.early[r])) {
+      return table.earlyLine[r];
+    }
+  }
+  return 1;
+}
+
 // Recognises what a table is: a known layout, a station list, or a table of the column
 // options; reads a station list whole. Returns the refusal; `list` tells that it was a list.
 std::optional<Refusal> recogniseTable(TableState& table, const TableSettings& settings,
@@ -222,8 +233,8 @@ std::optional<Refusal> recogniseTable(TableState& table, const TableSettings& se
   }
   if (source == nullptr && !options) {
     return Refusal{kStatusRefused,
-                   table.name +
-                       ": line 1: no known layout in the header row; name the columns with "
+                   table.name + ": line " + std::to_string(headerLineGuess(table)) +
+                       ": no known layout in the header row; name the columns with "
                        "--time, --station and --value"};
   }
   if (auto refusal = takeHeader(table, settings, source, headerAt)) {
