@@ -70,8 +70,12 @@ void printPlaces(const Collection& collection, const std::vector<std::optional<P
     if (places[s]) {
       ++placed;
     } else {
-      without += (without.empty() ? "" : ", ") + numbers.numbers[s] + " " +
-                 escapeControls(collection.stations[s].label);
+      // The station's own identifier where it is its number; a number of kelvarin-prepare's own
+      // with the identifier it stands for.
+      without += (without.empty() ? "" : ", ") + numbers.numbers[s];
+      if (numbers.assigned) {
+        without += " " + escapeControls(collection.stations[s].label);
+      }
     }
   }
   if (!collection.places.empty() || !collection.lists.empty()) {
