@@ -182,6 +182,12 @@ void printSummary(const Collection& collection, const Grid& grid, const StationN
         (s == 0 ? "" : ", ") + numbers.numbers[s] + ": " + std::to_string(written.missing[s]);
   }
   std::fprintf(stderr, "  values missing per station: %s\n", missingText.c_str());
+  for (const std::string& line : collection.inputs.unended) {
+    std::fprintf(stderr,
+                 "  the last line has no line break: %s; if the file was cut short, its last "
+                 "value may be a part of one\n",
+                 line.c_str());
+  }
   printCounts(collection);
   printPlaces(collection, places, numbers, written);
   if (!collection.kind.unit) {

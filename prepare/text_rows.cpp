@@ -21,6 +21,7 @@ RowStatus nextLine(RowReader& reader, std::string& spill, std::string_view& line
           return RowStatus::kEnd;
         }
         line = spill;
+        reader.lastLineUnended = true;
         break;
       }
       errno = 0;

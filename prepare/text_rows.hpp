@@ -45,6 +45,7 @@ struct RowReader {
   std::uint64_t line = 0;       // the number of the last row's first line
   std::uint64_t linesRead = 0;  // every line so far
   int error = 0;                // errno of a read error
+  bool lastLineUnended = false;  // the file ended inside a line: it may have been cut short
 };
 
 /// Reads the next row into `reader.row`.
