@@ -105,6 +105,14 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b) {
          });
 }
 
+std::string foldCase(std::string_view text) {
+  std::string folded(text);
+  for (char& c : folded) {
+    c = lowerAscii(c);
+  }
+  return folded;
+}
+
 bool allDigits(std::string_view text) {
   return !text.empty() &&
          std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });

@@ -28,6 +28,9 @@ std::optional<char> mostFrequentOf(std::string_view row, std::string_view candid
 /// those are folded: folding by a bit would make '-' equal CR and '_' equal DEL.
 bool equalsIgnoringCase(std::string_view a, std::string_view b);
 
+/// Returns `text` with the letters A to Z made lower case, as equalsIgnoringCase compares it.
+std::string foldCase(std::string_view text);
+
 /// Returns true when `text` is one or more decimal digits and nothing else.
 bool allDigits(std::string_view text);
 

@@ -341,6 +341,16 @@ std::optional<Refusal> readInputs(const Settings& settings, Collection& collecti
   if (!collection.kind.anyTable) {
     return Refusal{kStatusRefused, "no table of values among the files, only station lists"};
   }
+  // A station of the data whose row of a list cannot be read would lose its place without a word.
+  std::unordered_set<std::string> keys;
+  for (const Series& series : collection.stations) {
+    keys.insert(foldCase(series.key));
+  }
+  for (const UnreadablePlace& row : collection.unreadablePlaces) {
+    if (keys.count(foldCase(row.key)) != 0) {
+      return Refusal{kStatusRefused, row.message};
+    }
+  }
   return std::nullopt;
 }
 

@@ -91,6 +91,7 @@ std::optional<std::size_t> findHeader(const std::vector<std::string>& rows,
     const std::vector<std::string_view> header = splitFields(rows[r], separator);
     columns.assign(kListColumns, -1);
     columns[kSeparator] = separator;
+    columns[kFields] = static_cast<int>(header.size());
     bool all = true;
     for (std::size_t k = 0; k < names.size(); ++k) {
       const auto at = std::find_if(header.begin(), header.end(), [&](std::string_view h) {
@@ -128,6 +129,13 @@ Row readHeaderRow(std::string_view row, const std::vector<int>& columns, PlaceRo
     return Row::kFault;
   }
   place.key = stationKey(field(kStation));
+  // A field more than the header names (a comma in a name) would move every column after it:
+  // "433,52,5,13,4,Tempelhof" would put the station at latitude 52, longitude 5.
+  if (columns[kFields] >= 0 && fields.size() > static_cast<std::size_t>(columns[kFields])) {
+    fault = std::to_string(fields.size()) + " fields, more than the " +
+            std::to_string(columns[kFields]) + " the header row names";
+    return Row::kFault;
+  }
   place.name = std::string(field(kName));
   if (const std::optional<std::int64_t> from = dayOf(field(kFrom))) {
     place.fromDay = *from;
@@ -359,8 +367,13 @@ std::optional<Refusal> readStationList(TableState& table, const StationListLayou
     std::string fault;
     const StationListLayout::Row read = list.readRow(table.row, listColumns, place, fault);
     if (read == StationListLayout::Row::kFault) {
-      return Refusal{kStatusRefused, lineOf(table) + ": station list (" + std::string(list.name) +
-                                         "): " + fault + ": " + quoteText(table.row)};
+      const std::string message = lineOf(table) + ": station list (" + std::string(list.name) +
+                                  "): " + fault + ": " + quoteText(table.row);
+      if (place.key.empty()) {
+        return Refusal{kStatusRefused, message};
+      }
+      // Refused only if the data hold the station: a list names thousands the data never need.
+      collection.unreadablePlaces.push_back(UnreadablePlace{place.key, message});
     }
     if (read == StationListLayout::Row::kStation) {
       place.name = toUtf8(place.name);

@@ -26,6 +26,12 @@ struct PlaceRow {
   std::string where;  // "FILE: line N"
 };
 
+/// A row of a station list that cannot be read, kept to refuse if the data hold its station.
+struct UnreadablePlace {
+  std::string key;      // as the station's values are keyed
+  std::string message;  // the refusal: file, line, fault and the row
+};
+
 /// A list layout: how it is recognised and how one of its rows is read.
 struct StationListLayout {
   std::string_view name;      // for messages: "dwd-description"

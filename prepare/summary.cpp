@@ -190,6 +190,13 @@ void printSummary(const Collection& collection, const Grid& grid, const StationN
   }
   printCounts(collection);
   printPlaces(collection, places, numbers, written);
+  if (!collection.unreadablePlaces.empty()) {
+    std::fprintf(stderr,
+                 "  rows of station lists passed over, unreadable but of stations the data do not "
+                 "hold: %zu (the first: %s)\n",
+                 collection.unreadablePlaces.size(),
+                 collection.unreadablePlaces.front().message.c_str());
+  }
   if (!collection.kind.unit) {
     std::fprintf(stderr,
                  "  the unit of the values is not known: give --unit, or replace UNIT "

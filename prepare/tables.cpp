@@ -232,10 +232,9 @@ std::optional<Refusal> recogniseTable(TableState& table, const TableSettings& se
                                        "station;latitude;longitude)"};
   }
   if (source == nullptr && !options) {
-    return Refusal{kStatusRefused,
-                   table.name + ": line " + std::to_string(headerLineGuess(table)) +
-                       ": no known layout in the header row; name the columns with "
-                       "--time, --station and --value"};
+    return Refusal{kStatusRefused, table.name + ": line " + std::to_string(headerLineGuess(table)) +
+                                       ": no known layout in the header row; name the columns with "
+                                       "--time, --station and --value"};
   }
   if (auto refusal = takeHeader(table, settings, source, headerAt)) {
     return refusal;

@@ -76,8 +76,9 @@ struct Collection {
   InputFiles inputs;
   ValueKind kind;
   ValueCounts counts;
-  std::vector<PlaceRow> places;    // from station lists and the station lines of data files
-  std::vector<std::string> lists;  // the station lists read, with their layouts
+  std::vector<PlaceRow> places;  // from station lists and the station lines of data files
+  std::vector<UnreadablePlace> unreadablePlaces;  // rows of station lists that cannot be read
+  std::vector<std::string> lists;                 // the station lists read, with their layouts
 };
 
 /// Reads the table at `path` into `collection`; a folder, an unreadable file or a refused row

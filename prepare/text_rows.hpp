@@ -39,12 +39,12 @@ struct RowReader {
   std::size_t begin = 0;
   std::size_t end = 0;
   bool atEnd = false;
-  std::string spill;            // a line that did not lie whole in the chunk
-  std::string joined;           // a row of several lines
-  std::string_view row;         // the last row read
-  std::uint64_t line = 0;       // the number of the last row's first line
-  std::uint64_t linesRead = 0;  // every line so far
-  int error = 0;                // errno of a read error
+  std::string spill;             // a line that did not lie whole in the chunk
+  std::string joined;            // a row of several lines
+  std::string_view row;          // the last row read
+  std::uint64_t line = 0;        // the number of the last row's first line
+  std::uint64_t linesRead = 0;   // every line so far
+  int error = 0;                 // errno of a read error
   bool lastLineUnended = false;  // the file ended inside a line: it may have been cut short
 };
 
