@@ -40,6 +40,7 @@ SourceLayout dwdHourly() {
       .unit = ValueUnit::kMinutes,
       .missingMarkers = {"-999"},
       .time = TimeReference::kUtc,
+      .stepMin = 60,
   };
 }
 
@@ -59,6 +60,7 @@ SourceLayout dwdDaily() {
       .unit = ValueUnit::kHours,
       .missingMarkers = {"-999"},
       .time = TimeReference::kUtc,
+      .stepMin = 1440,
   };
 }
 
@@ -79,6 +81,7 @@ SourceLayout dwd10min() {
       .unit = ValueUnit::kHours,
       .missingMarkers = {"-999"},
       .time = TimeReference::kCetBefore2000,
+      .stepMin = 10,
   };
 }
 
@@ -101,6 +104,7 @@ SourceLayout ecaDaily() {
       .missingFlags = "9",
       .suspectFlags = "1",
       .time = TimeReference::kLocalDays,
+      .stepMin = 1440,
   };
 }
 
@@ -123,6 +127,7 @@ SourceLayout knmiHourly() {
       .traceValue = -1.0,
       .traceMinutes = 1.5,
       .time = TimeReference::kUtc,
+      .stepMin = 60,
   };
 }
 
@@ -144,6 +149,7 @@ SourceLayout knmiDaily() {
       .traceValue = -1.0,
       .traceMinutes = 1.5,
       .time = TimeReference::kUtc,
+      .stepMin = 1440,
   };
 }
 
@@ -162,6 +168,7 @@ SourceLayout ghcnDaily() {
       .missingMarkers = {"-9999"},
       .missingFlags = "DGIKLMNORSTWXZ",
       .time = TimeReference::kLocalDays,
+      .stepMin = 1440,
   };
 }
 
@@ -185,6 +192,7 @@ SourceLayout ghcnCsv() {
       .missingMarkers = {"-9999"},
       .missingFlags = "DGIKLMNORSTWXZ",
       .time = TimeReference::kLocalDays,
+      .stepMin = 1440,
   };
 }
 
@@ -203,6 +211,7 @@ SourceLayout meteoswissHourly() {
       .value = {"sre000h0"},
       .unit = ValueUnit::kMinutes,
       .time = TimeReference::kUtc,
+      .stepMin = 60,
   };
 }
 
@@ -223,6 +232,7 @@ SourceLayout meteoswissDaily() {
       .unit = ValueUnit::kMinutes,
       .stampsMarkStart = true,
       .time = TimeReference::kUtc,
+      .stepMin = 1440,
   };
 }
 
@@ -242,6 +252,7 @@ SourceLayout meteostatHourly() {
       .value = {"", 11},
       .unit = ValueUnit::kMinutes,
       .time = TimeReference::kUtc,
+      .stepMin = 60,
   };
 }
 

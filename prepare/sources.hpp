@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -79,6 +80,9 @@ struct SourceLayout {
   double traceMinutes = 0.0;           // ... written as these minutes, counted
   bool stampsMarkStart = false;        // stamps with a time of day mark the start of their interval
   TimeReference time = TimeReference::kUtc;
+  // The layout's step: its files hold one interval per row of this length, whatever gaps they
+  // have (a file of even hours alone is still hourly, two days two days apart still daily).
+  std::optional<std::int64_t> stepMin{};
 };
 
 /// Every layout known, in the order they are tried.

@@ -191,6 +191,9 @@ std::optional<Refusal> orderStations(Collection& collection) {
 std::optional<Refusal> chooseStep(const Collection& collection, const GridSettings& settings,
                                   std::int64_t& stepMin) {
   std::optional<std::int64_t> step = settings.stepMin;
+  if (!step && collection.kind.source != nullptr) {
+    step = collection.kind.source->stepMin;
+  }
   if (!step) {
     step = mostCommonStep(collection);
   }
@@ -262,6 +265,11 @@ std::optional<Refusal> checkSpan(const Grid& grid, std::uint64_t longest,
 }  // namespace
 
 Grid wholeDays(const Grid& grid) {
+  // Steps that do not divide a day (1000 minutes, or a week) cannot fill whole days: the grid
+  // runs from the first stamp to the last, so that no value is dropped or moved.
+  if (kMinutesPerDay % grid.stepMin != 0) {
+    return grid;
+  }
   // The interval that ends at the first stamp starts on some day; the grid goes back to the
   // first interval of that day, and on to the last interval of the last stamp's day.
   const auto floorDiv = [](std::int64_t a, std::int64_t b) { return a / b - (a % b < 0 ? 1 : 0); };

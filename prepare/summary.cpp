@@ -168,10 +168,13 @@ void printSummary(const Collection& collection, const Grid& grid, const StationN
     std::fprintf(stderr, "  split into %s/STATION.txt, one file per station\n",
                  fileName(written.splitDir).c_str());
   }
-  std::fprintf(stderr, "  stamps %s to %s, step %lld min, %llu records (whole days)\n",
+  std::fprintf(stderr, "  stamps %s to %s, step %lld min, %llu records (%s)\n",
                describeMinutes(grid.firstMin).c_str(), describeMinutes(grid.lastMin).c_str(),
                static_cast<long long>(grid.stepMin),
-               static_cast<unsigned long long>(grid.records()));
+               static_cast<unsigned long long>(grid.records()),
+               kMinutesPerDay % grid.stepMin == 0 ? "whole days"
+                                                  : "from the first stamp to the last: a step "
+                                                    "that does not divide a day fills no days");
   for (const std::string& stray : strays) {
     std::fprintf(stderr, "  a stamp far from the rest of its station stretches the grid: %s\n",
                  stray.c_str());
