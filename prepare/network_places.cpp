@@ -2,7 +2,9 @@
 
 #include <algorithm>  // std::min, std::max
 #include <charconv>   // std::to_chars
-#include <cmath>      // std::lround
+#include <cmath>      // std::lround, std::fabs
+#include <cstdio>     // std::snprintf
+#include <string>
 
 #include "places_table.hpp"  // the table kelvarin reads: placesTableRow
 #include "text.hpp"          // equalsIgnoringCase
@@ -44,6 +46,48 @@ std::vector<std::optional<PlaceRow>> choosePlaces(const Collection& collection) 
     }
   }
   return chosen;
+}
+
+namespace {
+
+// The file of a row, from its "FILE: line N".
+std::string_view fileOf(const PlaceRow& row) {
+  const std::string_view where = row.where;
+  return where.substr(0, where.rfind(": line "));
+}
+
+std::string placeText(const PlaceRow& row) {
+  char text[64];
+  std::snprintf(text, sizeof text, "(%.4f, %.4f)", row.latitudeDeg, row.longitudeDeg);
+  return row.where + " " + text;
+}
+
+}  // namespace
+
+std::vector<std::string> placeConflicts(const Collection& collection,
+                                        const std::vector<std::optional<PlaceRow>>& chosen) {
+  constexpr double kSamePlaceDeg = 0.01;
+  std::vector<std::string> conflicts;
+  for (std::size_t s = 0; s < chosen.size(); ++s) {
+    if (!chosen[s]) {
+      continue;
+    }
+    const PlaceRow& taken = *chosen[s];
+    for (const PlaceRow& row : collection.places) {
+      const bool overlap = row.fromDay <= taken.toDay && taken.fromDay <= row.toDay;
+      const double longitude =
+          row.longitudeDeg > 180.0 ? row.longitudeDeg - 360.0 : row.longitudeDeg;
+      if (!equalsIgnoringCase(row.key, taken.key) || !overlap || fileOf(row) == fileOf(taken) ||
+          (std::fabs(row.latitudeDeg - taken.latitudeDeg) <= kSamePlaceDeg &&
+           std::fabs(longitude - taken.longitudeDeg) <= kSamePlaceDeg)) {
+        continue;
+      }
+      conflicts.push_back("station " + collection.stations[s].key + ": " + placeText(taken) +
+                          " is taken, " + placeText(row) + " differs");
+      break;
+    }
+  }
+  return conflicts;
 }
 
 bool writePlacesTable(std::FILE* out, const StationNumbers& numbers,

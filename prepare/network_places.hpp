@@ -4,6 +4,7 @@
 
 #include <cstdio>  // std::FILE
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "station_file.hpp"
@@ -15,6 +16,12 @@ namespace kelvarin::prepare {
 /// holds the station's last value (a station moves; its values end at its latest place), or
 /// else the row of the latest period. Nothing for a station that no list names.
 std::vector<std::optional<PlaceRow>> choosePlaces(const Collection& collection);
+
+/// Returns, for each station whose chosen place another list contradicts (a row of another file
+/// that holds the same day at a place more than 0.01 degrees away), a line naming both rows:
+/// another archive's list may give its station 41 to another archive's station 41.
+std::vector<std::string> placeConflicts(const Collection& collection,
+                                        const std::vector<std::optional<PlaceRow>>& chosen);
 
 /// Writes the places table: "station;latitude;longitude;name", one row per station with a
 /// place. Returns false when writing failed.

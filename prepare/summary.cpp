@@ -85,6 +85,9 @@ void printPlaces(const Collection& collection, const std::vector<std::optional<P
                      ? "; give --places FILE to write them for kelvarin --places"
                      : (", written to " + fileName(written.placesFile)).c_str());
   }
+  for (const std::string& conflict : placeConflicts(collection, places)) {
+    std::fprintf(stderr, "  two station lists disagree: %s\n", conflict.c_str());
+  }
   if (collection.places.empty() && collection.lists.empty()) {
     std::fprintf(stderr,
                  "  no station list read: replace LAT and LON by the place (or give the "
