@@ -156,6 +156,41 @@ std::string kelvarinCommand(const Collection& collection, const Grid& grid,
   return options + " " + input + " relative.txt";
 }
 
+// Says how many values lie beyond the step's own minutes, or below 0: sunshine cannot, and a file
+// holding them has another unit or a marker the layout does not know.
+void printValueRange(const Collection& collection, const Grid& grid) {
+  if (!collection.kind.unit) {
+    return;
+  }
+  // A margin for values rounded in their unit: 0.167 hours is a whole 10-minute step.
+  const double limit =
+      static_cast<double>(grid.stepMin) / minutesPerUnit(*collection.kind.unit) * 1.02;
+  std::uint64_t above = 0;
+  std::uint64_t negative = 0;
+  std::uint64_t firstAbove = 0;
+  std::uint64_t firstNegative = 0;
+  for (const Series& series : collection.stations) {
+    for (const Reading& reading : series.readings) {
+      if (reading.value > limit && above++ == 0) {
+        firstAbove = reading.line;
+      }
+      if (reading.value < 0.0 && negative++ == 0) {
+        firstNegative = reading.line;
+      }
+    }
+  }
+  if (above > 0) {
+    std::fprintf(stderr, "  values above the %lld minutes of a step: %llu (the first: %s)\n",
+                 static_cast<long long>(grid.stepMin), static_cast<unsigned long long>(above),
+                 placeOf(collection, firstAbove).c_str());
+  }
+  if (negative > 0) {
+    std::fprintf(stderr, "  negative values: %llu (the first: %s)\n",
+                 static_cast<unsigned long long>(negative),
+                 placeOf(collection, firstNegative).c_str());
+  }
+}
+
 void printSummary(const Collection& collection, const Grid& grid, const StationNumbers& numbers,
                   const std::vector<std::optional<PlaceRow>>& places, const Written& written,
                   const std::vector<std::string>& strays) {
@@ -208,7 +243,28 @@ void printSummary(const Collection& collection, const Grid& grid, const StationN
                  "  the unit of the values is not known: give --unit, or replace UNIT "
                  "by the minutes per unit (1 for minutes, 60 for hours)\n");
   }
-  std::fprintf(stderr, "%s\n", kelvarinCommand(collection, grid, places, written).c_str());
+  printValueRange(collection, grid);
+  const std::string command = kelvarinCommand(collection, grid, places, written);
+  if (command.find(" --time-shift SHIFT") != std::string::npos) {
+    const TimeReference time = timeOf(collection);
+    if (time == TimeReference::kUnknown) {
+      std::fprintf(stderr,
+                   "  time: the clock of the stamps is not known: replace SHIFT by the hours that "
+                   "make a stamp local time and MERIDIAN by the meridian of that time (1 and 15 "
+                   "for UTC stamps in central Europe)\n");
+    } else if (time == TimeReference::kLocalDays) {
+      std::fprintf(stderr,
+                   "  time: the dates are local days, and without the stations' places their zone "
+                   "is not known: replace SHIFT by 0 and MERIDIAN by the meridian of that local "
+                   "time (15 in central Europe)\n");
+    } else {
+      std::fprintf(stderr,
+                   "  time: the stamps are UTC, and without the stations' places the zone is not "
+                   "known: replace SHIFT by the hours from UTC to local time and MERIDIAN by the "
+                   "meridian of that time (1 and 15 in central Europe)\n");
+    }
+  }
+  std::fprintf(stderr, "%s\n", command.c_str());
 }
 
 }  // namespace kelvarin::prepare
