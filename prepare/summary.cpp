@@ -1,6 +1,7 @@
 #include "summary.hpp"
 
-#include <cmath>  // std::fabs
+#include <algorithm>  // std::all_of
+#include <cmath>      // std::fabs, std::isnan
 #include <cstdio>
 
 #include "text_rows.hpp"  // escapeControls
@@ -223,6 +224,19 @@ void printSummary(const Collection& collection, const Grid& grid, const StationN
         (s == 0 ? "" : ", ") + numbers.numbers[s] + ": " + std::to_string(written.missing[s]);
   }
   std::fprintf(stderr, "  values missing per station: %s\n", missingText.c_str());
+  // A station that stopped measuring sunshine may still deliver rows, every value missing.
+  std::string empty;
+  for (std::size_t s = 0; s < collection.stations.size(); ++s) {
+    const std::vector<Reading>& readings = collection.stations[s].readings;
+    if (std::all_of(readings.begin(), readings.end(),
+                    [](const Reading& reading) { return std::isnan(reading.value); })) {
+      empty += (empty.empty() ? "" : ", ") + numbers.numbers[s];
+    }
+  }
+  if (!empty.empty()) {
+    std::fprintf(stderr, "  stations without a single value, every one missing: %s\n",
+                 empty.c_str());
+  }
   for (const std::string& line : collection.inputs.unended) {
     std::fprintf(stderr,
                  "  the last line has no line break: %s; if the file was cut short, its last "
