@@ -81,6 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::vector<std::uint64_t> missing;
   // The places of the station lists read, and the command the summary ends with.
   const std::vector<std::optional<PlaceRow>> places = choosePlaces(collection);
+  placeConflicts(collection, places);
   writePlacesTable(kelvarin::fuzz::sink(), numbers, places);
   const Written written{"out.txt", "", "places.txt", {}};
   if (kelvarinCommand(collection, made, places, written).rfind("kelvarin ", 0) != 0) {
