@@ -198,6 +198,27 @@ std::optional<std::size_t> recogniseEcaStations(const std::vector<std::string>& 
   return findHeader(rows, {"STAID", "LAT", "LON", "STANAME", "", ""}, ",", columns);
 }
 
+// ECA&D's stations.txt documents its columns by position in its own header: STAID 01-05, STANAME
+// 07-46, CN 48-49, LAT 51-59, LON 61-70 (1-based). Read there, a comma inside a name ("BERLIN,
+// DAHLEM") moves nothing; a row off those positions is split at its commas instead.
+Row readEcaStationRow(std::string_view row, const std::vector<int>& columns, PlaceRow& place,
+                      std::string& fault) {
+  const bool fixed = row.size() >= 70 && row[5] == ',' && row[46] == ',' && row[49] == ',' &&
+                     row[59] == ',' && (row.size() == 70 || row[70] == ',');
+  if (!fixed) {
+    return readHeaderRow(row, columns, place, fault);
+  }
+  const std::string_view station = trimBlanks(row.substr(0, 5), '\0');
+  if (station.empty()) {
+    fault = "no station in the row";
+    return Row::kFault;
+  }
+  place.key = stationKey(station);
+  place.name = std::string(trimBlanks(row.substr(6, 40), '\0'));
+  return readPlace(trimBlanks(row.substr(50, 9), '\0'), trimBlanks(row.substr(60, 10), '\0'), place,
+                   fault);
+}
+
 // GHCN-Daily's ghcnd-stations.txt, fixed width: ID 1-11, LATITUDE 13-20, LONGITUDE 22-30,
 // ELEVATION 32-37, STATE 39-40, NAME 42-71 (1-based columns).
 bool ghcnStationRowFits(std::string_view row) {
@@ -333,7 +354,7 @@ const std::vector<StationListLayout>& knownStationLists() {
        "(Metadaten_Geographie_*.txt)",
        recogniseDwdGeography, readHeaderRow},
       {"eca-stations", "ECA&D, stations.txt: the file format stated in its header",
-       recogniseEcaStations, readHeaderRow},
+       recogniseEcaStations, readEcaStationRow},
       {"ghcn-stations", "NOAA NCEI, GHCN-Daily readme.txt, section IV (ghcnd-stations.txt)",
        recogniseGhcnStations, readGhcnStationRow},
       {"knmi-header", "KNMI, the station lines in the header of each data file", neverAlone,
