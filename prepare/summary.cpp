@@ -157,6 +157,8 @@ std::string kelvarinCommand(const Collection& collection, const Grid& grid,
   return options + " " + input + " relative.txt";
 }
 
+namespace {
+
 // Says how many values lie beyond the step's own minutes, or below 0: sunshine cannot, and a file
 // holding them has another unit or a marker the layout does not know.
 void printValueRange(const Collection& collection, const Grid& grid) {
@@ -192,6 +194,61 @@ void printValueRange(const Collection& collection, const Grid& grid) {
   }
 }
 
+// Says per station how many values are missing, names the stations without a single value (a
+// station that stopped measuring sunshine may still deliver rows), and the files whose last line
+// has no line break.
+void printMissing(const Collection& collection, const StationNumbers& numbers,
+                  const Written& written) {
+  std::string missingText;
+  std::string empty;
+  for (std::size_t s = 0; s < collection.stations.size(); ++s) {
+    missingText +=
+        (s == 0 ? "" : ", ") + numbers.numbers[s] + ": " + std::to_string(written.missing[s]);
+    const std::vector<Reading>& readings = collection.stations[s].readings;
+    if (std::all_of(readings.begin(), readings.end(),
+                    [](const Reading& reading) { return std::isnan(reading.value); })) {
+      empty += (empty.empty() ? "" : ", ") + numbers.numbers[s];
+    }
+  }
+  std::fprintf(stderr, "  values missing per station: %s\n", missingText.c_str());
+  if (!empty.empty()) {
+    std::fprintf(stderr, "  stations without a single value, every one missing: %s\n",
+                 empty.c_str());
+  }
+  for (const std::string& line : collection.inputs.unended) {
+    std::fprintf(stderr,
+                 "  the last line has no line break: %s; if the file was cut short, its last "
+                 "value may be a part of one\n",
+                 line.c_str());
+  }
+}
+
+// Says what to put for SHIFT and MERIDIAN where the command holds them.
+void printClockHelp(const Collection& collection, const std::string& command) {
+  if (command.find(" --time-shift SHIFT") == std::string::npos) {
+    return;
+  }
+  const TimeReference time = timeOf(collection);
+  if (time == TimeReference::kUnknown) {
+    std::fprintf(stderr,
+                 "  time: the clock of the stamps is not known: replace SHIFT by the hours that "
+                 "make a stamp local time and MERIDIAN by the meridian of that time (1 and 15 "
+                 "for UTC stamps in central Europe)\n");
+  } else if (time == TimeReference::kLocalDays) {
+    std::fprintf(stderr,
+                 "  time: the dates are local days, and without the stations' places their zone "
+                 "is not known: replace SHIFT by 0 and MERIDIAN by the meridian of that local "
+                 "time (15 in central Europe)\n");
+  } else {
+    std::fprintf(stderr,
+                 "  time: the stamps are UTC, and without the stations' places the zone is not "
+                 "known: replace SHIFT by the hours from UTC to local time and MERIDIAN by the "
+                 "meridian of that time (1 and 15 in central Europe)\n");
+  }
+}
+
+}  // namespace
+
 void printSummary(const Collection& collection, const Grid& grid, const StationNumbers& numbers,
                   const std::vector<std::optional<PlaceRow>>& places, const Written& written,
                   const std::vector<std::string>& strays) {
@@ -218,31 +275,7 @@ void printSummary(const Collection& collection, const Grid& grid, const StationN
     std::fprintf(stderr, "  a stamp far from the rest of its station stretches the grid: %s\n",
                  stray.c_str());
   }
-  std::string missingText;
-  for (std::size_t s = 0; s < collection.stations.size(); ++s) {
-    missingText +=
-        (s == 0 ? "" : ", ") + numbers.numbers[s] + ": " + std::to_string(written.missing[s]);
-  }
-  std::fprintf(stderr, "  values missing per station: %s\n", missingText.c_str());
-  // A station that stopped measuring sunshine may still deliver rows, every value missing.
-  std::string empty;
-  for (std::size_t s = 0; s < collection.stations.size(); ++s) {
-    const std::vector<Reading>& readings = collection.stations[s].readings;
-    if (std::all_of(readings.begin(), readings.end(),
-                    [](const Reading& reading) { return std::isnan(reading.value); })) {
-      empty += (empty.empty() ? "" : ", ") + numbers.numbers[s];
-    }
-  }
-  if (!empty.empty()) {
-    std::fprintf(stderr, "  stations without a single value, every one missing: %s\n",
-                 empty.c_str());
-  }
-  for (const std::string& line : collection.inputs.unended) {
-    std::fprintf(stderr,
-                 "  the last line has no line break: %s; if the file was cut short, its last "
-                 "value may be a part of one\n",
-                 line.c_str());
-  }
+  printMissing(collection, numbers, written);
   printCounts(collection);
   printPlaces(collection, places, numbers, written);
   if (!collection.unreadablePlaces.empty()) {
@@ -259,25 +292,7 @@ void printSummary(const Collection& collection, const Grid& grid, const StationN
   }
   printValueRange(collection, grid);
   const std::string command = kelvarinCommand(collection, grid, places, written);
-  if (command.find(" --time-shift SHIFT") != std::string::npos) {
-    const TimeReference time = timeOf(collection);
-    if (time == TimeReference::kUnknown) {
-      std::fprintf(stderr,
-                   "  time: the clock of the stamps is not known: replace SHIFT by the hours that "
-                   "make a stamp local time and MERIDIAN by the meridian of that time (1 and 15 "
-                   "for UTC stamps in central Europe)\n");
-    } else if (time == TimeReference::kLocalDays) {
-      std::fprintf(stderr,
-                   "  time: the dates are local days, and without the stations' places their zone "
-                   "is not known: replace SHIFT by 0 and MERIDIAN by the meridian of that local "
-                   "time (15 in central Europe)\n");
-    } else {
-      std::fprintf(stderr,
-                   "  time: the stamps are UTC, and without the stations' places the zone is not "
-                   "known: replace SHIFT by the hours from UTC to local time and MERIDIAN by the "
-                   "meridian of that time (1 and 15 in central Europe)\n");
-    }
-  }
+  printClockHelp(collection, command);
   std::fprintf(stderr, "%s\n", command.c_str());
 }
 

@@ -94,19 +94,20 @@ void writeNightResults(OutputBuffer& out, std::size_t columns) {
   advance(out, columns * kNightResult.size());
 }
 
-// The sun of one step: the day fraction of the run's place, shared by every column, or each
-// column's own sun times and room for its day fraction.
-struct StepSun {
-  double dayFraction = 0.0;
-  const SunTimes* columnSun = nullptr;  // with places of their own, by column
-  double* dayFractions = nullptr;
+// The sun of a step at places of their own: each column's sun times and room for its day
+// fraction. (At the run's place the step's one day fraction is all there is, and it travels in a
+// register: a struct in memory cost shape g 7 instructions a step.)
+struct PlacedSun {
+  const SunTimes* columnSun;  // by column
+  double* dayFractions;
+  const ColumnPlaces* places;
 };
 
 // Works out each column's day fraction and result at its own place. Two at a time and without
 // branches where columns are many: a few columns, whose night fractions branch alike, would only
 // pay for the divisions of their night.
 void placedResults(const double* sums, std::size_t columns, const StepPlan& plan,
-                   const StepSun& sun, const StepPlace& place, double* results) {
+                   const PlacedSun& sun, const StepPlace& place, double* results) {
   double* const dayFractions = sun.dayFractions;
   if (plan.shortcuts && columns >= 16) {
     dayFractionsOf(place.startH, place.endH, plan.stepH, sun.columnSun, columns, dayFractions);
@@ -132,9 +133,9 @@ inline StepPlace columnPlace(const StepPlace& place, const ColumnPlaces& places,
 // Checks a result of 1 or more, or below 0, at the run's place or at the column's own.
 template <bool kPlaced>
 inline bool checkClipped(Diagnostics& diagnostics, double sumMin, double r, std::size_t c,
-                         StepPlace& place, const ColumnPlaces* places) {
+                         StepPlace& place, const PlacedSun* placed) {
   if constexpr (kPlaced) {
-    StepPlace own = columnPlace(place, *places, c);
+    StepPlace own = columnPlace(place, *placed->places, c);
     return checkDayResult(diagnostics, sumMin, r, c, own);
   } else {
     return checkDayResult(diagnostics, sumMin, r, c, place);
@@ -150,23 +151,23 @@ inline bool checkClipped(Diagnostics& diagnostics, double sumMin, double r, std:
 // each result on the stack for want of registers (shapes a, e and g 1.5 to 3 % slower).
 template <bool kPlaced>
 [[gnu::noinline]] bool writeResults(OutputBuffer& out, const double* sums, std::size_t columns,
-                                    const StepPlan& plan, const StepSun& sun, double* results,
+                                    const StepPlan& plan, double dayFraction, double* results,
                                     const RecordReader& records, Diagnostics& diagnostics,
-                                    const ColumnPlaces* places, StepPlace&& place) {
+                                    const PlacedSun* placed, StepPlace&& place) {
   // Copies: the characters written below could alias the plan and the reader, which would be
   // read again for every column.
   const bool shortcuts = plan.shortcuts;
   const double outputStepMin = plan.outputStepMin;
   const bool anyMissing = records.anyMissingInStep;
   if constexpr (kPlaced) {
-    placedResults(sums, columns, plan, sun, place, results);
+    placedResults(sums, columns, plan, *placed, place, results);
   } else {
-    if (!(sun.dayFraction > 0.0)) {
+    if (!(dayFraction > 0.0)) {
       writeNightResults(out, columns);
       return checkNightStep(diagnostics, sums, columns, place);
     }
     if (shortcuts) {
-      relativeSunshineOfAll(sums, columns, outputStepMin, sun.dayFraction, results);
+      relativeSunshineOfAll(sums, columns, outputStepMin, dayFraction, results);
     }
   }
   // Room for the whole line at once: every result is short once clipped.
@@ -176,12 +177,12 @@ template <bool kPlaced>
   [[maybe_unused]] const std::uint64_t nightSteps = kPlaced ? diagnostics.sunDown.count : 0;
   for (std::size_t c = 1; c <= columns; ++c) {
     if constexpr (kPlaced) {
-      if (!(sun.dayFractions[c] > 0.0)) {
+      if (!(placed->dayFractions[c] > 0.0)) {
         std::memcpy(p, "\t0.000", 6);
         p += 6;
         // Counted once a step, by its first such column, as a step of one place is.
         if (diagnostics.sunDown.count == nightSteps && sums[c] > kSunshineToleranceMin) {
-          StepPlace own = columnPlace(place, *places, c);
+          StepPlace own = columnPlace(place, *placed->places, c);
           if (!checkNightColumn(diagnostics, sums[c], c, own)) {
             return false;
           }
@@ -191,9 +192,8 @@ template <bool kPlaced>
     }
     // A column with a declared missing value in the step has no result, whatever else it holds.
     const double r = anyMissing && records.missingInStep[c] != 0 ? kMissingValue
-                     : kPlaced || shortcuts
-                         ? results[c]
-                         : relativeSunshine(sums[c], outputStepMin, sun.dayFraction);
+                     : kPlaced || shortcuts                      ? results[c]
+                                            : relativeSunshine(sums[c], outputStepMin, dayFraction);
     if (shortcuts && isBelowOne(r)) {
       p += writeUnitResult(p, r);
       continue;
@@ -201,7 +201,7 @@ template <bool kPlaced>
     // Only a result clipped to 1 can hold more sunshine than the real sky allows (its day is
     // longer than the model's), and negative ones are rare: one comparison per value finds both.
     if (((r >= kUpperClip) | (r < 0.0)) &&
-        !checkClipped<kPlaced>(diagnostics, sums[c], r, c, place, places)) {
+        !checkClipped<kPlaced>(diagnostics, sums[c], r, c, place, placed)) {
       return false;
     }
     p += writeResult(p, r, shortcuts);
@@ -318,11 +318,12 @@ StepWritten writeStep(const RecordReader& records, OutputBuffer& out, Diagnostic
     if (!isValidMonth(stamp.month)) {
       return StepWritten::kBadMonth;
     }
-    const StepSun sun{0.0, columnSun(state.sun, stamp.day, stamp.month), state.dayFractions.data()};
+    const PlacedSun sun{columnSun(state.sun, stamp.day, stamp.month), state.dayFractions.data(),
+                        places};
     const StepPlace place{stamp, records.recordLine, startH, endH};
     return (!plan.daySteps || checkColumnStepEnds(diagnostics, place, sun.columnSun, columns)) &&
-                   writeResults<true>(out, sums, columns, plan, sun, state.results.data(), records,
-                                      diagnostics, places, StepPlace(place))
+                   writeResults<true>(out, sums, columns, plan, 0.0, state.results.data(), records,
+                                      diagnostics, &sun, StepPlace(place))
                ? StepWritten::kWritten
                : StepWritten::kDiagnosticFault;
   }
@@ -336,9 +337,8 @@ StepWritten writeStep(const RecordReader& records, OutputBuffer& out, Diagnostic
       !checkStepEnd(diagnostics, {stamp, records.recordLine, startH, endH}, *sun)) {
     return StepWritten::kDiagnosticFault;
   }
-  return writeResults<false>(out, sums, columns, plan, StepSun{dayFraction}, state.results.data(),
-                             records, diagnostics, nullptr,
-                             {stamp, records.recordLine, startH, endH})
+  return writeResults<false>(out, sums, columns, plan, dayFraction, state.results.data(), records,
+                             diagnostics, nullptr, {stamp, records.recordLine, startH, endH})
              ? StepWritten::kWritten
              : StepWritten::kDiagnosticFault;
 }
