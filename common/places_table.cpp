@@ -1,6 +1,7 @@
 #include "places_table.hpp"
 
 #include <algorithm>  // std::find_if, std::max
+#include <cctype>     // std::isspace
 #include <cmath>      // std::isfinite, std::fabs
 #include <cstdlib>    // std::strtof
 #include <unordered_map>
@@ -23,8 +24,7 @@ std::optional<float> readAngle(std::string_view text) {
   char* end = nullptr;
   const float value = std::strtof(copy.c_str(), &end);
   if (copy.empty() || end != copy.c_str() + copy.size() || !std::isfinite(value) ||
-      copy[0] == ' ' || copy[0] == '\t' || copy[0] == '\n' || copy[0] == '\r' || copy[0] == '\v' ||
-      copy[0] == '\f') {
+      std::isspace(static_cast<unsigned char>(copy[0])) != 0) {
     return std::nullopt;
   }
   return value;

@@ -5,9 +5,10 @@
 #include <cmath>      // std::lround, std::fabs
 #include <cstdio>     // std::snprintf
 #include <string>
+#include <unordered_map>
 
 #include "places_table.hpp"  // the table kelvarin reads: placesTableRow
-#include "text.hpp"          // equalsIgnoringCase
+#include "text.hpp"          // foldCase
 
 namespace kelvarin::prepare {
 
@@ -15,9 +16,28 @@ namespace {
 
 constexpr std::int64_t kMinutesPerDay = 1440;
 
+// The rows of the station lists by station, in the order read: a network of thousands of stations
+// and lists of as many rows would otherwise compare every station with every row.
+using RowsByStation = std::unordered_map<std::string, std::vector<const PlaceRow*>>;
+
+RowsByStation rowsByStation(const Collection& collection) {
+  RowsByStation rows;
+  for (const PlaceRow& row : collection.places) {
+    rows[foldCase(row.key)].push_back(&row);
+  }
+  return rows;
+}
+
+const std::vector<const PlaceRow*>& rowsOf(const RowsByStation& rows, const std::string& key) {
+  static const std::vector<const PlaceRow*> kNone;
+  const auto found = rows.find(foldCase(key));
+  return found == rows.end() ? kNone : found->second;
+}
+
 }  // namespace
 
 std::vector<std::optional<PlaceRow>> choosePlaces(const Collection& collection) {
+  const RowsByStation rows = rowsByStation(collection);
   std::vector<std::optional<PlaceRow>> chosen(collection.stations.size());
   for (std::size_t s = 0; s < collection.stations.size(); ++s) {
     const Series& series = collection.stations[s];
@@ -25,24 +45,16 @@ std::vector<std::optional<PlaceRow>> choosePlaces(const Collection& collection) 
     const std::int64_t end = series.readings.back().timeMin - 1;
     const std::int64_t day = end / kMinutesPerDay - (end % kMinutesPerDay < 0 ? 1 : 0);
     const PlaceRow* best = nullptr;
-    for (const PlaceRow& row : collection.places) {
-      if (!equalsIgnoringCase(row.key, series.key)) {
-        continue;
-      }
-      const bool holds = row.fromDay <= day && day <= row.toDay;
+    for (const PlaceRow* row : rowsOf(rows, series.key)) {
+      const bool holds = row->fromDay <= day && day <= row->toDay;
       const bool bestHolds = best != nullptr && best->fromDay <= day && day <= best->toDay;
       if (best == nullptr || (holds && !bestHolds) ||
-          (holds == bestHolds && row.toDay > best->toDay)) {
-        best = &row;
+          (holds == bestHolds && row->toDay > best->toDay)) {
+        best = row;
       }
     }
     if (best != nullptr) {
       chosen[s] = *best;
-      // Some lists count longitudes from 0 to 360 east: kelvarin and the zone take -180 to 180
-      // (353.75, Dublin, is -6.25; as 353.75 its zone would be UTC+24 and every day night).
-      if (chosen[s]->longitudeDeg > 180.0) {
-        chosen[s]->longitudeDeg -= 360.0;
-      }
     }
   }
   return chosen;
@@ -67,23 +79,22 @@ std::string placeText(const PlaceRow& row) {
 std::vector<std::string> placeConflicts(const Collection& collection,
                                         const std::vector<std::optional<PlaceRow>>& chosen) {
   constexpr double kSamePlaceDeg = 0.01;
+  const RowsByStation rows = rowsByStation(collection);
   std::vector<std::string> conflicts;
   for (std::size_t s = 0; s < chosen.size(); ++s) {
     if (!chosen[s]) {
       continue;
     }
     const PlaceRow& taken = *chosen[s];
-    for (const PlaceRow& row : collection.places) {
-      const bool overlap = row.fromDay <= taken.toDay && taken.fromDay <= row.toDay;
-      const double longitude =
-          row.longitudeDeg > 180.0 ? row.longitudeDeg - 360.0 : row.longitudeDeg;
-      if (!equalsIgnoringCase(row.key, taken.key) || !overlap || fileOf(row) == fileOf(taken) ||
-          (std::fabs(row.latitudeDeg - taken.latitudeDeg) <= kSamePlaceDeg &&
-           std::fabs(longitude - taken.longitudeDeg) <= kSamePlaceDeg)) {
+    for (const PlaceRow* row : rowsOf(rows, taken.key)) {
+      const bool overlap = row->fromDay <= taken.toDay && taken.fromDay <= row->toDay;
+      if (!overlap || fileOf(*row) == fileOf(taken) ||
+          (std::fabs(row->latitudeDeg - taken.latitudeDeg) <= kSamePlaceDeg &&
+           std::fabs(row->longitudeDeg - taken.longitudeDeg) <= kSamePlaceDeg)) {
         continue;
       }
       conflicts.push_back("station " + collection.stations[s].key + ": " + placeText(taken) +
-                          " is taken, " + placeText(row) + " differs");
+                          " is taken, " + placeText(*row) + " differs");
       break;
     }
   }

@@ -54,6 +54,12 @@ std::optional<std::int64_t> dayOf(std::string_view text) {
   return *end / kMinutesPerDay - 1;
 }
 
+// Some lists count longitudes from 0 to 360 east: kelvarin and the zone take -180 to 180
+// (353.75, Dublin, is -6.25; as 353.75 its zone would be UTC+24 and every day night).
+double withinHalfCircle(double longitudeDeg) {
+  return longitudeDeg > 180.0 ? longitudeDeg - 360.0 : longitudeDeg;
+}
+
 // Reads the latitude and longitude of a row into `place`; the fault names the field.
 Row readPlace(std::string_view latitude, std::string_view longitude, PlaceRow& place,
               std::string& fault) {
@@ -67,7 +73,7 @@ Row readPlace(std::string_view latitude, std::string_view longitude, PlaceRow& p
     return Row::kFault;
   }
   place.latitudeDeg = *lat;
-  place.longitudeDeg = *lon;
+  place.longitudeDeg = withinHalfCircle(*lon);
   return Row::kStation;
 }
 
@@ -336,7 +342,7 @@ Row readPlacesTableRow(std::string_view text, const std::vector<int>& columns, P
   }
   place.key = std::to_string(read.station);
   place.latitudeDeg = static_cast<double>(read.latitudeDeg);
-  place.longitudeDeg = static_cast<double>(read.longitudeDeg);
+  place.longitudeDeg = withinHalfCircle(static_cast<double>(read.longitudeDeg));
   place.name = std::string(read.name);
   return Row::kStation;
 }

@@ -12,8 +12,8 @@
 #include "console.hpp"
 #include "read_fault.hpp"
 #include "reading/input_reader.hpp"
-#include "station_layout.hpp"
-#include "station_number.hpp"  // StationNumber  // kHeaderLines, kColumnLabelWidth
+#include "station_layout.hpp"  // kHeaderLines, kColumnLabelWidth
+#include "station_number.hpp"  // StationNumber
 #include "writing/output_buffer.hpp"
 
 namespace kelvarin {

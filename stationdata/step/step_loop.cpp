@@ -173,7 +173,6 @@ template <bool kPlaced>
   // Room for the whole line at once: every result is short once clipped.
   char* const line = room(out, columns * kMaxResultLength + 8);
   char* p = line;
-  // Night columns of places of their own are counted once a step, by the first of them.
   [[maybe_unused]] const std::uint64_t nightSteps = kPlaced ? diagnostics.sunDown.count : 0;
   for (std::size_t c = 1; c <= columns; ++c) {
     if constexpr (kPlaced) {
