@@ -68,6 +68,12 @@ SunTimes sunTimesAt(const SolarDay& day, const SolarPlace& place) {
   return SunTimes{(c + t) - e, (c + (24.0 - t)) - e};
 }
 
+bool sunNeverRisesAt(const SolarDay& day, const SolarPlace& place) {
+  // The same product as sunTimesAt: the sun stays below the horizon where it is below -1.
+  const double x = place.tanLatitude * day.sinDeclination / day.cosDeclination;
+  return x < -1.0;
+}
+
 std::optional<SunTimes> sunriseSunset(std::int32_t day, std::int32_t month, float latitudeDeg,
                                       float longitudeDeg, float referenceMeridianDeg) {
   if (!isValidMonth(month)) {

@@ -74,6 +74,10 @@ SolarPlace solarPlace(float latitudeDeg, float longitudeDeg, float referenceMeri
 /// made of the two parts.
 SunTimes sunTimesAt(const SolarDay& day, const SolarPlace& place);
 
+/// Returns true when the sun does not rise at all that day at the place (polar night), which
+/// sunTimesAt gives as -1 just as a day the sun does not set.
+bool sunNeverRisesAt(const SolarDay& day, const SolarPlace& place);
+
 /// Returns sunrise and sunset in local zone time for a day, a month and a place (angles in degrees,
 /// north and east positive, as the float answers of the dialogue). Returns nothing for a month
 /// outside 1 to 12, which the tables do not cover. Does not allocate.

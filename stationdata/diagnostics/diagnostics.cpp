@@ -5,7 +5,8 @@
 #include <cinttypes>  // PRIu64
 #include <cmath>      // std::fabs, std::isfinite, std::round
 
-#include "step/results.hpp"  // kUpperClip, kLowerClip
+#include "step/daylight.hpp"  // stampDay
+#include "step/results.hpp"   // kUpperClip, kLowerClip
 
 namespace kelvarin {
 
@@ -80,18 +81,11 @@ Diagnostics makeDiagnostics(const RunConsole& console, const RunParameters& para
 }
 
 std::optional<double> stampMinutes(const RecordStamp& stamp) {
-  using namespace std::chrono;
-  // Far beyond any station file, and inside what the calendar types can count.
-  constexpr std::int32_t kYearReach = 30000;
-  constexpr std::int32_t kMonthReach = 1200;
-  constexpr std::int32_t kDayReach = 100000;
-  if (std::abs(stamp.year) > kYearReach || std::abs(stamp.month) > kMonthReach ||
-      std::abs(stamp.day) > kDayReach || !std::isfinite(stamp.hourH)) {
+  const std::optional<std::chrono::sys_days> day = stampDay(stamp);
+  if (!day || !std::isfinite(stamp.hourH)) {
     return std::nullopt;
   }
-  const year_month month = year_month{year{stamp.year}, January} + months{stamp.month - 1};
-  const sys_days day = sys_days{month / 1} + days{stamp.day - 1};
-  return static_cast<double>(day.time_since_epoch().count()) * 1440.0 +
+  return static_cast<double>(day->time_since_epoch().count()) * 1440.0 +
          static_cast<double>(stamp.hourH) * 60.0;
 }
 
@@ -239,10 +233,35 @@ SunSpan columnSkyDay(Diagnostics& d, const StepPlace& place) {
   });
 }
 
+// The real sky's sunshine in a window, each part of it on its own day.
+double windowSkyMin(Diagnostics& d, const StepPlace& place) {
+  double minutes = 0.0;
+  const bool split = forEachDayOfWindow(
+      place.stamp, place.startH, place.endH,
+      [&](ModelDay day, std::int64_t, double relativeFromH, double relativeToH) {
+        const double fromH = std::max(relativeFromH, 0.0);
+        const double toH = std::min(relativeToH, 24.0);
+        if (!(toH > fromH)) {
+          return;
+        }
+        const SunSpan span =
+            place.placeDeg == nullptr
+                ? realSkyDay(d, day.day, day.month)
+                : sunAboveAltitude(day.day, day.month, place.placeDeg[0], place.placeDeg[1],
+                                   d.params.referenceMeridianDeg, kRealSkyAltitudeDeg);
+        minutes += possibleSunshineMin(span, fromH, toH, 0.0);
+      });
+  return split ? minutes : (place.endH - place.startH) * 60.0;
+}
+
 }  // namespace
 
 double sunshineLimitMin(Diagnostics& diagnostics, StepPlace& place) {
   if (place.limitMin >= 0.0) {
+    return place.limitMin;
+  }
+  if (place.wholeWindow) {
+    place.limitMin = windowSkyMin(diagnostics, place) + kSunshineToleranceMin;
     return place.limitMin;
   }
   // A window may cross midnight by the time shift and one hour (hour 24 stored in UTC is 1 at

@@ -39,6 +39,7 @@ struct StepPlace {
   double limitMin = -1.0;           // the most sunshine a correct file holds in it, once worked out
   const float* placeDeg = nullptr;  // a column's own latitude and longitude, or the run's place
   std::size_t column = 0;           // the column of placeDeg
+  bool wholeWindow = false;         // the window's daylight is that of every day it reaches into
 };
 
 /// The first of a kind of anomaly and how many there were.

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "reading/header_pass.hpp"
+#include "step/possible.hpp"
 #include "writing/step_line.hpp"
 
 namespace kelvarin {
@@ -23,14 +24,18 @@ struct StepPlan {
   double inputUnitMin;
   double outputStepMin;
   double stepH;
+  double inputStepH;
+  double coverage;  // the share of a step's daylight its known records must hold
   float timeShiftH;
   bool shortcuts;  // the sun memo, the results two at a time and the quick writers
   bool daySteps;   // steps of a day or more, which should end in the night
 };
 
-StepPlan makeStepPlan(const RunParameters& params, bool shortcuts) {
+StepPlan makeStepPlan(const RunParameters& params, bool shortcuts, double coverage) {
   StepPlan plan{};
   plan.shortcuts = shortcuts;
+  plan.coverage = coverage;
+  plan.inputStepH = static_cast<double>(params.inputStepMin) / 60.0;
   // Single precision and truncation as the files have always been cut into steps.
   plan.recordsPerStep = static_cast<std::int32_t>(params.outputStepMin / params.inputStepMin);
   // Only the output step is truncated: 90 minutes over hourly data gives 1.5, never a stamp.
@@ -53,6 +58,9 @@ struct SunSource {
   const ColumnPlaces* places = nullptr;  // nothing: every column at the run's place
   DayMemo<SunTimes> placeDays;           // the run's place, unless the shortcuts are off
   ColumnDay<SunTimes> columnDays;
+  bool columnDayBeforeMidnight = false;  // a column's sunrise or sunset of that day lies below 0
+  bool lightPastMidnight = false;        // a day's sunset at a place of the run may pass midnight
+  LightSource light;                     // the daylight of windows that leave the stamp's day
 };
 
 // The sun times of the run's place on a day; nothing for a month outside 1 to 12.
@@ -76,9 +84,12 @@ std::optional<SunTimes> placeSun(DayMemo<SunTimes>* memo, const RunParameters& p
   ColumnDay<SunTimes>& cache = source.columnDays;
   if (!holdsColumnDay(cache, day, month, solar.size())) {
     const SolarDay solarOfDay = solarDay(day, month);
+    bool beforeMidnight = false;
     for (std::size_t c = 1; c < solar.size(); ++c) {
       cache.values[c] = sunTimesAt(solarOfDay, solar[c]);
+      beforeMidnight |= cache.values[c].sunriseH < 0.0;
     }
+    source.columnDayBeforeMidnight = beforeMidnight;
   }
   return cache.values.data();
 }
@@ -101,7 +112,41 @@ struct PlacedSun {
   const SunTimes* columnSun;  // by column
   double* dayFractions;
   const ColumnPlaces* places;
+  const WindowLight* light;  // by column, where the window leaves the stamp's day; or nothing
 };
+
+// A step's missing records, by column.
+struct StepGaps {
+  double coverage = 1.0;
+  bool any = false;                      // a column has a record missing in daylight
+  std::vector<double> missingH;          // by column: the daylight of its missing records
+  std::vector<std::uint64_t> partial;    // by column: steps of the run from part of their daylight
+  std::vector<std::uint64_t> missing;    // by column: steps of the run written as missing
+  std::vector<std::uint64_t> firstLine;  // by column: where its first such step ended
+};
+
+// Returns the result of a column whose missing records hold `missingH` hours of the step's
+// `possibleH` hours of daylight: from the sunshine of the others over their daylight where they
+// cover enough of it, kMissingValue where not. Counted for the end of the run.
+[[gnu::noinline]] double gapResult(StepGaps& gaps, std::size_t c, double sumMin, double possibleH,
+                                   std::uint64_t line) {
+  const double missingH = gaps.missingH[c];
+  if (gaps.firstLine[c] == 0) {
+    gaps.firstLine[c] = line;
+  }
+  if (!(missingH <= (1.0 - gaps.coverage) * possibleH) || !(possibleH - missingH > 0.0)) {
+    ++gaps.missing[c];
+    return kMissingValue;
+  }
+  ++gaps.partial[c];
+  double r = sumMin / 60.0 / (possibleH - missingH);
+  if (r > kUpperClip) {
+    r = kUpperClip;
+  } else if (r < kLowerClip) {
+    r = kMissingValue;
+  }
+  return r;
+}
 
 // Works out each column's day fraction and result at its own place. Two at a time and without
 // branches where columns are many: a few columns, whose night fractions branch alike, would only
@@ -122,11 +167,27 @@ void placedResults(const double* sums, std::size_t columns, const StepPlan& plan
   }
 }
 
+// Takes each column whose window reaches past the stamp's day, where the stamp's day alone does not
+// give its daylight, by the daylight of its window's days.
+[[gnu::noinline]] void placedResultsAcrossDays(const double* sums, std::size_t columns,
+                                               const StepPlan& plan, const PlacedSun& sun,
+                                               double* results) {
+  for (std::size_t c = 1; c <= columns; ++c) {
+    if (!stampDayHolds(sun.light[c])) {
+      const double dayFraction = dayFractionOfDaylight(sun.light[c].hours, plan.stepH);
+      sun.dayFractions[c] = dayFraction;
+      results[c] =
+          dayFraction > 0.0 ? relativeSunshine(sums[c], plan.outputStepMin, dayFraction) : 0.0;
+    }
+  }
+}
+
 // A column's own place, for the checks of a step with places of their own.
-inline StepPlace columnPlace(const StepPlace& place, const ColumnPlaces& places, std::size_t c) {
+inline StepPlace columnPlace(const StepPlace& place, const PlacedSun& sun, std::size_t c) {
   StepPlace own = place;
-  own.placeDeg = &places.placeDeg[2 * c];
+  own.placeDeg = &sun.places->placeDeg[2 * c];
   own.column = c;
+  own.wholeWindow = sun.light != nullptr && !stampDayHolds(sun.light[c]);
   return own;
 }
 
@@ -135,7 +196,7 @@ template <bool kPlaced>
 inline bool checkClipped(Diagnostics& diagnostics, double sumMin, double r, std::size_t c,
                          StepPlace& place, const PlacedSun* placed) {
   if constexpr (kPlaced) {
-    StepPlace own = columnPlace(place, *placed->places, c);
+    StepPlace own = columnPlace(place, *placed, c);
     return checkDayResult(diagnostics, sumMin, r, c, own);
   } else {
     return checkDayResult(diagnostics, sumMin, r, c, place);
@@ -152,15 +213,19 @@ inline bool checkClipped(Diagnostics& diagnostics, double sumMin, double r, std:
 template <bool kPlaced>
 [[gnu::noinline]] bool writeResults(OutputBuffer& out, const double* sums, std::size_t columns,
                                     const StepPlan& plan, double dayFraction, double* results,
-                                    const RecordReader& records, Diagnostics& diagnostics,
-                                    const PlacedSun* placed, StepPlace&& place) {
+                                    StepGaps& gaps, Diagnostics& diagnostics,
+                                    const PlacedSun* placed, StepPlace&& place,
+                                    const unsigned char* missingInStep) {
   // Copies: the characters written below could alias the plan and the reader, which would be
   // read again for every column.
   const bool shortcuts = plan.shortcuts;
   const double outputStepMin = plan.outputStepMin;
-  const bool anyMissing = records.anyMissingInStep;
+  const bool anyMissing = gaps.any;
   if constexpr (kPlaced) {
     placedResults(sums, columns, plan, *placed, place, results);
+    if (placed->light != nullptr) {
+      placedResultsAcrossDays(sums, columns, plan, *placed, results);
+    }
   } else {
     if (!(dayFraction > 0.0)) {
       writeNightResults(out, columns);
@@ -181,7 +246,7 @@ template <bool kPlaced>
         p += 6;
         // Counted once a step, by its first such column, as a step of one place is.
         if (diagnostics.sunDown.count == nightSteps && sums[c] > kSunshineToleranceMin) {
-          StepPlace own = columnPlace(place, *placed->places, c);
+          StepPlace own = columnPlace(place, *placed, c);
           if (!checkNightColumn(diagnostics, sums[c], c, own)) {
             return false;
           }
@@ -189,10 +254,14 @@ template <bool kPlaced>
         continue;
       }
     }
-    // A column with a declared missing value in the step has no result, whatever else it holds.
-    const double r = anyMissing && records.missingInStep[c] != 0 ? kMissingValue
-                     : kPlaced || shortcuts                      ? results[c]
-                                            : relativeSunshine(sums[c], outputStepMin, dayFraction);
+    // A column with a record missing in daylight: from its other records, where they cover enough.
+    double r;
+    if (anyMissing && missingInStep[c] != 0) {
+      const double possibleH = (kPlaced ? placed->dayFractions[c] : dayFraction) * plan.stepH;
+      r = gapResult(gaps, c, sums[c], possibleH, place.line);
+    } else {
+      r = kPlaced || shortcuts ? results[c] : relativeSunshine(sums[c], outputStepMin, dayFraction);
+    }
     if (shortcuts && isBelowOne(r)) {
       p += writeUnitResult(p, r);
       continue;
@@ -237,8 +306,10 @@ RunOutcome endOfInput(OutputBuffer& out, const Diagnostics& diagnostics, std::in
 // What a run keeps from step to step.
 struct StepState {
   SunSource sun;
-  std::vector<double> results;       // a step's results, before they are written
-  std::vector<double> dayFractions;  // with places of their own: each column's
+  StepGaps gaps;
+  std::vector<WindowLight> columnLight;  // with places of their own, where a window leaves its day
+  std::vector<double> results;           // a step's results, before they are written
+  std::vector<double> dayFractions;      // with places of their own: each column's
   WrittenDate writtenDate;
   RecordStamp stamp{};  // of the record read last, its hour as stored
   float localH = 0.0f;  // that record's local end time
@@ -258,6 +329,54 @@ struct StepState {
   }
   return true;
 }
+void startGaps(StepGaps& gaps, double coverage, std::size_t columns) {
+  gaps.coverage = coverage;
+  gaps.missingH.assign(columns + 1, 0.0);
+  gaps.partial.assign(columns + 1, 0);
+  gaps.missing.assign(columns + 1, 0);
+  gaps.firstLine.assign(columns + 1, 0);
+}
+
+// Settles the values of the record read last that are missing: where the record holds no
+// daylight at the column's place the sunshine was 0, known without a measurement; elsewhere its
+// daylight is counted against the column's result.
+[[gnu::noinline]] void settleMissing(RecordReader& records, StepState& state, const StepPlan& plan,
+                                     std::size_t columns) {
+  const RecordStamp& stamp = state.stamp;
+  const double endH = static_cast<double>(state.localH);
+  const double startH = endH - plan.inputStepH;
+  const bool placed = state.sun.light.places != nullptr;
+  std::optional<double> placeH;
+  bool columnsKnown = false;
+  bool anyLeft = false;
+  for (std::size_t c = 1; c <= columns; ++c) {
+    unsigned char& flag = records.missingInStep[c];
+    if (flag == 1) {  // flagged by this record
+      std::optional<double> hours;
+      if (placed) {
+        if (!columnsKnown) {
+          state.columnLight.resize(columns + 1);
+          columnsKnown = windowLightOfColumns(state.sun.light, stamp, startH, endH, columns,
+                                              state.columnLight.data());
+        }
+        hours = columnsKnown ? std::optional<double>(state.columnLight[c].hours) : std::nullopt;
+      } else {
+        if (!placeH && isValidMonth(stamp.month)) {
+          placeH = daylightInWindowH(
+              stamp, startH, endH, [&](ModelDay day) { return placeLight(state.sun.light, day); });
+        }
+        hours = placeH;
+      }
+      // A record that cannot be placed in its days is taken as daylight: missing, as it was.
+      const double daylightH = hours.value_or(plan.inputStepH);
+      state.gaps.missingH[c] += daylightH;
+      flag = state.gaps.missingH[c] > 0.0 ? 2 : 0;
+    }
+    anyLeft |= flag != 0;
+  }
+  records.anyMissingInStep = anyLeft;
+}
+
 // Reads the records of one step into the sums, writing the step's stamp and the day's progress
 // lines. Returns the end of the run, or nothing when the step was read whole. Always inline: the
 // record loop of a file of few columns is most of its run. (The places' helpers are kept out of
@@ -267,6 +386,7 @@ struct StepState {
     double* sums, std::size_t columns, StepState& state) {
   RecordStamp& stamp = state.stamp;
   for (std::int32_t k = 1; k <= plan.recordsPerStep; ++k) {
+    const std::uint64_t missingBefore = records.missingValues;
     const ReadOutcome got = readRecord(records, stamp, sums, columns, plan.inputUnitMin);
     if (got == ReadOutcome::kEnd) {
       return endOfInput(out, diagnostics, k, plan.recordsPerStep);
@@ -290,6 +410,9 @@ struct StepState {
     if (state.localH >= 24.0f && state.localH < 25.0f) {
       sayDay(diagnostics.console, stamp, plan.shortcuts);
     }
+    if (records.missingValues != missingBefore) {
+      settleMissing(records, state, plan, columns);
+    }
   }
   return std::nullopt;
 }
@@ -306,6 +429,39 @@ namespace {
 // What writing a step gave.
 enum class StepWritten { kWritten, kBadMonth, kDiagnosticFault };
 
+// Works out each column's daylight in a window that leaves the stamp's day, or where a column's
+// day begins before midnight; returns nothing where the stamp's day serves every column.
+[[gnu::noinline]] const WindowLight* columnLightAcrossDays(StepState& state,
+                                                           const RecordStamp& stamp, double startH,
+                                                           double endH, std::size_t columns) {
+  state.columnLight.resize(columns + 1);
+  if (!windowLightOfColumns(state.sun.light, stamp, startH, endH, columns,
+                            state.columnLight.data())) {
+    return nullptr;
+  }
+  return state.columnLight.data();
+}
+
+// Returns the day fraction of a window that leaves the stamp's day, or whose day begins before
+// midnight: the stamp's day's where it gives the window's daylight, else the daylight of the
+// window's days. `wholeWindow` tells the checks which.
+[[gnu::noinline]] double dayFractionAcrossDays(StepState& state, const StepPlan& plan,
+                                               double dayFraction, StepPlace& place) {
+  const std::optional<WindowLight> light =
+      windowLight(state.sun.light, place.stamp, place.startH, place.endH);
+  if (!light || stampDayHolds(*light)) {
+    return dayFraction;
+  }
+  place.wholeWindow = true;
+  return dayFractionOfDaylight(light->hours, plan.stepH);
+}
+
+// Returns whether a step's window lies within its stamp's day, with a day that begins after
+// midnight: the step's own arithmetic holds there.
+inline bool withinStampDay(double startH, double endH, double sunriseH) {
+  return startH >= 0.0 && endH <= 24.0 && sunriseH >= 0.0;
+}
+
 // Writes the results of a step read whole, with the sun times of its source.
 StepWritten writeStep(const RecordReader& records, OutputBuffer& out, Diagnostics& diagnostics,
                       const RunParameters& params, const StepPlan& plan, const double* sums,
@@ -313,16 +469,22 @@ StepWritten writeStep(const RecordReader& records, OutputBuffer& out, Diagnostic
   const RecordStamp& stamp = state.stamp;
   const double endH = static_cast<double>(state.localH);
   const double startH = endH - plan.stepH;
+  StepPlace place{stamp, records.recordLine, startH, endH};
+  const unsigned char* missing = records.missingInStep.data();
   if (places != nullptr) {
     if (!isValidMonth(stamp.month)) {
       return StepWritten::kBadMonth;
     }
-    const PlacedSun sun{columnSun(state.sun, stamp.day, stamp.month), state.dayFractions.data(),
-                        places};
-    const StepPlace place{stamp, records.recordLine, startH, endH};
+    const SunTimes* columnSunOfDay = columnSun(state.sun, stamp.day, stamp.month);
+    const WindowLight* light =
+        !state.sun.lightPastMidnight &&
+                withinStampDay(startH, endH, state.sun.columnDayBeforeMidnight ? -1.0 : 0.0)
+            ? nullptr
+            : columnLightAcrossDays(state, stamp, startH, endH, columns);
+    const PlacedSun sun{columnSunOfDay, state.dayFractions.data(), places, light};
     return (!plan.daySteps || checkColumnStepEnds(diagnostics, place, sun.columnSun, columns)) &&
-                   writeResults<true>(out, sums, columns, plan, 0.0, state.results.data(), records,
-                                      diagnostics, &sun, StepPlace(place))
+                   writeResults<true>(out, sums, columns, plan, 0.0, state.results.data(),
+                                      state.gaps, diagnostics, &sun, StepPlace(place), missing)
                ? StepWritten::kWritten
                : StepWritten::kDiagnosticFault;
   }
@@ -331,13 +493,15 @@ StepWritten writeStep(const RecordReader& records, OutputBuffer& out, Diagnostic
   if (!sun) {
     return StepWritten::kBadMonth;
   }
-  const double dayFraction = 1.0 - nightFraction(startH, endH, plan.stepH, *sun);
-  if (plan.daySteps &&
-      !checkStepEnd(diagnostics, {stamp, records.recordLine, startH, endH}, *sun)) {
+  double dayFraction = 1.0 - nightFraction(startH, endH, plan.stepH, *sun);
+  if (state.sun.lightPastMidnight || !withinStampDay(startH, endH, sun->sunriseH)) {
+    dayFraction = dayFractionAcrossDays(state, plan, dayFraction, place);
+  }
+  if (plan.daySteps && !checkStepEnd(diagnostics, place, *sun)) {
     return StepWritten::kDiagnosticFault;
   }
-  return writeResults<false>(out, sums, columns, plan, dayFraction, state.results.data(), records,
-                             diagnostics, nullptr, {stamp, records.recordLine, startH, endH})
+  return writeResults<false>(out, sums, columns, plan, dayFraction, state.results.data(),
+                             state.gaps, diagnostics, nullptr, std::move(place), missing)
              ? StepWritten::kWritten
              : StepWritten::kDiagnosticFault;
 }
@@ -346,11 +510,22 @@ StepWritten writeStep(const RecordReader& records, OutputBuffer& out, Diagnostic
 
 RunOutcome runStepLoop(RecordReader& records, OutputBuffer& out, Diagnostics& diagnostics,
                        const RunParameters& params, std::vector<double>& columnSums,
-                       const ColumnPlaces* places) {
-  const StepPlan plan = makeStepPlan(params, records.shortcuts);
+                       const ColumnPlaces* places, double coverage) {
+  const StepPlan plan = makeStepPlan(params, records.shortcuts, coverage);
   const std::size_t columns = columnSums.size() - 1;
   StepState state;
   state.sun.places = places;
+  state.sun.light.params = &params;
+  state.sun.light.places = places;
+  startGaps(state.gaps, coverage, columns);
+  if (places == nullptr) {
+    state.sun.lightPastMidnight = mayLightPastMidnight(
+        solarPlace(params.latitudeDeg, params.longitudeDeg, params.referenceMeridianDeg));
+  } else {
+    for (std::size_t c = 1; c < places->solar.size(); ++c) {
+      state.sun.lightPastMidnight |= mayLightPastMidnight(places->solar[c]);
+    }
+  }
   state.results.assign(columns + 1, 0.0);
   state.dayFractions.assign(places != nullptr ? columns + 1 : 0, 0.0);
   double* const sums = columnSums.data();
@@ -358,6 +533,7 @@ RunOutcome runStepLoop(RecordReader& records, OutputBuffer& out, Diagnostics& di
     if (auto end = readStep(records, out, diagnostics, plan, sums, columns, state)) {
       return *end;
     }
+    state.gaps.any = records.anyMissingInStep;
     const StepWritten written =
         writeStep(records, out, diagnostics, params, plan, sums, columns, state, places);
     if (written == StepWritten::kBadMonth) {
@@ -371,6 +547,7 @@ RunOutcome runStepLoop(RecordReader& records, OutputBuffer& out, Diagnostics& di
     }
     if (records.anyMissingInStep) {
       std::fill(records.missingInStep.begin(), records.missingInStep.end(), 0);
+      std::fill(state.gaps.missingH.begin(), state.gaps.missingH.end(), 0.0);
       records.anyMissingInStep = false;
     }
     std::fill(sums + 1, sums + columns + 1, 0.0);
@@ -411,8 +588,9 @@ RunOutcome convertStationFile(InputReader& in, OutputBuffer& out, const RunConso
   }
   RecordReader records = makeRecordReader(in, options.shortcuts, options.missingMarkers,
                                           columnSums.size() - 1, options.vectorLevel);
-  const RunOutcome outcome = runStepLoop(records, out, diagnostics, params, columnSums,
-                                         options.places != nullptr ? &columnPlaces : nullptr);
+  const RunOutcome outcome =
+      runStepLoop(records, out, diagnostics, params, columnSums,
+                  options.places != nullptr ? &columnPlaces : nullptr, options.coverage);
   reportDiagnostics(diagnostics);
   if (!options.missingMarkers.empty() && outcome.end == RunEnd::kDone) {
     sayMissingValues(console, records.missingValues, options.missingMarkers);

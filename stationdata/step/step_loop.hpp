@@ -10,6 +10,7 @@
 #include "reading/record_reader.hpp"
 #include "run_parameters.hpp"
 #include "step/places.hpp"
+#include "step/possible.hpp"
 #include "step/results.hpp"
 #include "writing/output_buffer.hpp"
 
@@ -40,6 +41,7 @@ struct RunOptions {
   std::vector<double> missingMarkers;  // an input value equal to one is a missing measurement
   VectorLevel vectorLevel = VectorLevel::kPortable;   // of the vector value path
   const std::vector<StationPlace>* places = nullptr;  // each station at its own place
+  double coverage = 1.0;  // the share of a step's daylight its known records must hold
 };
 
 /// Reads the records after the header in groups of one output step and writes one line of
@@ -50,7 +52,7 @@ struct RunOptions {
 /// `places`, when given, holds each column's own place, which takes the place of the answers'.
 RunOutcome runStepLoop(RecordReader& records, OutputBuffer& out, Diagnostics& diagnostics,
                        const RunParameters& params, std::vector<double>& columnSums,
-                       const ColumnPlaces* places = nullptr);
+                       const ColumnPlaces* places = nullptr, double coverage = 1.0);
 
 /// Converts a whole station file: the header pass, then the step loop, then the totals of the
 /// diagnostics; the column count, the days, the warnings and the count of missing values are said

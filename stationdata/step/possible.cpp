@@ -1,0 +1,91 @@
+#include "step/possible.hpp"
+
+#include <algorithm>  // std::min, std::min_element
+#include <cmath>
+
+#include "step/results.hpp"  // kNightThreshold
+
+namespace kelvarin {
+
+DayLight placeLight(LightSource& source, ModelDay day) {
+  const RunParameters& p = *source.params;
+  return rememberedForDay(source.placeDays, day.day, day.month, [&] {
+    if (!isValidMonth(day.month)) {
+      return DayLight{0.0, 0.0};  // no stamp with such a month reaches a step
+    }
+    return lightAt(solarDay(day.day, day.month),
+                   solarPlace(p.latitudeDeg, p.longitudeDeg, p.referenceMeridianDeg));
+  });
+}
+
+std::optional<WindowLight> windowLight(LightSource& source, const RecordStamp& stamp, double startH,
+                                       double endH) {
+  WindowLight light;
+  const bool split = forEachDayOfWindow(
+      stamp, startH, endH, [&](ModelDay day, std::int64_t offset, double fromH, double toH) {
+        const DayLight dayLight = placeLight(source, day);
+        const double hours = lightWithin(dayLight, fromH, toH);
+        light.hours += hours;
+        if (offset == 0) {
+          light.darkStampDay = dayLight.toH <= dayLight.fromH && fromH < 24.0 && toH > 0.0;
+        } else {
+          light.otherDaysH += hours;
+        }
+      });
+  if (!split) {
+    return std::nullopt;
+  }
+  // Days whose light overlaps (a sunset past midnight and the next sunrise) count once.
+  light.hours = std::min(light.hours, endH - startH);
+  return light;
+}
+
+bool windowLightOfColumns(LightSource& source, const RecordStamp& stamp, double startH, double endH,
+                          std::size_t columns, WindowLight* light) {
+  const std::vector<SolarPlace>& solar = source.places->solar;
+  for (std::size_t c = 1; c <= columns; ++c) {
+    light[c] = WindowLight{};
+  }
+  // Day by day, so that the day's part of the sun model is worked out once for every column.
+  const bool split = forEachDayOfWindow(
+      stamp, startH, endH, [&](ModelDay day, std::int64_t offset, double fromH, double toH) {
+        if (!isValidMonth(day.month)) {
+          return;
+        }
+        const SolarDay solarOfDay = solarDay(day.day, day.month);
+        for (std::size_t c = 1; c <= columns; ++c) {
+          const DayLight dayLight = lightAt(solarOfDay, solar[c]);
+          const double hours = lightWithin(dayLight, fromH, toH);
+          light[c].hours += hours;
+          if (offset == 0) {
+            light[c].darkStampDay = dayLight.toH <= dayLight.fromH && fromH < 24.0 && toH > 0.0;
+          } else {
+            light[c].otherDaysH += hours;
+          }
+        }
+      });
+  for (std::size_t c = 1; c <= columns; ++c) {
+    light[c].hours = std::min(light[c].hours, endH - startH);
+  }
+  return split;
+}
+
+bool mayLightPastMidnight(const SolarPlace& place) {
+  // The latest sunset of the year comes no later than on the longest day with the smallest
+  // equation of time of the table: a bound, not the day itself.
+  constexpr double kMostDeclinationRad = kPi * 23.4 / 180.0;
+  const double x = std::fabs(place.tanLatitude) * std::tan(kMostDeclinationRad);
+  const double earliestRiseH = x >= 1.0 ? 0.0 : std::acos(x) * (12.0 / kPi);
+  const double leastEquationH = static_cast<double>(*std::min_element(
+                                    kEquationOfTimeMin.begin() + 1, kEquationOfTimeMin.end())) /
+                                60.0;
+  const double latestSetH = place.meridianShiftH + (24.0 - earliestRiseH) - leastEquationH;
+  return !(latestSetH < 24.0 - 1e-6);
+}
+
+double dayFractionOfDaylight(double daylightH, double stepH) {
+  const double night = (stepH - daylightH) / stepH;
+  return night > kNightThreshold ? 0.0 : 1.0 - night;
+}
+
+}  // namespace kelvarin

@@ -1,0 +1,65 @@
+// The sunshine a step could hold: the daylight of its window at the run's place or at each
+// column's own, for the steps whose window reaches past the stamp's day, for a missing record,
+// and for calendar periods.
+#pragma once
+
+#include <cstddef>  // std::size_t
+#include <optional>
+#include <vector>
+
+#include "run_parameters.hpp"
+#include "step/daylight.hpp"
+#include "step/places.hpp"
+
+namespace kelvarin {
+
+/// Where the daylight of a run comes from: the run's place, or each column's own.
+struct LightSource {
+  const RunParameters* params = nullptr;
+  const ColumnPlaces* places = nullptr;  // nothing: every column at the run's place
+  DayMemo<DayLight> placeDays;           // the run's place, by day
+};
+
+/// Returns the daylight of a day at the run's place.
+DayLight placeLight(LightSource& source, ModelDay day);
+
+/// Returns the daylight of a day at a place: its sun times and whether the sun rises at all.
+inline DayLight lightAt(const SolarDay& day, const SolarPlace& place) {
+  return dayLightOf(sunTimesAt(day, place), sunNeverRisesAt(day, place));
+}
+
+/// The daylight of a window that reaches past its stamp's day, split as the step's arithmetic
+/// needs it.
+struct WindowLight {
+  double hours = 0.0;         // all of it
+  double otherDaysH = 0.0;    // of other days than the stamp's
+  bool darkStampDay = false;  // the stamp's day is a polar night
+};
+
+/// Returns the daylight of the window [startH, endH] (hours from the start of `stamp`'s day, local
+/// time) at the run's place; nothing where the window cannot be split into days.
+std::optional<WindowLight> windowLight(LightSource& source, const RecordStamp& stamp, double startH,
+                                       double endH);
+
+/// Writes the daylight of the window at each column's own place into `light[1]` to
+/// `light[columns]`. Returns false where the window cannot be split into days.
+bool windowLightOfColumns(LightSource& source, const RecordStamp& stamp, double startH, double endH,
+                          std::size_t columns, WindowLight* light);
+
+/// Returns whether the step's own arithmetic, which takes the whole window against the stamp's
+/// day, gives the window's true daylight: no other day's daylight reaches into it, and the
+/// stamp's day is no polar night.
+inline bool stampDayHolds(const WindowLight& light) {
+  return light.otherDaysH == 0.0 && !light.darkStampDay;
+}
+
+/// Returns false when no day's sunset at the place passes midnight, so that no day's light
+/// reaches into the next; true where one may (a place far west of its meridian in summer).
+bool mayLightPastMidnight(const SolarPlace& place);
+
+/// Returns the day fraction of a step of `stepH` hours whose window holds `daylightH` hours of
+/// daylight: the share of the step in daylight, 0 where the night takes more than
+/// kNightThreshold of it, as a step within one day has it.
+double dayFractionOfDaylight(double daylightH, double stepH);
+
+}  // namespace kelvarin
