@@ -3,6 +3,7 @@
 #include <cctype>  // std::isspace
 #include <cmath>   // std::isfinite, std::fabs
 
+#include "step/calendar.hpp"   // periodNamed
 #include "step/step_loop.hpp"  // hasUsableSteps
 
 namespace kelvarin {
@@ -96,6 +97,16 @@ std::string format(const char* pattern, Values... values) {
 
 }  // namespace
 
+bool takePeriod(std::string_view word, RunParameters& params) {
+  const std::optional<CalendarPeriod> period = periodNamed(word);
+  if (!period) {
+    return false;
+  }
+  params.outputPeriod = *period;
+  params.outputStepMin = shortestPeriodMin(*period);
+  return true;
+}
+
 std::optional<std::string> readRunParameters(std::FILE* answers, std::FILE* console,
                                              RunParameters& params, const GivenAnswers& given) {
   AnswerText text{answers, {}};
@@ -110,6 +121,9 @@ std::optional<std::string> readRunParameters(std::FILE* answers, std::FILE* cons
     if (!nextWord(text, word)) {
       return "answers refused: the " + std::string(question.name) +
              " is missing: the answers ended before it\n";
+    }
+    if (i == kOutputStep && takePeriod(word, params)) {
+      continue;
     }
     // An answer that is not a number used to become 0 silently, and the same text then met the
     // next question: "1,0" as the time shift made the meridian 0.
@@ -166,11 +180,14 @@ std::optional<std::string> refuseRunParameters(const RunParameters& params,
         {kInputStep, kOutputStep});
   }
   if (params.outputStepMin / params.inputStepMin < 1.0f) {
-    return refused(
-        format("answers refused: the output step (%g min) is shorter than the input step (%g "
-               "min), so an output step would hold no record",
-               outputStepMin, inputStepMin),
-        {kInputStep, kOutputStep});
+    const std::string outputStep =
+        params.outputPeriod == CalendarPeriod::kNone
+            ? format("%g min", outputStepMin)
+            : format("%s, as short as %g min", periodName(params.outputPeriod), outputStepMin);
+    return refused(format("answers refused: the output step (%s) is shorter than the input step "
+                          "(%g min), so an output step would hold no record",
+                          outputStep.c_str(), inputStepMin),
+                   {kInputStep, kOutputStep});
   }
   if (!hasUsableSteps(params)) {
     return refused(

@@ -7,6 +7,7 @@
 #include <cstdio>   // std::FILE
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "run_parameters.hpp"
 
@@ -27,9 +28,14 @@ extern const std::array<Question, kQuestionCount> kQuestions;
 /// Positions in kQuestions of the answers that --places replaces.
 inline constexpr std::size_t kLatitudeQuestion = 0;
 inline constexpr std::size_t kLongitudeQuestion = 1;
+inline constexpr std::size_t kOutputStepQuestion = 4;
 
 /// Which of the seven answers, in dialogue order, are given already and not asked.
 using GivenAnswers = std::array<bool, kQuestionCount>;
+
+/// Takes a calendar period's name ("dekad", "month", "year") as the output step. Returns false
+/// for any other word.
+bool takePeriod(std::string_view word, RunParameters& params);
 
 /// Asks the questions not `given` on `console` and reads each answer into `params` from `answers`
 /// with the C library's "%f" conversion. Returns the refusal line for the console when an answer

@@ -24,12 +24,15 @@ constexpr char kOptionsHelp[] =
     "  --longitude DEG     geographical longitude, east positive\n"
     "  --input-step MIN    minutes between two input records (60 hourly, 1440 daily)\n"
     "  --input-unit MIN    minutes per unit of the input values (60 for hours, 1 for minutes)\n"
-    "  --output-step MIN   length of an output step in minutes\n"
+    "  --output-step MIN   length of an output step in minutes, or a calendar period:\n"
+    "                      dekad, month or year\n"
     "  --time-shift H      hours added to a stored hour to get local time\n"
     "  --meridian DEG      meridian of the local time (15 for central Europe)\n"
     "  --places FILE       each station at its own place: a table of station, latitude and\n"
     "                      longitude (instead of --latitude and --longitude)\n"
     "  --missing VALUE     input value that marks a missing measurement (such as -999)\n"
+    "  --coverage SHARE    a step whose known records hold at least this share of its\n"
+    "                      daylight gets a value from them (default 1: every record)\n"
     "  --strict            every warning ends the run as an error, status 2\n"
     "  --quiet             print nothing but warnings and errors\n"
     "  --help              print this text\n"
@@ -44,7 +47,7 @@ const char kBanner[] =
 
 namespace {
 
-enum : int { kMissing = 256, kStrict, kQuiet, kHelp, kVersion, kPlaces };
+enum : int { kMissing = 256, kCoverage, kStrict, kQuiet, kHelp, kVersion, kPlaces };
 
 // The seven answers take the values 0 to 6, their place in kQuestions.
 const option kOptions[] = {
@@ -56,6 +59,7 @@ const option kOptions[] = {
     {"time-shift", required_argument, nullptr, 5},
     {"meridian", required_argument, nullptr, 6},
     {"missing", required_argument, nullptr, kMissing},
+    {"coverage", required_argument, nullptr, kCoverage},
     {"strict", no_argument, nullptr, kStrict},
     {"quiet", no_argument, nullptr, kQuiet},
     {"places", required_argument, nullptr, kPlaces},
@@ -66,6 +70,10 @@ const option kOptions[] = {
 
 // Takes an answer given as an option: the whole text must be the number.
 std::optional<CommandLineEnd> takeAnswer(std::size_t i, const char* text, CommandLine& line) {
+  if (i == kOutputStepQuestion && takePeriod(text, line.params)) {
+    line.given[i] = true;
+    return std::nullopt;
+  }
   int taken = 0;
   if (std::sscanf(text, "%f%n", &(line.params.*kQuestions[i].field), &taken) != 1 ||
       static_cast<std::size_t>(taken) != std::strlen(text)) {
@@ -87,6 +95,17 @@ std::optional<CommandLineEnd> takeOption(int c, const char* value, CommandLine& 
                                                 "\" is not a number\n"};
       }
       line.run.missingMarkers.push_back(marker.value);
+      return std::nullopt;
+    }
+    case kCoverage: {
+      const Scanned<double> share = scanDouble(value);
+      if (share.status != ScanStatus::kOk || share.length != std::strlen(value) ||
+          !(share.value > 0.0 && share.value <= 1.0)) {
+        return CommandLineEnd{kExitAnswers, std::string("answers refused: --coverage \"") + value +
+                                                "\" is not a share above 0 and at most 1 (such "
+                                                "as 0.9)\n"};
+      }
+      line.run.coverage = share.value;
       return std::nullopt;
     }
     case kStrict:

@@ -33,9 +33,54 @@ void sayMissingValues(const RunConsole& console, std::uint64_t count,
   }
   std::fprintf(console.report,
                "%" PRIu64
-               " values missing (%s): their columns are written as -9999.000 in steps with "
-               "daylight\n",
+               " values missing (%s): one at night counts as no sunshine; a step with one in "
+               "daylight is written as -9999.000, unless --coverage lets its other records "
+               "stand for it\n",
                count, shown.c_str());
+}
+
+void sayGapSteps(const RunConsole& console, const std::vector<std::uint64_t>& partial,
+                 const std::vector<std::uint64_t>& missing,
+                 const std::vector<std::uint64_t>& firstLine,
+                 const std::vector<std::int64_t>& stations) {
+  constexpr std::size_t kColumnsNamed = 5;
+  std::uint64_t partialSteps = 0;
+  std::uint64_t missingSteps = 0;
+  std::string columns;
+  std::size_t named = 0;
+  std::size_t more = 0;
+  for (std::size_t c = 1; c < partial.size(); ++c) {
+    partialSteps += partial[c];
+    missingSteps += missing[c];
+    if (partial[c] + missing[c] == 0) {
+      continue;
+    }
+    if (named == kColumnsNamed) {
+      ++more;
+      continue;
+    }
+    char text[160];
+    std::snprintf(text, sizeof text, "%scolumn %zu", named == 0 ? "" : "; ", c);
+    columns += text;
+    if (c < stations.size()) {
+      columns += " (station " + std::to_string(stations[c]) + ")";
+    }
+    std::snprintf(text, sizeof text,
+                  ": %" PRIu64 " from part, %" PRIu64 " missing, first at line %" PRIu64,
+                  partial[c], missing[c], firstLine[c]);
+    columns += text;
+    ++named;
+  }
+  if (partialSteps + missingSteps == 0) {
+    return;
+  }
+  if (more > 0) {
+    columns += "; and " + std::to_string(more) + " more columns";
+  }
+  std::fprintf(console.report,
+               "%" PRIu64 " steps worked out from part of their daylight, %" PRIu64
+               " written as -9999.000 for records missing in daylight: %s\n",
+               partialSteps, missingSteps, columns.c_str());
 }
 
 }  // namespace kelvarin

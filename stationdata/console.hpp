@@ -32,4 +32,12 @@ void sayWarning(const RunConsole& console, std::string_view text);
 void sayMissingValues(const RunConsole& console, std::uint64_t count,
                       const std::vector<double>& markers);
 
+/// Prints, at the end of a run with steps whose records were not all there in daylight, how many
+/// steps were worked out from part of their daylight and how many are missing, the first few
+/// columns named (by station where `stations` gives them). Nothing when there were none.
+void sayGapSteps(const RunConsole& console, const std::vector<std::uint64_t>& partial,
+                 const std::vector<std::uint64_t>& missing,
+                 const std::vector<std::uint64_t>& firstLine,
+                 const std::vector<std::int64_t>& stations);
+
 }  // namespace kelvarin

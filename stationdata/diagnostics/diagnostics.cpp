@@ -327,8 +327,8 @@ bool checkStepEnd(Diagnostics& diagnostics, const StepPlace& place, SunTimes sun
   return raise(diagnostics, place.line,
                std::string("steps of a day or more end at hour ") + hours +
                    ", while the sun is up (first: the step ending " + describe(place.stamp) +
-                   "): each holds the sunshine of parts of two days against the daylight of "
-                   "one; start the file with the first record of a day",
+                   "): each holds parts of two calendar days; start the file with the first "
+                   "record of a day for steps of whole days",
                true);
 }
 

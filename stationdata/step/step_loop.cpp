@@ -1,13 +1,16 @@
 #include "step/step_loop.hpp"
 
-#include <algorithm>  // std::fill
+#include <algorithm>  // std::fill, std::min
+#include <chrono>
 #include <cinttypes>  // PRIu64
+#include <cmath>      // std::isfinite
 #include <cstdint>
 #include <cstring>  // std::memcpy
 #include <optional>
 #include <string_view>
 
 #include "reading/header_pass.hpp"
+#include "step/calendar.hpp"
 #include "step/possible.hpp"
 #include "writing/step_line.hpp"
 
@@ -25,6 +28,7 @@ struct StepPlan {
   double outputStepMin;
   double stepH;
   double inputStepH;
+  double inputStepMin;
   double coverage;  // the share of a step's daylight its known records must hold
   float timeShiftH;
   bool shortcuts;  // the sun memo, the results two at a time and the quick writers
@@ -36,6 +40,7 @@ StepPlan makeStepPlan(const RunParameters& params, bool shortcuts, double covera
   plan.shortcuts = shortcuts;
   plan.coverage = coverage;
   plan.inputStepH = static_cast<double>(params.inputStepMin) / 60.0;
+  plan.inputStepMin = static_cast<double>(params.inputStepMin);
   // Single precision and truncation as the files have always been cut into steps.
   plan.recordsPerStep = static_cast<std::int32_t>(params.outputStepMin / params.inputStepMin);
   // Only the output step is truncated: 90 minutes over hourly data gives 1.5, never a stamp.
@@ -506,14 +511,260 @@ StepWritten writeStep(const RecordReader& records, OutputBuffer& out, Diagnostic
              : StepWritten::kDiagnosticFault;
 }
 
+// A calendar period being read.
+struct OpenPeriod {
+  CalendarPeriod kind = CalendarPeriod::kNone;
+  bool open = false;
+  PeriodDays days{};
+  double lastEndMin = 0.0;  // where its record read last ends, in minutes on the calendar
+  RecordStamp lastStamp{};  // that record's stamp, which the period's line carries
+  std::uint64_t lastLine = 0;
+  // Stretches of the period without records, from and to, in minutes on the calendar.
+  std::vector<double> absentMin;
+  // The day of the stamp read last on the calendar, while the date repeats.
+  RecordStamp dateOf{};
+  std::int64_t dateDay = 0;
+  bool dateKnown = false;
+};
+
+// Returns where a record ends in minutes on the calendar, or nothing beyond the calendar's reach.
+std::optional<double> recordEndMin(OpenPeriod& period, const RecordStamp& stamp) {
+  if (!period.dateKnown || stamp.day != period.dateOf.day || stamp.month != period.dateOf.month ||
+      stamp.year != period.dateOf.year) {
+    const std::optional<std::chrono::sys_days> day = stampDay(stamp);
+    if (!day) {
+      return std::nullopt;
+    }
+    period.dateOf = stamp;
+    period.dateDay = day->time_since_epoch().count();
+    period.dateKnown = true;
+  }
+  if (!std::isfinite(stamp.hourH)) {
+    return std::nullopt;
+  }
+  return static_cast<double>(period.dateDay) * 1440.0 + static_cast<double>(stamp.hourH) * 60.0;
+}
+
+// A stretch shorter than this between records is rounding of their stamps, not a record missing.
+inline double absentToleranceMin(const StepPlan& plan) {
+  return plan.inputStepMin / 4.0;
+}
+
+// Notes the stretch from `fromMin` to `toMin` as without records, where it is one.
+void noteAbsent(OpenPeriod& period, const StepPlan& plan, double fromMin, double toMin) {
+  if (toMin - fromMin > absentToleranceMin(plan)) {
+    period.absentMin.push_back(fromMin);
+    period.absentMin.push_back(toMin);
+  }
+}
+
+// Each column's daylight in a stretch of local hours from the start of the stamp's day: the
+// run's place's in every slot, or each column's own.
+void addDaylight(StepState& state, const RecordStamp& stamp, double startH, double endH,
+                 std::size_t columns, std::vector<double>& hours) {
+  if (state.sun.light.places == nullptr) {
+    const double h = daylightInWindowH(stamp, startH, endH, [&](ModelDay day) {
+                       return placeLight(state.sun.light, day);
+                     }).value_or(0.0);
+    for (std::size_t c = 1; c <= columns; ++c) {
+      hours[c] += h;
+    }
+    return;
+  }
+  state.columnLight.resize(columns + 1);
+  if (windowLightOfColumns(state.sun.light, stamp, startH, endH, columns,
+                           state.columnLight.data())) {
+    for (std::size_t c = 1; c <= columns; ++c) {
+      hours[c] += state.columnLight[c].hours;
+    }
+  }
+}
+
+// The result of a column over a calendar period of `stepH` hours holding `possibleH` of
+// daylight, with the checks of the sunshine against the sun. Returns false when strict makes an
+// anomaly the fault.
+bool periodResult(StepState& state, Diagnostics& diagnostics, const StepPlace& period,
+                  std::size_t c, double sumMin, double possibleH, double stepH, double& r,
+                  bool& nightCounted) {
+  StepPlace place = period;
+  if (state.sun.places != nullptr) {
+    place.placeDeg = &state.sun.places->placeDeg[2 * c];
+    place.column = c;
+  }
+  if (!(dayFractionOfDaylight(possibleH, stepH) > 0.0)) {
+    r = 0.0;
+    if (nightCounted || !(sumMin > kSunshineToleranceMin)) {
+      return true;
+    }
+    const std::uint64_t before = diagnostics.sunDown.count;
+    const bool kept = checkNightColumn(diagnostics, sumMin, c, place);
+    nightCounted = diagnostics.sunDown.count != before;
+    return kept;
+  }
+  if (state.gaps.missingH[c] > 0.0) {
+    r = gapResult(state.gaps, c, sumMin, possibleH, period.line);
+  } else {
+    r = std::min(sumMin / 60.0 / possibleH, kUpperClip);
+    r = r < kLowerClip ? kMissingValue : r;
+  }
+  if (r != kMissingValue && ((r >= kUpperClip) | (r < 0.0))) {
+    return checkDayResult(diagnostics, sumMin, r, c, place);
+  }
+  return true;
+}
+
+// Writes the line of a calendar period read to its end: its last record's stamp and each
+// column's sunshine over the daylight of the period, the daylight of its missing and absent
+// records left out where the rest covers enough of it.
+std::optional<RunOutcome> closePeriod(OpenPeriod& period, OutputBuffer& out,
+                                      Diagnostics& diagnostics, const StepPlan& plan, double* sums,
+                                      std::size_t columns, StepState& state,
+                                      RecordReader& records) {
+  noteAbsent(period, plan, period.lastEndMin, static_cast<double>(period.days.end) * 1440.0);
+  writeStamp(out, period.lastStamp, state.writtenDate, plan.shortcuts);
+  const RecordStamp& stamp = period.lastStamp;
+  const double stampDayMin =
+      static_cast<double>(stampDay(stamp)->time_since_epoch().count()) * 1440.0;
+  const auto localH = [&](double minutes) {
+    return (minutes - stampDayMin) / 60.0 + static_cast<double>(plan.timeShiftH);
+  };
+  StepPlace place{stamp, period.lastLine, localH(static_cast<double>(period.days.first) * 1440.0),
+                  localH(static_cast<double>(period.days.end) * 1440.0)};
+  place.wholeWindow = true;
+  std::vector<double>& possibleH = state.results;
+  std::fill(possibleH.begin(), possibleH.end(), 0.0);
+  addDaylight(state, stamp, place.startH, place.endH, columns, possibleH);
+  for (std::size_t i = 0; i + 1 < period.absentMin.size(); i += 2) {
+    addDaylight(state, stamp, localH(period.absentMin[i]), localH(period.absentMin[i + 1]), columns,
+                state.gaps.missingH);
+  }
+  const double stepH = static_cast<double>(period.days.end - period.days.first) * 24.0;
+  char* const line = room(out, columns * kMaxResultLength + 8);
+  char* p = line;
+  bool nightCounted = false;
+  for (std::size_t c = 1; c <= columns; ++c) {
+    double r = 0.0;
+    if (!periodResult(state, diagnostics, place, c, sums[c], possibleH[c], stepH, r,
+                      nightCounted)) {
+      return badInput(out, diagnostics.fault);
+    }
+    p += writeResult(p, r, plan.shortcuts);
+  }
+  advance(out, static_cast<std::size_t>(p - line));
+  append(out, "\n");
+  commitLine(out);
+  // The next period starts empty; a value of the record read last that is missing stays flagged.
+  std::fill(sums + 1, sums + columns + 1, 0.0);
+  std::fill(state.gaps.missingH.begin(), state.gaps.missingH.end(), 0.0);
+  for (unsigned char& flag : records.missingInStep) {
+    flag = flag == 1 ? 1 : 0;
+  }
+  period.absentMin.clear();
+  period.open = false;
+  if (out.writeFailed) {
+    return RunOutcome{RunEnd::kWriteFailed, {}};
+  }
+  return std::nullopt;
+}
+
+// Starts the period of a record ending `endMin` on the calendar, in the day `day`.
+void openPeriod(OpenPeriod& period, const StepPlan& plan, std::int64_t day, double endMin) {
+  period.days = periodOfDay(period.kind, day);
+  period.open = true;
+  noteAbsent(period, plan, static_cast<double>(period.days.first) * 1440.0,
+             endMin - plan.inputStepMin);
+}
+
+// Takes a record read whole into its period: the period before is written when the record
+// begins a new one, and the stretch since the record before is noted where records are absent.
+std::optional<RunOutcome> takeIntoPeriod(OpenPeriod& period, RecordReader& records,
+                                         OutputBuffer& out, Diagnostics& diagnostics,
+                                         const StepPlan& plan, double* sums, std::size_t columns,
+                                         StepState& state, const RecordStamp& stamp) {
+  const std::optional<double> endMin = recordEndMin(period, stamp);
+  if (!endMin) {
+    return badInput(out,
+                    ReadFault{records.recordLine, {}, "the time stamp lies beyond the calendar"});
+  }
+  if (!isValidMonth(stamp.month)) {
+    return badInput(out,
+                    ReadFault{records.monthLine,
+                              {},
+                              "month " + std::to_string(stamp.month) + " is not between 1 and 12"});
+  }
+  const std::int64_t day = recordEndDay(*endMin);
+  if (!period.open || day < period.days.first || day >= period.days.end) {
+    if (period.open) {
+      if (auto end = closePeriod(period, out, diagnostics, plan, sums, columns, state, records)) {
+        return end;
+      }
+    }
+    openPeriod(period, plan, day, *endMin);
+  } else {
+    noteAbsent(period, plan, period.lastEndMin, *endMin - plan.inputStepMin);
+  }
+  period.lastEndMin = *endMin;
+  period.lastStamp = stamp;
+  period.lastLine = records.recordLine;
+  return std::nullopt;
+}
+
+// The step loop for calendar periods: a record belongs to the period of the day its interval
+// ends in, by its stamp as stored, and a period's line is written when the next record or the
+// end of the input shows it ended. The values of a record are read aside until then.
+RunOutcome runCalendarLoop(RecordReader& records, OutputBuffer& out, Diagnostics& diagnostics,
+                           const StepPlan& plan, CalendarPeriod kind, double* sums,
+                           std::size_t columns, StepState& state) {
+  std::vector<double> recordValues(columns + 1, 0.0);
+  OpenPeriod period;
+  period.kind = kind;
+  RecordStamp& stamp = state.stamp;
+  for (;;) {
+    const std::uint64_t missingBefore = records.missingValues;
+    const ReadOutcome got =
+        readRecord(records, stamp, recordValues.data(), columns, plan.inputUnitMin);
+    if (got == ReadOutcome::kEnd) {
+      if (period.open) {
+        if (auto end = closePeriod(period, out, diagnostics, plan, sums, columns, state, records)) {
+          return *end;
+        }
+      }
+      return {flushLines(out) ? RunEnd::kDone : RunEnd::kWriteFailed, {}};
+    }
+    if (got == ReadOutcome::kBadStamp) {
+      return badInput(out, records.fault);
+    }
+    if (!checkStamp(diagnostics, stamp, records.recordLine)) {
+      return badInput(out, diagnostics.fault);
+    }
+    if (got == ReadOutcome::kBadValues) {
+      return badInput(out, records.fault);
+    }
+    if (auto end =
+            takeIntoPeriod(period, records, out, diagnostics, plan, sums, columns, state, stamp)) {
+      return *end;
+    }
+    for (std::size_t c = 1; c <= columns; ++c) {
+      sums[c] = recordValues[c] + sums[c];
+      recordValues[c] = 0.0;
+    }
+    state.localH = stamp.hourH + plan.timeShiftH;
+    if (state.localH >= 24.0f && state.localH < 25.0f) {
+      sayDay(diagnostics.console, stamp, plan.shortcuts);
+    }
+    if (records.missingValues != missingBefore) {
+      settleMissing(records, state, plan, columns);
+    }
+  }
+}
+
 }  // namespace
 
-RunOutcome runStepLoop(RecordReader& records, OutputBuffer& out, Diagnostics& diagnostics,
-                       const RunParameters& params, std::vector<double>& columnSums,
-                       const ColumnPlaces* places, double coverage) {
-  const StepPlan plan = makeStepPlan(params, records.shortcuts, coverage);
-  const std::size_t columns = columnSums.size() - 1;
-  StepState state;
+namespace {
+
+// Starts a run's state: the sun and the daylight at its place or places, and room for a step.
+void startState(StepState& state, const RunParameters& params, const ColumnPlaces* places,
+                double coverage, std::size_t columns) {
   state.sun.places = places;
   state.sun.light.params = &params;
   state.sun.light.places = places;
@@ -528,7 +779,12 @@ RunOutcome runStepLoop(RecordReader& records, OutputBuffer& out, Diagnostics& di
   }
   state.results.assign(columns + 1, 0.0);
   state.dayFractions.assign(places != nullptr ? columns + 1 : 0, 0.0);
-  double* const sums = columnSums.data();
+}
+
+// The step loop for steps of a fixed number of records.
+RunOutcome runFixedSteps(RecordReader& records, OutputBuffer& out, Diagnostics& diagnostics,
+                         const RunParameters& params, const StepPlan& plan, double* sums,
+                         std::size_t columns, StepState& state, const ColumnPlaces* places) {
   for (;;) {
     if (auto end = readStep(records, out, diagnostics, plan, sums, columns, state)) {
       return *end;
@@ -557,6 +813,28 @@ RunOutcome runStepLoop(RecordReader& records, OutputBuffer& out, Diagnostics& di
       return {RunEnd::kWriteFailed, {}};
     }
   }
+}
+
+}  // namespace
+
+RunOutcome runStepLoop(RecordReader& records, OutputBuffer& out, Diagnostics& diagnostics,
+                       const RunParameters& params, std::vector<double>& columnSums,
+                       const ColumnPlaces* places, double coverage) {
+  const StepPlan plan = makeStepPlan(params, records.shortcuts, coverage);
+  const std::size_t columns = columnSums.size() - 1;
+  StepState state;
+  startState(state, params, places, coverage, columns);
+  double* const sums = columnSums.data();
+  const RunOutcome outcome =
+      params.outputPeriod != CalendarPeriod::kNone
+          ? runCalendarLoop(records, out, diagnostics, plan, params.outputPeriod, sums, columns,
+                            state)
+          : runFixedSteps(records, out, diagnostics, params, plan, sums, columns, state, places);
+  if (outcome.end == RunEnd::kDone) {
+    sayGapSteps(diagnostics.console, state.gaps.partial, state.gaps.missing, state.gaps.firstLine,
+                diagnostics.stations);
+  }
+  return outcome;
 }
 
 RunOutcome convertStationFile(InputReader& in, OutputBuffer& out, const RunConsole& console,
