@@ -82,19 +82,4 @@ bool forEachDayOfWindow(const RecordStamp& stamp, double startH, double endH, Pa
   return true;
 }
 
-/// Returns the hours of daylight in the window [startH, endH] (as forEachDayOfWindow takes it),
-/// `lightOf(ModelDay)` giving each day's DayLight; nothing where the window cannot be split.
-template <typename LightOf>
-std::optional<double> daylightInWindowH(const RecordStamp& stamp, double startH, double endH,
-                                        LightOf lightOf) {
-  double hours = 0.0;
-  if (!forEachDayOfWindow(stamp, startH, endH,
-                          [&](ModelDay day, std::int64_t, double fromH, double toH) {
-                            hours += lightWithin(lightOf(day), fromH, toH);
-                          })) {
-    return std::nullopt;
-  }
-  return hours;
-}
-
 }  // namespace kelvarin

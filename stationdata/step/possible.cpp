@@ -18,34 +18,41 @@ DayLight placeLight(LightSource& source, ModelDay day) {
   });
 }
 
+void LightSum::add(DayLight day, std::int64_t offset, double fromH, double toH) {
+  double hours = lightWithin(day, fromH, toH);
+  if (hasBefore) {
+    // Where the day before's light, past its midnight, meets this day's own, it counts once.
+    const double overlapH =
+        std::min({toH, day.toH, before.toH - 24.0}) - std::max(fromH, day.fromH);
+    hours -= std::max(0.0, std::min(overlapH, hours));
+  }
+  light.hours += hours;
+  if (offset == 0) {
+    light.darkStampDay = day.toH <= day.fromH && fromH < 24.0 && toH > 0.0;
+  } else {
+    light.otherDaysH += hours;
+  }
+  before = day;
+  hasBefore = true;
+}
+
 std::optional<WindowLight> windowLight(LightSource& source, const RecordStamp& stamp, double startH,
                                        double endH) {
-  WindowLight light;
-  const bool split = forEachDayOfWindow(
-      stamp, startH, endH, [&](ModelDay day, std::int64_t offset, double fromH, double toH) {
-        const DayLight dayLight = placeLight(source, day);
-        const double hours = lightWithin(dayLight, fromH, toH);
-        light.hours += hours;
-        if (offset == 0) {
-          light.darkStampDay = dayLight.toH <= dayLight.fromH && fromH < 24.0 && toH > 0.0;
-        } else {
-          light.otherDaysH += hours;
-        }
-      });
-  if (!split) {
+  LightSum sum;
+  if (!forEachDayOfWindow(stamp, startH, endH,
+                          [&](ModelDay day, std::int64_t offset, double fromH, double toH) {
+                            sum.add(placeLight(source, day), offset, fromH, toH);
+                          })) {
     return std::nullopt;
   }
-  // Days whose light overlaps (a sunset past midnight and the next sunrise) count once.
-  light.hours = std::min(light.hours, endH - startH);
-  return light;
+  return sum.light;
 }
 
 bool windowLightOfColumns(LightSource& source, const RecordStamp& stamp, double startH, double endH,
                           std::size_t columns, WindowLight* light) {
   const std::vector<SolarPlace>& solar = source.places->solar;
-  for (std::size_t c = 1; c <= columns; ++c) {
-    light[c] = WindowLight{};
-  }
+  std::vector<LightSum>& sums = source.columnSums;
+  sums.assign(columns + 1, LightSum{});
   // Day by day, so that the day's part of the sun model is worked out once for every column.
   const bool split = forEachDayOfWindow(
       stamp, startH, endH, [&](ModelDay day, std::int64_t offset, double fromH, double toH) {
@@ -54,18 +61,11 @@ bool windowLightOfColumns(LightSource& source, const RecordStamp& stamp, double 
         }
         const SolarDay solarOfDay = solarDay(day.day, day.month);
         for (std::size_t c = 1; c <= columns; ++c) {
-          const DayLight dayLight = lightAt(solarOfDay, solar[c]);
-          const double hours = lightWithin(dayLight, fromH, toH);
-          light[c].hours += hours;
-          if (offset == 0) {
-            light[c].darkStampDay = dayLight.toH <= dayLight.fromH && fromH < 24.0 && toH > 0.0;
-          } else {
-            light[c].otherDaysH += hours;
-          }
+          sums[c].add(lightAt(solarOfDay, solar[c]), offset, fromH, toH);
         }
       });
   for (std::size_t c = 1; c <= columns; ++c) {
-    light[c].hours = std::min(light[c].hours, endH - startH);
+    light[c] = sums[c].light;
   }
   return split;
 }

@@ -13,15 +13,6 @@
 
 namespace kelvarin {
 
-/// Where the daylight of a run comes from: the run's place, or each column's own.
-struct LightSource {
-  const RunParameters* params = nullptr;
-  const ColumnPlaces* places = nullptr;  // nothing: every column at the run's place
-  DayMemo<DayLight> placeDays;           // the run's place, by day
-};
-
-/// Returns the daylight of a day at the run's place.
-DayLight placeLight(LightSource& source, ModelDay day);
 
 /// Returns the daylight of a day at a place: its sun times and whether the sun rises at all.
 inline DayLight lightAt(const SolarDay& day, const SolarPlace& place) {
@@ -35,6 +26,25 @@ struct WindowLight {
   double otherDaysH = 0.0;    // of other days than the stamp's
   bool darkStampDay = false;  // the stamp's day is a polar night
 };
+
+/// Sums the daylight of a window's days as forEachDayOfWindow passes them, in their order.
+struct LightSum {
+  WindowLight light;
+  DayLight before{0.0, 0.0};  // the day passed before
+  bool hasBefore = false;
+  void add(DayLight day, std::int64_t offset, double fromH, double toH);
+};
+
+/// Where the daylight of a run comes from: the run's place, or each column's own.
+struct LightSource {
+  const RunParameters* params = nullptr;
+  const ColumnPlaces* places = nullptr;  // nothing: every column at the run's place
+  DayMemo<DayLight> placeDays;           // the run's place, by day
+  std::vector<LightSum> columnSums;      // room for windowLightOfColumns
+};
+
+/// Returns the daylight of a day at the run's place.
+DayLight placeLight(LightSource& source, ModelDay day);
 
 /// Returns the daylight of the window [startH, endH] (hours from the start of `stamp`'s day, local
 /// time) at the run's place; nothing where the window cannot be split into days.

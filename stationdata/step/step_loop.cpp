@@ -367,8 +367,9 @@ void startGaps(StepGaps& gaps, double coverage, std::size_t columns) {
         hours = columnsKnown ? std::optional<double>(state.columnLight[c].hours) : std::nullopt;
       } else {
         if (!placeH && isValidMonth(stamp.month)) {
-          placeH = daylightInWindowH(
-              stamp, startH, endH, [&](ModelDay day) { return placeLight(state.sun.light, day); });
+          const std::optional<WindowLight> light =
+              windowLight(state.sun.light, stamp, startH, endH);
+          placeH = light ? std::optional<double>(light->hours) : std::nullopt;
         }
         hours = placeH;
       }
@@ -563,9 +564,8 @@ void noteAbsent(OpenPeriod& period, const StepPlan& plan, double fromMin, double
 void addDaylight(StepState& state, const RecordStamp& stamp, double startH, double endH,
                  std::size_t columns, std::vector<double>& hours) {
   if (state.sun.light.places == nullptr) {
-    const double h = daylightInWindowH(stamp, startH, endH, [&](ModelDay day) {
-                       return placeLight(state.sun.light, day);
-                     }).value_or(0.0);
+    const std::optional<WindowLight> light = windowLight(state.sun.light, stamp, startH, endH);
+    const double h = light ? light->hours : 0.0;
     for (std::size_t c = 1; c <= columns; ++c) {
       hours[c] += h;
     }

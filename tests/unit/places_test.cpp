@@ -122,6 +122,35 @@ Network randomNetwork(std::mt19937& rng, int records, bool many) {
   return network;
 }
 
+// Expects every column of a network run to be the run of its station alone.
+void expectEachColumnAlone(const Network& network, const RunParameters& params,
+                           const RunOptions& options, int round) {
+  const Converted whole = convert(network.file, params, options);
+  ASSERT_EQ(whole.outcome.end, RunEnd::kDone);
+  for (std::size_t s = 0; s < network.places.size(); ++s) {
+    RunParameters own = params;
+    own.latitudeDeg = network.places[s].latitudeDeg;
+    own.longitudeDeg = network.places[s].longitudeDeg;
+    RunOptions alone = options;
+    alone.places = nullptr;
+    const Converted single = convert(network.single[s], own, alone);
+    ASSERT_EQ(single.lines.size(), whole.lines.size());
+    for (std::size_t k = 0; k < whole.lines.size(); ++k) {
+      const std::vector<std::string>& w = whole.lines[k];
+      const std::vector<std::string>& a = single.lines[k];
+      ASSERT_EQ(w.size(), a.size() + network.places.size() - 1);
+      const std::size_t stamp = a.size() - 1;  // fields before the values
+      for (std::size_t f = 0; f < stamp; ++f) {
+        EXPECT_EQ(w[f], a[f]) << "round " << round << " line " << k;
+      }
+      EXPECT_EQ(w[stamp + s], a[stamp])
+          << "round " << round << ", station " << s << " at " << own.latitudeDeg << " "
+          << own.longitudeDeg << ", line " << k;
+    }
+    EXPECT_EQ(progressLines(whole.console), progressLines(single.console)) << "round " << round;
+  }
+}
+
 TEST(PlacesTest, EachColumnIsItsStationRunAlone) {
   std::mt19937 rng(20261208);
   const float outputSteps[] = {60.0f, 180.0f, 1440.0f};
@@ -136,30 +165,28 @@ TEST(PlacesTest, EachColumnIsItsStationRunAlone) {
     RunOptions options;
     options.shortcuts = round % 5 != 0;
     options.places = &network.places;
-    const Converted whole = convert(network.file, params, options);
-    ASSERT_EQ(whole.outcome.end, RunEnd::kDone);
-    for (std::size_t s = 0; s < network.places.size(); ++s) {
-      RunParameters own = params;
-      own.latitudeDeg = network.places[s].latitudeDeg;
-      own.longitudeDeg = network.places[s].longitudeDeg;
-      RunOptions alone = options;
-      alone.places = nullptr;
-      const Converted single = convert(network.single[s], own, alone);
-      ASSERT_EQ(single.lines.size(), whole.lines.size());
-      for (std::size_t k = 0; k < whole.lines.size(); ++k) {
-        const std::vector<std::string>& w = whole.lines[k];
-        const std::vector<std::string>& a = single.lines[k];
-        ASSERT_EQ(w.size(), a.size() + network.places.size() - 1);
-        const std::size_t stamp = a.size() - 1;  // fields before the values
-        for (std::size_t f = 0; f < stamp; ++f) {
-          EXPECT_EQ(w[f], a[f]) << "round " << round << " line " << k;
-        }
-        EXPECT_EQ(w[stamp + s], a[stamp])
-            << "round " << round << ", station " << s << " at " << own.latitudeDeg << " "
-            << own.longitudeDeg << ", line " << k;
-      }
-      EXPECT_EQ(progressLines(whole.console), progressLines(single.console)) << "round " << round;
-    }
+    expectEachColumnAlone(network, params, options, round);
+  }
+}
+
+// Calendar periods of a network, each partly covered by the file: the same, column by column.
+TEST(PlacesTest, EachColumnsPeriodsAreItsStationRunAlone) {
+  std::mt19937 rng(20261209);
+  const CalendarPeriod periods[] = {CalendarPeriod::kDekad, CalendarPeriod::kMonth};
+  for (int round = 0; round < 40; ++round) {
+    const Network network = randomNetwork(rng, 24 * 3, round % 4 == 3);
+    RunParameters params;
+    params.inputStepMin = 60.0f;
+    params.inputUnitMin = 1.0f;
+    params.outputStepMin = 60.0f;
+    params.outputPeriod = periods[round % 2];
+    params.timeShiftH = static_cast<float>(round % 10) - 5.0f;
+    params.referenceMeridianDeg = round % 3 == 0 ? 135.0f : -75.0f;
+    RunOptions options;
+    options.shortcuts = round % 5 != 0;
+    options.places = &network.places;
+    options.coverage = 0.05;
+    expectEachColumnAlone(network, params, options, round);
   }
 }
 
