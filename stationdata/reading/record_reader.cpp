@@ -123,7 +123,7 @@ bool readValuePlainly(RecordReader& records, double* sums, std::size_t c, double
       std::find(records.missingMarkers.begin(), records.missingMarkers.end(), value->value) !=
           records.missingMarkers.end()) {
     records.missingInStep[c] = 1;
-    records.anyMissingInStep = true;
+    records.anyNewMissing = true;
     ++records.missingValues;
     return true;
   }

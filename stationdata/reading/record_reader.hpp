@@ -28,10 +28,11 @@ struct RecordReader {
   std::uint64_t monthLine = 0;   // where its month stands, for the message on a month
   ReadFault fault{};             // why the reading stopped, after kBadStamp or kBadValues
 
-  // Missing values, when the run declares markers: by column, for the step being read.
+  // Missing values, when the run declares markers: by column, for the step being read. The reader
+  // sets a column's flag to 1 and anyNewMissing; the step loop settles them record by record.
   std::vector<double> missingMarkers{};
   std::vector<unsigned char> missingInStep{};  // N + 1 flags; slot 0 is unused
-  bool anyMissingInStep = false;
+  bool anyNewMissing = false;
   std::uint64_t missingValues = 0;  // in the whole run
 };
 

@@ -70,17 +70,32 @@ bool windowLightOfColumns(LightSource& source, const RecordStamp& stamp, double 
   return split;
 }
 
-bool mayLightPastMidnight(const SolarPlace& place) {
-  // The latest sunset of the year comes no later than on the longest day with the smallest
-  // equation of time of the table: a bound, not the day itself.
+void widenLightBounds(LightBounds& bounds, const SolarPlace& place) {
+  // Sunrise in apparent solar time is earliest on the longest day (declination 23.4 degrees
+  // towards the place's pole); the equation of time moves it by no more than the table's
+  // extremes.
   constexpr double kMostDeclinationRad = kPi * 23.4 / 180.0;
   const double x = std::fabs(place.tanLatitude) * std::tan(kMostDeclinationRad);
+  const auto [least, most] =
+      std::minmax_element(kEquationOfTimeMin.begin() + 1, kEquationOfTimeMin.end());
+  const double leastEquationH = static_cast<double>(*least) / 60.0;
+  const double mostEquationH = static_cast<double>(*most) / 60.0;
+  if (!(x < 1.0)) {  // a polar day: light from 0 to 24
+    bounds.earliestH = 0.0;
+    bounds.latestH = std::max(bounds.latestH, 24.0);
+  }
   const double earliestRiseH = x >= 1.0 ? 0.0 : std::acos(x) * (12.0 / kPi);
-  const double leastEquationH = static_cast<double>(*std::min_element(
-                                    kEquationOfTimeMin.begin() + 1, kEquationOfTimeMin.end())) /
-                                60.0;
-  const double latestSetH = place.meridianShiftH + (24.0 - earliestRiseH) - leastEquationH;
-  return !(latestSetH < 24.0 - 1e-6);
+  const double riseH = place.meridianShiftH + earliestRiseH - mostEquationH;
+  const double setH = place.meridianShiftH + (24.0 - earliestRiseH) - leastEquationH;
+  bounds.earliestH = std::min(bounds.earliestH, std::max(riseH, 0.0));
+  bounds.latestH = std::max(bounds.latestH, setH);
+  if (!std::isfinite(riseH) || !std::isfinite(setH)) {
+    bounds.earliestH = 0.0;
+    bounds.latestH = 48.0;
+  }
+  // A light that passes midnight reaches the next day's first hours: no window is served then.
+  bounds.servedFromH = bounds.latestH < 24.0 ? bounds.latestH - 24.0 : HUGE_VAL;
+  bounds.servedToH = 24.0 + bounds.earliestH;
 }
 
 double dayFractionOfDaylight(double daylightH, double stepH) {

@@ -13,7 +13,6 @@
 
 namespace kelvarin {
 
-
 /// Returns the daylight of a day at a place: its sun times and whether the sun rises at all.
 inline DayLight lightAt(const SolarDay& day, const SolarPlace& place) {
   return dayLightOf(sunTimesAt(day, place), sunNeverRisesAt(day, place));
@@ -63,9 +62,27 @@ inline bool stampDayHolds(const WindowLight& light) {
   return light.otherDaysH == 0.0 && !light.darkStampDay;
 }
 
-/// Returns false when no day's sunset at the place passes midnight, so that no day's light
-/// reaches into the next; true where one may (a place far west of its meridian in summer).
-bool mayLightPastMidnight(const SolarPlace& place);
+/// Bounds on the daylight of every day of the year at the places of a run: no day's light
+/// begins before `earliestH` or ends after `latestH` (hours of its day). A window from
+/// `servedFromH` to `servedToH` (hours from the start of a stamp's day) reaches no other day's
+/// light: before 0 it stays after every sunset, past 24 before every sunrise.
+struct LightBounds {
+  double earliestH = 24.0;
+  double latestH = 0.0;
+  double servedFromH = 0.0;
+  double servedToH = 24.0;
+};
+
+/// Widens `bounds` to hold the days of a place. A bound, worked out from the longest day and the
+/// extremes of the equation of time, not from the days themselves.
+void widenLightBounds(LightBounds& bounds, const SolarPlace& place);
+
+/// Returns whether the stamp's day alone gives the daylight of the window [startH, endH]: the
+/// day has a sunrise (no polar day or night) and the window reaches no other day's light. Where
+/// it does, the step's own arithmetic holds. Inline: once a step.
+inline bool stampDayServes(const LightBounds& bounds, double startH, double endH, double sunriseH) {
+  return startH >= bounds.servedFromH && endH <= bounds.servedToH && sunriseH >= 0.0;
+}
 
 /// Returns the day fraction of a step of `stepH` hours whose window holds `daylightH` hours of
 /// daylight: the share of the step in daylight, 0 where the night takes more than

@@ -64,7 +64,7 @@ struct SunSource {
   DayMemo<SunTimes> placeDays;           // the run's place, unless the shortcuts are off
   ColumnDay<SunTimes> columnDays;
   bool columnDayBeforeMidnight = false;  // a column's sunrise or sunset of that day lies below 0
-  bool lightPastMidnight = false;        // a day's sunset at a place of the run may pass midnight
+  LightBounds lightBounds;               // of every day at the places of the run
   LightSource light;                     // the daylight of windows that leave the stamp's day
 };
 
@@ -124,6 +124,7 @@ struct PlacedSun {
 struct StepGaps {
   double coverage = 1.0;
   bool any = false;                      // a column has a record missing in daylight
+  const unsigned char* flags = nullptr;  // by column: a record missing in the step (the reader's)
   std::vector<double> missingH;          // by column: the daylight of its missing records
   std::vector<std::uint64_t> partial;    // by column: steps of the run from part of their daylight
   std::vector<std::uint64_t> missing;    // by column: steps of the run written as missing
@@ -219,8 +220,7 @@ template <bool kPlaced>
 [[gnu::noinline]] bool writeResults(OutputBuffer& out, const double* sums, std::size_t columns,
                                     const StepPlan& plan, double dayFraction, double* results,
                                     StepGaps& gaps, Diagnostics& diagnostics,
-                                    const PlacedSun* placed, StepPlace&& place,
-                                    const unsigned char* missingInStep) {
+                                    const PlacedSun* placed, StepPlace&& place) {
   // Copies: the characters written below could alias the plan and the reader, which would be
   // read again for every column.
   const bool shortcuts = plan.shortcuts;
@@ -261,7 +261,7 @@ template <bool kPlaced>
     }
     // A column with a record missing in daylight: from its other records, where they cover enough.
     double r;
-    if (anyMissing && missingInStep[c] != 0) {
+    if (anyMissing && gaps.flags[c] != 0) {
       const double possibleH = (kPlaced ? placed->dayFractions[c] : dayFraction) * plan.stepH;
       r = gapResult(gaps, c, sums[c], possibleH, place.line);
     } else {
@@ -380,7 +380,8 @@ void startGaps(StepGaps& gaps, double coverage, std::size_t columns) {
     }
     anyLeft |= flag != 0;
   }
-  records.anyMissingInStep = anyLeft;
+  state.gaps.any = anyLeft;
+  records.anyNewMissing = false;  // told: the next record's are new
 }
 
 // Reads the records of one step into the sums, writing the step's stamp and the day's progress
@@ -392,7 +393,6 @@ void startGaps(StepGaps& gaps, double coverage, std::size_t columns) {
     double* sums, std::size_t columns, StepState& state) {
   RecordStamp& stamp = state.stamp;
   for (std::int32_t k = 1; k <= plan.recordsPerStep; ++k) {
-    const std::uint64_t missingBefore = records.missingValues;
     const ReadOutcome got = readRecord(records, stamp, sums, columns, plan.inputUnitMin);
     if (got == ReadOutcome::kEnd) {
       return endOfInput(out, diagnostics, k, plan.recordsPerStep);
@@ -416,7 +416,7 @@ void startGaps(StepGaps& gaps, double coverage, std::size_t columns) {
     if (state.localH >= 24.0f && state.localH < 25.0f) {
       sayDay(diagnostics.console, stamp, plan.shortcuts);
     }
-    if (records.missingValues != missingBefore) {
+    if (records.anyNewMissing) {
       settleMissing(records, state, plan, columns);
     }
   }
@@ -452,20 +452,14 @@ enum class StepWritten { kWritten, kBadMonth, kDiagnosticFault };
 // midnight: the stamp's day's where it gives the window's daylight, else the daylight of the
 // window's days. `wholeWindow` tells the checks which.
 [[gnu::noinline]] double dayFractionAcrossDays(StepState& state, const StepPlan& plan,
-                                               double dayFraction, StepPlace& place) {
-  const std::optional<WindowLight> light =
-      windowLight(state.sun.light, place.stamp, place.startH, place.endH);
+                                               double dayFraction, const RecordStamp& stamp,
+                                               double startH, double endH, bool& wholeWindow) {
+  const std::optional<WindowLight> light = windowLight(state.sun.light, stamp, startH, endH);
   if (!light || stampDayHolds(*light)) {
     return dayFraction;
   }
-  place.wholeWindow = true;
+  wholeWindow = true;
   return dayFractionOfDaylight(light->hours, plan.stepH);
-}
-
-// Returns whether a step's window lies within its stamp's day, with a day that begins after
-// midnight: the step's own arithmetic holds there.
-inline bool withinStampDay(double startH, double endH, double sunriseH) {
-  return startH >= 0.0 && endH <= 24.0 && sunriseH >= 0.0;
 }
 
 // Writes the results of a step read whole, with the sun times of its source.
@@ -475,22 +469,20 @@ StepWritten writeStep(const RecordReader& records, OutputBuffer& out, Diagnostic
   const RecordStamp& stamp = state.stamp;
   const double endH = static_cast<double>(state.localH);
   const double startH = endH - plan.stepH;
-  StepPlace place{stamp, records.recordLine, startH, endH};
-  const unsigned char* missing = records.missingInStep.data();
   if (places != nullptr) {
+    const StepPlace place{stamp, records.recordLine, startH, endH};
     if (!isValidMonth(stamp.month)) {
       return StepWritten::kBadMonth;
     }
     const SunTimes* columnSunOfDay = columnSun(state.sun, stamp.day, stamp.month);
-    const WindowLight* light =
-        !state.sun.lightPastMidnight &&
-                withinStampDay(startH, endH, state.sun.columnDayBeforeMidnight ? -1.0 : 0.0)
-            ? nullptr
-            : columnLightAcrossDays(state, stamp, startH, endH, columns);
+    const WindowLight* light = stampDayServes(state.sun.lightBounds, startH, endH,
+                                              state.sun.columnDayBeforeMidnight ? -1.0 : 0.0)
+                                   ? nullptr
+                                   : columnLightAcrossDays(state, stamp, startH, endH, columns);
     const PlacedSun sun{columnSunOfDay, state.dayFractions.data(), places, light};
     return (!plan.daySteps || checkColumnStepEnds(diagnostics, place, sun.columnSun, columns)) &&
                    writeResults<true>(out, sums, columns, plan, 0.0, state.results.data(),
-                                      state.gaps, diagnostics, &sun, StepPlace(place), missing)
+                                      state.gaps, diagnostics, &sun, StepPlace(place))
                ? StepWritten::kWritten
                : StepWritten::kDiagnosticFault;
   }
@@ -500,14 +492,17 @@ StepWritten writeStep(const RecordReader& records, OutputBuffer& out, Diagnostic
     return StepWritten::kBadMonth;
   }
   double dayFraction = 1.0 - nightFraction(startH, endH, plan.stepH, *sun);
-  if (state.sun.lightPastMidnight || !withinStampDay(startH, endH, sun->sunriseH)) {
-    dayFraction = dayFractionAcrossDays(state, plan, dayFraction, place);
+  bool wholeWindow = false;
+  if (!stampDayServes(state.sun.lightBounds, startH, endH, sun->sunriseH)) {
+    dayFraction = dayFractionAcrossDays(state, plan, dayFraction, stamp, startH, endH, wholeWindow);
   }
-  if (plan.daySteps && !checkStepEnd(diagnostics, place, *sun)) {
+  if (plan.daySteps &&
+      !checkStepEnd(diagnostics, {stamp, records.recordLine, startH, endH}, *sun)) {
     return StepWritten::kDiagnosticFault;
   }
-  return writeResults<false>(out, sums, columns, plan, dayFraction, state.results.data(),
-                             state.gaps, diagnostics, nullptr, std::move(place), missing)
+  return writeResults<false>(
+             out, sums, columns, plan, dayFraction, state.results.data(), state.gaps, diagnostics,
+             nullptr, {stamp, records.recordLine, startH, endH, -1.0, nullptr, 0, wholeWindow})
              ? StepWritten::kWritten
              : StepWritten::kDiagnosticFault;
 }
@@ -720,7 +715,6 @@ RunOutcome runCalendarLoop(RecordReader& records, OutputBuffer& out, Diagnostics
   period.kind = kind;
   RecordStamp& stamp = state.stamp;
   for (;;) {
-    const std::uint64_t missingBefore = records.missingValues;
     const ReadOutcome got =
         readRecord(records, stamp, recordValues.data(), columns, plan.inputUnitMin);
     if (got == ReadOutcome::kEnd) {
@@ -752,7 +746,7 @@ RunOutcome runCalendarLoop(RecordReader& records, OutputBuffer& out, Diagnostics
     if (state.localH >= 24.0f && state.localH < 25.0f) {
       sayDay(diagnostics.console, stamp, plan.shortcuts);
     }
-    if (records.missingValues != missingBefore) {
+    if (records.anyNewMissing) {
       settleMissing(records, state, plan, columns);
     }
   }
@@ -764,17 +758,18 @@ namespace {
 
 // Starts a run's state: the sun and the daylight at its place or places, and room for a step.
 void startState(StepState& state, const RunParameters& params, const ColumnPlaces* places,
-                double coverage, std::size_t columns) {
+                double coverage, std::size_t columns, const unsigned char* flags) {
   state.sun.places = places;
   state.sun.light.params = &params;
   state.sun.light.places = places;
   startGaps(state.gaps, coverage, columns);
+  state.gaps.flags = flags;
   if (places == nullptr) {
-    state.sun.lightPastMidnight = mayLightPastMidnight(
-        solarPlace(params.latitudeDeg, params.longitudeDeg, params.referenceMeridianDeg));
+    widenLightBounds(state.sun.lightBounds, solarPlace(params.latitudeDeg, params.longitudeDeg,
+                                                       params.referenceMeridianDeg));
   } else {
     for (std::size_t c = 1; c < places->solar.size(); ++c) {
-      state.sun.lightPastMidnight |= mayLightPastMidnight(places->solar[c]);
+      widenLightBounds(state.sun.lightBounds, places->solar[c]);
     }
   }
   state.results.assign(columns + 1, 0.0);
@@ -789,7 +784,6 @@ RunOutcome runFixedSteps(RecordReader& records, OutputBuffer& out, Diagnostics& 
     if (auto end = readStep(records, out, diagnostics, plan, sums, columns, state)) {
       return *end;
     }
-    state.gaps.any = records.anyMissingInStep;
     const StepWritten written =
         writeStep(records, out, diagnostics, params, plan, sums, columns, state, places);
     if (written == StepWritten::kBadMonth) {
@@ -801,10 +795,10 @@ RunOutcome runFixedSteps(RecordReader& records, OutputBuffer& out, Diagnostics& 
     if (written == StepWritten::kDiagnosticFault) {
       return badInput(out, diagnostics.fault);
     }
-    if (records.anyMissingInStep) {
+    if (state.gaps.any) {
       std::fill(records.missingInStep.begin(), records.missingInStep.end(), 0);
       std::fill(state.gaps.missingH.begin(), state.gaps.missingH.end(), 0.0);
-      records.anyMissingInStep = false;
+      state.gaps.any = false;
     }
     std::fill(sums + 1, sums + columns + 1, 0.0);
     append(out, "\n");
@@ -823,7 +817,7 @@ RunOutcome runStepLoop(RecordReader& records, OutputBuffer& out, Diagnostics& di
   const StepPlan plan = makeStepPlan(params, records.shortcuts, coverage);
   const std::size_t columns = columnSums.size() - 1;
   StepState state;
-  startState(state, params, places, coverage, columns);
+  startState(state, params, places, coverage, columns, records.missingInStep.data());
   double* const sums = columnSums.data();
   const RunOutcome outcome =
       params.outputPeriod != CalendarPeriod::kNone
