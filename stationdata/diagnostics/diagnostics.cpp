@@ -13,6 +13,12 @@ namespace kelvarin {
 namespace {
 
 constexpr char kShifted[] = "steps are counted by records, so every later step is shifted";
+constexpr char kAbsentInPeriod[] = "records absent from a calendar period count as missing in it";
+
+// What a stamp anomaly does to the steps.
+const char* stampConsequence(const Diagnostics& d) {
+  return d.params.outputPeriod == CalendarPeriod::kNone ? kShifted : kAbsentInPeriod;
+}
 constexpr char kLikelyCauses[] =
     "check the time shift, the meridian and the longitude, the latitude, the input step, and that "
     "each hour marks the end of its interval (daily values belong at hour 24)";
@@ -148,7 +154,7 @@ std::string describeAnomaly(const Diagnostics& d, const StampAnomaly& anomaly,
                   apartMin, describe(earlier).c_str(), stepMin);
     what += apart;
   }
-  return what + "; " + kShifted;
+  return what + "; " + stampConsequence(d);
 }
 
 }  // namespace
@@ -350,7 +356,7 @@ void reportDiagnostics(const Diagnostics& d) {
     add(d.offGrid, std::to_string(d.offGrid) + " off the input step");
     sayWarning(d.console, counted(stampAnomalies(d), "time stamp anomaly", "time stamp anomalies") +
                               " in all (the first " + std::to_string(kStampAnomaliesShown) +
-                              " shown): " + kinds + "; " + kShifted);
+                              " shown): " + kinds + "; " + stampConsequence(d));
   }
   if (d.sunDown.count > 0) {
     sayWarning(d.console, counted(d.sunDown.count, "step holds", "steps hold") +
