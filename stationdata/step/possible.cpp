@@ -48,20 +48,94 @@ std::optional<WindowLight> windowLight(LightSource& source, const RecordStamp& s
   return sum.light;
 }
 
+DayExtremes workOutColumnDay(const std::vector<SolarPlace>& solar, std::int32_t day,
+                             std::int32_t month, SunTimes* values) {
+  const SolarDay solarOfDay = solarDay(day, month);
+  DayExtremes x{24.0, 0.0, 24.0, 0.0, false};
+  for (std::size_t c = 1; c < solar.size(); ++c) {
+    const SunTimes sun = sunTimesAt(solarOfDay, solar[c]);
+    values[c] = sun;
+    const double riseH = sun.sunriseH < 0.0 ? 0.0 : sun.sunriseH;
+    const double setH = sun.sunsetH < 0.0 ? 24.0 : sun.sunsetH;
+    x.earliestRiseH = std::min(x.earliestRiseH, riseH);
+    x.latestRiseH = std::max(x.latestRiseH, riseH);
+    x.earliestSetH = std::min(x.earliestSetH, setH);
+    x.latestSetH = std::max(x.latestSetH, setH);
+    x.anyBeforeMidnight |= sun.sunriseH < 0.0 || sun.sunsetH < 0.0;
+  }
+  return x;
+}
+
+const SunTimes* columnYearDay(ColumnYear& year, const std::vector<SolarPlace>& solar,
+                              std::int32_t day, std::int32_t month, const DayExtremes** extremes) {
+  constexpr std::size_t kDays = 12 * 31;
+  const std::size_t slots = solar.size();
+  if (day < 1 || day > 31 || !isValidMonth(month) ||
+      slots * sizeof(SunTimes) * kDays > kColumnYearBytes) {
+    return nullptr;
+  }
+  if (year.known.empty()) {
+    year.known.assign(kDays, 0);
+    year.extremes.assign(kDays, DayExtremes{});
+    year.days.resize(slots * kDays);
+  }
+  const auto index = static_cast<std::size_t>((month - 1) * 31 + (day - 1));
+  SunTimes* row = &year.days[index * slots];
+  if (year.known[index] == 0) {
+    year.extremes[index] = workOutColumnDay(solar, day, month, row);
+    year.known[index] = 1;
+  }
+  *extremes = &year.extremes[index];
+  return row;
+}
+
+double* columnYearFractions(ColumnYear& year, std::size_t slots, std::int32_t day,
+                            std::int32_t month, double startH, double endH, bool& known) {
+  constexpr std::size_t kDays = 12 * 31;
+  if (day < 1 || day > 31 || !isValidMonth(month) ||
+      slots * (sizeof(SunTimes) + sizeof(double)) * kDays > kColumnYearBytes) {
+    return nullptr;
+  }
+  if (year.fractions.empty()) {
+    year.fractions.resize(slots * kDays);
+    year.fractionWindow.assign(2 * kDays, std::nan(""));
+  }
+  const auto index = static_cast<std::size_t>((month - 1) * 31 + (day - 1));
+  double* window = &year.fractionWindow[2 * index];
+  known = window[0] == startH && window[1] == endH;
+  window[0] = startH;
+  window[1] = endH;
+  return &year.fractions[index * slots];
+}
+
 bool windowLightOfColumns(LightSource& source, const RecordStamp& stamp, double startH, double endH,
-                          std::size_t columns, WindowLight* light) {
+                          std::size_t columns, WindowLight* light, const unsigned char* needed) {
   const std::vector<SolarPlace>& solar = source.places->solar;
   std::vector<LightSum>& sums = source.columnSums;
   sums.assign(columns + 1, LightSum{});
-  // Day by day, so that the day's part of the sun model is worked out once for every column.
+  // Day by day: the day's sun times from the year's table where it is kept, else the day's part
+  // of the sun model worked out once for every column.
   const bool split = forEachDayOfWindow(
       stamp, startH, endH, [&](ModelDay day, std::int64_t offset, double fromH, double toH) {
         if (!isValidMonth(day.month)) {
           return;
         }
-        const SolarDay solarOfDay = solarDay(day.day, day.month);
+        const DayExtremes* extremes = nullptr;
+        const SunTimes* row =
+            columnYearDay(source.columnYear, solar, day.day, day.month, &extremes);
+        std::optional<SolarDay> solarOfDay;
         for (std::size_t c = 1; c <= columns; ++c) {
-          sums[c].add(lightAt(solarOfDay, solar[c]), offset, fromH, toH);
+          if (needed != nullptr && needed[c] == 0) {
+            continue;
+          }
+          if (!solarOfDay && (row == nullptr || row[c].sunriseH < 0.0)) {
+            solarOfDay = solarDay(day.day, day.month);
+          }
+          const DayLight dayLight =
+              row == nullptr ? lightAt(*solarOfDay, solar[c])
+                             : dayLightOf(row[c], row[c].sunriseH < 0.0 &&
+                                                      sunNeverRisesAt(*solarOfDay, solar[c]));
+          sums[c].add(dayLight, offset, fromH, toH);
         }
       });
   for (std::size_t c = 1; c <= columns; ++c) {

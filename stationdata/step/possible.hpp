@@ -34,11 +34,53 @@ struct LightSum {
   void add(DayLight day, std::int64_t offset, double fromH, double toH);
 };
 
+/// The extremes of a day's sun times over the columns, sunrises before midnight taken as 0 and
+/// a sun that does not set as setting at 24.
+struct DayExtremes {
+  double earliestRiseH = 0.0;
+  double latestRiseH = 24.0;
+  double earliestSetH = 0.0;
+  double latestSetH = 24.0;
+  bool anyBeforeMidnight = true;  // a column's sunrise or sunset lies below 0
+};
+
+/// Writes each column's sun times of a day (month 1 to 12) into `values[1]` on and returns their
+/// extremes.
+DayExtremes workOutColumnDay(const std::vector<SolarPlace>& solar, std::int32_t day,
+                             std::int32_t month, SunTimes* values);
+
+/// Each column's sun times for every day of the year, worked out the first time a day is met. The
+/// model ignores the year, so a file of many years meets the same days again.
+struct ColumnYear {
+  std::vector<SunTimes> days;  // by day of the table, then column
+  std::vector<unsigned char> known;
+  std::vector<DayExtremes> extremes;  // by day of the table
+  // The columns' day fractions of a step of a day or more ending that day, and its window: such
+  // windows come back at the same hours every year.
+  std::vector<double> fractions;       // by day of the table, then column
+  std::vector<double> fractionWindow;  // by day of the table: start and end; NaN: none yet
+};
+
+/// The year's table is kept while it takes no more than this.
+inline constexpr std::size_t kColumnYearBytes = std::size_t{64} << 20;
+
+/// Returns the columns' sun times of a day (month 1 to 12) from the year's table, and their
+/// extremes in `extremes`; nothing where the table would take too much or the day lies beyond 31.
+const SunTimes* columnYearDay(ColumnYear& year, const std::vector<SolarPlace>& solar,
+                              std::int32_t day, std::int32_t month, const DayExtremes** extremes);
+
+/// Returns the row of the columns' day fractions of a day's window [startH, endH] (month 1 to 12),
+/// or nothing where the table would take too much. `known` tells whether the row holds that
+/// window's fractions; where not, the caller writes them into it.
+double* columnYearFractions(ColumnYear& year, std::size_t slots, std::int32_t day,
+                            std::int32_t month, double startH, double endH, bool& known);
+
 /// Where the daylight of a run comes from: the run's place, or each column's own.
 struct LightSource {
   const RunParameters* params = nullptr;
   const ColumnPlaces* places = nullptr;  // nothing: every column at the run's place
   DayMemo<DayLight> placeDays;           // the run's place, by day
+  ColumnYear columnYear;                 // each column's own place, by day
   std::vector<LightSum> columnSums;      // room for windowLightOfColumns
 };
 
@@ -51,9 +93,11 @@ std::optional<WindowLight> windowLight(LightSource& source, const RecordStamp& s
                                        double endH);
 
 /// Writes the daylight of the window at each column's own place into `light[1]` to
-/// `light[columns]`. Returns false where the window cannot be split into days.
+/// `light[columns]`, for the columns where `needed` is not 0 (every column without it); the
+/// others get none on other days. Returns false where the window cannot be split into days.
 bool windowLightOfColumns(LightSource& source, const RecordStamp& stamp, double startH, double endH,
-                          std::size_t columns, WindowLight* light);
+                          std::size_t columns, WindowLight* light,
+                          const unsigned char* needed = nullptr);
 
 /// Returns whether the step's own arithmetic, which takes the whole window against the stamp's
 /// day, gives the window's true daylight: no other day's daylight reaches into it, and the
