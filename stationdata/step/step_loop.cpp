@@ -122,6 +122,8 @@ struct PlacedSun {
   const DayExtremes* extremes;  // of the columns' sun times that day
   double* yearFractions;        // the day fractions remembered for the day, or nothing
   bool yearFractionsKnown;      // they are this step's
+  const double* wholeDay;       // a day fraction of 1 for every column
+  const double* wholeNight;     // a day fraction of 0 for every column
 };
 
 // A step's missing records, by column.
@@ -170,14 +172,11 @@ const double* placedResults(const double* sums, std::size_t columns, const StepP
     // the day's sun times tell, and each column is then what it would be worked out alone.
     const DayExtremes& x = *sun.extremes;
     if (place.startH > x.latestRiseH && x.earliestSetH > place.endH) {
-      std::fill(dayFractions + 1, dayFractions + columns + 1, 1.0);
       relativeSunshineOfAll(sums, columns, plan.outputStepMin, 1.0, results);
-      return dayFractions;
+      return sun.wholeDay;
     }
     if (place.endH <= x.earliestRiseH || place.startH >= x.latestSetH) {
-      std::fill(dayFractions + 1, dayFractions + columns + 1, 0.0);
-      std::fill(results + 1, results + columns + 1, 0.0);
-      return dayFractions;
+      return sun.wholeNight;  // every column is written 0 without its result
     }
   }
   if (plan.shortcuts && columns >= 16) {
@@ -231,6 +230,26 @@ inline StepPlace columnPlace(const StepPlace& place, const PlacedSun& sun, std::
   return own;
 }
 
+// Checks the sums of a step in the night at every column's own place, as checkNightStep does at
+// one place: counted once a step, by its first column with sunshine beyond the real sky's.
+[[gnu::noinline]] bool checkPlacedNightStep(Diagnostics& diagnostics, const double* sums,
+                                            std::size_t columns, const PlacedSun& sun,
+                                            const StepPlace& place) {
+  for (std::size_t c = 1; c <= columns; ++c) {
+    if (sums[c] > kSunshineToleranceMin) {
+      StepPlace own = columnPlace(place, sun, c);
+      const std::uint64_t before = diagnostics.sunDown.count;
+      if (!checkNightColumn(diagnostics, sums[c], c, own)) {
+        return false;
+      }
+      if (diagnostics.sunDown.count != before) {
+        return true;
+      }
+    }
+  }
+  return true;
+}
+
 // Checks a result of 1 or more, or below 0, at the run's place or at the column's own.
 template <bool kPlaced>
 inline bool checkClipped(Diagnostics& diagnostics, double sumMin, double r, std::size_t c,
@@ -264,7 +283,16 @@ template <bool kPlaced>
   if constexpr (kPlaced) {
     fractions = placedResults(sums, columns, plan, *placed, place, results);
     if (placed->light != nullptr) {
+      // The columns across days change their own fractions: in the step's copy.
+      if (fractions != placed->dayFractions) {
+        std::memcpy(placed->dayFractions + 1, fractions + 1, columns * sizeof(double));
+        fractions = placed->dayFractions;
+      }
       placedResultsAcrossDays(sums, columns, plan, *placed, results);
+    }
+    if (fractions == placed->wholeNight) {
+      writeNightResults(out, columns);
+      return checkPlacedNightStep(diagnostics, sums, columns, *placed, place);
     }
   } else {
     if (!(dayFraction > 0.0)) {
@@ -351,6 +379,8 @@ struct StepState {
   std::vector<unsigned char> columnNeeded;  // the columns columnLight is worked out for
   std::vector<double> results;              // a step's results, before they are written
   std::vector<double> dayFractions;         // with places of their own: each column's
+  std::vector<double> wholeDay;             // with places of their own: 1 for every column
+  std::vector<double> wholeNight;           // with places of their own: 0 for every column
   WrittenDate writtenDate;
   RecordStamp stamp{};  // of the record read last, its hour as stored
   float localH = 0.0f;  // that record's local end time
@@ -538,9 +568,15 @@ StepWritten writeStep(const RecordReader& records, OutputBuffer& out, Diagnostic
             ? columnYearFractions(state.sun.light.columnYear, places->solar.size(), stamp.day,
                                   stamp.month, startH, endH, yearFractionsKnown)
             : nullptr;
-    const PlacedSun sun{
-        columnSunOfDay, state.dayFractions.data(), places, light, state.sun.dayExtremes,
-        yearFractions,  yearFractionsKnown};
+    const PlacedSun sun{columnSunOfDay,
+                        state.dayFractions.data(),
+                        places,
+                        light,
+                        state.sun.dayExtremes,
+                        yearFractions,
+                        yearFractionsKnown,
+                        state.wholeDay.data(),
+                        state.wholeNight.data()};
     return (!plan.daySteps ||
             checkColumnStepEnds(diagnostics, place, sun.columnSun, *sun.extremes, columns)) &&
                    writeResults<true>(out, sums, columns, plan, 0.0, state.results.data(),
@@ -838,6 +874,8 @@ void startState(StepState& state, const RunParameters& params, const ColumnPlace
   }
   state.results.assign(columns + 1, 0.0);
   state.dayFractions.assign(places != nullptr ? columns + 1 : 0, 0.0);
+  state.wholeDay.assign(places != nullptr ? columns + 1 : 0, 1.0);
+  state.wholeNight.assign(places != nullptr ? columns + 1 : 0, 0.0);
 }
 
 // The step loop for steps of a fixed number of records.
