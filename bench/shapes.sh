@@ -3,12 +3,14 @@
 # kelvarin and the fscanf/fprintf reference loop are run alternately RUNS times, and the table
 # gives the medians, kelvarin's speed-up over the reference, its MB/s and its peak memory.
 #
-# Usage: bench/shapes.sh [RUNS] [SHAPES] [KELVARIN] [places]
+# Usage: bench/shapes.sh [RUNS] [SHAPES] [KELVARIN] [places|months]
 #        (default: 5 abcdefgh build-bench/kelvarin)
 # KELVARIN may name another build of kelvarin, to measure it against the same reference. With
 # "places", each shape is run instead with a places table (--places) drawn over 47-55 N and 6-15 E
 # and with one drawn over the world, alternated with the same file at one place, and the table
 # gives the times, their ratios to the one place and the peak memory.
+# With "months", each shape is run with daily output steps and with calendar months alternately,
+# and the table gives both times, their ratio and the peak memory of the month run.
 # Builds into build-bench/ and writes its files into bench-data/ (both ignored by git).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -65,6 +67,30 @@ if [ "${4:-}" = places ]; then
     printf '%-6s %9.4fs %9.4fs %6.2fx %9.4fs %6.2fx %6.1f MiB\n' "$shape" "$(echo "$t1 / 1000000" | bc -l)" \
       "$(echo "$tr_ / 1000000" | bc -l)" "$(echo "$tr_ / $t1" | bc -l)" \
       "$(echo "$tw / 1000000" | bc -l)" "$(echo "$tw / $t1" | bc -l)" "$(echo "$peak / 1024" | bc -l)"
+  done
+  exit 0
+fi
+
+if [ "${4:-}" = months ]; then
+  printf '%-6s %10s %10s %7s %10s\n' shape daily month ratio "peak RSS"
+  for shape in $(echo "$shapes" | grep -o .); do
+    data="bench-data/shape_$shape.txt"
+    [ -f "$data" ] || build-bench/bench/kelvarin-shapes "$shape" "$data"
+    answers="bench-data/shape_$shape.answers"
+    answers_for "$shape" | tr ' ' '\n' > "$answers"
+    sed '5s/.*/1440/' "$answers" > "$answers.daily"
+    sed '5s/.*/month/' "$answers" > "$answers.month"
+    cat "$data" > /dev/null
+    daily=() month=()
+    for _ in $(seq "$runs"); do
+      daily+=("$(time_run "$kelvarin" "$data" bench-data/shape.out "$answers.daily")")
+      month+=("$(time_run "$kelvarin" "$data" bench-data/shape.out "$answers.month")")
+    done
+    peak=$( { /usr/bin/time -f '%M' "$kelvarin" "$data" bench-data/shape.out < "$answers.month" \
+      > /dev/null; } 2>&1 )
+    td=$(median "${daily[@]}"); tm=$(median "${month[@]}")
+    printf '%-6s %9.4fs %9.4fs %6.2fx %6.1f MiB\n' "$shape" "$(echo "$td / 1000000" | bc -l)" \
+      "$(echo "$tm / 1000000" | bc -l)" "$(echo "$tm / $td" | bc -l)" "$(echo "$peak / 1024" | bc -l)"
   done
   exit 0
 fi

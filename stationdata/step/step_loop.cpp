@@ -221,6 +221,22 @@ const double* placedResults(const double* sums, std::size_t columns, const StepP
   }
 }
 
+// Works out each column's day fraction and result at its own place, the columns whose window
+// reaches another day's light among them. Returns the day fractions.
+const double* placedStepResults(const double* sums, std::size_t columns, const StepPlan& plan,
+                                const PlacedSun& sun, const StepPlace& place, double* results) {
+  const double* fractions = placedResults(sums, columns, plan, sun, place, results);
+  if (sun.light != nullptr) {
+    // The columns across days change their own fractions: in the step's copy.
+    if (fractions != sun.dayFractions) {
+      std::memcpy(sun.dayFractions + 1, fractions + 1, columns * sizeof(double));
+      fractions = sun.dayFractions;
+    }
+    placedResultsAcrossDays(sums, columns, plan, sun, results);
+  }
+  return fractions;
+}
+
 // A column's own place, for the checks of a step with places of their own.
 inline StepPlace columnPlace(const StepPlace& place, const PlacedSun& sun, std::size_t c) {
   StepPlace own = place;
@@ -228,6 +244,21 @@ inline StepPlace columnPlace(const StepPlace& place, const PlacedSun& sun, std::
   own.column = c;
   own.wholeWindow = sun.light != nullptr && !stampDayHolds(sun.light[c]);
   return own;
+}
+
+// Writes "\t0.000" at `p` for a column in the night at its own place and checks its sunshine:
+// counted once a step (while the count is still `nightSteps`), by its first such column, as a
+// step of one place is. Returns false when strict makes it the fault.
+inline bool writeNightColumn(char*& p, Diagnostics& diagnostics, double sumMin, std::size_t c,
+                             const PlacedSun& sun, const StepPlace& place,
+                             std::uint64_t nightSteps) {
+  std::memcpy(p, "\t0.000", 6);
+  p += 6;
+  if (diagnostics.sunDown.count == nightSteps && sumMin > kSunshineToleranceMin) {
+    StepPlace own = columnPlace(place, sun, c);
+    return checkNightColumn(diagnostics, sumMin, c, own);
+  }
+  return true;
 }
 
 // Checks the sums of a step in the night at every column's own place, as checkNightStep does at
@@ -281,15 +312,7 @@ template <bool kPlaced>
   const bool anyMissing = gaps.any;
   [[maybe_unused]] const double* fractions = nullptr;  // by column, with places of their own
   if constexpr (kPlaced) {
-    fractions = placedResults(sums, columns, plan, *placed, place, results);
-    if (placed->light != nullptr) {
-      // The columns across days change their own fractions: in the step's copy.
-      if (fractions != placed->dayFractions) {
-        std::memcpy(placed->dayFractions + 1, fractions + 1, columns * sizeof(double));
-        fractions = placed->dayFractions;
-      }
-      placedResultsAcrossDays(sums, columns, plan, *placed, results);
-    }
+    fractions = placedStepResults(sums, columns, plan, *placed, place, results);
     if (fractions == placed->wholeNight) {
       writeNightResults(out, columns);
       return checkPlacedNightStep(diagnostics, sums, columns, *placed, place);
@@ -310,14 +333,8 @@ template <bool kPlaced>
   for (std::size_t c = 1; c <= columns; ++c) {
     if constexpr (kPlaced) {
       if (!(fractions[c] > 0.0)) {
-        std::memcpy(p, "\t0.000", 6);
-        p += 6;
-        // Counted once a step, by its first such column, as a step of one place is.
-        if (diagnostics.sunDown.count == nightSteps && sums[c] > kSunshineToleranceMin) {
-          StepPlace own = columnPlace(place, *placed, c);
-          if (!checkNightColumn(diagnostics, sums[c], c, own)) {
-            return false;
-          }
+        if (!writeNightColumn(p, diagnostics, sums[c], c, *placed, place, nightSteps)) {
+          return false;
         }
         continue;
       }
