@@ -130,6 +130,9 @@ std::optional<std::string> readRunParameters(std::FILE* answers, std::FILE* cons
     if (!takeNumber(word, params.*question.field, text.pending)) {
       std::string refusal = "answers refused: the " + std::string(question.name) + ": \"" +
                             word.substr(0, kShownAnswerLength) + "\" is not a number";
+      if (i == kOutputStep) {
+        refusal += " (minutes, or dekad, month or year)";
+      }
       if (word[0] == ',') {
         refusal += " (the answer before it may have a decimal comma: answers take a decimal point)";
       }

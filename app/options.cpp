@@ -77,8 +77,11 @@ std::optional<CommandLineEnd> takeAnswer(std::size_t i, const char* text, Comman
   int taken = 0;
   if (std::sscanf(text, "%f%n", &(line.params.*kQuestions[i].field), &taken) != 1 ||
       static_cast<std::size_t>(taken) != std::strlen(text)) {
-    return CommandLineEnd{kExitAnswers, std::string("answers refused: --") + kQuestions[i].option +
-                                            " \"" + text + "\" is not a number\n"};
+    return CommandLineEnd{
+        kExitAnswers, std::string("answers refused: --") + kQuestions[i].option + " \"" + text +
+                          "\" is not a number" +
+                          (i == kOutputStepQuestion ? " (minutes, or dekad, month or year)" : "") +
+                          "\n"};
   }
   line.given[i] = true;
   return std::nullopt;
