@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "fuzz_io.hpp"
+#include "step/calendar.hpp"
 #include "step/step_loop.hpp"
 
 namespace {
@@ -29,7 +30,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size == 0) {
     return 0;
   }
-  const RunParameters params = answersFor(data[0]);
+  RunParameters params = answersFor(data[0]);
+  // The last byte picks a calendar period now and then, and a coverage below 1: the calendar
+  // loop and the gaps meet the same inputs.
+  const std::uint8_t extra = data[size - 1];
+  constexpr CalendarPeriod kPeriods[] = {CalendarPeriod::kNone, CalendarPeriod::kDekad,
+                                         CalendarPeriod::kMonth, CalendarPeriod::kYear};
+  if (const CalendarPeriod period = kPeriods[extra % 8 < 4 ? extra % 8 : 0];
+      period != CalendarPeriod::kNone) {
+    params.outputPeriod = period;
+    params.outputStepMin = shortestPeriodMin(period);
+  }
+  if (!hasUsableSteps(params)) {
+    return 0;
+  }
   std::FILE* in = fuzz::openData(data + 1, size - 1);
   // Small blocks, so that fields fall across block ends as often as possible.
   InputReader reader = makeInputReader(in, 16 + (data[0] >> 5));
@@ -40,6 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if ((data[0] & 64) != 0) {
     options.missingMarkers = {-999.0};
   }
+  options.coverage = (extra & 0x40) != 0 ? 0.5 : 1.0;
   options.vectorLevel = (data[0] & 128) != 0 ? detectVectorLevel() : VectorLevel::kPortable;
   convertStationFile(reader, out, {fuzz::sink(), fuzz::sink()}, params, options);
   flushLines(out);

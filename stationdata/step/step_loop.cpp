@@ -650,10 +650,14 @@ std::optional<double> recordEndMin(OpenPeriod& period, const RecordStamp& stamp)
     period.dateDay = day->time_since_epoch().count();
     period.dateKnown = true;
   }
-  if (!std::isfinite(stamp.hourH)) {
+  // Hours far beyond any day's (1e31) would carry the record past the calendar's reach.
+  constexpr double kReachMin = 1.5e10;
+  const double endMin =
+      static_cast<double>(period.dateDay) * 1440.0 + static_cast<double>(stamp.hourH) * 60.0;
+  if (!(std::fabs(endMin) < kReachMin)) {
     return std::nullopt;
   }
-  return static_cast<double>(period.dateDay) * 1440.0 + static_cast<double>(stamp.hourH) * 60.0;
+  return endMin;
 }
 
 // A stretch shorter than this between records is rounding of their stamps, not a record missing.
