@@ -12,6 +12,7 @@
 
 #include "places_table.hpp"
 #include "reading/input_reader.hpp"
+#include "result_output.hpp"
 #include "step/step_loop.hpp"
 #include "writing/output_buffer.hpp"
 
@@ -158,7 +159,8 @@ void reportUnplaced(const Unplaced& unplaced, const std::string& placesName, std
 // The files of a run, each closed by its owner.
 struct RunFiles {
   OpenFile input;
-  OpenFile output;
+  OpenFile output;      // the table
+  ResultOutput result;  // or a file in another layout
   std::vector<StationPlace> places;
 };
 
@@ -177,6 +179,9 @@ std::optional<int> openRunFiles(const CommandLine& line, std::FILE* alerts, RunF
   if (const std::optional<int> status = loadPlaces(line, alerts, files.places)) {
     return status;
   }
+  if (line.format != OutputFormat::kTable) {
+    return openResultOutput(line, alerts, files.result);
+  }
   files.output = openDataFile(line.outputName, "w", alerts);
   if (files.output == nullptr) {
     return kExitFile;
@@ -189,8 +194,14 @@ std::optional<int> openRunFiles(const CommandLine& line, std::FILE* alerts, RunF
 int convert(const CommandLine& line, const RunParameters& params, VectorLevel vectorLevel,
             RunFiles& files, std::FILE* report, std::FILE* alerts) {
   InputReader reader = makeInputReader(files.input.get());
+  // In another layout the table is worked out as always, its lines given to the layout's writer
+  // and dropped.
   OutputBuffer buffer = makeOutputBuffer(files.output.get());
   RunOptions options = line.run;
+  if (line.format != OutputFormat::kTable) {
+    startResultWriter(files.result, line, params);
+    options.reporter = files.result.reporter.get();
+  }
   options.shortcuts = useShortcuts();
   options.vectorLevel = vectorLevel;
   if (!line.placesName.empty()) {
@@ -206,7 +217,13 @@ int convert(const CommandLine& line, const RunParameters& params, VectorLevel ve
     reportUnplaced(*outcome.unplaced, line.placesName, alerts);
     status = kExitAnswers;
   }
-  const bool closed = flushLines(buffer) && std::fclose(files.output.release()) == 0;
+  bool closed = flushLines(buffer);
+  if (line.format == OutputFormat::kTable) {
+    closed = std::fclose(files.output.release()) == 0 && closed;
+  } else {
+    const bool succeeded = outcome.end == RunEnd::kDone && status == kExitSuccess;
+    closed = finishResultOutput(files.result, succeeded) && closed;
+  }
   if (outcome.end == RunEnd::kWriteFailed || buffer.writeFailed || !closed) {
     std::fprintf(alerts, "error writing file %s\n", line.outputName.c_str());
     status = kExitFile;

@@ -5,6 +5,7 @@
 #include <cstdio>   // std::sscanf
 #include <cstring>  // std::strlen
 #include <optional>
+#include <string_view>
 
 #include "kelvarin.hpp"             // the exit statuses
 #include "reading/number_scan.hpp"  // scanDouble: --missing as the file's values are read
@@ -33,6 +34,7 @@ constexpr char kOptionsHelp[] =
     "  --missing VALUE     input value that marks a missing measurement (such as -999)\n"
     "  --coverage SHARE    a step whose known records hold at least this share of its\n"
     "                      daylight gets a value from them (default 1: every record)\n"
+    "  --format LAYOUT     table (the default), csv or netcdf: the layout of the output file\n"
     "  --strict            every warning ends the run as an error, status 2\n"
     "  --quiet             print nothing but warnings and errors\n"
     "  --help              print this text\n"
@@ -47,7 +49,7 @@ const char kBanner[] =
 
 namespace {
 
-enum : int { kMissing = 256, kCoverage, kStrict, kQuiet, kHelp, kVersion, kPlaces };
+enum : int { kMissing = 256, kCoverage, kFormat, kStrict, kQuiet, kHelp, kVersion, kPlaces };
 
 // The seven answers take the values 0 to 6, their place in kQuestions.
 const option kOptions[] = {
@@ -60,6 +62,7 @@ const option kOptions[] = {
     {"meridian", required_argument, nullptr, 6},
     {"missing", required_argument, nullptr, kMissing},
     {"coverage", required_argument, nullptr, kCoverage},
+    {"format", required_argument, nullptr, kFormat},
     {"strict", no_argument, nullptr, kStrict},
     {"quiet", no_argument, nullptr, kQuiet},
     {"places", required_argument, nullptr, kPlaces},
@@ -111,6 +114,17 @@ std::optional<CommandLineEnd> takeOption(int c, const char* value, CommandLine& 
       line.run.coverage = share.value;
       return std::nullopt;
     }
+    case kFormat: {
+      const std::string_view format = value;
+      if (format == "table" || format == "csv" || format == "netcdf") {
+        line.format = format == "csv"      ? OutputFormat::kCsv
+                      : format == "netcdf" ? OutputFormat::kNetcdf
+                                           : OutputFormat::kTable;
+        return std::nullopt;
+      }
+      return CommandLineEnd{kExitUsage, std::string("--format takes table, csv or netcdf, not \"") +
+                                            value + "\"\n" + kUsage};
+    }
     case kStrict:
       line.run.strict = true;
       return std::nullopt;
@@ -138,6 +152,9 @@ std::optional<CommandLineEnd> takeOption(int c, const char* value, CommandLine& 
 
 std::variant<CommandLine, CommandLineEnd> parseCommandLine(int argc, char** argv) {
   CommandLine line;
+  for (int i = 0; i < argc; ++i) {
+    line.commandLine += (i == 0 ? "" : " ") + std::string(argv[i]);
+  }
   // getopt would complain on standard error; kelvarin says everything on standard output.
   opterr = 0;
   optind = 0;  // a fresh scan, also when called again in one process

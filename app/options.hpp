@@ -14,6 +14,9 @@ namespace kelvarin {
 /// The first two lines of every run, also of a wrong command line.
 extern const char kBanner[];
 
+/// The layout of the output file: the table of the station file, or one that other programs read.
+enum class OutputFormat { kTable, kCsv, kNetcdf };
+
 /// What the command line asks for: a run of two files with the answers and settings it gives.
 struct CommandLine {
   RunParameters params;  // the answers given as options
@@ -22,8 +25,10 @@ struct CommandLine {
   bool quiet = false;    // --quiet
   std::string inputName;
   std::string outputName;
-  std::string placesName;            // --places: each station at its own place
-  std::vector<std::string> ignored;  // the arguments after the two file names
+  std::string placesName;                      // --places: each station at its own place
+  std::vector<std::string> ignored;            // the arguments after the two file names
+  OutputFormat format = OutputFormat::kTable;  // --format
+  std::string commandLine;                     // as given, for the files that record it
 };
 
 /// A command line that ends before any file is opened: --help, --version, a usage error or an

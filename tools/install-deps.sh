@@ -2,7 +2,7 @@
 # Installs the Debian packages kelvarin's build and tests need, when they are missing.
 # Usage: tools/install-deps.sh [extra package ...]
 set -euo pipefail
-packages=(cmake g++ make git libgtest-dev libgmock-dev "$@")
+packages=(cmake g++ make git pkg-config libgtest-dev libgmock-dev libnetcdf-dev "$@")
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||

@@ -7,7 +7,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 fuzz_seconds=${1:-30}
-bash tools/install-deps.sh clang clang-format libclang-rt-14-dev libbenchmark-dev
+bash tools/install-deps.sh clang clang-format libclang-rt-14-dev libbenchmark-dev netcdf-bin \
+  python3-netcdf4 python3-pandas
 jobs=$(nproc)
 
 echo "=== formatting (clang-format --dry-run -Werror)"

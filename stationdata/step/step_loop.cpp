@@ -13,6 +13,7 @@
 #include "step/calendar.hpp"
 #include "step/possible.hpp"
 #include "writing/step_line.hpp"
+#include "writing/step_report.hpp"
 
 namespace kelvarin {
 
@@ -135,6 +136,9 @@ struct StepGaps {
   std::vector<std::uint64_t> partial;    // by column: steps of the run from part of their daylight
   std::vector<std::uint64_t> missing;    // by column: steps of the run written as missing
   std::vector<std::uint64_t> firstLine;  // by column: where its first such step ended
+  // The day fractions the step was worked out with: the run's place's, or each column's.
+  double dayFraction = 0.0;
+  const double* fractions = nullptr;
 };
 
 // Returns the result of a column whose missing records hold `missingH` hours of the step's
@@ -313,11 +317,13 @@ template <bool kPlaced>
   [[maybe_unused]] const double* fractions = nullptr;  // by column, with places of their own
   if constexpr (kPlaced) {
     fractions = placedStepResults(sums, columns, plan, *placed, place, results);
+    gaps.fractions = fractions;
     if (fractions == placed->wholeNight) {
       writeNightResults(out, columns);
       return checkPlacedNightStep(diagnostics, sums, columns, *placed, place);
     }
   } else {
+    gaps.dayFraction = dayFraction;
     if (!(dayFraction > 0.0)) {
       writeNightResults(out, columns);
       return checkNightStep(diagnostics, sums, columns, place);
@@ -391,6 +397,9 @@ RunOutcome endOfInput(OutputBuffer& out, const Diagnostics& diagnostics, std::in
 // What a run keeps from step to step.
 struct StepState {
   SunSource sun;
+  StepReporter* reporter = nullptr;  // results in another layout, or nothing
+  std::vector<double> possibleMin;   // by column, for the reporter
+  std::vector<double> missingMin;
   StepGaps gaps;
   std::vector<WindowLight> columnLight;  // with places of their own, where a window leaves its day
   std::vector<unsigned char> columnNeeded;  // the columns columnLight is worked out for
@@ -622,6 +631,36 @@ StepWritten writeStep(const RecordReader& records, OutputBuffer& out, Diagnostic
              : StepWritten::kDiagnosticFault;
 }
 
+// Gives the reporter the step just written: the table's line before its line break, and each
+// column's sums. `possibleH(c)` is the column's possible sunshine in hours.
+template <typename PossibleH>
+bool reportStep(StepState& state, const OutputBuffer& out, const RecordStamp& last,
+                const double* sums, std::size_t columns, double startMin, double endMin,
+                PossibleH possibleH) {
+  state.possibleMin.resize(columns + 1);
+  state.missingMin.resize(columns + 1);
+  for (std::size_t c = 1; c <= columns; ++c) {
+    state.possibleMin[c] = possibleH(c) * 60.0;
+    state.missingMin[c] = state.gaps.missingH[c] * 60.0;
+  }
+  const std::string_view line(out.data.data() + out.committed, out.size - out.committed);
+  return state.reporter->step({last, startMin, endMin, line, sums, state.possibleMin.data(),
+                               state.missingMin.data(), columns});
+}
+
+// Reports a step of a fixed number of records: it ends at its last record's stamp.
+[[gnu::noinline]] bool reportFixedStep(StepState& state, const OutputBuffer& out,
+                                       const StepPlan& plan, const double* sums,
+                                       std::size_t columns) {
+  const double endMin = stampMinutes(state.stamp).value_or(std::nan(""));
+  const StepGaps& gaps = state.gaps;
+  return reportStep(state, out, state.stamp, sums, columns, endMin - plan.outputStepMin, endMin,
+                    [&](std::size_t c) {
+                      return (gaps.fractions != nullptr ? gaps.fractions[c] : gaps.dayFraction) *
+                             plan.stepH;
+                    });
+}
+
 // A calendar period being read.
 struct OpenPeriod {
   CalendarPeriod kind = CalendarPeriod::kNone;
@@ -765,6 +804,12 @@ std::optional<RunOutcome> closePeriod(OpenPeriod& period, OutputBuffer& out,
     p += writeResult(p, r, plan.shortcuts);
   }
   advance(out, static_cast<std::size_t>(p - line));
+  if (state.reporter != nullptr &&
+      !reportStep(state, out, stamp, sums, columns, static_cast<double>(period.days.first) * 1440.0,
+                  static_cast<double>(period.days.end) * 1440.0,
+                  [&](std::size_t c) { return possibleH[c]; })) {
+    return RunOutcome{RunEnd::kWriteFailed, {}};
+  }
   append(out, "\n");
   commitLine(out);
   // The next period starts empty; a value of the record read last that is missing stays flagged.
@@ -918,6 +963,9 @@ RunOutcome runFixedSteps(RecordReader& records, OutputBuffer& out, Diagnostics& 
     if (written == StepWritten::kDiagnosticFault) {
       return badInput(out, diagnostics.fault);
     }
+    if (state.reporter != nullptr && !reportFixedStep(state, out, plan, sums, columns)) {
+      return {RunEnd::kWriteFailed, {}};
+    }
     if (state.gaps.any) {
       std::fill(records.missingInStep.begin(), records.missingInStep.end(), 0);
       std::fill(state.gaps.missingH.begin(), state.gaps.missingH.end(), 0.0);
@@ -936,10 +984,11 @@ RunOutcome runFixedSteps(RecordReader& records, OutputBuffer& out, Diagnostics& 
 
 RunOutcome runStepLoop(RecordReader& records, OutputBuffer& out, Diagnostics& diagnostics,
                        const RunParameters& params, std::vector<double>& columnSums,
-                       const ColumnPlaces* places, double coverage) {
+                       const ColumnPlaces* places, double coverage, StepReporter* reporter) {
   const StepPlan plan = makeStepPlan(params, records.shortcuts, coverage);
   const std::size_t columns = columnSums.size() - 1;
   StepState state;
+  state.reporter = reporter;
   startState(state, params, places, coverage, columns, records.missingInStep.data());
   double* const sums = columnSums.data();
   const RunOutcome outcome =
@@ -953,6 +1002,24 @@ RunOutcome runStepLoop(RecordReader& records, OutputBuffer& out, Diagnostics& di
   }
   return outcome;
 }
+
+namespace {
+
+// The columns of a run as a reporter names them: each station and its place.
+ReportColumns reportColumns(const std::string& columnHeader, const RunParameters& params,
+                            const RunOptions& options, const ColumnPlaces& places) {
+  ReportColumns columns;
+  const std::vector<ColumnStation> stations = columnStations(columnHeader);
+  for (std::size_t c = 1; c <= stations.size(); ++c) {
+    columns.stations.push_back(stations[c - 1].text);
+    const bool own = options.places != nullptr && 2 * c + 1 < places.placeDeg.size();
+    columns.latitudeDeg.push_back(own ? places.placeDeg[2 * c] : params.latitudeDeg);
+    columns.longitudeDeg.push_back(own ? places.placeDeg[2 * c + 1] : params.longitudeDeg);
+  }
+  return columns;
+}
+
+}  // namespace
 
 RunOutcome convertStationFile(InputReader& in, OutputBuffer& out, const RunConsole& console,
                               const RunParameters& params, const RunOptions& options) {
@@ -981,11 +1048,15 @@ RunOutcome convertStationFile(InputReader& in, OutputBuffer& out, const RunConso
     }
     diagnostics.stations = columnPlaces.stations;
   }
+  if (options.reporter != nullptr &&
+      !options.reporter->begin(reportColumns(columnHeader, params, options, columnPlaces))) {
+    return {RunEnd::kWriteFailed, {}};
+  }
   RecordReader records = makeRecordReader(in, options.shortcuts, options.missingMarkers,
                                           columnSums.size() - 1, options.vectorLevel);
-  const RunOutcome outcome =
-      runStepLoop(records, out, diagnostics, params, columnSums,
-                  options.places != nullptr ? &columnPlaces : nullptr, options.coverage);
+  const RunOutcome outcome = runStepLoop(records, out, diagnostics, params, columnSums,
+                                         options.places != nullptr ? &columnPlaces : nullptr,
+                                         options.coverage, options.reporter);
   reportDiagnostics(diagnostics);
   if (!options.missingMarkers.empty() && outcome.end == RunEnd::kDone) {
     sayMissingValues(console, records.missingValues, options.missingMarkers);

@@ -13,6 +13,7 @@
 #include "step/possible.hpp"
 #include "step/results.hpp"
 #include "writing/output_buffer.hpp"
+#include "writing/step_report.hpp"
 
 namespace kelvarin {
 
@@ -41,7 +42,8 @@ struct RunOptions {
   std::vector<double> missingMarkers;  // an input value equal to one is a missing measurement
   VectorLevel vectorLevel = VectorLevel::kPortable;   // of the vector value path
   const std::vector<StationPlace>* places = nullptr;  // each station at its own place
-  double coverage = 1.0;  // the share of a step's daylight its known records must hold
+  double coverage = 1.0;             // the share of a step's daylight its known records must hold
+  StepReporter* reporter = nullptr;  // given each step for results in another layout
 };
 
 /// Reads the records after the header in groups of one output step and writes one line of
@@ -52,7 +54,8 @@ struct RunOptions {
 /// `places`, when given, holds each column's own place, which takes the place of the answers'.
 RunOutcome runStepLoop(RecordReader& records, OutputBuffer& out, Diagnostics& diagnostics,
                        const RunParameters& params, std::vector<double>& columnSums,
-                       const ColumnPlaces* places = nullptr, double coverage = 1.0);
+                       const ColumnPlaces* places = nullptr, double coverage = 1.0,
+                       StepReporter* reporter = nullptr);
 
 /// Converts a whole station file: the header pass, then the step loop, then the totals of the
 /// diagnostics; the column count, the days, the warnings and the count of missing values are said

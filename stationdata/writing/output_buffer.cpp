@@ -11,7 +11,8 @@ OutputBuffer makeOutputBuffer(std::FILE* file, std::size_t blockSize) {
 }
 
 bool flushLines(OutputBuffer& out) {
-  if (!out.writeFailed && out.committed > 0 &&
+  // Without a file the lines are dropped: the run writes its results in another layout.
+  if (!out.writeFailed && out.committed > 0 && out.file != nullptr &&
       std::fwrite(out.data.data(), 1, out.committed, out.file) != out.committed) {
     out.writeFailed = true;
   }

@@ -20,7 +20,8 @@ struct OutputBuffer {
   bool writeFailed = false;  // a write to the file failed; nothing more is written
 };
 
-/// Returns a buffer over `file` (opened for writing) that writes in blocks of about `blockSize`.
+/// Returns a buffer over `file` (opened for writing) that writes in blocks of about `blockSize`;
+/// without a file, the lines are dropped.
 OutputBuffer makeOutputBuffer(std::FILE* file, std::size_t blockSize = std::size_t{1} << 17);
 
 /// Returns room for `length` more characters of the open line; advance() then says how many

@@ -1,0 +1,28 @@
+// Results as a tidy CSV (RFC 4180): one header row, one row per station and step.
+#pragma once
+
+#include <cstdio>  // std::FILE
+
+#include "writing/step_report.hpp"
+
+namespace kelvarin {
+
+/// The header row of the CSV layout.
+inline constexpr char kCsvHeader[] =
+    "station,latitude,longitude,start,end,relative_sunshine,sunshine_min,possible_sunshine_min,"
+    "observed_share";
+
+/// Writes each step's rows to `file`. Times are the stamps' clock (as stored); a missing value is
+/// an empty field.
+class CsvWriter : public StepReporter {
+ public:
+  explicit CsvWriter(std::FILE* file) : file_(file) {}
+  bool begin(const ReportColumns& columns) override;
+  bool step(const StepReport& report) override;
+
+ private:
+  std::FILE* file_;
+  ReportColumns columns_;
+};
+
+}  // namespace kelvarin

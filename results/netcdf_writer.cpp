@@ -1,0 +1,194 @@
+#include "netcdf_writer.hpp"
+
+#include <netcdf.h>
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+
+#include "result_text.hpp"
+
+namespace kelvarin {
+
+namespace {
+
+int putText(int ncid, int var, const char* name, const std::string& text) {
+  return nc_put_att_text(ncid, var, name, text.size(), text.c_str());
+}
+
+}  // namespace
+
+NetcdfWriter::~NetcdfWriter() {
+  if (ncid_ >= 0) {
+    nc_close(ncid_);
+  }
+}
+
+bool NetcdfWriter::check(int status) {
+  if (status != NC_NOERR) {
+    failure_ = nc_strerror(status);
+    return false;
+  }
+  return true;
+}
+
+bool NetcdfWriter::defineVariables(std::size_t stations, std::size_t nameLength) {
+  int station = 0, time = 0, nv = 0, strlen = 0;
+  if (!check(nc_def_dim(ncid_, "station", stations, &station)) ||
+      !check(nc_def_dim(ncid_, "time", NC_UNLIMITED, &time)) ||
+      !check(nc_def_dim(ncid_, "nv", 2, &nv)) ||
+      !check(nc_def_dim(ncid_, "name_strlen", nameLength, &strlen))) {
+    return false;
+  }
+  const std::array<int, 2> timeBounds{time, nv};
+  const std::array<int, 2> series{time, station};
+  const std::array<int, 2> names{station, strlen};
+  if (!check(nc_def_var(ncid_, "time", NC_DOUBLE, 1, &time, &time_)) ||
+      !check(nc_def_var(ncid_, "time_bnds", NC_DOUBLE, 2, timeBounds.data(), &bounds_)) ||
+      !check(nc_def_var(ncid_, "station_id", NC_CHAR, 2, names.data(), &stationId_)) ||
+      !check(nc_def_var(ncid_, "lat", NC_DOUBLE, 1, &station, &lat_)) ||
+      !check(nc_def_var(ncid_, "lon", NC_DOUBLE, 1, &station, &lon_))) {
+    return false;
+  }
+  struct Series {
+    const char* name;
+    int* var;
+    const char* units;
+    const char* longName;
+    const char* standardName;
+  };
+  const std::array<Series, 4> values{{
+      {"relative_sunshine", &relative_, "1", "relative sunshine duration: sunshine over possible",
+       nullptr},
+      {"sunshine_duration", &sunshine_, "min", "sunshine duration of the step",
+       "duration_of_sunshine"},
+      {"possible_sunshine_duration", &possible_, "min",
+       "sunshine duration the sun model allows in the step", nullptr},
+      {"observed_share", &share_, "1", "share of the possible sunshine whose records are there",
+       nullptr},
+  }};
+  const double fill = kNetcdfFill;
+  for (const Series& s : values) {
+    if (!check(nc_def_var(ncid_, s.name, NC_DOUBLE, 2, series.data(), s.var)) ||
+        !check(putText(ncid_, *s.var, "units", s.units)) ||
+        !check(putText(ncid_, *s.var, "long_name", s.longName)) ||
+        !check(putText(ncid_, *s.var, "coordinates", "time lat lon station_id")) ||
+        !check(nc_put_att_double(ncid_, *s.var, "_FillValue", NC_DOUBLE, 1, &fill)) ||
+        (s.standardName != nullptr &&
+         !check(putText(ncid_, *s.var, "standard_name", s.standardName)))) {
+      return false;
+    }
+  }
+  return check(putText(ncid_, time_, "standard_name", "time")) &&
+         check(putText(ncid_, time_, "long_name", "end of the step")) &&
+         check(putText(ncid_, time_, "units", "minutes since 1970-01-01 00:00:00")) &&
+         check(putText(ncid_, time_, "calendar", "standard")) &&
+         check(putText(ncid_, time_, "axis", "T")) &&
+         check(putText(ncid_, time_, "bounds", "time_bnds")) &&
+         check(putText(ncid_, time_, "comment", run_.timeComment)) &&
+         check(putText(ncid_, stationId_, "cf_role", "timeseries_id")) &&
+         check(putText(ncid_, stationId_, "long_name", "station number of the input file")) &&
+         check(putText(ncid_, lat_, "standard_name", "latitude")) &&
+         check(putText(ncid_, lat_, "units", "degrees_north")) &&
+         check(putText(ncid_, lon_, "standard_name", "longitude")) &&
+         check(putText(ncid_, lon_, "units", "degrees_east"));
+}
+
+bool NetcdfWriter::begin(const ReportColumns& columns) {
+  if (!check(nc_create(path_.c_str(), NC_CLOBBER | NC_64BIT_OFFSET, &ncid_))) {
+    return false;
+  }
+  stations_ = columns.stations.size();
+  std::size_t nameLength = 1;
+  for (const std::string& s : columns.stations) {
+    nameLength = std::max(nameLength, s.size());
+  }
+  if (!defineVariables(stations_, nameLength) ||
+      !check(putText(ncid_, NC_GLOBAL, "Conventions", "CF-1.8")) ||
+      !check(putText(ncid_, NC_GLOBAL, "featureType", "timeSeries")) ||
+      !check(putText(ncid_, NC_GLOBAL, "title", run_.title)) ||
+      !check(putText(ncid_, NC_GLOBAL, "source", run_.source)) ||
+      !check(putText(ncid_, NC_GLOBAL, "history", run_.history))) {
+    return false;
+  }
+  for (const auto& [name, value] : run_.numbers) {
+    if (!check(nc_put_att_double(ncid_, NC_GLOBAL, name.c_str(), NC_DOUBLE, 1, &value))) {
+      return false;
+    }
+  }
+  for (const auto& [name, text] : run_.texts) {
+    if (!check(putText(ncid_, NC_GLOBAL, name.c_str(), text))) {
+      return false;
+    }
+  }
+  if (!check(nc_enddef(ncid_))) {
+    return false;
+  }
+  std::vector<char> names(stations_ * nameLength, '\0');
+  std::vector<double> lat(stations_), lon(stations_);
+  for (std::size_t s = 0; s < stations_; ++s) {
+    std::copy(columns.stations[s].begin(), columns.stations[s].end(),
+              names.begin() + static_cast<std::ptrdiff_t>(s * nameLength));
+    lat[s] = shortestDouble(columns.latitudeDeg[s]);
+    lon[s] = shortestDouble(columns.longitudeDeg[s]);
+  }
+  row_.resize(stations_);
+  return stations_ == 0 || (check(nc_put_var_text(ncid_, stationId_, names.data())) &&
+                            check(nc_put_var_double(ncid_, lat_, lat.data())) &&
+                            check(nc_put_var_double(ncid_, lon_, lon.data())));
+}
+
+bool NetcdfWriter::step(const StepReport& report) {
+  const std::vector<std::string_view> values = tableValues(report.line, report.columns);
+  const std::array<std::size_t, 2> at{steps_, 0};
+  const std::array<std::size_t, 2> one{1, 2};
+  const std::array<double, 2> bounds{report.startMin, report.endMin};
+  if (!check(nc_put_vara_double(ncid_, time_, at.data(), one.data(), &report.endMin)) ||
+      !check(nc_put_vara_double(ncid_, bounds_, at.data(), one.data(), bounds.data()))) {
+    return false;
+  }
+  const std::array<std::size_t, 2> row{1, stations_};
+  const auto put = [&](int var) {
+    return stations_ == 0 ||
+           check(nc_put_vara_double(ncid_, var, at.data(), row.data(), row_.data()));
+  };
+  std::vector<bool> missing(stations_);
+  for (std::size_t s = 0; s < stations_; ++s) {
+    const std::string_view text = s < values.size() ? values[s] : std::string_view("-9999.000");
+    missing[s] = isMissingText(text);
+    double value = kNetcdfFill;
+    std::from_chars(text.data(), text.data() + text.size(), value);
+    row_[s] = missing[s] ? kNetcdfFill : value;
+  }
+  if (!put(relative_)) {
+    return false;
+  }
+  for (std::size_t s = 0; s < stations_; ++s) {
+    row_[s] = missing[s] ? kNetcdfFill : report.sunshineMin[s + 1];
+  }
+  if (!put(sunshine_)) {
+    return false;
+  }
+  for (std::size_t s = 0; s < stations_; ++s) {
+    row_[s] = report.possibleMin[s + 1];
+  }
+  if (!put(possible_)) {
+    return false;
+  }
+  for (std::size_t s = 0; s < stations_; ++s) {
+    row_[s] = observedShare(report.possibleMin[s + 1], report.missingMin[s + 1]);
+  }
+  ++steps_;
+  return put(share_);
+}
+
+bool NetcdfWriter::close() {
+  if (ncid_ < 0 && !begin(ReportColumns{})) {
+    return false;
+  }
+  const int id = ncid_;
+  ncid_ = -1;
+  return check(nc_close(id));
+}
+
+}  // namespace kelvarin

@@ -1,0 +1,56 @@
+#include "result_text.hpp"
+
+#include <charconv>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+namespace kelvarin {
+
+std::vector<std::string_view> tableValues(std::string_view line, std::size_t columns) {
+  std::vector<std::string_view> fields;
+  for (std::size_t start = 0; start <= line.size();) {
+    const std::size_t end = std::min(line.find('\t', start), line.size());
+    fields.push_back(line.substr(start, end - start));
+    start = end + 1;
+  }
+  if (fields.size() > columns) {
+    fields.erase(fields.begin(), fields.end() - static_cast<std::ptrdiff_t>(columns));
+  }
+  return fields;
+}
+
+std::string shortestText(float value) {
+  char text[32];
+  const std::to_chars_result end = std::to_chars(text, text + sizeof text, value);
+  return std::string(text, end.ptr);
+}
+
+double shortestDouble(float value) {
+  return std::strtod(shortestText(value).c_str(), nullptr);
+}
+
+std::string isoTime(double minutes) {
+  if (!std::isfinite(minutes) || std::fabs(minutes) > 1.0e10) {
+    return {};
+  }
+  // Whole seconds: stamps are decimal hours, and a 10-minute step's 0.1666667 h is 10 minutes.
+  const auto seconds = static_cast<long long>(std::llround(minutes * 60.0));
+  const auto days = static_cast<long long>(std::floor(static_cast<double>(seconds) / 86400.0));
+  const long long ofDay = seconds - days * 86400;
+  const std::chrono::year_month_day date{std::chrono::sys_days{std::chrono::days{days}}};
+  char text[48];
+  const int hour = static_cast<int>(ofDay / 3600);
+  const int minute = static_cast<int>(ofDay / 60 % 60);
+  const int second = static_cast<int>(ofDay % 60);
+  int n = std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02d:%02d",
+                        static_cast<int>(date.year()), static_cast<unsigned>(date.month()),
+                        static_cast<unsigned>(date.day()), hour, minute);
+  if (second != 0) {
+    std::snprintf(text + n, sizeof text - static_cast<std::size_t>(n), ":%02d", second);
+  }
+  return text;
+}
+
+}  // namespace kelvarin

@@ -1,0 +1,43 @@
+// What both result layouts read out of a step: the table's values, the step's times on the
+// calendar, and the share of its possible sunshine that was observed.
+#pragma once
+
+#include <cstddef>  // std::size_t
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "writing/step_report.hpp"
+
+namespace kelvarin {
+
+/// Returns the last `columns` fields of a table line (its values, after the stamp where there is
+/// one), split at its tabs.
+std::vector<std::string_view> tableValues(std::string_view line, std::size_t columns);
+
+/// Returns whether a table value marks a missing step.
+inline bool isMissingText(std::string_view value) {
+  return value == "-9999.000";
+}
+
+/// Returns the shortest text that reads back as the single-precision angle `value` (13.4, not
+/// 13.3999996): the answers and the places table are read as floats.
+std::string shortestText(float value);
+
+/// Returns the double that text gives: the angle as it was written, not the float's binary value.
+double shortestDouble(float value);
+
+/// Returns a time in minutes from 1970-01-01 00:00 as ISO 8601, "2023-06-21T13:00" (with seconds
+/// where there are any); empty where it is not finite.
+std::string isoTime(double minutes);
+
+/// Returns the share of a column's possible sunshine whose records are there: 1 where nothing
+/// is missing (also in the night).
+inline double observedShare(double possibleMin, double missingMin) {
+  if (!(missingMin > 0.0)) {
+    return 1.0;
+  }
+  return possibleMin > 0.0 ? (possibleMin - missingMin) / possibleMin : 0.0;
+}
+
+}  // namespace kelvarin
