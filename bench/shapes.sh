@@ -3,7 +3,7 @@
 # kelvarin and the fscanf/fprintf reference loop are run alternately RUNS times, and the table
 # gives the medians, kelvarin's speed-up over the reference, its MB/s and its peak memory.
 #
-# Usage: bench/shapes.sh [RUNS] [SHAPES] [KELVARIN] [places|months]
+# Usage: bench/shapes.sh [RUNS] [SHAPES] [KELVARIN] [places|months|formats]
 #        (default: 5 abcdefgh build-bench/kelvarin)
 # KELVARIN may name another build of kelvarin, to measure it against the same reference. With
 # "places", each shape is run instead with a places table (--places) drawn over 47-55 N and 6-15 E
@@ -11,6 +11,8 @@
 # gives the times, their ratios to the one place and the peak memory.
 # With "months", each shape is run with daily output steps and with calendar months alternately,
 # and the table gives both times, their ratio and the peak memory of the month run.
+# With "formats", each shape is written as the table, as CSV and as NetCDF alternately, and the
+# table gives the three times, the ratios to the table and the peak memory of the NetCDF run.
 # Builds into build-bench/ and writes its files into bench-data/ (both ignored by git).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -67,6 +69,31 @@ if [ "${4:-}" = places ]; then
     printf '%-6s %9.4fs %9.4fs %6.2fx %9.4fs %6.2fx %6.1f MiB\n' "$shape" "$(echo "$t1 / 1000000" | bc -l)" \
       "$(echo "$tr_ / 1000000" | bc -l)" "$(echo "$tr_ / $t1" | bc -l)" \
       "$(echo "$tw / 1000000" | bc -l)" "$(echo "$tw / $t1" | bc -l)" "$(echo "$peak / 1024" | bc -l)"
+  done
+  exit 0
+fi
+
+if [ "${4:-}" = formats ]; then
+  printf '%-6s %10s %10s %7s %10s %7s %10s\n' shape table csv ratio netcdf ratio "peak RSS"
+  for shape in $(echo "$shapes" | grep -o .); do
+    data="bench-data/shape_$shape.txt"
+    [ -f "$data" ] || build-bench/bench/kelvarin-shapes "$shape" "$data"
+    answers="bench-data/shape_$shape.answers"
+    answers_for "$shape" | tr ' ' '\n' > "$answers"
+    cat "$data" > /dev/null
+    table=() csv=() netcdf=()
+    for _ in $(seq "$runs"); do
+      table+=("$(time_run "$kelvarin" "$data" bench-data/shape.out "$answers")")
+      csv+=("$(time_run_format "$kelvarin" csv "$data" bench-data/shape.csv "$answers")")
+      netcdf+=("$(time_run_format "$kelvarin" netcdf "$data" bench-data/shape.nc "$answers")")
+    done
+    peak=$( { /usr/bin/time -f '%M' "$kelvarin" --format netcdf "$data" bench-data/shape.nc \
+      < "$answers" > /dev/null; } 2>&1 )
+    tt=$(median "${table[@]}"); tc=$(median "${csv[@]}"); tn=$(median "${netcdf[@]}")
+    printf '%-6s %9.4fs %9.4fs %6.2fx %9.4fs %6.2fx %6.1f MiB\n' "$shape" \
+      "$(echo "$tt / 1000000" | bc -l)" "$(echo "$tc / 1000000" | bc -l)" \
+      "$(echo "$tc / $tt" | bc -l)" "$(echo "$tn / 1000000" | bc -l)" \
+      "$(echo "$tn / $tt" | bc -l)" "$(echo "$peak / 1024" | bc -l)"
   done
   exit 0
 fi

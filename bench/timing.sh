@@ -18,5 +18,14 @@ time_run_places() {
   echo $(((end - start) / 1000))
 }
 
+# Prints the wall time in microseconds of one run of PROGRAM --format FORMAT INPUT OUTPUT < ANSWERS.
+time_run_format() {
+  local start end
+  start=$(date +%s%N)
+  "$1" --format "$2" "$3" "$4" < "$5" > /dev/null
+  end=$(date +%s%N)
+  echo $(((end - start) / 1000))
+}
+
 # Prints the median of the numbers given.
 median() { printf '%s\n' "$@" | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
