@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstdio>  // std::FILE
+#include <string>
+#include <vector>
 
 #include "writing/step_report.hpp"
 
@@ -22,7 +24,8 @@ class CsvWriter : public StepReporter {
 
  private:
   std::FILE* file_;
-  ReportColumns columns_;
+  std::vector<std::string> prefixes_;  // by column: "station,latitude,longitude"
+  std::string rows_;                   // a step's rows, written at once
 };
 
 }  // namespace kelvarin

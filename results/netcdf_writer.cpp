@@ -67,13 +67,15 @@ bool NetcdfWriter::defineVariables(std::size_t stations, std::size_t nameLength)
       {"observed_share", &share_, "1", "share of the possible sunshine whose records are there",
        nullptr},
   }};
-  const double fill = kNetcdfFill;
+  const float fill = kNetcdfFill;
   for (const Series& s : values) {
-    if (!check(nc_def_var(ncid_, s.name, NC_DOUBLE, 2, series.data(), s.var)) ||
+    // Single precision: the results have three decimals and the minutes a few more, and a file
+    // of many stations is half the size.
+    if (!check(nc_def_var(ncid_, s.name, NC_FLOAT, 2, series.data(), s.var)) ||
         !check(putText(ncid_, *s.var, "units", s.units)) ||
         !check(putText(ncid_, *s.var, "long_name", s.longName)) ||
         !check(putText(ncid_, *s.var, "coordinates", "time lat lon station_id")) ||
-        !check(nc_put_att_double(ncid_, *s.var, "_FillValue", NC_DOUBLE, 1, &fill)) ||
+        !check(nc_put_att_float(ncid_, *s.var, "_FillValue", NC_FLOAT, 1, &fill)) ||
         (s.standardName != nullptr &&
          !check(putText(ncid_, *s.var, "standard_name", s.standardName)))) {
       return false;
@@ -95,7 +97,13 @@ bool NetcdfWriter::defineVariables(std::size_t stations, std::size_t nameLength)
 }
 
 bool NetcdfWriter::begin(const ReportColumns& columns) {
-  if (!check(nc_create(path_.c_str(), NC_CLOBBER | NC_64BIT_OFFSET, &ncid_))) {
+  int previousFill = 0;
+  // Every value of a record is written: no fill values first.
+  // Large blocks: the records of every variable are written in one pass of the file, which the
+  // library's 8 KiB default cut into many small writes.
+  std::size_t blockSize = std::size_t{1} << 22;
+  if (!check(nc__create(path_.c_str(), NC_CLOBBER | NC_64BIT_OFFSET, 0, &blockSize, &ncid_)) ||
+      !check(nc_set_fill(ncid_, NC_NOFILL, &previousFill))) {
     return false;
   }
   stations_ = columns.stations.size();
@@ -132,7 +140,14 @@ bool NetcdfWriter::begin(const ReportColumns& columns) {
     lat[s] = shortestDouble(columns.latitudeDeg[s]);
     lon[s] = shortestDouble(columns.longitudeDeg[s]);
   }
-  row_.resize(stations_);
+  constexpr std::size_t kBatchBytes = std::size_t{2} << 20;
+  batch_ =
+      std::clamp<std::size_t>(kBatchBytes / (std::max<std::size_t>(stations_, 1) * 16), 1, 1024);
+  times_.resize(batch_);
+  boundValues_.resize(2 * batch_);
+  for (std::vector<float>& values : series_) {
+    values.resize(batch_ * stations_);
+  }
   return stations_ == 0 || (check(nc_put_var_text(ncid_, stationId_, names.data())) &&
                             check(nc_put_var_double(ncid_, lat_, lat.data())) &&
                             check(nc_put_var_double(ncid_, lon_, lon.data())));
@@ -140,50 +155,53 @@ bool NetcdfWriter::begin(const ReportColumns& columns) {
 
 bool NetcdfWriter::step(const StepReport& report) {
   const std::vector<std::string_view> values = tableValues(report.line, report.columns);
-  const std::array<std::size_t, 2> at{steps_, 0};
-  const std::array<std::size_t, 2> one{1, 2};
-  const std::array<double, 2> bounds{report.startMin, report.endMin};
-  if (!check(nc_put_vara_double(ncid_, time_, at.data(), one.data(), &report.endMin)) ||
-      !check(nc_put_vara_double(ncid_, bounds_, at.data(), one.data(), bounds.data()))) {
-    return false;
-  }
-  const std::array<std::size_t, 2> row{1, stations_};
-  const auto put = [&](int var) {
-    return stations_ == 0 ||
-           check(nc_put_vara_double(ncid_, var, at.data(), row.data(), row_.data()));
-  };
-  std::vector<bool> missing(stations_);
+  times_[held_] = report.endMin;
+  boundValues_[2 * held_] = report.startMin;
+  boundValues_[2 * held_ + 1] = report.endMin;
+  float* relative = &series_[0][held_ * stations_];
+  float* sunshine = &series_[1][held_ * stations_];
+  float* possible = &series_[2][held_ * stations_];
+  float* share = &series_[3][held_ * stations_];
   for (std::size_t s = 0; s < stations_; ++s) {
     const std::string_view text = s < values.size() ? values[s] : std::string_view("-9999.000");
-    missing[s] = isMissingText(text);
-    double value = kNetcdfFill;
-    std::from_chars(text.data(), text.data() + text.size(), value);
-    row_[s] = missing[s] ? kNetcdfFill : value;
+    const bool missing = isMissingText(text);
+    relative[s] = missing ? kNetcdfFill : static_cast<float>(tableValue(text));
+    sunshine[s] = missing ? kNetcdfFill : static_cast<float>(report.sunshineMin[s + 1]);
+    possible[s] = static_cast<float>(report.possibleMin[s + 1]);
+    share[s] =
+        static_cast<float>(observedShare(report.possibleMin[s + 1], report.missingMin[s + 1]));
   }
-  if (!put(relative_)) {
+  ++held_;
+  return held_ < batch_ || flush();
+}
+
+bool NetcdfWriter::flush() {
+  if (held_ == 0) {
+    return true;
+  }
+  const std::array<std::size_t, 2> at{steps_, 0};
+  const std::array<std::size_t, 2> times{held_, 2};
+  const std::array<std::size_t, 2> rows{held_, stations_};
+  if (!check(nc_put_vara_double(ncid_, time_, at.data(), times.data(), times_.data())) ||
+      !check(nc_put_vara_double(ncid_, bounds_, at.data(), times.data(), boundValues_.data()))) {
     return false;
   }
-  for (std::size_t s = 0; s < stations_; ++s) {
-    row_[s] = missing[s] ? kNetcdfFill : report.sunshineMin[s + 1];
+  const std::array<int, 4> vars{relative_, sunshine_, possible_, share_};
+  for (std::size_t v = 0; v < vars.size() && stations_ > 0; ++v) {
+    if (!check(nc_put_vara_float(ncid_, vars[v], at.data(), rows.data(), series_[v].data()))) {
+      return false;
+    }
   }
-  if (!put(sunshine_)) {
-    return false;
-  }
-  for (std::size_t s = 0; s < stations_; ++s) {
-    row_[s] = report.possibleMin[s + 1];
-  }
-  if (!put(possible_)) {
-    return false;
-  }
-  for (std::size_t s = 0; s < stations_; ++s) {
-    row_[s] = observedShare(report.possibleMin[s + 1], report.missingMin[s + 1]);
-  }
-  ++steps_;
-  return put(share_);
+  steps_ += held_;
+  held_ = 0;
+  return true;
 }
 
 bool NetcdfWriter::close() {
   if (ncid_ < 0 && !begin(ReportColumns{})) {
+    return false;
+  }
+  if (!flush()) {
     return false;
   }
   const int id = ncid_;

@@ -23,7 +23,7 @@ struct NetcdfRun {
 };
 
 /// The value written for a step without a result.
-inline constexpr double kNetcdfFill = -9999.0;
+inline constexpr float kNetcdfFill = -9999.0f;
 
 class NetcdfWriter : public StepReporter {
  public:
@@ -44,6 +44,7 @@ class NetcdfWriter : public StepReporter {
  private:
   bool check(int status);
   bool defineVariables(std::size_t stations, std::size_t nameLength);
+  bool flush();
 
   std::string path_;
   NetcdfRun run_;
@@ -53,7 +54,12 @@ class NetcdfWriter : public StepReporter {
   std::size_t stations_ = 0;
   int time_ = -1, bounds_ = -1, relative_ = -1, sunshine_ = -1, possible_ = -1, share_ = -1;
   int stationId_ = -1, lat_ = -1, lon_ = -1;
-  std::vector<double> row_;
+  // Steps held until a batch is full, then written with one call per variable: a call per step
+  // and variable cost more than the run itself. Bounded in bytes, not in steps.
+  std::size_t batch_ = 1;
+  std::size_t held_ = 0;
+  std::vector<double> times_, boundValues_;
+  std::vector<float> series_[4];
 };
 
 }  // namespace kelvarin

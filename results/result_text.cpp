@@ -1,10 +1,14 @@
 #include "result_text.hpp"
 
+#include <cctype>
 #include <charconv>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+
+#include "writing/fixed_format.hpp"
 
 namespace kelvarin {
 
@@ -19,6 +23,33 @@ std::vector<std::string_view> tableValues(std::string_view line, std::size_t col
     fields.erase(fields.begin(), fields.end() - static_cast<std::ptrdiff_t>(columns));
   }
   return fields;
+}
+
+double tableValue(std::string_view text) {
+  // "d.ddd": the whole thousandths over 1000, one correctly rounded division of exact numbers,
+  // is the double a reader of the text gets.
+  if (text.size() == 5 && text[1] == '.' && std::isdigit(static_cast<unsigned char>(text[0])) &&
+      std::isdigit(static_cast<unsigned char>(text[2])) &&
+      std::isdigit(static_cast<unsigned char>(text[3])) &&
+      std::isdigit(static_cast<unsigned char>(text[4]))) {
+    const int thousandths =
+        (text[0] - '0') * 1000 + (text[2] - '0') * 100 + (text[3] - '0') * 10 + (text[4] - '0');
+    return static_cast<double>(thousandths) / 1000.0;
+  }
+  double value = 0.0;
+  std::from_chars(text.data(), text.data() + text.size(), value);
+  return value;
+}
+
+std::size_t formatMinutes(double value, char* out) {
+  if (!std::signbit(value) && value < 1.0e9) {
+    const std::uint64_t scaled = detail::scaleAndRound(value, 1000);
+    std::size_t n = formatInteger(static_cast<long long>(scaled / 1000), out);
+    out[n++] = '.';
+    std::memcpy(out + n, detail::kThreeDigits[scaled % 1000].data(), 3);
+    return n + 3;
+  }
+  return formatFixed(value, 3, 0, out);
 }
 
 std::string shortestText(float value) {

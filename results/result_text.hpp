@@ -27,6 +27,15 @@ std::string shortestText(float value);
 /// Returns the double that text gives: the angle as it was written, not the float's binary value.
 double shortestDouble(float value);
 
+/// Returns the value of a table value's text: "0.637" as the double nearest to 0.637, as the
+/// C library reads it (quickly for the five characters most values have).
+double tableValue(std::string_view text);
+
+/// Writes `value` with three decimals as the table writes its values (formatFixed), quickly for
+/// the minutes of a step (0 to below a billion), and returns the number of characters written.
+/// `out` holds at least kMaxFixedLength characters.
+std::size_t formatMinutes(double value, char* out);
+
 /// Returns a time in minutes from 1970-01-01 00:00 as ISO 8601, "2023-06-21T13:00" (with seconds
 /// where there are any); empty where it is not finite.
 std::string isoTime(double minutes);

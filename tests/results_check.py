@@ -72,9 +72,10 @@ for k, row in enumerate(rows):
             assert pd.isna(line.sunshine_min) and sunshine.mask[k, c]
         else:
             assert "%.3f" % line.relative_sunshine == values[c], (k, c, line, values[c])
-            assert relative[k, c] == float(values[c])
-            assert math.isclose(sunshine[k, c], line.sunshine_min, abs_tol=0.0005)
-        assert math.isclose(possible[k, c], line.possible_sunshine_min, abs_tol=0.0005)
+            assert "%.3f" % relative[k, c] == values[c], (k, c, relative[k, c], values[c])
+            assert math.isclose(sunshine[k, c], line.sunshine_min, rel_tol=1e-6, abs_tol=0.0005)
+        assert math.isclose(possible[k, c], line.possible_sunshine_min, rel_tol=1e-6,
+                            abs_tol=0.0005)
         assert math.isclose(share[k, c], line.observed_share, abs_tol=0.00005)
         assert 0.0 <= line.observed_share <= 1.0
         checked += 1

@@ -45,11 +45,12 @@ check_layouts network places.csv --places places.csv --missing -999 --input-step
 # A run that fails part way: an error, and neither the output nor a temporary file.
 { head -n 20 berlin_hourly.txt; echo "2023 6 21 x 0.5"; } > broken.txt
 for format in csv netcdf; do
+  echo "an earlier result" > broken.$format
   "$kelvarin" --quiet --format $format "${berlin[@]}" --output-step 60 broken.txt broken.$format \
     > broken.log
   [ $? = 2 ] || fail "broken $format: status"
   grep -q 'error reading input file: line 21' broken.log || fail "broken $format: message"
-  [ ! -e broken.$format ] || fail "broken $format: an output was left"
+  [ "$(cat broken.$format)" = "an earlier result" ] || fail "broken $format: the earlier file changed"
 done
 ls -a | grep -q 'kelvarin-' && fail "a temporary file was left: $(ls -a | grep kelvarin-)"
 
