@@ -225,7 +225,9 @@ int convert(const CommandLine& line, const RunParameters& params, VectorLevel ve
     closed = finishResultOutput(files.result, succeeded) && closed;
   }
   if (outcome.end == RunEnd::kWriteFailed || buffer.writeFailed || !closed) {
-    std::fprintf(alerts, "error writing file %s\n", line.outputName.c_str());
+    const std::string why = resultFailure(files.result);
+    std::fprintf(alerts, "error writing file %s%s\n", line.outputName.c_str(),
+                 why.empty() ? "" : (": " + why).c_str());
     status = kExitFile;
   }
   return status;

@@ -90,6 +90,13 @@ void startResultWriter(ResultOutput& output, const CommandLine& line, const RunP
   }
 }
 
+std::string resultFailure(const ResultOutput& output) {
+  if (const auto* netcdf = dynamic_cast<const NetcdfWriter*>(output.reporter.get())) {
+    return netcdf->failure();
+  }
+  return {};
+}
+
 bool finishResultOutput(ResultOutput& output, bool succeeded) {
   bool closed = true;
   if (output.csvFile != nullptr) {

@@ -34,6 +34,9 @@ std::optional<int> openResultOutput(const CommandLine& line, std::FILE* alerts,
 /// Makes the writer of the run's layout, recording the answers and settings in the file.
 void startResultWriter(ResultOutput& output, const CommandLine& line, const RunParameters& params);
 
+/// Returns what the writer's library said of its last failure, or nothing.
+std::string resultFailure(const ResultOutput& output);
+
 /// Ends the output: closes the file and, when `succeeded`, renames it to the target. Returns
 /// false when closing or renaming failed.
 bool finishResultOutput(ResultOutput& output, bool succeeded);

@@ -1,32 +1,31 @@
 #include "netcdf_writer.hpp"
 
-#include <netcdf.h>
-
 #include <algorithm>
 #include <array>
 #include <charconv>
 
+#include "netcdf_library.hpp"
 #include "result_text.hpp"
 
 namespace kelvarin {
 
 namespace {
 
-int putText(int ncid, int var, const char* name, const std::string& text) {
-  return nc_put_att_text(ncid, var, name, text.size(), text.c_str());
+int putText(const NetcdfLibrary* nc, int ncid, int var, const char* name, const std::string& text) {
+  return nc->putTextAttribute(ncid, var, name, text.size(), text.c_str());
 }
 
 }  // namespace
 
 NetcdfWriter::~NetcdfWriter() {
   if (ncid_ >= 0) {
-    nc_close(ncid_);
+    nc_->close(ncid_);
   }
 }
 
 bool NetcdfWriter::check(int status) {
   if (status != NC_NOERR) {
-    failure_ = nc_strerror(status);
+    failure_ = nc_->describe(status);
     return false;
   }
   return true;
@@ -34,20 +33,20 @@ bool NetcdfWriter::check(int status) {
 
 bool NetcdfWriter::defineVariables(std::size_t stations, std::size_t nameLength) {
   int station = 0, time = 0, nv = 0, strlen = 0;
-  if (!check(nc_def_dim(ncid_, "station", stations, &station)) ||
-      !check(nc_def_dim(ncid_, "time", NC_UNLIMITED, &time)) ||
-      !check(nc_def_dim(ncid_, "nv", 2, &nv)) ||
-      !check(nc_def_dim(ncid_, "name_strlen", nameLength, &strlen))) {
+  if (!check(nc_->defineDimension(ncid_, "station", stations, &station)) ||
+      !check(nc_->defineDimension(ncid_, "time", NC_UNLIMITED, &time)) ||
+      !check(nc_->defineDimension(ncid_, "nv", 2, &nv)) ||
+      !check(nc_->defineDimension(ncid_, "name_strlen", nameLength, &strlen))) {
     return false;
   }
   const std::array<int, 2> timeBounds{time, nv};
   const std::array<int, 2> series{time, station};
   const std::array<int, 2> names{station, strlen};
-  if (!check(nc_def_var(ncid_, "time", NC_DOUBLE, 1, &time, &time_)) ||
-      !check(nc_def_var(ncid_, "time_bnds", NC_DOUBLE, 2, timeBounds.data(), &bounds_)) ||
-      !check(nc_def_var(ncid_, "station_id", NC_CHAR, 2, names.data(), &stationId_)) ||
-      !check(nc_def_var(ncid_, "lat", NC_DOUBLE, 1, &station, &lat_)) ||
-      !check(nc_def_var(ncid_, "lon", NC_DOUBLE, 1, &station, &lon_))) {
+  if (!check(nc_->defineVariable(ncid_, "time", NC_DOUBLE, 1, &time, &time_)) ||
+      !check(nc_->defineVariable(ncid_, "time_bnds", NC_DOUBLE, 2, timeBounds.data(), &bounds_)) ||
+      !check(nc_->defineVariable(ncid_, "station_id", NC_CHAR, 2, names.data(), &stationId_)) ||
+      !check(nc_->defineVariable(ncid_, "lat", NC_DOUBLE, 1, &station, &lat_)) ||
+      !check(nc_->defineVariable(ncid_, "lon", NC_DOUBLE, 1, &station, &lon_))) {
     return false;
   }
   struct Series {
@@ -71,39 +70,44 @@ bool NetcdfWriter::defineVariables(std::size_t stations, std::size_t nameLength)
   for (const Series& s : values) {
     // Single precision: the results have three decimals and the minutes a few more, and a file
     // of many stations is half the size.
-    if (!check(nc_def_var(ncid_, s.name, NC_FLOAT, 2, series.data(), s.var)) ||
-        !check(putText(ncid_, *s.var, "units", s.units)) ||
-        !check(putText(ncid_, *s.var, "long_name", s.longName)) ||
-        !check(putText(ncid_, *s.var, "coordinates", "time lat lon station_id")) ||
-        !check(nc_put_att_float(ncid_, *s.var, "_FillValue", NC_FLOAT, 1, &fill)) ||
+    if (!check(nc_->defineVariable(ncid_, s.name, NC_FLOAT, 2, series.data(), s.var)) ||
+        !check(putText(nc_, ncid_, *s.var, "units", s.units)) ||
+        !check(putText(nc_, ncid_, *s.var, "long_name", s.longName)) ||
+        !check(putText(nc_, ncid_, *s.var, "coordinates", "time lat lon station_id")) ||
+        !check(nc_->putFloatAttribute(ncid_, *s.var, "_FillValue", NC_FLOAT, 1, &fill)) ||
         (s.standardName != nullptr &&
-         !check(putText(ncid_, *s.var, "standard_name", s.standardName)))) {
+         !check(putText(nc_, ncid_, *s.var, "standard_name", s.standardName)))) {
       return false;
     }
   }
-  return check(putText(ncid_, time_, "standard_name", "time")) &&
-         check(putText(ncid_, time_, "long_name", "end of the step")) &&
-         check(putText(ncid_, time_, "units", "minutes since 1970-01-01 00:00:00")) &&
-         check(putText(ncid_, time_, "calendar", "standard")) &&
-         check(putText(ncid_, time_, "axis", "T")) &&
-         check(putText(ncid_, time_, "bounds", "time_bnds")) &&
-         check(putText(ncid_, time_, "comment", run_.timeComment)) &&
-         check(putText(ncid_, stationId_, "cf_role", "timeseries_id")) &&
-         check(putText(ncid_, stationId_, "long_name", "station number of the input file")) &&
-         check(putText(ncid_, lat_, "standard_name", "latitude")) &&
-         check(putText(ncid_, lat_, "units", "degrees_north")) &&
-         check(putText(ncid_, lon_, "standard_name", "longitude")) &&
-         check(putText(ncid_, lon_, "units", "degrees_east"));
+  return check(putText(nc_, ncid_, time_, "standard_name", "time")) &&
+         check(putText(nc_, ncid_, time_, "long_name", "end of the step")) &&
+         check(putText(nc_, ncid_, time_, "units", "minutes since 1970-01-01 00:00:00")) &&
+         check(putText(nc_, ncid_, time_, "calendar", "standard")) &&
+         check(putText(nc_, ncid_, time_, "axis", "T")) &&
+         check(putText(nc_, ncid_, time_, "bounds", "time_bnds")) &&
+         check(putText(nc_, ncid_, time_, "comment", run_.timeComment)) &&
+         check(putText(nc_, ncid_, stationId_, "cf_role", "timeseries_id")) &&
+         check(putText(nc_, ncid_, stationId_, "long_name", "station number of the input file")) &&
+         check(putText(nc_, ncid_, lat_, "standard_name", "latitude")) &&
+         check(putText(nc_, ncid_, lat_, "units", "degrees_north")) &&
+         check(putText(nc_, ncid_, lon_, "standard_name", "longitude")) &&
+         check(putText(nc_, ncid_, lon_, "units", "degrees_east"));
 }
 
 bool NetcdfWriter::begin(const ReportColumns& columns) {
+  nc_ = netcdfLibrary();
+  if (nc_ == nullptr) {
+    failure_ = "the NetCDF library (libnetcdf) could not be loaded";
+    return false;
+  }
   int previousFill = 0;
   // Every value of a record is written: no fill values first.
   // Large blocks: the records of every variable are written in one pass of the file, which the
   // library's 8 KiB default cut into many small writes.
   std::size_t blockSize = std::size_t{1} << 22;
-  if (!check(nc__create(path_.c_str(), NC_CLOBBER | NC_64BIT_OFFSET, 0, &blockSize, &ncid_)) ||
-      !check(nc_set_fill(ncid_, NC_NOFILL, &previousFill))) {
+  if (!check(nc_->create(path_.c_str(), NC_CLOBBER | NC_64BIT_OFFSET, 0, &blockSize, &ncid_)) ||
+      !check(nc_->setFill(ncid_, NC_NOFILL, &previousFill))) {
     return false;
   }
   stations_ = columns.stations.size();
@@ -112,24 +116,24 @@ bool NetcdfWriter::begin(const ReportColumns& columns) {
     nameLength = std::max(nameLength, s.size());
   }
   if (!defineVariables(stations_, nameLength) ||
-      !check(putText(ncid_, NC_GLOBAL, "Conventions", "CF-1.8")) ||
-      !check(putText(ncid_, NC_GLOBAL, "featureType", "timeSeries")) ||
-      !check(putText(ncid_, NC_GLOBAL, "title", run_.title)) ||
-      !check(putText(ncid_, NC_GLOBAL, "source", run_.source)) ||
-      !check(putText(ncid_, NC_GLOBAL, "history", run_.history))) {
+      !check(putText(nc_, ncid_, NC_GLOBAL, "Conventions", "CF-1.8")) ||
+      !check(putText(nc_, ncid_, NC_GLOBAL, "featureType", "timeSeries")) ||
+      !check(putText(nc_, ncid_, NC_GLOBAL, "title", run_.title)) ||
+      !check(putText(nc_, ncid_, NC_GLOBAL, "source", run_.source)) ||
+      !check(putText(nc_, ncid_, NC_GLOBAL, "history", run_.history))) {
     return false;
   }
   for (const auto& [name, value] : run_.numbers) {
-    if (!check(nc_put_att_double(ncid_, NC_GLOBAL, name.c_str(), NC_DOUBLE, 1, &value))) {
+    if (!check(nc_->putDoubleAttribute(ncid_, NC_GLOBAL, name.c_str(), NC_DOUBLE, 1, &value))) {
       return false;
     }
   }
   for (const auto& [name, text] : run_.texts) {
-    if (!check(putText(ncid_, NC_GLOBAL, name.c_str(), text))) {
+    if (!check(putText(nc_, ncid_, NC_GLOBAL, name.c_str(), text))) {
       return false;
     }
   }
-  if (!check(nc_enddef(ncid_))) {
+  if (!check(nc_->endDefinitions(ncid_))) {
     return false;
   }
   std::vector<char> names(stations_ * nameLength, '\0');
@@ -148,9 +152,9 @@ bool NetcdfWriter::begin(const ReportColumns& columns) {
   for (std::vector<float>& values : series_) {
     values.resize(batch_ * stations_);
   }
-  return stations_ == 0 || (check(nc_put_var_text(ncid_, stationId_, names.data())) &&
-                            check(nc_put_var_double(ncid_, lat_, lat.data())) &&
-                            check(nc_put_var_double(ncid_, lon_, lon.data())));
+  return stations_ == 0 || (check(nc_->putText(ncid_, stationId_, names.data())) &&
+                            check(nc_->putDoubles(ncid_, lat_, lat.data())) &&
+                            check(nc_->putDoubles(ncid_, lon_, lon.data())));
 }
 
 bool NetcdfWriter::step(const StepReport& report) {
@@ -182,13 +186,13 @@ bool NetcdfWriter::flush() {
   const std::array<std::size_t, 2> at{steps_, 0};
   const std::array<std::size_t, 2> times{held_, 2};
   const std::array<std::size_t, 2> rows{held_, stations_};
-  if (!check(nc_put_vara_double(ncid_, time_, at.data(), times.data(), times_.data())) ||
-      !check(nc_put_vara_double(ncid_, bounds_, at.data(), times.data(), boundValues_.data()))) {
+  if (!check(nc_->putDoubleRange(ncid_, time_, at.data(), times.data(), times_.data())) ||
+      !check(nc_->putDoubleRange(ncid_, bounds_, at.data(), times.data(), boundValues_.data()))) {
     return false;
   }
   const std::array<int, 4> vars{relative_, sunshine_, possible_, share_};
   for (std::size_t v = 0; v < vars.size() && stations_ > 0; ++v) {
-    if (!check(nc_put_vara_float(ncid_, vars[v], at.data(), rows.data(), series_[v].data()))) {
+    if (!check(nc_->putFloatRange(ncid_, vars[v], at.data(), rows.data(), series_[v].data()))) {
       return false;
     }
   }
@@ -198,7 +202,7 @@ bool NetcdfWriter::flush() {
 }
 
 bool NetcdfWriter::close() {
-  if (ncid_ < 0 && !begin(ReportColumns{})) {
+  if (nc_ == nullptr || (ncid_ < 0 && !begin(ReportColumns{}))) {
     return false;
   }
   if (!flush()) {
@@ -206,7 +210,7 @@ bool NetcdfWriter::close() {
   }
   const int id = ncid_;
   ncid_ = -1;
-  return check(nc_close(id));
+  return check(nc_->close(id));
 }
 
 }  // namespace kelvarin

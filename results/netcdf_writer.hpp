@@ -46,6 +46,7 @@ class NetcdfWriter : public StepReporter {
   bool defineVariables(std::size_t stations, std::size_t nameLength);
   bool flush();
 
+  const struct NetcdfLibrary* nc_ = nullptr;  // loaded by begin()
   std::string path_;
   NetcdfRun run_;
   std::string failure_;
