@@ -31,24 +31,7 @@ bool NetcdfWriter::check(int status) {
   return true;
 }
 
-bool NetcdfWriter::defineVariables(std::size_t stations, std::size_t nameLength) {
-  int station = 0, time = 0, nv = 0, strlen = 0;
-  if (!check(nc_->defineDimension(ncid_, "station", stations, &station)) ||
-      !check(nc_->defineDimension(ncid_, "time", NC_UNLIMITED, &time)) ||
-      !check(nc_->defineDimension(ncid_, "nv", 2, &nv)) ||
-      !check(nc_->defineDimension(ncid_, "name_strlen", nameLength, &strlen))) {
-    return false;
-  }
-  const std::array<int, 2> timeBounds{time, nv};
-  const std::array<int, 2> series{time, station};
-  const std::array<int, 2> names{station, strlen};
-  if (!check(nc_->defineVariable(ncid_, "time", NC_DOUBLE, 1, &time, &time_)) ||
-      !check(nc_->defineVariable(ncid_, "time_bnds", NC_DOUBLE, 2, timeBounds.data(), &bounds_)) ||
-      !check(nc_->defineVariable(ncid_, "station_id", NC_CHAR, 2, names.data(), &stationId_)) ||
-      !check(nc_->defineVariable(ncid_, "lat", NC_DOUBLE, 1, &station, &lat_)) ||
-      !check(nc_->defineVariable(ncid_, "lon", NC_DOUBLE, 1, &station, &lon_))) {
-    return false;
-  }
+bool NetcdfWriter::defineSeries(const std::array<int, 2>& series) {
   struct Series {
     const char* name;
     int* var;
@@ -80,6 +63,30 @@ bool NetcdfWriter::defineVariables(std::size_t stations, std::size_t nameLength)
       return false;
     }
   }
+  return true;
+}
+
+bool NetcdfWriter::defineVariables(std::size_t stations, std::size_t nameLength) {
+  int station = 0, time = 0, nv = 0, strlen = 0;
+  if (!check(nc_->defineDimension(ncid_, "station", stations, &station)) ||
+      !check(nc_->defineDimension(ncid_, "time", NC_UNLIMITED, &time)) ||
+      !check(nc_->defineDimension(ncid_, "nv", 2, &nv)) ||
+      !check(nc_->defineDimension(ncid_, "name_strlen", nameLength, &strlen))) {
+    return false;
+  }
+  const std::array<int, 2> timeBounds{time, nv};
+  const std::array<int, 2> series{time, station};
+  const std::array<int, 2> names{station, strlen};
+  if (!check(nc_->defineVariable(ncid_, "time", NC_DOUBLE, 1, &time, &time_)) ||
+      !check(nc_->defineVariable(ncid_, "time_bnds", NC_DOUBLE, 2, timeBounds.data(), &bounds_)) ||
+      !check(nc_->defineVariable(ncid_, "station_id", NC_CHAR, 2, names.data(), &stationId_)) ||
+      !check(nc_->defineVariable(ncid_, "lat", NC_DOUBLE, 1, &station, &lat_)) ||
+      !check(nc_->defineVariable(ncid_, "lon", NC_DOUBLE, 1, &station, &lon_))) {
+    return false;
+  }
+  if (!defineSeries(series)) {
+    return false;
+  }
   return check(putText(nc_, ncid_, time_, "standard_name", "time")) &&
          check(putText(nc_, ncid_, time_, "long_name", "end of the step")) &&
          check(putText(nc_, ncid_, time_, "units", "minutes since 1970-01-01 00:00:00")) &&
@@ -93,6 +100,27 @@ bool NetcdfWriter::defineVariables(std::size_t stations, std::size_t nameLength)
          check(putText(nc_, ncid_, lat_, "units", "degrees_north")) &&
          check(putText(nc_, ncid_, lon_, "standard_name", "longitude")) &&
          check(putText(nc_, ncid_, lon_, "units", "degrees_east"));
+}
+
+bool NetcdfWriter::writeGlobals() {
+  if (!check(putText(nc_, ncid_, NC_GLOBAL, "Conventions", "CF-1.8")) ||
+      !check(putText(nc_, ncid_, NC_GLOBAL, "featureType", "timeSeries")) ||
+      !check(putText(nc_, ncid_, NC_GLOBAL, "title", run_.title)) ||
+      !check(putText(nc_, ncid_, NC_GLOBAL, "source", run_.source)) ||
+      !check(putText(nc_, ncid_, NC_GLOBAL, "history", run_.history))) {
+    return false;
+  }
+  for (const auto& [name, value] : run_.numbers) {
+    if (!check(nc_->putDoubleAttribute(ncid_, NC_GLOBAL, name.c_str(), NC_DOUBLE, 1, &value))) {
+      return false;
+    }
+  }
+  for (const auto& [name, text] : run_.texts) {
+    if (!check(putText(nc_, ncid_, NC_GLOBAL, name.c_str(), text))) {
+      return false;
+    }
+  }
+  return true;
 }
 
 bool NetcdfWriter::begin(const ReportColumns& columns) {
@@ -115,23 +143,8 @@ bool NetcdfWriter::begin(const ReportColumns& columns) {
   for (const std::string& s : columns.stations) {
     nameLength = std::max(nameLength, s.size());
   }
-  if (!defineVariables(stations_, nameLength) ||
-      !check(putText(nc_, ncid_, NC_GLOBAL, "Conventions", "CF-1.8")) ||
-      !check(putText(nc_, ncid_, NC_GLOBAL, "featureType", "timeSeries")) ||
-      !check(putText(nc_, ncid_, NC_GLOBAL, "title", run_.title)) ||
-      !check(putText(nc_, ncid_, NC_GLOBAL, "source", run_.source)) ||
-      !check(putText(nc_, ncid_, NC_GLOBAL, "history", run_.history))) {
+  if (!defineVariables(stations_, nameLength) || !writeGlobals()) {
     return false;
-  }
-  for (const auto& [name, value] : run_.numbers) {
-    if (!check(nc_->putDoubleAttribute(ncid_, NC_GLOBAL, name.c_str(), NC_DOUBLE, 1, &value))) {
-      return false;
-    }
-  }
-  for (const auto& [name, text] : run_.texts) {
-    if (!check(putText(nc_, ncid_, NC_GLOBAL, name.c_str(), text))) {
-      return false;
-    }
   }
   if (!check(nc_->endDefinitions(ncid_))) {
     return false;

@@ -4,6 +4,7 @@
 // NetCDF reader opens it, and a record is written where it ends, without chunks to cache.
 #pragma once
 
+#include <array>
 #include <string>
 #include <utility>
 #include <vector>
@@ -44,6 +45,8 @@ class NetcdfWriter : public StepReporter {
  private:
   bool check(int status);
   bool defineVariables(std::size_t stations, std::size_t nameLength);
+  bool defineSeries(const std::array<int, 2>& series);
+  bool writeGlobals();
   bool flush();
 
   const struct NetcdfLibrary* nc_ = nullptr;  // loaded by begin()

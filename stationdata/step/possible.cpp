@@ -172,6 +172,16 @@ void widenLightBounds(LightBounds& bounds, const SolarPlace& place) {
   bounds.servedToH = 24.0 + bounds.earliestH;
 }
 
+bool alwaysRises(const SolarPlace& place) {
+  constexpr double kMostDeclinationRad = kPi * 23.4 / 180.0;
+  const double x = std::fabs(place.tanLatitude) * std::tan(kMostDeclinationRad);
+  const double mostEquationH = static_cast<double>(*std::max_element(kEquationOfTimeMin.begin() + 1,
+                                                                     kEquationOfTimeMin.end())) /
+                               60.0;
+  // The earliest sunrise of the year: on the longest day, with the largest equation of time.
+  return x < 1.0 && place.meridianShiftH + std::acos(x) * (12.0 / kPi) - mostEquationH > 0.0;
+}
+
 double dayFractionOfDaylight(double daylightH, double stepH) {
   const double night = (stepH - daylightH) / stepH;
   return night > kNightThreshold ? 0.0 : 1.0 - night;

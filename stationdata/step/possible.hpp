@@ -121,6 +121,10 @@ struct LightBounds {
 /// extremes of the equation of time, not from the days themselves.
 void widenLightBounds(LightBounds& bounds, const SolarPlace& place);
 
+/// Returns true when the sun rises after midnight on every day of the year at the place: no polar
+/// day or night, and no sunrise the meridian moves before 0.
+bool alwaysRises(const SolarPlace& place);
+
 /// Returns whether the stamp's day alone gives the daylight of the window [startH, endH]: the
 /// day has a sunrise (no polar day or night) and the window reaches no other day's light. Where
 /// it does, the step's own arithmetic holds. Inline: once a step.

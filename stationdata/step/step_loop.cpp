@@ -68,7 +68,11 @@ struct SunSource {
   const DayExtremes* dayExtremes = nullptr;  // of the day columnSun gave last
   std::vector<LightBounds> columnBounds;     // by column
   LightBounds lightBounds;                   // of every day at the places of the run
-  LightSource light;                         // the daylight of windows that leave the stamp's day
+  // The ends of a step's window (fixed steps) where the stamp's day serves it whatever the day:
+  // none where a day may have no sunrise.
+  double servedEndFromH = HUGE_VAL;
+  double servedEndToH = -HUGE_VAL;
+  LightSource light;  // the daylight of windows that leave the stamp's day
 };
 
 // The sun times of the run's place on a day; nothing for a month outside 1 to 12.
@@ -617,7 +621,10 @@ StepWritten writeStep(const RecordReader& records, OutputBuffer& out, Diagnostic
   }
   double dayFraction = 1.0 - nightFraction(startH, endH, plan.stepH, *sun);
   bool wholeWindow = false;
-  if (!stampDayServes(state.sun.lightBounds, startH, endH, sun->sunriseH)) {
+  // Most steps end where no other day's light can reach their window and their day has a
+  // sunrise at a place where every day has one: two comparisons settle it.
+  if (!(endH >= state.sun.servedEndFromH && endH <= state.sun.servedEndToH) &&
+      !stampDayServes(state.sun.lightBounds, startH, endH, sun->sunriseH)) {
     dayFraction = dayFractionAcrossDays(state, plan, dayFraction, stamp, startH, endH, wholeWindow);
   }
   if (plan.daySteps &&
@@ -929,8 +936,14 @@ void startState(StepState& state, const RunParameters& params, const ColumnPlace
   startGaps(state.gaps, coverage, columns);
   state.gaps.flags = flags;
   if (places == nullptr) {
-    widenLightBounds(state.sun.lightBounds, solarPlace(params.latitudeDeg, params.longitudeDeg,
-                                                       params.referenceMeridianDeg));
+    const SolarPlace place =
+        solarPlace(params.latitudeDeg, params.longitudeDeg, params.referenceMeridianDeg);
+    widenLightBounds(state.sun.lightBounds, place);
+    if (alwaysRises(place)) {
+      state.sun.servedEndFromH =
+          state.sun.lightBounds.servedFromH + static_cast<double>(params.outputStepMin) / 60.0;
+      state.sun.servedEndToH = state.sun.lightBounds.servedToH;
+    }
   } else {
     state.sun.columnBounds.assign(places->solar.size(), LightBounds{});
     for (std::size_t c = 1; c < places->solar.size(); ++c) {
