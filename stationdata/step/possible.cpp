@@ -108,6 +108,25 @@ double* columnYearFractions(ColumnYear& year, std::size_t slots, std::int32_t da
   return &year.fractions[index * slots];
 }
 
+namespace {
+
+// Returns each column's sun times of a day from the days met last, working them out into the
+// oldest of them when the day is not among them.
+const SunTimes* recentColumnDay(LightSource& source, ModelDay day) {
+  for (ColumnDay<SunTimes>& recent : source.recentDays) {
+    if (!recent.values.empty() && recent.day == day.day && recent.month == day.month) {
+      return recent.values.data();
+    }
+  }
+  ColumnDay<SunTimes>& oldest = source.recentDays[source.nextRecent];
+  source.nextRecent = (source.nextRecent + 1) % source.recentDays.size();
+  holdsColumnDay(oldest, day.day, day.month, source.places->solar.size());
+  workOutColumnDay(source.places->solar, day.day, day.month, oldest.values.data());
+  return oldest.values.data();
+}
+
+}  // namespace
+
 bool windowLightOfColumns(LightSource& source, const RecordStamp& stamp, double startH, double endH,
                           std::size_t columns, WindowLight* light, const unsigned char* needed) {
   const std::vector<SolarPlace>& solar = source.places->solar;
@@ -123,6 +142,9 @@ bool windowLightOfColumns(LightSource& source, const RecordStamp& stamp, double 
         const DayExtremes* extremes = nullptr;
         const SunTimes* row =
             columnYearDay(source.columnYear, solar, day.day, day.month, &extremes);
+        if (row == nullptr) {
+          row = recentColumnDay(source, day);
+        }
         std::optional<SolarDay> solarOfDay;
         for (std::size_t c = 1; c <= columns; ++c) {
           if (needed != nullptr && needed[c] == 0) {

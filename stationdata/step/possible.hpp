@@ -3,6 +3,7 @@
 // and for calendar periods.
 #pragma once
 
+#include <array>
 #include <cstddef>  // std::size_t
 #include <optional>
 #include <vector>
@@ -82,6 +83,9 @@ struct LightSource {
   DayMemo<DayLight> placeDays;           // the run's place, by day
   ColumnYear columnYear;                 // each column's own place, by day
   std::vector<LightSum> columnSums;      // room for windowLightOfColumns
+  // Where the year's table is too large: the days met last, which the next steps meet again.
+  std::array<ColumnDay<SunTimes>, 4> recentDays;
+  std::size_t nextRecent = 0;
 };
 
 /// Returns the daylight of a day at the run's place.
