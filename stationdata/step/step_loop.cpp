@@ -340,9 +340,11 @@ template <bool kPlaced>
   char* const line = room(out, columns * kMaxResultLength + 8);
   char* p = line;
   [[maybe_unused]] const std::uint64_t nightSteps = kPlaced ? diagnostics.sunDown.count : 0;
+  // A step in daylight at every place has no column in the night to look for.
+  [[maybe_unused]] const bool allDay = kPlaced && fractions == placed->wholeDay;
   for (std::size_t c = 1; c <= columns; ++c) {
     if constexpr (kPlaced) {
-      if (!(fractions[c] > 0.0)) {
+      if (!allDay && !(fractions[c] > 0.0)) {
         if (!writeNightColumn(p, diagnostics, sums[c], c, *placed, place, nightSteps)) {
           return false;
         }
