@@ -37,6 +37,14 @@ answers_for() {
 
 source bench/timing.sh
 
+# Sets data and answers to the file of SHAPE (written when missing) and its answers.
+prepare_shape() {
+  data="bench-data/shape_$1.txt"
+  [ -f "$data" ] || build-bench/bench/kelvarin-shapes "$1" "$data"
+  answers="bench-data/shape_$1.answers"
+  answers_for "$1" | tr ' ' '\n' > "$answers"
+}
+
 # Writes a places table for the stations of header line 2 of FILE: latitudes from LAT0 to LAT1,
 # longitudes from LON0 to LON1, the same draw every time.
 write_places() {
@@ -49,10 +57,7 @@ write_places() {
 if [ "${4:-}" = places ]; then
   printf '%-6s %10s %10s %7s %10s %7s %10s\n' shape "one place" region ratio world ratio "peak RSS"
   for shape in $(echo "$shapes" | grep -o .); do
-    data="bench-data/shape_$shape.txt"
-    [ -f "$data" ] || build-bench/bench/kelvarin-shapes "$shape" "$data"
-    answers="bench-data/shape_$shape.answers"
-    answers_for "$shape" | tr ' ' '\n' > "$answers"
+    prepare_shape "$shape"
     tail -n +3 "$answers" > "$answers.places"  # latitude and longitude come from the table
     write_places "$data" 47 55 6 15 > bench-data/places_region.csv
     write_places "$data" -66 66 -180 180 > bench-data/places_world.csv
@@ -76,10 +81,7 @@ fi
 if [ "${4:-}" = formats ]; then
   printf '%-6s %10s %10s %7s %10s %7s %10s\n' shape table csv ratio netcdf ratio "peak RSS"
   for shape in $(echo "$shapes" | grep -o .); do
-    data="bench-data/shape_$shape.txt"
-    [ -f "$data" ] || build-bench/bench/kelvarin-shapes "$shape" "$data"
-    answers="bench-data/shape_$shape.answers"
-    answers_for "$shape" | tr ' ' '\n' > "$answers"
+    prepare_shape "$shape"
     cat "$data" > /dev/null
     table=() csv=() netcdf=()
     for _ in $(seq "$runs"); do
@@ -101,10 +103,7 @@ fi
 if [ "${4:-}" = months ]; then
   printf '%-6s %10s %10s %7s %10s\n' shape daily month ratio "peak RSS"
   for shape in $(echo "$shapes" | grep -o .); do
-    data="bench-data/shape_$shape.txt"
-    [ -f "$data" ] || build-bench/bench/kelvarin-shapes "$shape" "$data"
-    answers="bench-data/shape_$shape.answers"
-    answers_for "$shape" | tr ' ' '\n' > "$answers"
+    prepare_shape "$shape"
     sed '5s/.*/1440/' "$answers" > "$answers.daily"
     sed '5s/.*/month/' "$answers" > "$answers.month"
     cat "$data" > /dev/null
@@ -124,10 +123,7 @@ fi
 
 printf '%-6s %8s %10s %10s %9s %9s %10s\n' shape MB kelvarin reference speed-up MB/s "peak RSS"
 for shape in $(echo "$shapes" | grep -o .); do
-  data="bench-data/shape_$shape.txt"
-  [ -f "$data" ] || build-bench/bench/kelvarin-shapes "$shape" "$data"
-  answers="bench-data/shape_$shape.answers"
-  answers_for "$shape" | tr ' ' '\n' > "$answers"
+  prepare_shape "$shape"
   cat "$data" > /dev/null
   k=()
   r=()

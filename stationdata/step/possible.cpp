@@ -166,7 +166,17 @@ bool windowLightOfColumns(LightSource& source, const RecordStamp& stamp, double 
   return split;
 }
 
-void widenLightBounds(LightBounds& bounds, const SolarPlace& place) {
+namespace {
+
+// Bounds on a place's sun times over the year: the earliest sunrise and the latest sunset, or a
+// polar day somewhere in the year.
+struct YearOfSun {
+  bool polar;
+  double earliestRiseH;
+  double latestSetH;
+};
+
+YearOfSun yearOfSun(const SolarPlace& place) {
   // Sunrise in apparent solar time is earliest on the longest day (declination 23.4 degrees
   // towards the place's pole); the equation of time moves it by no more than the table's
   // extremes.
@@ -176,16 +186,22 @@ void widenLightBounds(LightBounds& bounds, const SolarPlace& place) {
       std::minmax_element(kEquationOfTimeMin.begin() + 1, kEquationOfTimeMin.end());
   const double leastEquationH = static_cast<double>(*least) / 60.0;
   const double mostEquationH = static_cast<double>(*most) / 60.0;
-  if (!(x < 1.0)) {  // a polar day: light from 0 to 24
+  const double riseH = x >= 1.0 ? 0.0 : std::acos(x) * (12.0 / kPi);
+  return {!(x < 1.0), place.meridianShiftH + riseH - mostEquationH,
+          place.meridianShiftH + (24.0 - riseH) - leastEquationH};
+}
+
+}  // namespace
+
+void widenLightBounds(LightBounds& bounds, const SolarPlace& place) {
+  const YearOfSun year = yearOfSun(place);
+  if (year.polar) {  // a polar day: light from 0 to 24
     bounds.earliestH = 0.0;
     bounds.latestH = std::max(bounds.latestH, 24.0);
   }
-  const double earliestRiseH = x >= 1.0 ? 0.0 : std::acos(x) * (12.0 / kPi);
-  const double riseH = place.meridianShiftH + earliestRiseH - mostEquationH;
-  const double setH = place.meridianShiftH + (24.0 - earliestRiseH) - leastEquationH;
-  bounds.earliestH = std::min(bounds.earliestH, std::max(riseH, 0.0));
-  bounds.latestH = std::max(bounds.latestH, setH);
-  if (!std::isfinite(riseH) || !std::isfinite(setH)) {
+  bounds.earliestH = std::min(bounds.earliestH, std::max(year.earliestRiseH, 0.0));
+  bounds.latestH = std::max(bounds.latestH, year.latestSetH);
+  if (!std::isfinite(year.earliestRiseH) || !std::isfinite(year.latestSetH)) {
     bounds.earliestH = 0.0;
     bounds.latestH = 48.0;
   }
@@ -195,13 +211,8 @@ void widenLightBounds(LightBounds& bounds, const SolarPlace& place) {
 }
 
 bool alwaysRises(const SolarPlace& place) {
-  constexpr double kMostDeclinationRad = kPi * 23.4 / 180.0;
-  const double x = std::fabs(place.tanLatitude) * std::tan(kMostDeclinationRad);
-  const double mostEquationH = static_cast<double>(*std::max_element(kEquationOfTimeMin.begin() + 1,
-                                                                     kEquationOfTimeMin.end())) /
-                               60.0;
-  // The earliest sunrise of the year: on the longest day, with the largest equation of time.
-  return x < 1.0 && place.meridianShiftH + std::acos(x) * (12.0 / kPi) - mostEquationH > 0.0;
+  const YearOfSun year = yearOfSun(place);
+  return !year.polar && year.earliestRiseH > 0.0;
 }
 
 double dayFractionOfDaylight(double daylightH, double stepH) {

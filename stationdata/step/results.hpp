@@ -52,17 +52,20 @@ inline double nightFraction(double startH, double endH, double stepH, SunTimes s
   return fraction > kNightThreshold ? 1.0 : fraction;
 }
 
+/// Returns a result clipped: 1 above 1 (more sunshine than the daylight allows), kMissingValue
+/// below -100 (a -999 in the step).
+inline double clipResult(double r) {
+  if (r > kUpperClip) {
+    return kUpperClip;
+  }
+  return r < kLowerClip ? kMissingValue : r;
+}
+
 /// Returns the relative sunshine of a step from its sum of sunshine minutes: the sum over the
 /// step's length and its day fraction, clipped to 1 above and marked kMissingValue below -100;
 /// 0 for a step without daylight.
 inline double relativeSunshine(double sumMin, double outputStepMin, double dayFraction) {
-  double r = dayFraction > 0.0 ? sumMin / outputStepMin / dayFraction : 0.0;
-  if (r > kUpperClip) {
-    r = kUpperClip;
-  } else if (r < kLowerClip) {
-    r = kMissingValue;
-  }
-  return r;
+  return clipResult(dayFraction > 0.0 ? sumMin / outputStepMin / dayFraction : 0.0);
 }
 
 #if defined(__SSE2__)

@@ -159,13 +159,7 @@ struct StepGaps {
     return kMissingValue;
   }
   ++gaps.partial[c];
-  double r = sumMin / 60.0 / (possibleH - missingH);
-  if (r > kUpperClip) {
-    r = kUpperClip;
-  } else if (r < kLowerClip) {
-    r = kMissingValue;
-  }
-  return r;
+  return clipResult(sumMin / 60.0 / (possibleH - missingH));
 }
 
 // Works out each column's day fraction and result at its own place. Two at a time and without
@@ -340,11 +334,9 @@ template <bool kPlaced>
   char* const line = room(out, columns * kMaxResultLength + 8);
   char* p = line;
   [[maybe_unused]] const std::uint64_t nightSteps = kPlaced ? diagnostics.sunDown.count : 0;
-  // A step in daylight at every place has no column in the night to look for.
-  [[maybe_unused]] const bool allDay = kPlaced && fractions == placed->wholeDay;
   for (std::size_t c = 1; c <= columns; ++c) {
     if constexpr (kPlaced) {
-      if (!allDay && !(fractions[c] > 0.0)) {
+      if (!(fractions[c] > 0.0)) {
         if (!writeNightColumn(p, diagnostics, sums[c], c, *placed, place, nightSteps)) {
           return false;
         }
@@ -488,6 +480,42 @@ void startGaps(StepGaps& gaps, double coverage, std::size_t columns) {
   records.anyNewMissing = false;  // told: the next record's are new
 }
 
+// Returns the end of the run for a record whose stamp or values could not be read, or whose
+// stamp strict makes a fault; nothing for a record read whole. The stamp is checked before a
+// fault of the record's values is told, as it was read first.
+[[gnu::always_inline]] inline std::optional<RunOutcome> recordFault(ReadOutcome got,
+                                                                    RecordReader& records,
+                                                                    OutputBuffer& out,
+                                                                    Diagnostics& diagnostics,
+                                                                    const RecordStamp& stamp) {
+  if (got == ReadOutcome::kBadStamp) {
+    return badInput(out, records.fault);
+  }
+  if (!checkStamp(diagnostics, stamp, records.recordLine)) {
+    return badInput(out, diagnostics.fault);
+  }
+  if (got == ReadOutcome::kBadValues) {
+    return badInput(out, records.fault);
+  }
+  return std::nullopt;
+}
+
+// What every record read whole leads to: its local end time, the day's progress line, and its
+// missing values settled.
+[[gnu::always_inline]] inline void afterRecord(RecordReader& records, Diagnostics& diagnostics,
+                                               const StepPlan& plan, std::size_t columns,
+                                               StepState& state) {
+  state.localH = state.stamp.hourH + plan.timeShiftH;
+  // A local end time that truncates to 24 closes a day; compared as a range so that a huge
+  // or NaN hour never meets an undefined float-to-int conversion.
+  if (state.localH >= 24.0f && state.localH < 25.0f) {
+    sayDay(diagnostics.console, state.stamp, plan.shortcuts);
+  }
+  if (records.anyNewMissing) {
+    settleMissing(records, state, plan, columns);
+  }
+}
+
 // Reads the records of one step into the sums, writing the step's stamp and the day's progress
 // lines. Returns the end of the run, or nothing when the step was read whole. Always inline: the
 // record loop of a file of few columns is most of its run. (The places' helpers are kept out of
@@ -501,28 +529,13 @@ void startGaps(StepGaps& gaps, double coverage, std::size_t columns) {
     if (got == ReadOutcome::kEnd) {
       return endOfInput(out, diagnostics, k, plan.recordsPerStep);
     }
-    if (got == ReadOutcome::kBadStamp) {
-      return badInput(out, records.fault);
-    }
-    // The stamp is checked before a fault of the record's values is told, as it was read first.
-    if (!checkStamp(diagnostics, stamp, records.recordLine)) {
-      return badInput(out, diagnostics.fault);
-    }
-    if (got == ReadOutcome::kBadValues) {
-      return badInput(out, records.fault);
+    if (auto fault = recordFault(got, records, out, diagnostics, stamp)) {
+      return fault;
     }
     if (static_cast<float>(k) == plan.stampIndex) {
       writeStamp(out, stamp, state.writtenDate, plan.shortcuts);
     }
-    state.localH = stamp.hourH + plan.timeShiftH;
-    // A local end time that truncates to 24 closes a day; compared as a range so that a huge
-    // or NaN hour never meets an undefined float-to-int conversion.
-    if (state.localH >= 24.0f && state.localH < 25.0f) {
-      sayDay(diagnostics.console, stamp, plan.shortcuts);
-    }
-    if (records.anyNewMissing) {
-      settleMissing(records, state, plan, columns);
-    }
+    afterRecord(records, diagnostics, plan, columns, state);
   }
   return std::nullopt;
 }
@@ -766,8 +779,7 @@ bool periodResult(StepState& state, Diagnostics& diagnostics, const StepPlace& p
   if (state.gaps.missingH[c] > 0.0) {
     r = gapResult(state.gaps, c, sumMin, possibleH, period.line);
   } else {
-    r = std::min(sumMin / 60.0 / possibleH, kUpperClip);
-    r = r < kLowerClip ? kMissingValue : r;
+    r = clipResult(sumMin / 60.0 / possibleH);
   }
   if (r != kMissingValue && ((r >= kUpperClip) | (r < 0.0))) {
     return checkDayResult(diagnostics, sumMin, r, c, place);
@@ -898,14 +910,8 @@ RunOutcome runCalendarLoop(RecordReader& records, OutputBuffer& out, Diagnostics
       }
       return {flushLines(out) ? RunEnd::kDone : RunEnd::kWriteFailed, {}};
     }
-    if (got == ReadOutcome::kBadStamp) {
-      return badInput(out, records.fault);
-    }
-    if (!checkStamp(diagnostics, stamp, records.recordLine)) {
-      return badInput(out, diagnostics.fault);
-    }
-    if (got == ReadOutcome::kBadValues) {
-      return badInput(out, records.fault);
+    if (auto fault = recordFault(got, records, out, diagnostics, stamp)) {
+      return *fault;
     }
     if (auto end =
             takeIntoPeriod(period, records, out, diagnostics, plan, sums, columns, state, stamp)) {
@@ -915,13 +921,7 @@ RunOutcome runCalendarLoop(RecordReader& records, OutputBuffer& out, Diagnostics
       sums[c] = recordValues[c] + sums[c];
       recordValues[c] = 0.0;
     }
-    state.localH = stamp.hourH + plan.timeShiftH;
-    if (state.localH >= 24.0f && state.localH < 25.0f) {
-      sayDay(diagnostics.console, stamp, plan.shortcuts);
-    }
-    if (records.anyNewMissing) {
-      settleMissing(records, state, plan, columns);
-    }
+    afterRecord(records, diagnostics, plan, columns, state);
   }
 }
 

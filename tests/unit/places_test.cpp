@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "captured_stream.hpp"
+#include "captured_run.hpp"
 #include "reading/header_pass.hpp"
 #include "step/step_loop.hpp"
 
@@ -21,30 +21,8 @@ struct Converted {
 };
 
 Converted convert(const std::string& file, const RunParameters& params, const RunOptions& options) {
-  std::FILE* in = fmemopen(const_cast<char*>(file.data()), file.size(), "r");
-  testing::CapturedStream out;
-  testing::CapturedStream console;
-  InputReader reader = makeInputReader(in, 256);
-  OutputBuffer buffer = makeOutputBuffer(testing::openCapture(out), 64);
-  std::FILE* consoleFile = testing::openCapture(console);
-  Converted run;
-  run.outcome = convertStationFile(reader, buffer, {consoleFile, consoleFile}, params, options);
-  flushLines(buffer);
-  std::fclose(in);
-  std::istringstream text(testing::closeCapture(out));
-  std::string line;
-  for (int n = 1; std::getline(text, line); ++n) {
-    if (n > kHeaderLines) {
-      std::vector<std::string> fields;
-      std::istringstream split(line);
-      for (std::string field; std::getline(split, field, '\t');) {
-        fields.push_back(field);
-      }
-      run.lines.push_back(fields);
-    }
-  }
-  run.console = testing::closeCapture(console);
-  return run;
+  const testing::CapturedRun run = testing::runCaptured(file, params, options, 256, 64);
+  return {run.outcome, testing::stepLines(run.output), run.console};
 }
 
 // The progress lines of a console: "day.month.year".

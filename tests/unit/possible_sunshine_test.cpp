@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "captured_stream.hpp"
+#include "captured_run.hpp"
 #include "reading/header_pass.hpp"
 #include "step/step_loop.hpp"
 
@@ -275,26 +275,11 @@ std::string fileOf(const std::vector<Record>& records, std::size_t columns) {
   return file;
 }
 
-struct Converted {
-  RunOutcome outcome;
-  std::string output;
-  std::string console;
-};
+using testing::stepLines;
+using Converted = testing::CapturedRun;
 
 Converted run(const std::string& file, const RunParameters& params, const RunOptions& options) {
-  std::FILE* in = fmemopen(const_cast<char*>(file.data()), file.size(), "r");
-  testing::CapturedStream out;
-  testing::CapturedStream console;
-  InputReader reader = makeInputReader(in, 4096);
-  OutputBuffer buffer = makeOutputBuffer(testing::openCapture(out), 4096);
-  std::FILE* consoleFile = testing::openCapture(console);
-  Converted result;
-  result.outcome = convertStationFile(reader, buffer, {consoleFile, consoleFile}, params, options);
-  flushLines(buffer);
-  std::fclose(in);
-  result.output = testing::closeCapture(out);
-  result.console = testing::closeCapture(console);
-  return result;
+  return testing::runCaptured(file, params, options, 4096, 4096);
 }
 
 RunParameters paramsOf(const Setting& s) {
@@ -311,24 +296,6 @@ RunParameters paramsOf(const Setting& s) {
   p.timeShiftH = s.shiftH;
   p.referenceMeridianDeg = s.meridianDeg;
   return p;
-}
-
-// The step lines of an output, each split at its tabs.
-std::vector<std::vector<std::string>> stepLines(const std::string& output) {
-  std::vector<std::vector<std::string>> lines;
-  std::istringstream text(output);
-  std::string line;
-  for (int n = 1; std::getline(text, line); ++n) {
-    if (n > kHeaderLines) {
-      std::vector<std::string> fields;
-      std::istringstream split(line);
-      for (std::string field; std::getline(split, field, '\t');) {
-        fields.push_back(field);
-      }
-      lines.push_back(fields);
-    }
-  }
-  return lines;
 }
 
 // The places and clocks of the rounds: a few named ones, then random ones.
