@@ -12,7 +12,8 @@
 # With "months", each shape is run with daily output steps and with calendar months alternately,
 # and the table gives both times, their ratio and the peak memory of the month run.
 # With "formats", each shape is written as the table, as CSV and as NetCDF alternately, and the
-# table gives the three times, the ratios to the table and the peak memory of the NetCDF run.
+# table gives the medians of the wall and of the processor time of each, their ratios to the
+# table, the peak memory of the NetCDF run and the three sizes (outputs in KELVARIN_BENCH_OUT).
 # Builds into build-bench/ and writes its files into bench-data/ (both ignored by git).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -79,23 +80,34 @@ if [ "${4:-}" = places ]; then
 fi
 
 if [ "${4:-}" = formats ]; then
-  printf '%-6s %10s %10s %7s %10s %7s %10s\n' shape table csv ratio netcdf ratio "peak RSS"
+  # Wall time and processor time (user and system) of each layout; the outputs go to
+  # KELVARIN_BENCH_OUT (default bench-data), so that a RAM disk can take the device out of it.
+  out=${KELVARIN_BENCH_OUT:-bench-data}
+  timed=build-bench/bench/kelvarin-timed
+  printf '%-6s %-9s %10s %10s %7s %10s %7s\n' shape time table csv ratio netcdf ratio
   for shape in $(echo "$shapes" | grep -o .); do
     prepare_shape "$shape"
     cat "$data" > /dev/null
-    table=() csv=() netcdf=()
+    : > "$out/table.times"; : > "$out/csv.times"; : > "$out/netcdf.times"
     for _ in $(seq "$runs"); do
-      table+=("$(time_run "$kelvarin" "$data" bench-data/shape.out "$answers")")
-      csv+=("$(time_run_format "$kelvarin" csv "$data" bench-data/shape.csv "$answers")")
-      netcdf+=("$(time_run_format "$kelvarin" netcdf "$data" bench-data/shape.nc "$answers")")
+      "$timed" "$answers" "$kelvarin" "$data" "$out/shape.out" >> "$out/table.times"
+      "$timed" "$answers" "$kelvarin" --format csv "$data" "$out/shape.csv" >> "$out/csv.times"
+      "$timed" "$answers" "$kelvarin" --format netcdf "$data" "$out/shape.nc" >> "$out/netcdf.times"
     done
-    peak=$( { /usr/bin/time -f '%M' "$kelvarin" --format netcdf "$data" bench-data/shape.nc \
+    for field in 1 2; do
+      tt=$(median $(cut -d' ' -f"$field" "$out/table.times"))
+      tc=$(median $(cut -d' ' -f"$field" "$out/csv.times"))
+      tn=$(median $(cut -d' ' -f"$field" "$out/netcdf.times"))
+      kind=$([ "$field" = 1 ] && echo wall || echo processor)
+      printf '%-6s %-9s %9.4fs %9.4fs %6.2fx %9.4fs %6.2fx\n' "$shape" "$kind" \
+        "$(echo "$tt / 1000000" | bc -l)" "$(echo "$tc / 1000000" | bc -l)" \
+        "$(echo "$tc / $tt" | bc -l)" "$(echo "$tn / 1000000" | bc -l)" "$(echo "$tn / $tt" | bc -l)"
+    done
+    peak=$( { /usr/bin/time -f '%M' "$kelvarin" --format netcdf "$data" "$out/shape.nc" \
       < "$answers" > /dev/null; } 2>&1 )
-    tt=$(median "${table[@]}"); tc=$(median "${csv[@]}"); tn=$(median "${netcdf[@]}")
-    printf '%-6s %9.4fs %9.4fs %6.2fx %9.4fs %6.2fx %6.1f MiB\n' "$shape" \
-      "$(echo "$tt / 1000000" | bc -l)" "$(echo "$tc / 1000000" | bc -l)" \
-      "$(echo "$tc / $tt" | bc -l)" "$(echo "$tn / 1000000" | bc -l)" \
-      "$(echo "$tn / $tt" | bc -l)" "$(echo "$peak / 1024" | bc -l)"
+    printf '%-6s peak RSS of the NetCDF run %.1f MiB; sizes: %s\n' "$shape" "$(echo "$peak / 1024" | bc -l)" \
+      "$(du -h --apparent-size "$out/shape.out" "$out/shape.csv" "$out/shape.nc" | awk '{printf "%s ", $1}')"
+    rm -f "$out/shape.out" "$out/shape.csv" "$out/shape.nc" "$out"/*.times
   done
   exit 0
 fi

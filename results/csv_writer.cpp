@@ -1,9 +1,10 @@
 #include "csv_writer.hpp"
 
+#include <algorithm>
+#include <cstring>
 #include <string>
 
 #include "result_text.hpp"
-#include "writing/fixed_format.hpp"  // formatFixed
 
 namespace kelvarin {
 
@@ -37,31 +38,50 @@ bool CsvWriter::step(const StepReport& report) {
   // What every row of the step shares, worked out once; the numbers by the program's own
   // fixed-point writer, not printf, which took most of the time of a file of many stations.
   const std::string times = isoTime(report.startMin) + "," + isoTime(report.endMin) + ",";
-  char number[kMaxFixedLength];
-  rows_.clear();
-  for (std::size_t c = 1; c <= report.columns && c <= values.size(); ++c) {
+  const std::size_t rows = std::min(report.columns, values.size());
+  std::size_t longest = 0;
+  for (std::size_t c = 0; c < rows; ++c) {
+    longest = std::max(longest, prefixes_[c].size() + values[c].size());
+  }
+  rows_.resize(rows * (longest + times.size() + 3 * kMaxFixedLength + 16));
+  char* out = rows_.data();
+  const auto put = [&out](std::string_view text) {
+    std::memcpy(out, text.data(), text.size());
+    out += text.size();
+  };
+  for (std::size_t c = 1; c <= rows; ++c) {
     const std::string_view relative = values[c - 1];
-    const bool missing = isMissingText(relative);
-    rows_ += prefixes_[c - 1];
-    rows_ += times;
-    if (!missing) {
-      rows_ += relative;
-      rows_ += ',';
-      rows_.append(number, formatMinutes(report.sunshineMin[c], number));
-      rows_ += ',';
+    put(prefixes_[c - 1]);
+    put(times);
+    if (!isMissingText(relative)) {
+      put(relative);
+      *out++ = ',';
+      put(sunshine_.text(report.sunshineMin[c]));
+      *out++ = ',';
     } else {
-      rows_ += ",,";
+      put(",,");
     }
-    rows_.append(number, formatMinutes(report.possibleMin[c], number));
+    // The columns of one place share their possible sunshine, and many steps their sunshine:
+    // the text of the value met last serves again.
+    put(possible_.text(report.possibleMin[c]));
     const double share = observedShare(report.possibleMin[c], report.missingMin[c]);
     if (share == 1.0) {
-      rows_ += ",1.0000\r\n";
+      put(",1.0000\r\n");
     } else {
-      const int n = std::snprintf(number, sizeof number, ",%.4f\r\n", share);
-      rows_.append(number, static_cast<std::size_t>(n));
+      out += std::snprintf(out, kMaxFixedLength, ",%.4f\r\n", share);
     }
   }
-  return std::fwrite(rows_.data(), 1, rows_.size(), file_) == rows_.size();
+  const auto size = static_cast<std::size_t>(out - rows_.data());
+  return std::fwrite(rows_.data(), 1, size, file_) == size;
+}
+
+std::string_view CsvWriter::LastMinutes::text(double minutes) {
+  if (!kept_ || std::memcmp(&minutes, &value_, sizeof minutes) != 0) {
+    kept_ = true;
+    value_ = minutes;
+    length_ = formatMinutes(minutes, text_);
+  }
+  return {text_, length_};
 }
 
 }  // namespace kelvarin

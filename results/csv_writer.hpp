@@ -3,8 +3,10 @@
 
 #include <cstdio>  // std::FILE
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "writing/fixed_format.hpp"  // kMaxFixedLength
 #include "writing/step_report.hpp"
 
 namespace kelvarin {
@@ -26,6 +28,20 @@ class CsvWriter : public StepReporter {
   std::FILE* file_;
   std::vector<std::string> prefixes_;  // by column: "station,latitude,longitude"
   std::string rows_;                   // a step's rows, written at once
+
+  // The text of the minutes written last, kept while the next value is the same.
+  class LastMinutes {
+   public:
+    std::string_view text(double minutes);
+
+   private:
+    double value_ = 0.0;
+    bool kept_ = false;
+    char text_[kMaxFixedLength] = {};
+    std::size_t length_ = 0;
+  };
+  LastMinutes sunshine_;
+  LastMinutes possible_;
 };
 
 }  // namespace kelvarin

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The CSV and NetCDF layouts, end to end: runs of the shipped examples, a network with places of
 # its own, missing values and calendar months are read back by pandas and netCDF4 and checked
-# against the table run of the same file; a run that fails part way, an output that cannot be
-# created and an output that is the input leave no file behind and keep the input.
+# against the table run of the same file; a run that fails part way, a file system that fills,
+# an output that cannot be created and an output that is the input leave no file behind and keep
+# the input.
 #   results_test.sh KELVARIN SOURCE_DIR WORK
 set -u
 kelvarin=$1
@@ -51,6 +52,22 @@ for format in csv netcdf; do
   [ $? = 2 ] || fail "broken $format: status"
   grep -q 'error reading input file: line 21' broken.log || fail "broken $format: message"
   [ "$(cat broken.$format)" = "an earlier result" ] || fail "broken $format: the earlier file changed"
+done
+ls -a | grep -q 'kelvarin-' && fail "a temporary file was left: $(ls -a | grep kelvarin-)"
+
+# A file system that fills part way (a file size limit, whose signal is ignored so that the write
+# fails as on a full disk): an error, the earlier file kept, no temporary file.
+for format in csv netcdf; do
+  echo "an earlier result" > full.$format
+  (
+    ulimit -f 4
+    trap '' XFSZ
+    "$kelvarin" --quiet --format $format "${berlin[@]}" --output-step 60 berlin_hourly.txt \
+      full.$format > full.log
+  )
+  [ $? = 2 ] || fail "full $format: status"
+  grep -q "error writing file full.$format" full.log || fail "full $format: message"
+  [ "$(cat full.$format)" = "an earlier result" ] || fail "full $format: the earlier file changed"
 done
 ls -a | grep -q 'kelvarin-' && fail "a temporary file was left: $(ls -a | grep kelvarin-)"
 
