@@ -2,6 +2,7 @@
 
 #include <algorithm>  // std::find_if, std::max
 #include <cctype>     // std::isspace
+#include <charconv>   // std::from_chars
 #include <cmath>      // std::isfinite, std::fabs
 #include <cstdlib>    // std::strtof
 #include <unordered_map>
@@ -20,6 +21,16 @@ constexpr std::size_t kMaxTableBytes = std::size_t{64} << 20;
 // Reads an angle as an answer is read: single precision, the whole field a finite number (strtof
 // is the conversion of the answers' "%f", without a format to interpret for every row).
 std::optional<float> readAngle(std::string_view text) {
+  // The plain decimals of almost every table first: from_chars rounds them as strtof does, to
+  // the nearest float, and a table of 20,000 stations took a tenth of a run in strtof and the
+  // copies it needs. Everything else (a sign "+", a hexadecimal, a blank) is strtof's to judge.
+  float fast = 0.0f;
+  const std::from_chars_result parsed =
+      std::from_chars(text.data(), text.data() + text.size(), fast);
+  if (parsed.ec == std::errc() && parsed.ptr == text.data() + text.size() && !text.empty() &&
+      std::isfinite(fast)) {
+    return fast;
+  }
   const std::string copy(text);
   char* end = nullptr;
   const float value = std::strtof(copy.c_str(), &end);

@@ -2,7 +2,9 @@
 // reads as the same stations and places.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -149,6 +151,35 @@ TEST(ContractTest, PlacesTables) {
     ASSERT_TRUE(fault) << c.text;
     EXPECT_EQ(fault->line, c.faultLine) << c.text;
     EXPECT_EQ(fault->text.substr(0, c.fault.size()), c.fault) << c.text;
+  }
+}
+
+TEST(ContractTest, PlacesTableAnglesAreTheFloatsTheAnswersRead) {
+  // Each spelling as strtof reads an answer: rounded to the nearest float, signs, exponents and
+  // long fractions included; what strtof refuses or makes infinite is refused.
+  std::vector<std::string> spellings = {"+52.5", "-0",    "0x1.8p5",  "5.25e1", "52.",
+                                        ".5",    "1e-50", "1e40",     "inf",    "nan",
+                                        "--1",   "1e",    "0.0000001"};
+  std::uint64_t draw = 12345;
+  for (int i = 0; i < 2000; ++i) {
+    draw = draw * 6364136223846793005ULL + 1442695040888963407ULL;
+    const int digits = static_cast<int>(draw >> 60);
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*f", digits + 4,
+                  static_cast<double>(draw >> 11) / 9007199254740992.0 * 180.0 - 90.0);
+    spellings.emplace_back(text);
+  }
+  for (const std::string& angle : spellings) {
+    std::optional<PlacesFault> fault;
+    const std::vector<StationPlace> places =
+        readTable("station;latitude;longitude\n433;1;" + angle + "\n", fault);
+    char* end = nullptr;
+    const float expected = std::strtof(angle.c_str(), &end);
+    const bool readable = end == angle.c_str() + angle.size() && std::isfinite(expected);
+    ASSERT_EQ(!fault, readable) << angle;
+    if (readable) {
+      EXPECT_EQ(places[0].longitudeDeg, expected) << angle;
+    }
   }
 }
 
