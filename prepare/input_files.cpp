@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>  // stat: which file an output would overwrite
 
+#include <algorithm>   // std::all_of
 #include <filesystem>  // weakly_canonical: the file a path names, links followed
 
 #include "tables.hpp"     // Collection
@@ -18,6 +19,15 @@ bool sameFile(const std::string& a, const std::string& b) {
   }
   const std::filesystem::path second = std::filesystem::weakly_canonical(b, error);
   return error ? a == b : first == second;
+}
+
+std::string withoutYear(const std::string& stem) {
+  const std::size_t n = stem.size();
+  if (n > 5 && (stem[n - 5] == '-' || stem[n - 5] == '_') &&
+      std::all_of(stem.end() - 4, stem.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    return stem.substr(0, n - 5);
+  }
+  return stem;
 }
 
 std::string stemOf(const std::string& name) {

@@ -42,6 +42,10 @@ bool sameFile(const std::string& a, const std::string& b);
 /// The name of a file without its folders and extensions: a one-station file's station.
 std::string stemOf(const std::string& name);
 
+/// Returns a file's stem without a year the download or the user added to it: "10637-2024" and
+/// "10637_2024" are station 10637; a stem of digits alone is kept.
+std::string withoutYear(const std::string& stem);
+
 /// Returns a file name as messages and header lines show it: control bytes escaped.
 std::string fileName(std::string_view path);
 

@@ -50,7 +50,7 @@ constexpr char kUsage[] =
     "Known layouts need no column options: the German weather service's hourly, daily and\n"
     "10-minute files, ECA&D's daily SS series, KNMI's hourly and daily files, GHCN-Daily .dly\n"
     "and by-station CSV files, MeteoSwiss's hourly and daily files, Meteostat's hourly bulk\n"
-    "files. The summary ends with the kelvarin command that fits the file.\n";
+    "files and yearly dumps. The summary ends with the kelvarin command that fits the file.\n";
 
 constexpr int kOk = 0;
 

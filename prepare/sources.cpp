@@ -256,13 +256,39 @@ SourceLayout meteostatHourly() {
   };
 }
 
+// The files of one station and year that replaced the files of one station (data.meteostat.net
+// since 2025): a header row, the date in three columns, and a source column beside each value.
+SourceLayout meteostatHourlyYear() {
+  return SourceLayout{
+      .name = "meteostat-hourly-year",
+      .title = "hourly sunshine duration of Meteostat yearly dumps (tsun)",
+      .document =
+          "Meteostat, dev.meteostat.net/data/timeseries/hourly: one file a station and year "
+          "(hourly/{year}/{station}.csv.gz), commas, a header row of parameter codes, a "
+          "_source column beside each; Formats & Units: UTC, sunshine duration in minutes; "
+          "gaps may be filled with model data; the hour as in the older hourly files",
+      .shape = RowShape::kHeaderRow,
+      .separator = ',',
+      .headerHolds = {"year", "month", "day", "hour", "tsun"},
+      .date = {"year"},
+      .month = {"month"},
+      .day = {"day"},
+      .hour = {"hour"},
+      .value = {"tsun"},
+      .unit = ValueUnit::kMinutes,
+      .nameEndsInYear = true,
+      .time = TimeReference::kUtc,
+      .stepMin = 60,
+  };
+}
+
 }  // namespace
 
 const std::vector<SourceLayout>& knownLayouts() {
   static const std::vector<SourceLayout> layouts = {
       dwdHourly(),        dwdDaily(),        dwd10min(),        ecaDaily(),
       knmiHourly(),       knmiDaily(),       ghcnDaily(),       ghcnCsv(),
-      meteoswissHourly(), meteoswissDaily(), meteostatHourly(),
+      meteoswissHourly(), meteoswissDaily(), meteostatHourly(), meteostatHourlyYear(),
   };
   return layouts;
 }

@@ -65,7 +65,9 @@ struct SourceLayout {
   std::vector<std::string_view> headerHolds{};
   bool (*firstRowFits)(const std::vector<std::string_view>& fields) = nullptr;
   Column station{};  // none: the file holds one station, named by its file name
-  Column date{};
+  Column date{};  // the date; the year alone where the month and the day have columns of their own
+  Column month{};
+  Column day{};
   Column hour{};  // the hour of the day, when it has a column of its own (it ends its interval)
   Column value{};
   Column flag{};                     // a quality flag, one character
@@ -79,6 +81,9 @@ struct SourceLayout {
   std::optional<double> traceValue{};  // a value that means "less than the smallest unit" ...
   double traceMinutes = 0.0;           // ... written as these minutes, counted
   bool stampsMarkStart = false;        // stamps with a time of day mark the start of their interval
+  // One station a file, named by the file name, which may end in the year of a file of one year
+  // ("10637-2024.csv"): the station is the name without that year.
+  bool nameEndsInYear = false;
   TimeReference time = TimeReference::kUtc;
   // The layout's step: its files hold one interval per row of this length, whatever gaps they
   // have (a file of even hours alone is still hourly, two days two days apart still daily).

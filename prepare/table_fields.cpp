@@ -93,6 +93,8 @@ void takeKnownLayout(const SourceLayout& source, const std::vector<std::string_v
                      Columns& columns) {
   columns.source = &source;
   columns.time = placeColumn(source.date, names);
+  columns.month = placeColumn(source.month, names);
+  columns.day = placeColumn(source.day, names);
   columns.hour = placeColumn(source.hour, names);
   columns.station = placeColumn(source.station, names);
   columns.value = placeColumn(source.value, names);

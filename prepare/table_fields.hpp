@@ -21,6 +21,8 @@ inline constexpr double kMissing = std::numeric_limits<double>::quiet_NaN();
 struct Columns {
   const SourceLayout* source = nullptr;  // none: named by the column options
   std::optional<std::size_t> time;
+  std::optional<std::size_t> month;  // with day: the date is split, `time` holds the year
+  std::optional<std::size_t> day;
   std::optional<std::size_t> hour;
   std::optional<std::size_t> station;  // none: the whole table is one station, named by its file
   std::optional<std::size_t> value;

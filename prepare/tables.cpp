@@ -3,6 +3,7 @@
 #include <algorithm>  // std::max
 #include <charconv>   // std::from_chars
 #include <cmath>      // std::isnan
+#include <cstdio>     // std::snprintf
 #include <cstring>    // std::strerror
 #include <limits>     // std::numeric_limits: quiet_NaN
 #include <memory>     // std::unique_ptr
@@ -102,6 +103,22 @@ std::optional<Refusal> readTime(std::string_view timeText, std::string_view hour
   return std::nullopt;
 }
 
+// Writes the date of a year, a month and a day of their own columns as "YYYY-MM-DD" into `out`
+// (11 characters), for the stamp reader; false where they are no such numbers.
+bool joinDate(std::string_view year, std::string_view month, std::string_view day, char* out) {
+  const auto number = [](std::string_view text, std::size_t most, int& value) {
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return !text.empty() && text.size() <= most && text[0] != '-' && error == std::errc() &&
+           end == text.data() + text.size();
+  };
+  int y = 0, m = 0, d = 0;
+  if (!number(year, 4, y) || year.size() != 4 || !number(month, 2, m) || !number(day, 2, d)) {
+    return false;
+  }
+  std::snprintf(out, 11, "%04d-%02d-%02d", y, m, d);
+  return true;
+}
+
 // Reads one row of fields: station, time, value and flag where the columns say.
 std::optional<Refusal> readFieldRow(TableState& table, Collection& collection) {
   const FieldStatus split = splitRow(table.row, table.separator, table.fieldCount, table.fields);
@@ -125,7 +142,19 @@ std::optional<Refusal> readFieldRow(TableState& table, Collection& collection) {
   }
   std::int64_t time = 0;
   const std::string_view hour = columns.hour ? fields[*columns.hour] : std::string_view();
-  if (auto refusal = readTime(fields[*columns.time], hour, table, collection, time)) {
+  std::string_view date = fields[*columns.time];
+  char joined[11];
+  if (columns.month && columns.day) {
+    const std::string_view month = fields[*columns.month];
+    const std::string_view day = fields[*columns.day];
+    if (!joinDate(date, month, day, joined)) {
+      return Refusal{kStatusRefused, lineOf(table) + ": year " + quoteText(date) + ", month " +
+                                         quoteText(month) + " and day " + quoteText(day) +
+                                         " are no date"};
+    }
+    date = std::string_view(joined, 10);
+  }
+  if (auto refusal = readTime(date, hour, table, collection, time)) {
     return refusal;
   }
   const std::string_view valueText = fields[*columns.value];
@@ -275,6 +304,9 @@ std::optional<Refusal> readTable(std::FILE* file, const std::string& name,
   }
   const SourceLayout* source = table.columns.source;
   table.stem = source != nullptr ? stemOf(name) : name;
+  if (source != nullptr && source->nameEndsInYear) {
+    table.stem = withoutYear(table.stem);
+  }
   if (collection.kind.anyTable && collection.kind.source != source) {
     return Refusal{kStatusRefused, name +
                                        ": line 1: a layout other than the first file's: one "
