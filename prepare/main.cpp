@@ -49,8 +49,9 @@ constexpr char kUsage[] =
     "  --help, --version\n"
     "Known layouts need no column options: the German weather service's hourly, daily and\n"
     "10-minute files, ECA&D's daily SS series, KNMI's hourly and daily files, GHCN-Daily .dly\n"
-    "and by-station CSV files, MeteoSwiss's hourly and daily files, Meteostat's hourly bulk\n"
-    "files and yearly dumps. The summary ends with the kelvarin command that fits the file.\n";
+    "and by-station CSV files, MeteoSwiss's hourly, daily and 10-minute files, Meteostat's\n"
+    "hourly bulk files and yearly dumps. The summary ends with the kelvarin command that fits\n"
+    "the file.\n";
 
 constexpr int kOk = 0;
 

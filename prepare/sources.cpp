@@ -236,6 +236,26 @@ SourceLayout meteoswissDaily() {
   };
 }
 
+SourceLayout meteoswiss10min() {
+  return SourceLayout{
+      .name = "meteoswiss-10min",
+      .title = "10-minute sunshine duration of MeteoSwiss open data (sre000z0)",
+      .document =
+          "MeteoSwiss Open Data, Download: granularity t (10 minutes), stamps in UTC at the "
+          "end of their interval as the hourly ones, missing values empty; "
+          "ogd-smn_meta_parameters.csv: sre000z0 in minutes",
+      .shape = RowShape::kHeaderRow,
+      .separator = ';',
+      .headerHolds = {"station_abbr", "reference_timestamp", "sre000z0"},
+      .station = {"station_abbr"},
+      .date = {"reference_timestamp"},
+      .value = {"sre000z0"},
+      .unit = ValueUnit::kMinutes,
+      .time = TimeReference::kUtc,
+      .stepMin = 10,
+  };
+}
+
 SourceLayout meteostatHourly() {
   return SourceLayout{
       .name = "meteostat-hourly",
@@ -286,9 +306,10 @@ SourceLayout meteostatHourlyYear() {
 
 const std::vector<SourceLayout>& knownLayouts() {
   static const std::vector<SourceLayout> layouts = {
-      dwdHourly(),        dwdDaily(),        dwd10min(),        ecaDaily(),
-      knmiHourly(),       knmiDaily(),       ghcnDaily(),       ghcnCsv(),
-      meteoswissHourly(), meteoswissDaily(), meteostatHourly(), meteostatHourlyYear(),
+      dwdHourly(),           dwdDaily(),        dwd10min(),        ecaDaily(),
+      knmiHourly(),          knmiDaily(),       ghcnDaily(),       ghcnCsv(),
+      meteoswissHourly(),    meteoswissDaily(), meteoswiss10min(), meteostatHourly(),
+      meteostatHourlyYear(),
   };
   return layouts;
 }
