@@ -3,6 +3,7 @@
 #include <sys/stat.h>  // stat: which file an output would overwrite
 
 #include <algorithm>   // std::all_of
+#include <charconv>    // std::from_chars
 #include <filesystem>  // weakly_canonical: the file a path names, links followed
 
 #include "tables.hpp"     // Collection
@@ -41,11 +42,36 @@ std::string stemOf(const std::string& name) {
   return stem;
 }
 
-std::string placeOf(const Collection& collection, std::uint64_t line) {
+std::size_t fileOf(const Collection& collection, std::uint64_t line) {
   // The last file whose lines begin before this one holds it.
   const auto after = std::upper_bound(collection.inputs.linesBefore.begin(),
                                       collection.inputs.linesBefore.end(), line - 1);
-  const auto file = static_cast<std::size_t>(after - collection.inputs.linesBefore.begin()) - 1;
+  return static_cast<std::size_t>(after - collection.inputs.linesBefore.begin()) - 1;
+}
+
+std::optional<std::int64_t> periodEndOf(const std::string& name) {
+  // "produkt_sd_stunde_19510101_20231231_00433": the second of the two dates before the station.
+  const std::string stem = stemOf(name);
+  const std::size_t station = stem.rfind('_');
+  if (station == std::string::npos || station < 18) {
+    return std::nullopt;
+  }
+  const std::string_view to = std::string_view(stem).substr(station - 8, 8);
+  const std::string_view from = std::string_view(stem).substr(station - 17, 8);
+  const bool dates =
+      stem[station - 9] == '_' && stem[station - 18] == '_' &&
+      std::all_of(to.begin(), to.end(), [](char c) { return c >= '0' && c <= '9'; }) &&
+      std::all_of(from.begin(), from.end(), [](char c) { return c >= '0' && c <= '9'; });
+  if (!dates) {
+    return std::nullopt;
+  }
+  std::int64_t end = 0;
+  std::from_chars(to.data(), to.data() + to.size(), end);
+  return end;
+}
+
+std::string placeOf(const Collection& collection, std::uint64_t line) {
+  const std::size_t file = fileOf(collection, line);
   return collection.inputs.names[file] + ": line " +
          std::to_string(line - collection.inputs.linesBefore[file]);
 }

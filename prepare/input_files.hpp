@@ -31,6 +31,15 @@ struct InputFiles {
 /// Returns "FILE: line N" for a line counted over all tables, as Reading::line holds it.
 std::string placeOf(const Collection& collection, std::uint64_t line);
 
+/// Returns the index in `collection.inputs.names` of the file that holds a line counted over all
+/// tables.
+std::size_t fileOf(const Collection& collection, std::uint64_t line);
+
+/// Returns the end of the period a file's name states, YYYYMMDD as a number, for names of the
+/// form "..._FROM_TO_STATION" ("produkt_sd_stunde_19510101_20231231_00433.txt"); nothing for
+/// other names.
+std::optional<std::int64_t> periodEndOf(const std::string& name);
+
 /// Returns the input table that `path` names (the same file, through any link), or nothing:
 /// an output there would destroy it.
 std::optional<std::string> inputAt(const Collection& collection, const std::string& path);

@@ -46,6 +46,8 @@ constexpr char kUsage[] =
     "  --step MIN            the time step in minutes (found from the stamps)\n"
     "  --wide-grid           take a grid of more than ten times the records of the longest\n"
     "                        station (refused otherwise: a few stray stamps stretch it)\n"
+    "  --strict              refuse what the summary would otherwise name: a last line\n"
+    "                        without a line break, historical and recent values that differ\n"
     "  --help, --version\n"
     "Known layouts need no column options: the German weather service's hourly, daily and\n"
     "10-minute files, ECA&D's daily SS series, KNMI's hourly and daily files, GHCN-Daily .dly\n"
@@ -102,6 +104,7 @@ enum OptionId : int {
   kStationList,
   kUnit,
   kWideGrid,
+  kStrict,
   kHelp,
   kVersion
 };
@@ -120,6 +123,7 @@ const option kOptions[] = {
     {"station-list", required_argument, nullptr, kStationList},
     {"unit", required_argument, nullptr, kUnit},
     {"wide-grid", no_argument, nullptr, kWideGrid},
+    {"strict", no_argument, nullptr, kStrict},
     {"help", no_argument, nullptr, kHelp},
     {"version", no_argument, nullptr, kVersion},
     {nullptr, 0, nullptr, 0},
@@ -190,6 +194,9 @@ std::optional<int> takeOption(int option, const std::string& value, Settings& se
       return std::nullopt;
     case kWideGrid:
       settings.grid.wideGrid = true;
+      return std::nullopt;
+    case kStrict:
+      settings.grid.strict = true;
       return std::nullopt;
     case kHelp:
       std::fputs(kUsage, stdout);
@@ -401,6 +408,11 @@ int run(const Settings& settings) {
   Collection collection;
   if (auto refusal = readInputs(settings, collection)) {
     return refuse(*refusal);
+  }
+  if (settings.grid.strict && !collection.inputs.unended.empty()) {
+    return refuse(Refusal{kStatusRefused, collection.inputs.unended.front() +
+                                              ": the last line has no line break (--strict): "
+                                              "the file may have been cut short inside it"});
   }
   Grid grid{};
   std::vector<std::string> strays;

@@ -39,6 +39,7 @@ SourceLayout dwdHourly() {
       .value = {"SD_SO"},
       .unit = ValueUnit::kMinutes,
       .missingMarkers = {"-999"},
+      .historicalBeforeRecent = true,
       .time = TimeReference::kUtc,
       .stepMin = 60,
   };
@@ -59,6 +60,7 @@ SourceLayout dwdDaily() {
       .value = {"SDK"},
       .unit = ValueUnit::kHours,
       .missingMarkers = {"-999"},
+      .historicalBeforeRecent = true,
       .time = TimeReference::kUtc,
       .stepMin = 1440,
   };
@@ -80,6 +82,7 @@ SourceLayout dwd10min() {
       .value = {"SD_10"},
       .unit = ValueUnit::kHours,
       .missingMarkers = {"-999"},
+      .historicalBeforeRecent = true,
       .time = TimeReference::kCetBefore2000,
       .stepMin = 10,
   };

@@ -84,6 +84,10 @@ struct SourceLayout {
   // One station a file, named by the file name, which may end in the year of a file of one year
   // ("10637-2024.csv"): the station is the name without that year.
   bool nameEndsInYear = false;
+  // Files named after their period, "..._FROM_TO_STATION" (YYYYMMDD): a historical file, whose
+  // quality check is complete, and a recent one, whose check is not, overlap; where their values
+  // differ, the file whose period ends first (the historical one) is kept.
+  bool historicalBeforeRecent = false;
   TimeReference time = TimeReference::kUtc;
   // The layout's step: its files hold one interval per row of this length, whatever gaps they
   // have (a file of even hours alone is still hourly, two days two days apart still daily).

@@ -28,24 +28,6 @@ void sortByTime(Series& series) {
   }
 }
 
-// Merges rows repeated with the same stamp and value; returns the indices of the first two rows
-// of one stamp with two different values, or nothing.
-std::optional<std::pair<std::size_t, std::size_t>> mergeRepeats(Series& series) {
-  std::vector<Reading>& readings = series.readings;
-  std::size_t kept = 0;
-  for (std::size_t i = 0; i < readings.size(); ++i) {
-    if (kept > 0 && readings[kept - 1].timeMin == readings[i].timeMin) {
-      if (!sameValue(readings[kept - 1].value, readings[i].value)) {
-        return std::pair{kept - 1, i};
-      }
-      continue;
-    }
-    readings[kept++] = readings[i];
-  }
-  readings.resize(kept);
-  return std::nullopt;
-}
-
 std::string valueText(double value) {
   if (std::isnan(value)) {
     return "missing";
@@ -53,6 +35,64 @@ std::string valueText(double value) {
   char text[32];
   const auto end = std::to_chars(text, text + sizeof text, value).ptr;
   return std::string(text, end);
+}
+
+// Which of two different values of one stamp a run keeps: the first, the second, or neither
+// (the run is refused).
+enum class Keep { kFirst, kSecond, kNeither };
+
+// Keeps, of two different values of one stamp, the one of a historical file over the one of a
+// recent file of the same archive (files named after their periods: the historical period ends
+// first); neither where the files do not tell, or under --strict. Counted for the summary.
+Keep keepHistorical(Collection& collection, const Series& series, const Reading& a,
+                    const Reading& b, bool strict) {
+  const SourceLayout* source = collection.kind.source;
+  if (strict || source == nullptr || !source->historicalBeforeRecent) {
+    return Keep::kNeither;
+  }
+  const std::vector<std::string>& names = collection.inputs.names;
+  const std::optional<std::int64_t> endA = periodEndOf(names[fileOf(collection, a.line)]);
+  const std::optional<std::int64_t> endB = periodEndOf(names[fileOf(collection, b.line)]);
+  if (!endA || !endB || *endA == *endB) {
+    return Keep::kNeither;
+  }
+  const bool firstIsHistorical = *endA < *endB;
+  const Reading& kept = firstIsHistorical ? a : b;
+  const Reading& overruled = firstIsHistorical ? b : a;
+  if (collection.counts.recentOverruled++ == 0) {
+    collection.counts.firstOverruled =
+        "station " + escapeControls(series.label) + " at " + describeMinutes(a.timeMin) + ", " +
+        valueText(kept.value) + " (" + placeOf(collection, kept.line) + ") over " +
+        valueText(overruled.value) + " (" + placeOf(collection, overruled.line) + ")";
+  }
+  return firstIsHistorical ? Keep::kFirst : Keep::kSecond;
+}
+
+// Merges rows repeated with the same stamp and value, and rows of a historical and a recent file
+// that differ (keepHistorical); returns the indices of the first two rows of one stamp with two
+// different values that neither rule settles, or nothing.
+std::optional<std::pair<std::size_t, std::size_t>> mergeRepeats(Collection& collection,
+                                                                Series& series, bool strict) {
+  std::vector<Reading>& readings = series.readings;
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < readings.size(); ++i) {
+    if (kept > 0 && readings[kept - 1].timeMin == readings[i].timeMin) {
+      if (!sameValue(readings[kept - 1].value, readings[i].value)) {
+        const Keep keep =
+            keepHistorical(collection, series, readings[kept - 1], readings[i], strict);
+        if (keep == Keep::kNeither) {
+          return std::pair{kept - 1, i};
+        }
+        if (keep == Keep::kSecond) {
+          readings[kept - 1] = readings[i];
+        }
+      }
+      continue;
+    }
+    readings[kept++] = readings[i];
+  }
+  readings.resize(kept);
+  return std::nullopt;
 }
 
 // Appends the record stamp "YYYY M D H" of the step ending at `minutes`.
@@ -172,10 +212,10 @@ std::optional<std::int64_t> mostCommonStep(const Collection& collection) {
 namespace {
 
 // Sorts and merges every station's rows; refuses two values for one station and stamp.
-std::optional<Refusal> orderStations(Collection& collection) {
+std::optional<Refusal> orderStations(Collection& collection, bool strict) {
   for (Series& series : collection.stations) {
     sortByTime(series);
-    if (const auto twice = mergeRepeats(series)) {
+    if (const auto twice = mergeRepeats(collection, series, strict)) {
       const Reading& a = series.readings[twice->first];
       const Reading& b = series.readings[twice->second];
       return Refusal{kStatusRefused,
@@ -294,7 +334,7 @@ std::optional<Refusal> makeGrid(Collection& collection, const GridSettings& sett
                        std::string(collection.inputs.names.size() == 1 ? " of " : "s of ") +
                        joined(collection.inputs.names)};
   }
-  if (auto refusal = orderStations(collection)) {
+  if (auto refusal = orderStations(collection, settings.strict)) {
     return refusal;
   }
   std::int64_t step = 0;

@@ -26,6 +26,7 @@ struct GridSettings {
   bool stampsMarkStart = false;         // each stamp marks the start of its interval
   bool split = false;                   // one file per station, each over its own stamps
   bool wideGrid = false;                // take a grid beyond the bound above
+  bool strict = false;                  // refuse historical and recent values that differ
 };
 
 /// Steps of `stepMin` minutes; `firstMin` and `lastMin` are the ends of the first and last.

@@ -215,6 +215,14 @@ void printMissing(const Collection& collection, const StationNumbers& numbers,
     std::fprintf(stderr, "  stations without a single value, every one missing: %s\n",
                  empty.c_str());
   }
+  if (collection.counts.recentOverruled > 0) {
+    const std::uint64_t n = collection.counts.recentOverruled;
+    std::fprintf(stderr,
+                 "  historical and recent files overlap with different values at %llu stamp%s, "
+                 "the historical (quality-checked) value%s kept; first: %s\n",
+                 static_cast<unsigned long long>(n), n == 1 ? "" : "s", n == 1 ? "" : "s",
+                 collection.counts.firstOverruled.c_str());
+  }
   for (const std::string& line : collection.inputs.unended) {
     std::fprintf(stderr,
                  "  the last line has no line break: %s; if the file was cut short, its last "

@@ -63,9 +63,11 @@ struct ValueKind {
 /// What the flags of the values read said, for the summary.
 struct ValueCounts {
   std::uint64_t rows = 0;
-  std::uint64_t suspect = 0;      // values kept although flagged suspect
-  std::uint64_t failedCheck = 0;  // values flagged missing or failed, written as missing
-  std::uint64_t trace = 0;        // "less than the smallest unit", written as its minutes
+  std::uint64_t suspect = 0;          // values kept although flagged suspect
+  std::uint64_t failedCheck = 0;      // values flagged missing or failed, written as missing
+  std::uint64_t trace = 0;            // "less than the smallest unit", written as its minutes
+  std::uint64_t recentOverruled = 0;  // values of a recent file that its historical file replaced
+  std::string firstOverruled;         // the first of them, for the summary
 };
 
 /// Every table read so far: the stations' series, the files they came from, what their values

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "input_files.hpp"
 #include "station_file.hpp"
 #include "tables.hpp"
 #include "text_rows.hpp"
@@ -281,6 +282,28 @@ TEST(PrepareTest, RepeatedRowsMergeOnlyWhenTheyAgree) {
   EXPECT_EQ(refusal->message,
             "station 100 has two different values for 1970-01-01 02:00: 1 and 2 (t.csv: line 2, "
             "t.csv: line 3)");
+}
+
+TEST(PrepareTest, FileNamesTellTheEndOfTheirPeriod) {
+  // Which of two overlapping files is the historical one rests on this: a wrong end would keep
+  // the recent, unchecked value.
+  struct Case {
+    const char* name;
+    std::optional<std::int64_t> end;
+  };
+  const Case cases[] = {
+      {"produkt_sd_stunde_19510101_20231231_00433.txt", 20231231},
+      {"dwd/produkt_klima_tag_20230601_20241208_00433.txt", 20241208},
+      {"produkt_zehn_min_sd_20200101_20231231_00433.txt", 20231231},
+      {"produkt_sd_stunde_00433.txt", std::nullopt},
+      {"produkt_sd_stunde_1951010_20231231_00433.txt", std::nullopt},
+      {"a_20231231_00433.txt", std::nullopt},
+      {"produkt_sd_stunde_19510101-20231231_00433.txt", std::nullopt},
+      {"x.txt", std::nullopt},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(periodEndOf(c.name), c.end) << c.name;
+  }
 }
 
 TEST(PrepareTest, NumbersStationsByTheirIdentifiersOrInOrder) {
