@@ -323,7 +323,7 @@ std::optional<Refusal> writeSplit(const Collection& collection, const StationNum
                      fileName(paths[s]) + ": cannot be written: " + std::strerror(errno)};
     }
     // Each file covers its own station's stamps only.
-    const Grid own = ownGrid(collection.stations[s], grid.stepMin);
+    const Grid own = ownGrid(collection.stations[s], grid.stepMin, grid.dayStartMin);
     const bool written = writeStationFile(out, collection, numbers, {s}, own, counted);
     if (std::fclose(out) != 0 || !written) {
       return Refusal{kStatusRefused, fileName(paths[s]) + ": cannot be written"};
@@ -430,6 +430,8 @@ int run(const Settings& settings) {
   }
   const StationNumbers numbers = numberStations(collection);
   const std::vector<std::optional<PlaceRow>> places = choosePlaces(collection);
+  // Stamps in UTC become the zone's time in kelvarin's command: its days are the grid's.
+  grid = inDaysOf(grid, zoneDayStartMin(collection, places));
   Written written{settings.output, settings.splitDir, settings.placesFile,
                   std::vector<std::uint64_t>(collection.stations.size(), 0)};
   std::optional<Refusal> refusal =

@@ -304,12 +304,19 @@ std::optional<Refusal> checkSpan(const Grid& grid, std::uint64_t longest,
 
 }  // namespace
 
-Grid wholeDays(const Grid& grid) {
+Grid wholeDays(const Grid& data, std::int64_t dayStartMin) {
+  Grid grid = data;
+  grid.dataFirstMin = data.firstMin;
+  grid.dataLastMin = data.lastMin;
+  grid.dayStartMin = dayStartMin;
   // Steps that do not divide a day (1000 minutes, or a week) cannot fill whole days: the grid
   // runs from the first stamp to the last, so that no value is dropped or moved.
   if (kMinutesPerDay % grid.stepMin != 0) {
     return grid;
   }
+  // On the zone's clock, then back.
+  grid.firstMin += dayStartMin;
+  grid.lastMin += dayStartMin;
   // The interval that ends at the first stamp starts on some day; the grid goes back to the
   // first interval of that day, and on to the last interval of the last stamp's day.
   const auto floorDiv = [](std::int64_t a, std::int64_t b) { return a / b - (a % b < 0 ? 1 : 0); };
@@ -318,12 +325,23 @@ Grid wholeDays(const Grid& grid) {
       floorDiv(grid.firstMin - grid.stepMin - firstDay * kMinutesPerDay, grid.stepMin);
   const std::int64_t lastDay = floorDiv(grid.lastMin - grid.stepMin, kMinutesPerDay);
   const std::int64_t after = floorDiv((lastDay + 1) * kMinutesPerDay - grid.lastMin, grid.stepMin);
-  return Grid{grid.firstMin - before * grid.stepMin, grid.lastMin + after * grid.stepMin,
-              grid.stepMin};
+  grid.firstMin -= before * grid.stepMin + dayStartMin;
+  grid.lastMin += after * grid.stepMin - dayStartMin;
+  return grid;
 }
 
-Grid ownGrid(const Series& series, std::int64_t stepMin) {
-  return wholeDays(Grid{series.readings.front().timeMin, series.readings.back().timeMin, stepMin});
+Grid inDaysOf(const Grid& grid, std::int64_t dayStartMin) {
+  // Only where the zone's midnight is a step's end: a daily file's days are the archive's own,
+  // and a grid moved off its stamps would lose every value.
+  if (dayStartMin % grid.stepMin != 0) {
+    return grid;
+  }
+  return wholeDays(Grid{grid.dataFirstMin, grid.dataLastMin, grid.stepMin}, dayStartMin);
+}
+
+Grid ownGrid(const Series& series, std::int64_t stepMin, std::int64_t dayStartMin) {
+  return wholeDays(Grid{series.readings.front().timeMin, series.readings.back().timeMin, stepMin},
+                   dayStartMin);
 }
 
 std::optional<Refusal> makeGrid(Collection& collection, const GridSettings& settings, Grid& grid,
@@ -367,7 +385,7 @@ std::optional<Refusal> makeGrid(Collection& collection, const GridSettings& sett
     }
     findStrays(collection, series, step, strays);
   }
-  grid = wholeDays(Grid{first + shift, last + shift, step});
+  grid = wholeDays(Grid{first + shift, last + shift, step}, 0);
   if (settings.wideGrid) {
     return std::nullopt;
   }
@@ -375,7 +393,7 @@ std::optional<Refusal> makeGrid(Collection& collection, const GridSettings& sett
     return checkSpan(grid, longest, strays);
   }
   for (const Series& series : collection.stations) {
-    if (auto refusal = checkSpan(ownGrid(series, step), series.readings.size(), strays)) {
+    if (auto refusal = checkSpan(ownGrid(series, step, 0), series.readings.size(), strays)) {
       return refusal;
     }
   }

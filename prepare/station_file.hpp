@@ -34,6 +34,12 @@ struct Grid {
   std::int64_t firstMin;
   std::int64_t lastMin;
   std::int64_t stepMin;
+  // The days the grid is made of start this many minutes before midnight of the stamps' clock:
+  // 540 for stamps in UTC of stations in UTC+9, whose days start at 15:00 UTC.
+  std::int64_t dayStartMin = 0;
+  // The stamps of the data, from which the grid is made (before it is widened to whole days).
+  std::int64_t dataFirstMin = 0;
+  std::int64_t dataLastMin = 0;
   std::uint64_t records() const {
     return static_cast<std::uint64_t>((lastMin - firstMin) / stepMin) + 1;
   }
@@ -47,8 +53,13 @@ struct Grid {
 std::optional<Refusal> makeGrid(Collection& collection, const GridSettings& settings, Grid& grid,
                                 std::vector<std::string>& strays);
 
-/// Returns the grid of one station's own stamps.
-Grid ownGrid(const Series& series, std::int64_t stepMin);
+/// Returns the grid of one station's own stamps, in whole days that start `dayStartMin` minutes
+/// before midnight of the stamps' clock.
+Grid ownGrid(const Series& series, std::int64_t stepMin, std::int64_t dayStartMin);
+
+/// Returns `grid` remade in whole days that start `dayStartMin` minutes before midnight of the
+/// stamps' clock: the days of the zone whose time kelvarin's command makes of the stamps.
+Grid inDaysOf(const Grid& grid, std::int64_t dayStartMin);
 
 /// Returns the most common difference of consecutive stamps over all stations, or nothing when no
 /// station has two.

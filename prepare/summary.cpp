@@ -37,9 +37,33 @@ bool anyPlace(const std::vector<std::optional<PlaceRow>>& places) {
   return false;
 }
 
+// "+9" for 540 minutes, "-5" for -300.
+std::string signedHours(std::int64_t minutes) {
+  return (minutes < 0 ? "-" : "+") + std::to_string(std::abs(minutes) / 60);
+}
+
 TimeReference timeOf(const Collection& collection) {
   return collection.kind.source != nullptr ? collection.kind.source->time : TimeReference::kUnknown;
 }
+
+}  // namespace
+
+std::optional<int> commandShiftH(const Collection& collection,
+                                 const std::vector<std::optional<PlaceRow>>& places) {
+  const std::optional<Zone> zone = nearestZone(places);
+  if (timeOf(collection) == TimeReference::kUnknown || !zone) {
+    return std::nullopt;
+  }
+  // Stamps in UTC are moved to the zone's time; dates of local days are in it already.
+  return timeOf(collection) == TimeReference::kLocalDays ? 0 : zone->offsetH;
+}
+
+std::int64_t zoneDayStartMin(const Collection& collection,
+                             const std::vector<std::optional<PlaceRow>>& places) {
+  return std::int64_t{commandShiftH(collection, places).value_or(0)} * 60;
+}
+
+namespace {
 
 // The options of place and time: --places or a latitude and longitude to give, and the time
 // shift and meridian of the zone nearest the stations.
@@ -50,12 +74,11 @@ std::string placeAndTime(const Collection& collection,
                             ? " --places " + shellWord(written.placesFile)
                             : std::string(" --latitude LAT --longitude LON");
   const std::optional<Zone> zone = nearestZone(places);
-  if (timeOf(collection) == TimeReference::kUnknown || !zone) {
+  const std::optional<int> shift = commandShiftH(collection, places);
+  if (!zone || !shift) {
     return options + " --time-shift SHIFT --meridian MERIDIAN";
   }
-  // Stamps in UTC are moved to the zone's time; dates of local days are in it already.
-  const int shift = timeOf(collection) == TimeReference::kLocalDays ? 0 : zone->offsetH;
-  return options + " --time-shift " + std::to_string(shift) + " --meridian " +
+  return options + " --time-shift " + std::to_string(*shift) + " --meridian " +
          std::to_string(zone->meridianDeg);
 }
 
@@ -276,9 +299,13 @@ void printSummary(const Collection& collection, const Grid& grid, const StationN
                describeMinutes(grid.firstMin).c_str(), describeMinutes(grid.lastMin).c_str(),
                static_cast<long long>(grid.stepMin),
                static_cast<unsigned long long>(grid.records()),
-               kMinutesPerDay % grid.stepMin == 0 ? "whole days"
-                                                  : "from the first stamp to the last: a step "
-                                                    "that does not divide a day fills no days");
+               kMinutesPerDay % grid.stepMin != 0
+                   ? "from the first stamp to the last: a step that does not divide a day fills "
+                     "no days"
+               : grid.dayStartMin == 0 ? "whole days"
+                                       : ("whole days of UTC" + signedHours(grid.dayStartMin) +
+                                          ", the days of the command's --time-shift")
+                                             .c_str());
   for (const std::string& stray : strays) {
     std::fprintf(stderr, "  a stamp far from the rest of its station stretches the grid: %s\n",
                  stray.c_str());
