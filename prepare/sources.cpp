@@ -213,6 +213,12 @@ SourceLayout meteoswissHourly() {
       .date = {"reference_timestamp"},
       .value = {"sre000h0"},
       .unit = ValueUnit::kMinutes,
+      // 2018-01-01 00:00 UTC, the end of the last hour of 2017.
+      .earlyWindowUntilMin = std::int64_t{17532} * 1440,
+      .earlyWindowSlipMin = 20,
+      .earlyWindowNote =
+          "MeteoSwiss's notes give the hourly values before 2018 the SYNOP schedule: the "
+          "value of 16:00 covers 14:50 to 15:40",
       .time = TimeReference::kUtc,
       .stepMin = 60,
   };

@@ -88,6 +88,11 @@ struct SourceLayout {
   // quality check is complete, and a recent one, whose check is not, overlap; where their values
   // differ, the file whose period ends first (the historical one) is kept.
   bool historicalBeforeRecent = false;
+  // Values stamped up to `earlyWindowUntilMin` (minutes from 1970 on the stamps' clock) cover an
+  // interval that ends `earlyWindowSlipMin` minutes before their stamp; 0: none such.
+  std::int64_t earlyWindowUntilMin = 0;
+  int earlyWindowSlipMin = 0;
+  std::string_view earlyWindowNote{};  // what the provider says of them, for the summary
   TimeReference time = TimeReference::kUtc;
   // The layout's step: its files hold one interval per row of this length, whatever gaps they
   // have (a file of even hours alone is still hourly, two days two days apart still daily).

@@ -280,6 +280,50 @@ void printClockHelp(const Collection& collection, const std::string& command) {
 
 }  // namespace
 
+namespace {
+
+// Says how many values cover an interval that ends before their stamp, which the station file
+// cannot show (its stamps are those of the grid), and the time shift that places them.
+void printEarlyWindow(const Collection& collection,
+                      const std::vector<std::optional<PlaceRow>>& places) {
+  const SourceLayout* source = collection.kind.source;
+  if (source == nullptr || source->earlyWindowSlipMin == 0) {
+    return;
+  }
+  std::uint64_t early = 0;
+  std::optional<std::int64_t> first;
+  for (const Series& series : collection.stations) {
+    for (const Reading& reading : series.readings) {
+      if (reading.timeMin <= source->earlyWindowUntilMin && !std::isnan(reading.value)) {
+        ++early;
+        first = std::min(first.value_or(reading.timeMin), reading.timeMin);
+      }
+    }
+  }
+  if (early == 0) {
+    return;
+  }
+  const std::optional<int> shift = commandShiftH(collection, places);
+  const double slipH = source->earlyWindowSlipMin / 60.0;
+  char placed[160];
+  if (shift) {
+    std::snprintf(placed, sizeof placed, "--time-shift %.4f instead of %d places them",
+                  *shift - slipH, *shift);
+  } else {
+    std::snprintf(placed, sizeof placed, "a --time-shift %.4f hours less places them", slipH);
+  }
+  std::fprintf(stderr,
+               "  %llu values stamped up to %s (the first %s) end %d minutes before their stamp "
+               "(%s): they are written at their stamps; %s, in a run of those values alone "
+               "(prepare the files up to then apart)\n",
+               static_cast<unsigned long long>(early),
+               describeMinutes(source->earlyWindowUntilMin).c_str(),
+               describeMinutes(*first).c_str(), source->earlyWindowSlipMin,
+               std::string(source->earlyWindowNote).c_str(), placed);
+}
+
+}  // namespace
+
 void printSummary(const Collection& collection, const Grid& grid, const StationNumbers& numbers,
                   const std::vector<std::optional<PlaceRow>>& places, const Written& written,
                   const std::vector<std::string>& strays) {
@@ -326,6 +370,7 @@ void printSummary(const Collection& collection, const Grid& grid, const StationN
                  "by the minutes per unit (1 for minutes, 60 for hours)\n");
   }
   printValueRange(collection, grid);
+  printEarlyWindow(collection, places);
   const std::string command = kelvarinCommand(collection, grid, places, written);
   printClockHelp(collection, command);
   std::fprintf(stderr, "%s\n", command.c_str());
