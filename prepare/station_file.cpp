@@ -323,7 +323,9 @@ Grid wholeDays(const Grid& data, std::int64_t dayStartMin) {
   const std::int64_t firstDay = floorDiv(grid.firstMin - grid.stepMin, kMinutesPerDay);
   const std::int64_t before =
       floorDiv(grid.firstMin - grid.stepMin - firstDay * kMinutesPerDay, grid.stepMin);
-  const std::int64_t lastDay = floorDiv(grid.lastMin - grid.stepMin, kMinutesPerDay);
+  // The last stamp's own day (hour 24 ends the day before): from the start of its interval, a
+  // daily value stamped at 07:00 fell on the day before, and the grid ended before it.
+  const std::int64_t lastDay = floorDiv(grid.lastMin - 1, kMinutesPerDay);
   const std::int64_t after = floorDiv((lastDay + 1) * kMinutesPerDay - grid.lastMin, grid.stepMin);
   grid.firstMin -= before * grid.stepMin + dayStartMin;
   grid.lastMin += after * grid.stepMin - dayStartMin;
