@@ -83,17 +83,31 @@ std::optional<SunTimes> sunriseSunset(std::int32_t day, std::int32_t month, floa
                     solarPlace(latitudeDeg, longitudeDeg, referenceMeridianDeg));
 }
 
-SunSpan sunAboveAltitude(std::int32_t day, std::int32_t month, float latitudeDeg,
-                         float longitudeDeg, float referenceMeridianDeg, double altitudeDeg) {
+SkyDay skyDay(std::int32_t day, std::int32_t month) {
   if (!isValidMonth(month)) {
+    return {0.0, 0.0, 0.0, false};
+  }
+  const double declinationRad = solarDeclinationDeg(day, month) * (kPi / 180.0);
+  return {std::sin(declinationRad), std::cos(declinationRad), equationOfTimeHours(day, month),
+          true};
+}
+
+SkyPlace skyPlace(float latitudeDeg, float longitudeDeg, float referenceMeridianDeg) {
+  const double latitudeRad = static_cast<double>(latitudeDeg) * (kPi / 180.0);
+  return {std::sin(latitudeRad), std::cos(latitudeRad),
+          (static_cast<double>(referenceMeridianDeg) - static_cast<double>(longitudeDeg)) / 15.0};
+}
+
+double sinOfAltitude(double altitudeDeg) {
+  return std::sin(altitudeDeg * (kPi / 180.0));
+}
+
+SunSpan sunAboveAltitudeAt(const SkyDay& day, const SkyPlace& place, double sinAltitude) {
+  if (!day.valid) {
     return {0.0, 24.0};
   }
-  const double toRad = kPi / 180.0;
-  const double latitudeRad = static_cast<double>(latitudeDeg) * toRad;
-  const double declinationRad = solarDeclinationDeg(day, month) * toRad;
-  const double cosHourAngle =
-      (std::sin(altitudeDeg * toRad) - std::sin(latitudeRad) * std::sin(declinationRad)) /
-      (std::cos(latitudeRad) * std::cos(declinationRad));
+  const double cosHourAngle = (sinAltitude - place.sinLatitude * day.sinDeclination) /
+                              (place.cosLatitude * day.cosDeclination);
   if (!(cosHourAngle > -1.0)) {
     return {0.0, 24.0};
   }
@@ -101,11 +115,15 @@ SunSpan sunAboveAltitude(std::int32_t day, std::int32_t month, float latitudeDeg
     return {12.0, 12.0};
   }
   const double halfDayH = std::acos(cosHourAngle) * (12.0 / kPi);
-  const double noonH =
-      12.0 +
-      (static_cast<double>(referenceMeridianDeg) - static_cast<double>(longitudeDeg)) / 15.0 -
-      equationOfTimeHours(day, month);
+  const double noonH = 12.0 + place.meridianShiftH - day.equationOfTimeH;
   return {noonH - halfDayH, noonH + halfDayH};
+}
+
+SunSpan sunAboveAltitude(std::int32_t day, std::int32_t month, float latitudeDeg,
+                         float longitudeDeg, float referenceMeridianDeg, double altitudeDeg) {
+  return sunAboveAltitudeAt(skyDay(day, month),
+                            skyPlace(latitudeDeg, longitudeDeg, referenceMeridianDeg),
+                            sinOfAltitude(altitudeDeg));
 }
 
 }  // namespace kelvarin

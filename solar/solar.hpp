@@ -95,6 +95,32 @@ struct SunSpan {
 SunSpan sunAboveAltitude(std::int32_t day, std::int32_t month, float latitudeDeg,
                          float longitudeDeg, float referenceMeridianDeg, double altitudeDeg);
 
+/// The day's part of sunAboveAltitude: its declination's sine and cosine and the equation of
+/// time; `valid` false for a month not from 1 to 12.
+struct SkyDay {
+  double sinDeclination;
+  double cosDeclination;
+  double equationOfTimeH;
+  bool valid;
+};
+SkyDay skyDay(std::int32_t day, std::int32_t month);
+
+/// The place's part of sunAboveAltitude.
+struct SkyPlace {
+  double sinLatitude;
+  double cosLatitude;
+  double meridianShiftH;  // (meridian - longitude) / 15
+};
+SkyPlace skyPlace(float latitudeDeg, float longitudeDeg, float referenceMeridianDeg);
+
+/// sunAboveAltitude from its parts, `sinAltitude` the sine of the altitude in radians: the very
+/// same arithmetic, for the columns of a network, whose parts are worked out once a day and once
+/// a run.
+SunSpan sunAboveAltitudeAt(const SkyDay& day, const SkyPlace& place, double sinAltitude);
+
+/// Returns the sine of an altitude in degrees, as sunAboveAltitude takes it.
+double sinOfAltitude(double altitudeDeg);
+
 /// Values of a run remembered per calendar day (month 1 to 12, day 1 to 31): what depends only on
 /// the day and the run's place is worked out once, not once per step.
 template <typename T>

@@ -70,10 +70,14 @@ struct Diagnostics {
   AnomalyCount tooMuch;                // values beyond the possible sunshine, written as 1.000
   AnomalyCount negative;               // results between -100 and 0
   std::vector<std::int64_t> stations;  // by column (slot 0 unused), with places of their own
-  // The real sky's day at each column's own place, worked out when first needed on a day.
+  // The real sky's day at each column's own place, worked out when first needed on a day, from
+  // the day's part (once a day) and the column's part (once a run; empty until first needed).
   ColumnDay<SunSpan> columnSky;
-  bool toldStepEnd = false;      // a step of a day or more ended while the sun was up
-  DayMemo<SunSpan> realSkyDays;  // the real sky's day, by month and day, as met
+  SkyDay columnSkyDay{};
+  std::vector<SkyPlace> columnSkyPlaces;
+  std::vector<unsigned char> columnSkyKnown;  // of columnSkyPlaces
+  bool toldStepEnd = false;                   // a step of a day or more ended while the sun was up
+  DayMemo<SunSpan> realSkyDays;               // the real sky's day, by month and day, as met
 };
 
 /// Returns how many time stamp anomalies were found so far.

@@ -120,3 +120,56 @@ TEST(SolarTest, ExtremeDaysStayFinite) {
 
 }  // namespace
 }  // namespace kelvarin
+
+namespace kelvarin {
+namespace {
+
+// The real sky's day as its formula reads, in one piece: the parts a network keeps (the day's,
+// the column's, the altitude's sine) must give every bit of it.
+SunSpan skyByTheFormula(std::int32_t day, std::int32_t month, float latitudeDeg, float longitudeDeg,
+                        float meridianDeg, double altitudeDeg) {
+  const double toRad = kPi / 180.0;
+  const double latitudeRad = static_cast<double>(latitudeDeg) * toRad;
+  const double declinationRad = solarDeclinationDeg(day, month) * toRad;
+  const double cosHourAngle =
+      (std::sin(altitudeDeg * toRad) - std::sin(latitudeRad) * std::sin(declinationRad)) /
+      (std::cos(latitudeRad) * std::cos(declinationRad));
+  if (!(cosHourAngle > -1.0)) {
+    return {0.0, 24.0};
+  }
+  if (cosHourAngle >= 1.0) {
+    return {12.0, 12.0};
+  }
+  const double halfDayH = std::acos(cosHourAngle) * (12.0 / kPi);
+  const double noonH =
+      12.0 + (static_cast<double>(meridianDeg) - static_cast<double>(longitudeDeg)) / 15.0 -
+      equationOfTimeHours(day, month);
+  return {noonH - halfDayH, noonH + halfDayH};
+}
+
+TEST(SolarTest, RealSkyFromItsKeptPartsToTheLastBit) {
+  std::uint64_t draw = 99;
+  const auto next = [&draw](double from, double to) {
+    draw = draw * 6364136223846793005ULL + 1442695040888963407ULL;
+    return from + static_cast<double>(draw >> 11) / 9007199254740992.0 * (to - from);
+  };
+  for (int i = 0; i < 20000; ++i) {
+    const auto day = static_cast<std::int32_t>(next(1.0, 32.0));
+    const auto month = static_cast<std::int32_t>(next(1.0, 13.0));
+    const auto latitude = static_cast<float>(next(-89.0, 89.0));
+    const auto longitude = static_cast<float>(next(-180.0, 180.0));
+    const auto meridian = static_cast<float>(next(-180.0, 180.0));
+    const double altitude = i % 2 == 0 ? -1.833 : next(-5.0, 5.0);
+    const SunSpan expected = skyByTheFormula(day, month, latitude, longitude, meridian, altitude);
+    const SunSpan parts = sunAboveAltitudeAt(
+        skyDay(day, month), skyPlace(latitude, longitude, meridian), sinOfAltitude(altitude));
+    const SunSpan whole = sunAboveAltitude(day, month, latitude, longitude, meridian, altitude);
+    ASSERT_EQ(parts.fromH, expected.fromH) << day << "." << month << " " << latitude;
+    ASSERT_EQ(parts.toH, expected.toH) << day << "." << month << " " << latitude;
+    ASSERT_EQ(whole.fromH, expected.fromH);
+    ASSERT_EQ(whole.toH, expected.toH);
+  }
+}
+
+}  // namespace
+}  // namespace kelvarin
