@@ -2,11 +2,12 @@
 
 #include <sys/stat.h>  // stat: which file an output would overwrite
 
-#include <algorithm>   // std::all_of
+#include <algorithm>   // std::upper_bound
 #include <charconv>    // std::from_chars
 #include <filesystem>  // weakly_canonical: the file a path names, links followed
 
 #include "tables.hpp"     // Collection
+#include "text.hpp"       // allDigits
 #include "text_rows.hpp"  // escapeControls
 
 namespace kelvarin::prepare {
@@ -25,7 +26,7 @@ bool sameFile(const std::string& a, const std::string& b) {
 std::string withoutYear(const std::string& stem) {
   const std::size_t n = stem.size();
   if (n > 5 && (stem[n - 5] == '-' || stem[n - 5] == '_') &&
-      std::all_of(stem.end() - 4, stem.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+      allDigits(std::string_view(stem).substr(n - 4))) {
     return stem.substr(0, n - 5);
   }
   return stem;
@@ -58,11 +59,7 @@ std::optional<std::int64_t> periodEndOf(const std::string& name) {
   }
   const std::string_view to = std::string_view(stem).substr(station - 8, 8);
   const std::string_view from = std::string_view(stem).substr(station - 17, 8);
-  const bool dates =
-      stem[station - 9] == '_' && stem[station - 18] == '_' &&
-      std::all_of(to.begin(), to.end(), [](char c) { return c >= '0' && c <= '9'; }) &&
-      std::all_of(from.begin(), from.end(), [](char c) { return c >= '0' && c <= '9'; });
-  if (!dates) {
+  if (stem[station - 9] != '_' || stem[station - 18] != '_' || !allDigits(to) || !allDigits(from)) {
     return std::nullopt;
   }
   std::int64_t end = 0;

@@ -50,9 +50,9 @@ Keep keepHistorical(Collection& collection, const Series& series, const Reading&
   if (strict || source == nullptr || !source->historicalBeforeRecent) {
     return Keep::kNeither;
   }
-  const std::vector<std::string>& names = collection.inputs.names;
-  const std::optional<std::int64_t> endA = periodEndOf(names[fileOf(collection, a.line)]);
-  const std::optional<std::int64_t> endB = periodEndOf(names[fileOf(collection, b.line)]);
+  const auto& ends = collection.inputs.periodEnds;
+  const std::optional<std::int64_t> endA = ends[fileOf(collection, a.line)];
+  const std::optional<std::int64_t> endB = ends[fileOf(collection, b.line)];
   if (!endA || !endB || *endA == *endB) {
     return Keep::kNeither;
   }

@@ -320,6 +320,7 @@ std::optional<Refusal> readTable(std::FILE* file, const std::string& name,
   collection.kind.source = source;
   collection.inputs.names.push_back(name);
   collection.inputs.linesBefore.push_back(collection.inputs.lines);
+  collection.inputs.periodEnds.push_back(periodEndOf(name));
   for (;;) {
     const RowStatus status = nextTableRow(table);
     if (status == RowStatus::kEnd) {

@@ -96,7 +96,8 @@ SunSpan sunAboveAltitude(std::int32_t day, std::int32_t month, float latitudeDeg
                          float longitudeDeg, float referenceMeridianDeg, double altitudeDeg);
 
 /// The day's part of sunAboveAltitude: its declination's sine and cosine and the equation of
-/// time; `valid` false for a month not from 1 to 12.
+/// time; `valid` false for a month not from 1 to 12. Not SolarDay: this formula turns degrees
+/// into radians as `deg * (pi / 180)`, sunriseSunset as `pi * deg / 180`, and the bits differ.
 struct SkyDay {
   double sinDeclination;
   double cosDeclination;

@@ -237,19 +237,14 @@ SunSpan columnSkyDay(Diagnostics& d, const StepPlace& place) {
   if (!holdsColumnDay(d.columnSky, place.stamp.day, place.stamp.month, d.stations.size())) {
     d.columnSkyDay = skyDay(place.stamp.day, place.stamp.month);
   }
-  if (d.columnSkyPlaces.size() != d.stations.size()) {
-    d.columnSkyPlaces.assign(d.stations.size(), SkyPlace{});
-    d.columnSkyKnown.assign(d.stations.size(), 0);
-  }
-  if (d.columnSkyKnown[place.column] == 0) {
-    d.columnSkyPlaces[place.column] =
-        skyPlace(place.placeDeg[0], place.placeDeg[1], d.params.referenceMeridianDeg);
-    d.columnSkyKnown[place.column] = 1;
+  d.columnSkyPlaces.resize(d.stations.size());
+  std::optional<SkyPlace>& own = d.columnSkyPlaces[place.column];
+  if (!own) {
+    own = skyPlace(place.placeDeg[0], place.placeDeg[1], d.params.referenceMeridianDeg);
   }
   static const double sinRealSky = sinOfAltitude(kRealSkyAltitudeDeg);
-  return columnDayValue(d.columnSky, place.column, [&] {
-    return sunAboveAltitudeAt(d.columnSkyDay, d.columnSkyPlaces[place.column], sinRealSky);
-  });
+  return columnDayValue(d.columnSky, place.column,
+                        [&] { return sunAboveAltitudeAt(d.columnSkyDay, *own, sinRealSky); });
 }
 
 // The real sky's sunshine in a window, each part of it on its own day.

@@ -74,10 +74,9 @@ struct Diagnostics {
   // the day's part (once a day) and the column's part (once a run; empty until first needed).
   ColumnDay<SunSpan> columnSky;
   SkyDay columnSkyDay{};
-  std::vector<SkyPlace> columnSkyPlaces;
-  std::vector<unsigned char> columnSkyKnown;  // of columnSkyPlaces
-  bool toldStepEnd = false;                   // a step of a day or more ended while the sun was up
-  DayMemo<SunSpan> realSkyDays;               // the real sky's day, by month and day, as met
+  std::vector<std::optional<SkyPlace>> columnSkyPlaces;
+  bool toldStepEnd = false;      // a step of a day or more ended while the sun was up
+  DayMemo<SunSpan> realSkyDays;  // the real sky's day, by month and day, as met
 };
 
 /// Returns how many time stamp anomalies were found so far.
