@@ -3,6 +3,7 @@
 #include <cctype>  // std::isspace
 #include <cmath>   // std::isfinite, std::fabs
 
+#include "longitude.hpp"       // halfCircleLongitude
 #include "step/calendar.hpp"   // periodNamed
 #include "step/step_loop.hpp"  // hasUsableSteps
 
@@ -165,6 +166,11 @@ std::optional<std::string> refuseRunParameters(const RunParameters& params,
     return refused(format("answers refused: the latitude (%g) is not between -90 and 90 degrees",
                           static_cast<double>(params.latitudeDeg)),
                    {kLatitude});
+  }
+  if (!halfCircleLongitude(static_cast<double>(params.longitudeDeg))) {
+    return refused(format("answers refused: the longitude (%g) is not between -180 and 360 degrees",
+                          static_cast<double>(params.longitudeDeg)),
+                   {kLongitudeQuestion});
   }
   if (std::fabs(params.timeShiftH) > kMaxTimeShiftH) {
     return refused(

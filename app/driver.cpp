@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "longitude.hpp"
 #include "places_table.hpp"
 #include "reading/input_reader.hpp"
 #include "result_output.hpp"
@@ -258,6 +259,9 @@ int runWithFiles(const CommandLine& line, std::FILE* answers, std::FILE* report,
     std::fputs(refusal->c_str(), alerts);
     return kExitAnswers;
   }
+  // A longitude of 0 to 360 east is the place it names west of Greenwich, as in a places table.
+  params.longitudeDeg =
+      static_cast<float>(*halfCircleLongitude(static_cast<double>(params.longitudeDeg)));
   const int status = convert(line, params, *vectorLevel, files, report, alerts);
   if (status == kExitSuccess) {
     std::fputs("ready..\n", report);

@@ -7,6 +7,7 @@
 #include <cstdlib>    // std::strtof
 #include <unordered_map>
 
+#include "longitude.hpp"
 #include "station_number.hpp"
 #include "text.hpp"
 
@@ -129,8 +130,13 @@ std::optional<std::string> readPlacesRow(std::string_view row, const PlacesColum
     return "the latitude (" + std::string(fields[columns.latitude]) +
            ") is not between -90 and 90 degrees";
   }
+  const std::optional<double> east = halfCircleLongitude(static_cast<double>(*longitude));
+  if (!east) {
+    return "the longitude (" + std::string(fields[columns.longitude]) +
+           ") is not between -180 and 360 degrees";
+  }
   const bool named = columns.name && *columns.name < fields.size();
-  place = PlacesRow{station.value, *latitude, *longitude,
+  place = PlacesRow{station.value, *latitude, static_cast<float>(*east),
                     named ? fields[*columns.name] : std::string_view()};
   return std::nullopt;
 }

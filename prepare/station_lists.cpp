@@ -5,6 +5,7 @@
 #include <charconv>  // std::from_chars
 #include <cmath>     // std::isfinite, std::fabs
 
+#include "longitude.hpp"     // the rule kelvarin reads longitudes by
 #include "places_table.hpp"  // kelvarin's own table, read as kelvarin reads it
 #include "table_state.hpp"   // the rows of a list, read as a table's
 #include "text_rows.hpp"
@@ -54,17 +55,14 @@ std::optional<std::int64_t> dayOf(std::string_view text) {
   return *end / kMinutesPerDay - 1;
 }
 
-// Some lists count longitudes from 0 to 360 east: kelvarin and the zone take -180 to 180
-// (353.75, Dublin, is -6.25; as 353.75 its zone would be UTC+24 and every day night).
-double withinHalfCircle(double longitudeDeg) {
-  return longitudeDeg > 180.0 ? longitudeDeg - 360.0 : longitudeDeg;
-}
-
 // Reads the latitude and longitude of a row into `place`; the fault names the field.
 Row readPlace(std::string_view latitude, std::string_view longitude, PlaceRow& place,
               std::string& fault) {
   const std::optional<double> lat = readAngle(latitude, 90.0);
-  const std::optional<double> lon = readAngle(longitude, 360.0);
+  // Some lists count longitudes from 0 to 360 east: kelvarin and the zone take -180 to 180
+  // (353.75, Dublin, is -6.25; as 353.75 its zone would be UTC+24 and every day night).
+  const std::optional<double> read = readAngle(longitude, kMostLongitudeDeg);
+  const std::optional<double> lon = read ? halfCircleLongitude(*read) : std::nullopt;
   if (!lat || !lon) {
     fault =
         "the " +
@@ -73,7 +71,7 @@ Row readPlace(std::string_view latitude, std::string_view longitude, PlaceRow& p
     return Row::kFault;
   }
   place.latitudeDeg = *lat;
-  place.longitudeDeg = withinHalfCircle(*lon);
+  place.longitudeDeg = *lon;
   return Row::kStation;
 }
 
@@ -342,7 +340,7 @@ Row readPlacesTableRow(std::string_view text, const std::vector<int>& columns, P
   }
   place.key = std::to_string(read.station);
   place.latitudeDeg = static_cast<double>(read.latitudeDeg);
-  place.longitudeDeg = withinHalfCircle(static_cast<double>(read.longitudeDeg));
+  place.longitudeDeg = static_cast<double>(read.longitudeDeg);  // turned west by the reader
   place.name = std::string(read.name);
   return Row::kStation;
 }

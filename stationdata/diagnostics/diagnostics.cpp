@@ -14,10 +14,36 @@ namespace {
 
 constexpr char kShifted[] = "steps are counted by records, so every later step is shifted";
 constexpr char kAbsentInPeriod[] = "records absent from a calendar period count as missing in it";
+constexpr char kRepeatInPeriod[] =
+    "a record that repeats the stamp before it is not added to its calendar period again";
+constexpr char kBackInPeriod[] =
+    "a record is taken into the calendar period being read; one of a period already written "
+    "ends the run";
 
-// What a stamp anomaly does to the steps.
-const char* stampConsequence(const Diagnostics& d) {
-  return d.params.outputPeriod == CalendarPeriod::kNone ? kShifted : kAbsentInPeriod;
+// What a stamp anomaly of the kind `count` (nothing: of every kind met) does to the steps.
+std::string stampConsequence(const Diagnostics& d, const std::uint64_t* count) {
+  if (d.params.outputPeriod == CalendarPeriod::kNone) {
+    return kShifted;
+  }
+  if (count == &d.repeated) {
+    return kRepeatInPeriod;
+  }
+  if (count == &d.backwards) {
+    return kBackInPeriod;
+  }
+  if (count != nullptr) {
+    return kAbsentInPeriod;
+  }
+  std::string all;
+  const auto add = [&all](bool met, const char* consequence) {
+    if (met) {
+      all += (all.empty() ? "" : "; ") + std::string(consequence);
+    }
+  };
+  add(d.gaps + d.offGrid > 0, kAbsentInPeriod);
+  add(d.repeated > 0, kRepeatInPeriod);
+  add(d.backwards > 0, kBackInPeriod);
+  return all;
 }
 constexpr char kLikelyCauses[] =
     "check the time shift, the meridian and the longitude, the latitude, the input step, and that "
@@ -154,7 +180,7 @@ std::string describeAnomaly(const Diagnostics& d, const StampAnomaly& anomaly,
                   apartMin, describe(earlier).c_str(), stepMin);
     what += apart;
   }
-  return what + "; " + stampConsequence(d);
+  return what + "; " + stampConsequence(d, anomaly.count);
 }
 
 }  // namespace
@@ -364,7 +390,7 @@ void reportDiagnostics(const Diagnostics& d) {
     add(d.offGrid, std::to_string(d.offGrid) + " off the input step");
     sayWarning(d.console, counted(stampAnomalies(d), "time stamp anomaly", "time stamp anomalies") +
                               " in all (the first " + std::to_string(kStampAnomaliesShown) +
-                              " shown): " + kinds + "; " + stampConsequence(d));
+                              " shown): " + kinds + "; " + stampConsequence(d, nullptr));
   }
   if (d.sunDown.count > 0) {
     sayWarning(d.console, counted(d.sunDown.count, "step holds", "steps hold") +

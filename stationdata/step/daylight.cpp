@@ -18,4 +18,13 @@ std::optional<std::chrono::sys_days> stampDay(const RecordStamp& stamp) {
   return sys_days{month / 1} + days{stamp.day - 1};
 }
 
+std::optional<std::chrono::sys_days> modelStampDay(const RecordStamp& stamp) {
+  // 400 Gregorian years are 146,097 days, whole weeks and leap days alike: a year moved by whole
+  // cycles has the same days in the same order.
+  constexpr std::int32_t kCycleYears = 400;
+  RecordStamp within = stamp;
+  within.year = 2000 + ((stamp.year % kCycleYears) + kCycleYears) % kCycleYears;
+  return stampDay(within);
+}
+
 }  // namespace kelvarin

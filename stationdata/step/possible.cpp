@@ -7,42 +7,40 @@
 
 namespace kelvarin {
 
-DayLight placeLight(LightSource& source, ModelDay day) {
+DayOfLight placeLight(LightSource& source, ModelDay day) {
   const RunParameters& p = *source.params;
   return rememberedForDay(source.placeDays, day.day, day.month, [&] {
     if (!isValidMonth(day.month)) {
-      return DayLight{0.0, 0.0};  // no stamp with such a month reaches a step
+      return DayOfLight{{0.0, 0.0}, {0.0, 0.0}};  // no stamp with such a month reaches a step
     }
     return lightAt(solarDay(day.day, day.month),
                    solarPlace(p.latitudeDeg, p.longitudeDeg, p.referenceMeridianDeg));
   });
 }
 
-void LightSum::add(DayLight day, std::int64_t offset, double fromH, double toH) {
-  double hours = lightWithin(day, fromH, toH);
-  if (hasBefore) {
-    // Where the day before's light, past its midnight, meets this day's own, it counts once.
-    const double overlapH =
-        std::min({toH, day.toH, before.toH - 24.0}) - std::max(fromH, day.fromH);
-    hours -= std::max(0.0, std::min(overlapH, hours));
-  }
+void LightSum::add(const DayOfLight& day, std::int64_t offset, double fromH, double toH) {
+  const double ownH = lightWithin(day.light, fromH, toH);
+  const double hours =
+      hasBefore ? ownH - std::min(lightShared(day.light, before, fromH, toH), ownH) : ownH;
   light.hours += hours;
   if (offset == 0) {
-    light.darkStampDay = day.toH <= day.fromH && fromH < 24.0 && toH > 0.0;
+    light.stampDayDiffers = ownH != lightWithin(day.asStampDay, fromH, toH);
   } else {
     light.otherDaysH += hours;
   }
-  before = day;
+  before = day.light;
   hasBefore = true;
 }
 
 std::optional<WindowLight> windowLight(LightSource& source, const RecordStamp& stamp, double startH,
                                        double endH) {
   LightSum sum;
-  if (!forEachDayOfWindow(stamp, startH, endH,
-                          [&](ModelDay day, std::int64_t offset, double fromH, double toH) {
-                            sum.add(placeLight(source, day), offset, fromH, toH);
-                          })) {
+  if (!forEachDayOfWindow(
+          stamp, startH, endH,
+          [&](ModelDay day, std::int64_t offset, double fromH, double toH) {
+            sum.add(placeLight(source, day), offset, fromH, toH);
+          },
+          source.reach)) {
     return std::nullopt;
   }
   return sum.light;
@@ -135,7 +133,8 @@ bool windowLightOfColumns(LightSource& source, const RecordStamp& stamp, double 
   // Day by day: the day's sun times from the year's table where it is kept, else the day's part
   // of the sun model worked out once for every column.
   const bool split = forEachDayOfWindow(
-      stamp, startH, endH, [&](ModelDay day, std::int64_t offset, double fromH, double toH) {
+      stamp, startH, endH,
+      [&](ModelDay day, std::int64_t offset, double fromH, double toH) {
         if (!isValidMonth(day.month)) {
           return;
         }
@@ -153,13 +152,14 @@ bool windowLightOfColumns(LightSource& source, const RecordStamp& stamp, double 
           if (!solarOfDay && (row == nullptr || row[c].sunriseH < 0.0)) {
             solarOfDay = solarDay(day.day, day.month);
           }
-          const DayLight dayLight =
+          const DayOfLight dayLight =
               row == nullptr ? lightAt(*solarOfDay, solar[c])
-                             : dayLightOf(row[c], row[c].sunriseH < 0.0 &&
+                             : dayOfLight(row[c], row[c].sunriseH < 0.0 &&
                                                       sunNeverRisesAt(*solarOfDay, solar[c]));
           sums[c].add(dayLight, offset, fromH, toH);
         }
-      });
+      },
+      source.reach);
   for (std::size_t c = 1; c <= columns; ++c) {
     light[c] = sums[c].light;
   }
@@ -199,15 +199,26 @@ void widenLightBounds(LightBounds& bounds, const SolarPlace& place) {
     bounds.earliestH = 0.0;
     bounds.latestH = std::max(bounds.latestH, 24.0);
   }
-  bounds.earliestH = std::min(bounds.earliestH, std::max(year.earliestRiseH, 0.0));
+  bounds.earliestH = std::min(bounds.earliestH, year.earliestRiseH);
   bounds.latestH = std::max(bounds.latestH, year.latestSetH);
   if (!std::isfinite(year.earliestRiseH) || !std::isfinite(year.latestSetH)) {
     bounds.earliestH = 0.0;
     bounds.latestH = 48.0;
   }
   // A light that passes midnight reaches the next day's first hours: no window is served then.
+  // A sunrise before midnight lights the day before's last hours, which bound the windows served
+  // there.
   bounds.servedFromH = bounds.latestH < 24.0 ? bounds.latestH - 24.0 : HUGE_VAL;
-  bounds.servedToH = 24.0 + bounds.earliestH;
+  bounds.servedToH = 24.0 + std::min(bounds.earliestH, 24.0);
+}
+
+DayReach reachOf(const LightBounds& bounds) {
+  // Half an hour beyond the bounds, which are worked out from the year's extremes, not its days.
+  constexpr double kMarginH = 0.5;
+  if (!std::isfinite(bounds.earliestH) || !std::isfinite(bounds.latestH)) {
+    return {};
+  }
+  return {std::min(bounds.earliestH, 0.0) - kMarginH, std::max(bounds.latestH, 24.0) + kMarginH};
 }
 
 bool alwaysRises(const SolarPlace& place) {
@@ -217,6 +228,9 @@ bool alwaysRises(const SolarPlace& place) {
 
 double dayFractionOfDaylight(double daylightH, double stepH) {
   const double night = (stepH - daylightH) / stepH;
+  if (stepH > 24.0) {
+    return daylightH > 0.0 ? daylightH / stepH : 0.0;
+  }
   return night > kNightThreshold ? 0.0 : 1.0 - night;
 }
 

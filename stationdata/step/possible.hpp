@@ -14,25 +14,39 @@
 
 namespace kelvarin {
 
-/// Returns the daylight of a day at a place: its sun times and whether the sun rises at all.
-inline DayLight lightAt(const SolarDay& day, const SolarPlace& place) {
-  return dayLightOf(sunTimesAt(day, place), sunNeverRisesAt(day, place));
+/// A day's daylight on the timeline, and as the step's own arithmetic takes it on its stamp's day.
+struct DayOfLight {
+  DayLight light;
+  DayLight asStampDay;
+};
+
+/// Returns the daylight of a day of sun times `sun`; `neverRises` tells a polar night from a
+/// polar day.
+inline DayOfLight dayOfLight(SunTimes sun, bool neverRises) {
+  return {dayLightOf(sun, neverRises), stampDayLightOf(sun)};
+}
+
+/// Returns the daylight of a day at a place.
+inline DayOfLight lightAt(const SolarDay& day, const SolarPlace& place) {
+  return dayOfLight(sunTimesAt(day, place), sunNeverRisesAt(day, place));
 }
 
 /// The daylight of a window that reaches past its stamp's day, split as the step's arithmetic
 /// needs it.
 struct WindowLight {
-  double hours = 0.0;         // all of it
-  double otherDaysH = 0.0;    // of other days than the stamp's
-  bool darkStampDay = false;  // the stamp's day is a polar night
+  double hours = 0.0;            // all of it, each moment once
+  double otherDaysH = 0.0;       // of other days than the stamp's
+  bool stampDayDiffers = false;  // the stamp's day gives the window other light than the step's
+                                 // own arithmetic takes (a sunrise before midnight, a polar night)
 };
 
-/// Sums the daylight of a window's days as forEachDayOfWindow passes them, in their order.
+/// Sums the daylight of a window's days as forEachDayOfWindow passes them, in their order: the
+/// moments that a day and the day before both light count once.
 struct LightSum {
   WindowLight light;
   DayLight before{0.0, 0.0};  // the day passed before
   bool hasBefore = false;
-  void add(DayLight day, std::int64_t offset, double fromH, double toH);
+  void add(const DayOfLight& day, std::int64_t offset, double fromH, double toH);
 };
 
 /// The extremes of a day's sun times over the columns, sunrises before midnight taken as 0 and
@@ -80,7 +94,8 @@ double* columnYearFractions(ColumnYear& year, std::size_t slots, std::int32_t da
 struct LightSource {
   const RunParameters* params = nullptr;
   const ColumnPlaces* places = nullptr;  // nothing: every column at the run's place
-  DayMemo<DayLight> placeDays;           // the run's place, by day
+  DayMemo<DayOfLight> placeDays;         // the run's place, by day
+  DayReach reach;                        // where any day's light at the run's places can lie
   ColumnYear columnYear;                 // each column's own place, by day
   std::vector<LightSum> columnSums;      // room for windowLightOfColumns
   // Where the year's table is too large: the days met last, which the next steps meet again.
@@ -89,7 +104,7 @@ struct LightSource {
 };
 
 /// Returns the daylight of a day at the run's place.
-DayLight placeLight(LightSource& source, ModelDay day);
+DayOfLight placeLight(LightSource& source, ModelDay day);
 
 /// Returns the daylight of the window [startH, endH] (hours from the start of `stamp`'s day, local
 /// time) at the run's place; nothing where the window cannot be split into days.
@@ -104,15 +119,16 @@ bool windowLightOfColumns(LightSource& source, const RecordStamp& stamp, double 
                           const unsigned char* needed = nullptr);
 
 /// Returns whether the step's own arithmetic, which takes the whole window against the stamp's
-/// day, gives the window's true daylight: no other day's daylight reaches into it, and the
-/// stamp's day is no polar night.
-inline bool stampDayHolds(const WindowLight& light) {
-  return light.otherDaysH == 0.0 && !light.darkStampDay;
+/// day, gives the window's daylight on the timeline: no other day's daylight reaches into it,
+/// the stamp's day lights it as that arithmetic has it, and the step is a day or shorter, where
+/// the night rule holds.
+inline bool stampDayHolds(const WindowLight& light, bool dayOrShorter) {
+  return light.otherDaysH == 0.0 && !light.stampDayDiffers && dayOrShorter;
 }
 
 /// Bounds on the daylight of every day of the year at the places of a run: no day's light
-/// begins before `earliestH` or ends after `latestH` (hours of its day). A window from
-/// `servedFromH` to `servedToH` (hours from the start of a stamp's day) reaches no other day's
+/// begins before `earliestH` or ends after `latestH` (hours of its day, on the timeline). A window
+/// from `servedFromH` to `servedToH` (hours from the start of a stamp's day) reaches no other day's
 /// light: before 0 it stays after every sunset, past 24 before every sunrise.
 struct LightBounds {
   double earliestH = 24.0;
@@ -129,16 +145,28 @@ void widenLightBounds(LightBounds& bounds, const SolarPlace& place);
 /// day or night, and no sunrise the meridian moves before 0.
 bool alwaysRises(const SolarPlace& place);
 
-/// Returns whether the stamp's day alone gives the daylight of the window [startH, endH]: the
-/// day has a sunrise (no polar day or night) and the window reaches no other day's light. Where
-/// it does, the step's own arithmetic holds. Inline: once a step.
-inline bool stampDayServes(const LightBounds& bounds, double startH, double endH, double sunriseH) {
-  return startH >= bounds.servedFromH && endH <= bounds.servedToH && sunriseH >= 0.0;
+/// Returns whether the window [startH, endH] lasts a day or less, up to the rounding of its ends.
+inline bool lastsADayAtMost(double startH, double endH) {
+  return endH - startH <= 24.0 + 1e-9;
 }
 
+/// Returns whether the stamp's day alone gives the daylight of the window [startH, endH]: the
+/// day has a sunrise after its midnight (no polar day or night), the window reaches no other
+/// day's light and lasts no more than a day. Where it does, the step's own arithmetic holds.
+/// Inline: once a step.
+inline bool stampDayServes(const LightBounds& bounds, double startH, double endH, double sunriseH) {
+  return startH >= bounds.servedFromH && endH <= bounds.servedToH && sunriseH >= 0.0 &&
+         lastsADayAtMost(startH, endH);
+}
+
+/// Returns where the daylight of the days of places within `bounds` can lie.
+DayReach reachOf(const LightBounds& bounds);
+
 /// Returns the day fraction of a step of `stepH` hours whose window holds `daylightH` hours of
-/// daylight: the share of the step in daylight, 0 where the night takes more than
-/// kNightThreshold of it, as a step within one day has it.
+/// daylight: the share of the step in daylight. A step of a day or less is 0 where the night
+/// takes more than kNightThreshold of it, as a step within one day has it; the rule is for the
+/// hours that sunrise and sunset cut, so a longer step (a polar month holds 4 % of daylight) is
+/// 0 only where it holds no daylight at all.
 double dayFractionOfDaylight(double daylightH, double stepH);
 
 }  // namespace kelvarin

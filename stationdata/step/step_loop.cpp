@@ -214,7 +214,7 @@ const double* placedResults(const double* sums, std::size_t columns, const StepP
                                                const StepPlan& plan, const PlacedSun& sun,
                                                double* results) {
   for (std::size_t c = 1; c <= columns; ++c) {
-    if (!stampDayHolds(sun.light[c])) {
+    if (!stampDayHolds(sun.light[c], plan.stepH <= 24.0)) {
       const double dayFraction = dayFractionOfDaylight(sun.light[c].hours, plan.stepH);
       sun.dayFractions[c] = dayFraction;
       results[c] =
@@ -244,7 +244,8 @@ inline StepPlace columnPlace(const StepPlace& place, const PlacedSun& sun, std::
   StepPlace own = place;
   own.placeDeg = &sun.places->placeDeg[2 * c];
   own.column = c;
-  own.wholeWindow = sun.light != nullptr && !stampDayHolds(sun.light[c]);
+  own.wholeWindow = sun.light != nullptr &&
+                    !stampDayHolds(sun.light[c], lastsADayAtMost(place.startH, place.endH));
   return own;
 }
 
@@ -582,7 +583,7 @@ enum class StepWritten { kWritten, kBadMonth, kDiagnosticFault };
                                                double dayFraction, const RecordStamp& stamp,
                                                double startH, double endH, bool& wholeWindow) {
   const std::optional<WindowLight> light = windowLight(state.sun.light, stamp, startH, endH);
-  if (!light || stampDayHolds(*light)) {
+  if (!light || stampDayHolds(*light, plan.stepH <= 24.0)) {
     return dayFraction;
   }
   wholeWindow = true;
@@ -855,38 +856,74 @@ void openPeriod(OpenPeriod& period, const StepPlan& plan, std::int64_t day, doub
              endMin - plan.inputStepMin);
 }
 
+// What taking a record into its period gave.
+struct Taken {
+  std::optional<RunOutcome> end;  // the run ends
+  bool repeated = false;          // the record repeats the stamp before it: not added again
+};
+
 // Takes a record read whole into its period: the period before is written when the record
 // begins a new one, and the stretch since the record before is noted where records are absent.
-std::optional<RunOutcome> takeIntoPeriod(OpenPeriod& period, RecordReader& records,
-                                         OutputBuffer& out, Diagnostics& diagnostics,
-                                         const StepPlan& plan, double* sums, std::size_t columns,
-                                         StepState& state, const RecordStamp& stamp) {
+// A record that repeats the stamp before it would count its sunshine twice against daylight
+// counted once; one of a period already written would write that period's line a second time.
+Taken takeIntoPeriod(OpenPeriod& period, RecordReader& records, OutputBuffer& out,
+                     Diagnostics& diagnostics, const StepPlan& plan, double* sums,
+                     std::size_t columns, StepState& state, const RecordStamp& stamp) {
   const std::optional<double> endMin = recordEndMin(period, stamp);
   if (!endMin) {
-    return badInput(out,
-                    ReadFault{records.recordLine, {}, "the time stamp lies beyond the calendar"});
+    return {badInput(out,
+                     ReadFault{records.recordLine, {}, "the time stamp lies beyond the calendar"})};
   }
   if (!isValidMonth(stamp.month)) {
-    return badInput(out,
-                    ReadFault{records.monthLine,
-                              {},
-                              "month " + std::to_string(stamp.month) + " is not between 1 and 12"});
+    return {badInput(
+        out, ReadFault{records.monthLine,
+                       {},
+                       "month " + std::to_string(stamp.month) + " is not between 1 and 12"})};
+  }
+  if (period.open && *endMin == period.lastEndMin) {
+    return {std::nullopt, true};
   }
   const std::int64_t day = recordEndDay(*endMin);
-  if (!period.open || day < period.days.first || day >= period.days.end) {
+  if (period.open && day < period.days.first) {
+    return {badInput(
+        out, ReadFault{records.recordLine,
+                       {},
+                       "the time stamp goes back to a " + std::string(periodName(period.kind)) +
+                           " already written: the records are out of time order"})};
+  }
+  const bool begins = !period.open || day >= period.days.end;
+  if (begins) {
     if (period.open) {
       if (auto end = closePeriod(period, out, diagnostics, plan, sums, columns, state, records)) {
-        return end;
+        return {end};
       }
     }
     openPeriod(period, plan, day, *endMin);
   } else {
     noteAbsent(period, plan, period.lastEndMin, *endMin - plan.inputStepMin);
   }
-  period.lastEndMin = *endMin;
-  period.lastStamp = stamp;
-  period.lastLine = records.recordLine;
-  return std::nullopt;
+  // A record out of order within the period leaves the period's line its latest stamp.
+  if (begins || *endMin > period.lastEndMin) {
+    period.lastEndMin = *endMin;
+    period.lastStamp = stamp;
+    period.lastLine = records.recordLine;
+  }
+  return {};
+}
+
+// Forgets the values of a record that is not added: its sunshine and its missing values, which
+// the reader flagged. A flag before the record was 2 where the period has missing daylight.
+void dropRecord(RecordReader& records, StepState& state, std::vector<double>& recordValues) {
+  std::fill(recordValues.begin(), recordValues.end(), 0.0);
+  if (records.anyNewMissing) {
+    for (std::size_t c = 1; c < records.missingInStep.size(); ++c) {
+      unsigned char& flag = records.missingInStep[c];
+      if (flag == 1) {
+        flag = state.gaps.missingH[c] > 0.0 ? 2 : 0;
+      }
+    }
+    records.anyNewMissing = false;
+  }
 }
 
 // The step loop for calendar periods: a record belongs to the period of the day its interval
@@ -913,9 +950,14 @@ RunOutcome runCalendarLoop(RecordReader& records, OutputBuffer& out, Diagnostics
     if (auto fault = recordFault(got, records, out, diagnostics, stamp)) {
       return *fault;
     }
-    if (auto end =
-            takeIntoPeriod(period, records, out, diagnostics, plan, sums, columns, state, stamp)) {
-      return *end;
+    Taken taken =
+        takeIntoPeriod(period, records, out, diagnostics, plan, sums, columns, state, stamp);
+    if (taken.end) {
+      return *taken.end;
+    }
+    if (taken.repeated) {
+      dropRecord(records, state, recordValues);
+      continue;
     }
     for (std::size_t c = 1; c <= columns; ++c) {
       sums[c] = recordValues[c] + sums[c];
@@ -941,7 +983,7 @@ void startState(StepState& state, const RunParameters& params, const ColumnPlace
     const SolarPlace place =
         solarPlace(params.latitudeDeg, params.longitudeDeg, params.referenceMeridianDeg);
     widenLightBounds(state.sun.lightBounds, place);
-    if (alwaysRises(place)) {
+    if (alwaysRises(place) && params.outputStepMin <= 1440.0f) {
       state.sun.servedEndFromH =
           state.sun.lightBounds.servedFromH + static_cast<double>(params.outputStepMin) / 60.0;
       state.sun.servedEndToH = state.sun.lightBounds.servedToH;
@@ -953,6 +995,7 @@ void startState(StepState& state, const RunParameters& params, const ColumnPlace
       widenLightBounds(state.sun.columnBounds[c], places->solar[c]);
     }
   }
+  state.sun.light.reach = reachOf(state.sun.lightBounds);
   state.results.assign(columns + 1, 0.0);
   state.dayFractions.assign(places != nullptr ? columns + 1 : 0, 0.0);
   state.wholeDay.assign(places != nullptr ? columns + 1 : 0, 1.0);

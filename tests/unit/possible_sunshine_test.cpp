@@ -1,8 +1,9 @@
 // Random station files against a plain reference that works out each record's possible sunshine
-// on its own (its interval cut at local midnights, each part against its own day's sun, with a
-// calendar of its own) and sums them per step: steps of hours, days, weeks, dekads, months and
-// years, at places from -70 to 70 degrees with clocks from UTC-10 to UTC+10, with values missing
-// by night and by day.
+// on its own (the union of every day's sunrise-to-sunset as it falls on the zone's timeline,
+// before midnight or past it, with a calendar of its own) and sums them per step: steps of hours,
+// days, weeks, dekads, months, years and ten years, at places from -70 to 70 degrees up to 23
+// hours east and west of their meridian, across the date line both ways, with values missing by
+// night and by day.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -58,11 +59,13 @@ struct Setting {
   int outputStepMin;  // 0 with a calendar period
   CalendarPeriod period;
   double coverage;
+  std::int64_t firstDay = -1;  // of the file, from 1970-01-01; -1: a random one
 };
 
-// The daylight of local day `z`: from sunrise (0 at the earliest) to sunset (24 where the sun
-// does not set, nothing where it does not rise: the latitude and the declination on opposite
-// sides of the equator).
+// The daylight of local day `z`, in hours from its midnight: from sunrise to sunset as the model
+// gives them, before 0 or past 24 where they fall there; 0 to 24 where the sun does not set,
+// nothing where it does not rise (the latitude and the declination on opposite sides of the
+// equator).
 std::pair<double, double> daylightOf(const Setting& s, std::int64_t z) {
   const Date date = civilFromDays(z);
   const SunTimes sun =
@@ -72,25 +75,30 @@ std::pair<double, double> daylightOf(const Setting& s, std::int64_t z) {
         static_cast<double>(s.latitudeDeg) * solarDeclinationDeg(date.day, date.month) < 0.0;
     return night ? std::make_pair(0.0, 0.0) : std::make_pair(0.0, 24.0);
   }
-  return {std::max(sun.sunriseH, 0.0), sun.sunsetH};
+  return {sun.sunriseH, sun.sunsetH};
 }
 
 // The possible sunshine of a record ending `endMin` minutes (stored clock) after 1970-01-01, in
-// hours.
+// hours: the days' daylight around it, sorted and merged, within the record's interval.
 double recordPossibleH(const Setting& s, double endMin) {
   const double endH = endMin / 60.0 + static_cast<double>(s.shiftH);
   const double startH = endH - s.inputStepMin / 60.0;
-  // The union of the days' daylight: a sunset past midnight may meet the next day's sunrise.
-  double hours = 0.0;
-  double litUntilH = -1e300;
-  for (auto z = static_cast<std::int64_t>(std::floor(startH / 24.0)) - 1;
-       static_cast<double>(z) * 24.0 < endH; ++z) {
+  std::vector<std::pair<double, double>> lit;
+  for (auto z = static_cast<std::int64_t>(std::floor(startH / 24.0)) - 3;
+       static_cast<double>(z) * 24.0 < endH + 48.0; ++z) {
     const auto [from, to] = daylightOf(s, z);
     const double dayStart = static_cast<double>(z) * 24.0;
-    const double litFromH = std::max(dayStart + from, litUntilH);
-    const double litToH = dayStart + std::min(to, 48.0);
-    hours += std::max(0.0, std::min(endH, litToH) - std::max(startH, litFromH));
-    litUntilH = std::max(litUntilH, litToH);
+    if (to > from) {
+      lit.emplace_back(dayStart + from, dayStart + to);
+    }
+  }
+  std::sort(lit.begin(), lit.end());
+  double hours = 0.0;
+  double litUntilH = -1e300;
+  for (const auto& [from, to] : lit) {
+    const double litFromH = std::max(from, litUntilH);
+    hours += std::max(0.0, std::min(endH, to) - std::max(startH, litFromH));
+    litUntilH = std::max(litUntilH, to);
   }
   return hours;
 }
@@ -135,11 +143,14 @@ Expected expectStep(const Setting& s, const std::vector<const Record*>& present,
       }
     }
   }
+  // The night rule is for the hours sunrise and sunset cut: a longer step is night only where
+  // it holds no daylight at all.
   const double night = (stepH - possibleH) / stepH;
-  e.doubtful |= std::fabs(night - 0.95) < 1e-7;
+  const bool dark = stepH <= 24.0 ? night > 0.95 : possibleH < 1e-9;
+  e.doubtful |= stepH <= 24.0 ? std::fabs(night - 0.95) < 1e-7 : std::fabs(possibleH) < 1e-6;
   for (std::size_t c = 0; c < columns; ++c) {
     double r;
-    if (night > 0.95) {
+    if (dark) {
       r = 0.0;
     } else if (missingH[c] > 1e-9) {
       const double allowed = (1.0 - s.coverage) * possibleH;
@@ -226,7 +237,7 @@ std::vector<Record> randomRecords(std::mt19937& rng, const Setting& s, int count
                                                        daysFromCivil(2025, 12, 1));
   std::uniform_real_distribution<double> share(0.0, 1.0);
   const int stepsPerDay = 1440 / s.inputStepMin;
-  std::int64_t day = startDay(rng);
+  std::int64_t day = s.firstDay >= 0 ? s.firstDay : startDay(rng);
   double endMin =
       static_cast<double>(day) * 1440.0 +
       s.inputStepMin * static_cast<double>(rng() % static_cast<unsigned>(stepsPerDay) + 1);
@@ -302,26 +313,44 @@ RunParameters paramsOf(const Setting& s) {
 Setting placeOf(std::mt19937& rng, int round) {
   struct Named {
     float lat, lon, meridian, shift;
+    int month, day;  // where the file begins; 0: anywhere
   };
   const Named named[] = {
-      {35.68f, 139.77f, 135.0f, 9.0f},   // Tokyo, UTC stamps
-      {40.71f, -74.01f, -75.0f, -5.0f},  // New York, UTC stamps
-      {69.65f, 18.96f, 15.0f, 1.0f},     // Tromsø: the midnight sun and the polar night
-      {52.46f, 13.30f, 15.0f, 1.0f},     // Berlin
-      {-33.9f, 151.2f, 150.0f, 10.0f},   // Sydney
+      {35.68f, 139.77f, 135.0f, 9.0f, 0, 0},     // Tokyo, UTC stamps
+      {40.71f, -74.01f, -75.0f, -5.0f, 0, 0},    // New York, UTC stamps
+      {69.65f, 18.96f, 15.0f, 1.0f, 0, 0},       // Tromsø: the midnight sun and the polar night
+      {52.46f, 13.30f, 15.0f, 1.0f, 0, 0},       // Berlin
+      {-33.9f, 151.2f, 150.0f, 10.0f, 0, 0},     // Sydney
+      {35.68f, 139.77f, 0.0f, 0.0f, 0, 0},       // Tokyo on UTC's meridian: sunrise before 0
+      {35.68f, 139.77f, 30.0f, 2.0f, 0, 0},      // Tokyo in a network's zone of UTC+2
+      {-17.7f, 177.44f, -165.0f, 12.0f, 0, 0},   // Fiji on the meridian across the date line
+      {71.0f, -178.5f, 180.0f, 12.0f, 5, 5},     // Wrangel Island at UTC+12: the polar day begins
+      {71.0f, 178.5f, -180.0f, -12.0f, 5, 5},    // the same west of the date line
+      {71.0f, -178.5f, 180.0f, 12.0f, 7, 25},    // Wrangel Island: the polar day ends
+      {69.65f, 18.96f, -150.0f, -10.0f, 1, 10},  // Tromsø 11 hours off: the polar night ends
+      {60.0f, 10.0f, -320.0f, 0.0f, 0, 0},       // 22 hours east of the meridian
+      {-45.0f, -100.0f, 230.0f, 0.0f, 0, 0},     // 22 hours west of it
   };
   if (round < static_cast<int>(std::size(named))) {
     const Named& n = named[round];
-    return {n.lat, n.lon, n.meridian, n.shift, 60, 60, CalendarPeriod::kNone, 1.0};
+    Setting s{n.lat, n.lon, n.meridian, n.shift, 60, 60, CalendarPeriod::kNone, 1.0};
+    if (n.month != 0) {
+      s.firstDay = daysFromCivil(2019 + round % 5, n.month, n.day);
+    }
+    return s;
   }
   std::uniform_real_distribution<float> lat(-70.0f, 70.0f);
   std::uniform_real_distribution<float> lon(-180.0f, 180.0f);
   Setting s{lat(rng), lon(rng), 0.0f, 0.0f, 60, 60, CalendarPeriod::kNone, 1.0};
   s.meridianDeg = std::round(s.longitudeDeg / 15.0f) * 15.0f;
-  // Stamps in UTC (the zone's offset, within 10 hours), or in local time (0), or summer time.
+  // Stamps in UTC (the zone's offset, within 10 hours), or in local time (0), or summer time;
+  // one place in four on a meridian up to 23 hours away.
   const float zone = std::clamp(s.meridianDeg / 15.0f, -10.0f, 10.0f);
   const int clock = static_cast<int>(rng() % 3);
   s.shiftH = clock == 0 ? zone : clock == 1 ? 0.0f : 1.0f;
+  if (rng() % 4 == 0) {
+    s.meridianDeg += static_cast<float>(static_cast<int>(rng() % 47) - 23) * 15.0f;
+  }
   return s;
 }
 
@@ -334,18 +363,27 @@ TEST(PossibleSunshineTest, EveryStepIsTheSumOfItsRecords) {
     int records;
   };
   const Steps kinds[] = {
-      {60, 60, CalendarPeriod::kNone, 24 * 8},      {60, 180, CalendarPeriod::kNone, 24 * 8},
-      {60, 1440, CalendarPeriod::kNone, 24 * 16},   {10, 60, CalendarPeriod::kNone, 6 * 24 * 3},
-      {1440, 10080, CalendarPeriod::kNone, 7 * 12}, {1440, 14400, CalendarPeriod::kNone, 90},
-      {60, 10080, CalendarPeriod::kNone, 24 * 22},  {10, 0, CalendarPeriod::kDekad, 6 * 24 * 25},
-      {60, 0, CalendarPeriod::kMonth, 24 * 75},     {1440, 0, CalendarPeriod::kMonth, 400},
-      {1440, 0, CalendarPeriod::kYear, 365 * 3},    {1440, 0, CalendarPeriod::kDekad, 70},
+      {60, 60, CalendarPeriod::kNone, 24 * 8},
+      {60, 180, CalendarPeriod::kNone, 24 * 8},
+      {60, 1440, CalendarPeriod::kNone, 24 * 16},
+      {10, 60, CalendarPeriod::kNone, 6 * 24 * 3},
+      {1440, 10080, CalendarPeriod::kNone, 7 * 12},
+      {1440, 14400, CalendarPeriod::kNone, 90},
+      {60, 10080, CalendarPeriod::kNone, 24 * 22},
+      {10, 0, CalendarPeriod::kDekad, 6 * 24 * 25},
+      {60, 0, CalendarPeriod::kMonth, 24 * 75},
+      {1440, 0, CalendarPeriod::kMonth, 400},
+      {1440, 0, CalendarPeriod::kYear, 365 * 3},
+      {1440, 0, CalendarPeriod::kDekad, 70},
+      {60, 4320, CalendarPeriod::kNone, 24 * 12},
+      {1440, 1461 * 1440, CalendarPeriod::kNone, 1461 * 2},
+      {1440, 3653 * 1440, CalendarPeriod::kNone, 3653 * 2},
   };
   const double coverages[] = {1.0, 0.95, 0.7, 0.3};
   const double missingShares[] = {0.0, 0.01, 0.1};
   const std::size_t columns = 2;
-  for (int round = 0; round < 120; ++round) {
-    Setting s = placeOf(rng, round % 40);
+  for (int round = 0; round < 150; ++round) {
+    Setting s = placeOf(rng, round % 50);
     const Steps& kind = kinds[static_cast<std::size_t>(round) % std::size(kinds)];
     s.inputStepMin = kind.inputStepMin;
     s.outputStepMin = kind.outputStepMin;
