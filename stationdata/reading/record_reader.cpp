@@ -122,8 +122,7 @@ bool readValuePlainly(RecordReader& records, double* sums, std::size_t c, double
   if (!records.missingMarkers.empty() &&
       std::find(records.missingMarkers.begin(), records.missingMarkers.end(), value->value) !=
           records.missingMarkers.end()) {
-    records.missingInStep[c] = 1;
-    records.anyNewMissing = true;
+    records.missingColumns.push_back(c);
     ++records.missingValues;
     return true;
   }
@@ -175,7 +174,7 @@ RecordReader makeRecordReader(InputReader& in, bool shortcuts,
   clearValueCache(records.cache);
   records.missingMarkers = missingMarkers;
   if (!missingMarkers.empty()) {
-    records.missingInStep.assign(columns + 1, 0);
+    records.missingColumns.reserve(columns);
   }
   return records;
 }

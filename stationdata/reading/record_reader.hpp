@@ -28,11 +28,11 @@ struct RecordReader {
   std::uint64_t monthLine = 0;   // where its month stands, for the message on a month
   ReadFault fault{};             // why the reading stopped, after kBadStamp or kBadValues
 
-  // Missing values, when the run declares markers: by column, for the step being read. The reader
-  // sets a column's flag to 1 and anyNewMissing; the step loop settles them record by record.
+  // Missing values, when the run declares markers: the columns of the record read last whose value
+  // is one, in order. The record's own, read anew with each record; the step decides what they
+  // mean.
   std::vector<double> missingMarkers{};
-  std::vector<unsigned char> missingInStep{};  // N + 1 flags; slot 0 is unused
-  bool anyNewMissing = false;
+  std::vector<std::size_t> missingColumns{};
   std::uint64_t missingValues = 0;  // in the whole run
 };
 
@@ -68,12 +68,15 @@ std::size_t addValuesByKernel(RecordReader& records, double* sums, std::size_t f
 }  // namespace detail
 
 /// Reads the next record: its stamp into `stamp`, then its `columns` values, each times
-/// `inputUnitMin` added to `sums[1]` to `sums[columns]`; a declared missing value is flagged
-/// instead. A sum that would no longer be a finite number is a fault. Inline, so that the common
-/// record's stamp stays in the caller's registers.
+/// `inputUnitMin` added to `sums[1]` to `sums[columns]`; the columns of declared missing values
+/// are given in `records.missingColumns` instead. A sum that would no longer be a finite number
+/// is a fault. Inline, so that the common record's stamp stays in the caller's registers.
 inline ReadOutcome readRecord(RecordReader& records, RecordStamp& stamp, double* sums,
                               std::size_t columns, double inputUnitMin) {
   InputReader& in = records.in;
+  if (!records.missingColumns.empty()) {
+    records.missingColumns.clear();
+  }
   // The stamp: the date of the record before where it repeats, or the plain reader.
   if (records.shortcuts && (repeatsLastDateAtLineStart(in, records.recentDate, stamp) ||
                             repeatsLastDate(in, records.recentDate, stamp))) {

@@ -135,7 +135,6 @@ struct PlacedSun {
 struct StepGaps {
   double coverage = 1.0;
   bool any = false;                      // a column has a record missing in daylight
-  const unsigned char* flags = nullptr;  // by column: a record missing in the step (the reader's)
   std::vector<double> missingH;          // by column: the daylight of its missing records
   std::vector<std::uint64_t> partial;    // by column: steps of the run from part of their daylight
   std::vector<std::uint64_t> missing;    // by column: steps of the run written as missing
@@ -346,7 +345,7 @@ template <bool kPlaced>
     }
     // A column with a record missing in daylight: from its other records, where they cover enough.
     double r;
-    if (anyMissing && gaps.flags[c] != 0) {
+    if (anyMissing && gaps.missingH[c] > 0.0) {
       const double possibleH = (kPlaced ? fractions[c] : dayFraction) * plan.stepH;
       r = gapResult(gaps, c, sums[c], possibleH, place.line);
     } else {
@@ -442,43 +441,34 @@ void startGaps(StepGaps& gaps, double coverage, std::size_t columns) {
 // Settles the values of the record read last that are missing: where the record holds no
 // daylight at the column's place the sunshine was 0, known without a measurement; elsewhere its
 // daylight is counted against the column's result.
-[[gnu::noinline]] void settleMissing(RecordReader& records, StepState& state, const StepPlan& plan,
-                                     std::size_t columns) {
+[[gnu::noinline]] void settleMissing(const std::vector<std::size_t>& missingColumns,
+                                     StepState& state, const StepPlan& plan, std::size_t columns) {
   const RecordStamp& stamp = state.stamp;
   const double endH = static_cast<double>(state.localH);
   const double startH = endH - plan.inputStepH;
   const bool placed = state.sun.light.places != nullptr;
   std::optional<double> placeH;
   bool columnsKnown = false;
-  bool anyLeft = false;
-  for (std::size_t c = 1; c <= columns; ++c) {
-    unsigned char& flag = records.missingInStep[c];
-    if (flag == 1) {  // flagged by this record
-      std::optional<double> hours;
-      if (placed) {
-        if (!columnsKnown) {
-          state.columnLight.resize(columns + 1);
-          columnsKnown = windowLightOfColumns(state.sun.light, stamp, startH, endH, columns,
-                                              state.columnLight.data());
-        }
-        hours = columnsKnown ? std::optional<double>(state.columnLight[c].hours) : std::nullopt;
-      } else {
-        if (!placeH && isValidMonth(stamp.month)) {
-          const std::optional<WindowLight> light =
-              windowLight(state.sun.light, stamp, startH, endH);
-          placeH = light ? std::optional<double>(light->hours) : std::nullopt;
-        }
-        hours = placeH;
+  for (const std::size_t c : missingColumns) {
+    std::optional<double> hours;
+    if (placed) {
+      if (!columnsKnown) {
+        state.columnLight.resize(columns + 1);
+        columnsKnown = windowLightOfColumns(state.sun.light, stamp, startH, endH, columns,
+                                            state.columnLight.data());
       }
-      // A record that cannot be placed in its days is taken as daylight: missing, as it was.
-      const double daylightH = hours.value_or(plan.inputStepH);
-      state.gaps.missingH[c] += daylightH;
-      flag = state.gaps.missingH[c] > 0.0 ? 2 : 0;
+      hours = columnsKnown ? std::optional<double>(state.columnLight[c].hours) : std::nullopt;
+    } else {
+      if (!placeH && isValidMonth(stamp.month)) {
+        const std::optional<WindowLight> light = windowLight(state.sun.light, stamp, startH, endH);
+        placeH = light ? std::optional<double>(light->hours) : std::nullopt;
+      }
+      hours = placeH;
     }
-    anyLeft |= flag != 0;
+    // A record that cannot be placed in its days is taken as daylight: missing, as it was.
+    state.gaps.missingH[c] += hours.value_or(plan.inputStepH);
+    state.gaps.any |= state.gaps.missingH[c] > 0.0;
   }
-  state.gaps.any = anyLeft;
-  records.anyNewMissing = false;  // told: the next record's are new
 }
 
 // Returns the end of the run for a record whose stamp or values could not be read, or whose
@@ -512,8 +502,8 @@ void startGaps(StepGaps& gaps, double coverage, std::size_t columns) {
   if (state.localH >= 24.0f && state.localH < 25.0f) {
     sayDay(diagnostics.console, state.stamp, plan.shortcuts);
   }
-  if (records.anyNewMissing) {
-    settleMissing(records, state, plan, columns);
+  if (!records.missingColumns.empty()) {
+    settleMissing(records.missingColumns, state, plan, columns);
   }
 }
 
@@ -793,8 +783,7 @@ bool periodResult(StepState& state, Diagnostics& diagnostics, const StepPlace& p
 // records left out where the rest covers enough of it.
 std::optional<RunOutcome> closePeriod(OpenPeriod& period, OutputBuffer& out,
                                       Diagnostics& diagnostics, const StepPlan& plan, double* sums,
-                                      std::size_t columns, StepState& state,
-                                      RecordReader& records) {
+                                      std::size_t columns, StepState& state) {
   noteAbsent(period, plan, period.lastEndMin, static_cast<double>(period.days.end) * 1440.0);
   writeStamp(out, period.lastStamp, state.writtenDate, plan.shortcuts);
   const RecordStamp& stamp = period.lastStamp;
@@ -834,12 +823,10 @@ std::optional<RunOutcome> closePeriod(OpenPeriod& period, OutputBuffer& out,
   }
   append(out, "\n");
   commitLine(out);
-  // The next period starts empty; a value of the record read last that is missing stays flagged.
+  // The next period starts empty; the record read last, which begins it, is settled after.
   std::fill(sums + 1, sums + columns + 1, 0.0);
   std::fill(state.gaps.missingH.begin(), state.gaps.missingH.end(), 0.0);
-  for (unsigned char& flag : records.missingInStep) {
-    flag = flag == 1 ? 1 : 0;
-  }
+  state.gaps.any = false;
   period.absentMin.clear();
   period.open = false;
   if (out.writeFailed) {
@@ -894,7 +881,7 @@ Taken takeIntoPeriod(OpenPeriod& period, RecordReader& records, OutputBuffer& ou
   const bool begins = !period.open || day >= period.days.end;
   if (begins) {
     if (period.open) {
-      if (auto end = closePeriod(period, out, diagnostics, plan, sums, columns, state, records)) {
+      if (auto end = closePeriod(period, out, diagnostics, plan, sums, columns, state)) {
         return {end};
       }
     }
@@ -909,21 +896,6 @@ Taken takeIntoPeriod(OpenPeriod& period, RecordReader& records, OutputBuffer& ou
     period.lastLine = records.recordLine;
   }
   return {};
-}
-
-// Forgets the values of a record that is not added: its sunshine and its missing values, which
-// the reader flagged. A flag before the record was 2 where the period has missing daylight.
-void dropRecord(RecordReader& records, StepState& state, std::vector<double>& recordValues) {
-  std::fill(recordValues.begin(), recordValues.end(), 0.0);
-  if (records.anyNewMissing) {
-    for (std::size_t c = 1; c < records.missingInStep.size(); ++c) {
-      unsigned char& flag = records.missingInStep[c];
-      if (flag == 1) {
-        flag = state.gaps.missingH[c] > 0.0 ? 2 : 0;
-      }
-    }
-    records.anyNewMissing = false;
-  }
 }
 
 // The step loop for calendar periods: a record belongs to the period of the day its interval
@@ -941,7 +913,7 @@ RunOutcome runCalendarLoop(RecordReader& records, OutputBuffer& out, Diagnostics
         readRecord(records, stamp, recordValues.data(), columns, plan.inputUnitMin);
     if (got == ReadOutcome::kEnd) {
       if (period.open) {
-        if (auto end = closePeriod(period, out, diagnostics, plan, sums, columns, state, records)) {
+        if (auto end = closePeriod(period, out, diagnostics, plan, sums, columns, state)) {
           return *end;
         }
       }
@@ -955,8 +927,8 @@ RunOutcome runCalendarLoop(RecordReader& records, OutputBuffer& out, Diagnostics
     if (taken.end) {
       return *taken.end;
     }
-    if (taken.repeated) {
-      dropRecord(records, state, recordValues);
+    if (taken.repeated) {  // nothing of it is added, its missing values neither
+      std::fill(recordValues.begin(), recordValues.end(), 0.0);
       continue;
     }
     for (std::size_t c = 1; c <= columns; ++c) {
@@ -973,12 +945,11 @@ namespace {
 
 // Starts a run's state: the sun and the daylight at its place or places, and room for a step.
 void startState(StepState& state, const RunParameters& params, const ColumnPlaces* places,
-                double coverage, std::size_t columns, const unsigned char* flags) {
+                double coverage, std::size_t columns) {
   state.sun.places = places;
   state.sun.light.params = &params;
   state.sun.light.places = places;
   startGaps(state.gaps, coverage, columns);
-  state.gaps.flags = flags;
   if (places == nullptr) {
     const SolarPlace place =
         solarPlace(params.latitudeDeg, params.longitudeDeg, params.referenceMeridianDeg);
@@ -1025,7 +996,6 @@ RunOutcome runFixedSteps(RecordReader& records, OutputBuffer& out, Diagnostics& 
       return {RunEnd::kWriteFailed, {}};
     }
     if (state.gaps.any) {
-      std::fill(records.missingInStep.begin(), records.missingInStep.end(), 0);
       std::fill(state.gaps.missingH.begin(), state.gaps.missingH.end(), 0.0);
       state.gaps.any = false;
     }
@@ -1047,7 +1017,7 @@ RunOutcome runStepLoop(RecordReader& records, OutputBuffer& out, Diagnostics& di
   const std::size_t columns = columnSums.size() - 1;
   StepState state;
   state.reporter = reporter;
-  startState(state, params, places, coverage, columns, records.missingInStep.data());
+  startState(state, params, places, coverage, columns);
   double* const sums = columnSums.data();
   const RunOutcome outcome =
       params.outputPeriod != CalendarPeriod::kNone

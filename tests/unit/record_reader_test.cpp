@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>  // std::find
+
 #include <cstdio>
 #include <cstring>
 #include <optional>
@@ -39,7 +41,8 @@ std::string readRecords(const std::string& text, std::size_t columns, std::size_
     for (std::size_t c = 1; c <= columns; ++c) {
       std::snprintf(line, sizeof line, " %a", sums[c]);
       seen += line;
-      if (!missing.empty() && records.missingInStep[c] != 0) {
+      if (std::find(records.missingColumns.begin(), records.missingColumns.end(), c) !=
+          records.missingColumns.end()) {
         seen += " missing";
       }
     }
