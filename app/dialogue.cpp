@@ -16,6 +16,7 @@ constexpr float kMaxTimeShiftH = 24.0f;
 
 // Positions in kQuestions, for the checks of single answers.
 constexpr std::size_t kLatitude = kLatitudeQuestion;
+constexpr std::size_t kLongitude = kLongitudeQuestion;
 constexpr std::size_t kInputStep = 2;
 constexpr std::size_t kOutputStep = 4;
 constexpr std::size_t kTimeShift = 5;
@@ -143,6 +144,23 @@ std::optional<std::string> readRunParameters(std::FILE* answers, std::FILE* cons
   return std::nullopt;
 }
 
+namespace {
+
+// The words of a latitude beyond the poles or a longitude beyond the circle, or nothing.
+std::optional<std::string> refusePlace(const RunParameters& params) {
+  if (std::fabs(params.latitudeDeg) > 90.0f) {
+    return format("answers refused: the latitude (%g) is not between -90 and 90 degrees",
+                  static_cast<double>(params.latitudeDeg));
+  }
+  if (!halfCircleLongitude(static_cast<double>(params.longitudeDeg))) {
+    return format("answers refused: the longitude (%g) is not between -180 and 360 degrees",
+                  static_cast<double>(params.longitudeDeg));
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
 std::optional<std::string> refuseRunParameters(const RunParameters& params,
                                                const GivenAnswers& given) {
   // Names the options among `fields` (indices into kQuestions) that gave the refused values.
@@ -162,15 +180,8 @@ std::optional<std::string> refuseRunParameters(const RunParameters& params,
                      {i});
     }
   }
-  if (std::fabs(params.latitudeDeg) > 90.0f) {
-    return refused(format("answers refused: the latitude (%g) is not between -90 and 90 degrees",
-                          static_cast<double>(params.latitudeDeg)),
-                   {kLatitude});
-  }
-  if (!halfCircleLongitude(static_cast<double>(params.longitudeDeg))) {
-    return refused(format("answers refused: the longitude (%g) is not between -180 and 360 degrees",
-                          static_cast<double>(params.longitudeDeg)),
-                   {kLongitudeQuestion});
+  if (std::optional<std::string> place = refusePlace(params)) {
+    return refused(*place, {std::fabs(params.latitudeDeg) > 90.0f ? kLatitude : kLongitude});
   }
   if (std::fabs(params.timeShiftH) > kMaxTimeShiftH) {
     return refused(

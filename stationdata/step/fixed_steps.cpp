@@ -105,12 +105,14 @@ std::optional<SunTimes> placeSun(DayMemo<SunTimes>* memo, const RunParameters& p
 [[gnu::noinline]] const SunTimes* columnSun(SunSource& source, std::int32_t day,
                                             std::int32_t month) {
   const std::vector<SolarPlace>& solar = source.places->solar;
+  const bool shortcuts = source.light.shortcuts;
   if (const SunTimes* row =
-          columnYearDay(source.light.columnYear, solar, day, month, &source.dayExtremes)) {
+          shortcuts ? columnYearDay(source.light.columnYear, solar, day, month, &source.dayExtremes)
+                    : nullptr) {
     return row;
   }
   ColumnDay<SunTimes>& cache = source.columnDays;
-  if (!holdsColumnDay(cache, day, month, solar.size())) {
+  if (!holdsColumnDay(cache, day, month, solar.size()) || !shortcuts) {
     source.columnDayExtremes = workOutColumnDay(solar, day, month, cache.values.data());
   }
   source.dayExtremes = &source.columnDayExtremes;

@@ -9,13 +9,15 @@ namespace kelvarin {
 
 DayOfLight placeLight(LightSource& source, ModelDay day) {
   const RunParameters& p = *source.params;
-  return rememberedForDay(source.placeDays, day.day, day.month, [&] {
+  const auto compute = [&] {
     if (!isValidMonth(day.month)) {
       return DayOfLight{{0.0, 0.0}, {0.0, 0.0}};  // no stamp with such a month reaches a step
     }
     return lightAt(solarDay(day.day, day.month),
                    solarPlace(p.latitudeDeg, p.longitudeDeg, p.referenceMeridianDeg));
-  });
+  };
+  return source.shortcuts ? rememberedForDay(source.placeDays, day.day, day.month, compute)
+                          : compute();
 }
 
 void LightSum::add(const DayOfLight& day, std::int64_t offset, double fromH, double toH) {
@@ -139,10 +141,12 @@ bool windowLightOfColumns(LightSource& source, const RecordStamp& stamp, double 
           return;
         }
         const DayExtremes* extremes = nullptr;
-        const SunTimes* row =
-            columnYearDay(source.columnYear, solar, day.day, day.month, &extremes);
-        if (row == nullptr) {
-          row = recentColumnDay(source, day);
+        const SunTimes* row = nullptr;
+        if (source.shortcuts) {
+          row = columnYearDay(source.columnYear, solar, day.day, day.month, &extremes);
+          if (row == nullptr) {
+            row = recentColumnDay(source, day);
+          }
         }
         std::optional<SolarDay> solarOfDay;
         for (std::size_t c = 1; c <= columns; ++c) {

@@ -94,6 +94,7 @@ double* columnYearFractions(ColumnYear& year, std::size_t slots, std::int32_t da
 struct LightSource {
   const RunParameters* params = nullptr;
   const ColumnPlaces* places = nullptr;  // nothing: every column at the run's place
+  bool shortcuts = true;                 // off: every day's light worked out when it is asked
   DayMemo<DayOfLight> placeDays;         // the run's place, by day
   DayReach reach;                        // where any day's light at the run's places can lie
   ColumnYear columnYear;                 // each column's own place, by day

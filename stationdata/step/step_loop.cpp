@@ -76,7 +76,7 @@ RunOutcome runStepLoop(RecordReader& records, OutputBuffer& out, Diagnostics& di
               {}};
   StepState& state = run.state;
   state.reporter = reporter;
-  startState(state, params, places, coverage, run.columns);
+  startState(state, params, places, coverage, run.plan.shortcuts, run.columns);
   const RunOutcome outcome = params.outputPeriod != CalendarPeriod::kNone
                                  ? runCalendarLoop(run, params.outputPeriod)
                                  : runFixedSteps(run);

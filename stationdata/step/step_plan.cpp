@@ -39,10 +39,11 @@ StepPlan makeStepPlan(const RunParameters& params, bool shortcuts, double covera
 
 // Starts a run's state: the sun and the daylight at its place or places, and room for a step.
 void startState(StepState& state, const RunParameters& params, const ColumnPlaces* places,
-                double coverage, std::size_t columns) {
+                double coverage, bool shortcuts, std::size_t columns) {
   state.sun.places = places;
   state.sun.light.params = &params;
   state.sun.light.places = places;
+  state.sun.light.shortcuts = shortcuts;
   startGaps(state.gaps, coverage, columns);
   if (places == nullptr) {
     const SolarPlace place =
