@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "longitude.hpp"
+#include "output_file.hpp"
 #include "places_table.hpp"
 #include "reading/input_reader.hpp"
 #include "result_output.hpp"
@@ -161,6 +162,7 @@ void reportUnplaced(const Unplaced& unplaced, const std::string& placesName, std
 struct RunFiles {
   OpenFile input;
   OpenFile output;      // the table
+  TableSink table;      // the table's descriptor, written in whole lines
   ResultOutput result;  // or a file in another layout
   std::vector<StationPlace> places;
 };
@@ -187,6 +189,9 @@ std::optional<int> openRunFiles(const CommandLine& line, std::FILE* alerts, RunF
   if (files.output == nullptr) {
     return kExitFile;
   }
+  struct stat info {};
+  files.table.fd = fileno(files.output.get());
+  files.table.truncatable = fstat(files.table.fd, &info) == 0 && S_ISREG(info.st_mode);
   return std::nullopt;
 }
 
@@ -198,9 +203,16 @@ int convert(const CommandLine& line, const RunParameters& params, VectorLevel ve
   // In another layout the table is worked out as always, its lines given to the layout's writer
   // and dropped.
   OutputBuffer buffer = makeOutputBuffer(files.output.get());
+  if (files.output != nullptr) {
+    buffer.writeLines = writeWholeLines;
+    buffer.sink = &files.table;
+  }
   RunOptions options = line.run;
   if (line.format != OutputFormat::kTable) {
-    startResultWriter(files.result, line, params);
+    if (!startResultWriter(files.result, line, params)) {
+      std::fprintf(alerts, "error writing file %s\n", line.outputName.c_str());
+      return kExitFile;
+    }
     options.reporter = files.result.reporter.get();
   }
   options.shortcuts = useShortcuts();
@@ -239,6 +251,7 @@ int convert(const CommandLine& line, const RunParameters& params, VectorLevel ve
 int runWithFiles(const CommandLine& line, std::FILE* answers, std::FILE* report,
                  std::FILE* alerts) {
   std::fputs(kBanner, report);
+  guardOutputAgainstSignals();
   if (!checkIgnored(line, alerts)) {
     return kExitUsage;
   }

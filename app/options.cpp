@@ -115,11 +115,8 @@ std::optional<CommandLineEnd> takeOption(int c, const char* value, CommandLine& 
       return std::nullopt;
     }
     case kFormat: {
-      const std::string_view format = value;
-      if (format == "table" || format == "csv" || format == "netcdf") {
-        line.format = format == "csv"      ? OutputFormat::kCsv
-                      : format == "netcdf" ? OutputFormat::kNetcdf
-                                           : OutputFormat::kTable;
+      if (const std::optional<OutputLayout> layout = layoutNamed(value)) {
+        line.format = layout->format;
         return std::nullopt;
       }
       return CommandLineEnd{kExitUsage, std::string("--format takes table, csv or netcdf, not \"") +

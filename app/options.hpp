@@ -7,15 +7,13 @@
 #include <vector>
 
 #include "dialogue.hpp"        // GivenAnswers
+#include "result_writer.hpp"   // OutputFormat
 #include "step/step_loop.hpp"  // RunOptions
 
 namespace kelvarin {
 
 /// The first two lines of every run, also of a wrong command line.
 extern const char kBanner[];
-
-/// The layout of the output file: the table of the station file, or one that other programs read.
-enum class OutputFormat { kTable, kCsv, kNetcdf };
 
 /// What the command line asks for: a run of two files with the answers and settings it gives.
 struct CommandLine {

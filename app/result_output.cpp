@@ -1,59 +1,74 @@
 #include "result_output.hpp"
 
-#include <unistd.h>  // close
+#include <fcntl.h>     // open
+#include <sys/stat.h>  // stat
+#include <unistd.h>    // close
 
-#include <cstdlib>  // mkstemp
+#include <cerrno>
+#include <string>
+#include <variant>
 
-#include "csv_writer.hpp"
-#include "kelvarin.hpp"  // the exit statuses
-#include "netcdf_writer.hpp"
+#include "kelvarin.hpp"       // the exit statuses
 #include "result_text.hpp"    // shortestDouble
+#include "result_writer.hpp"  // makeResultWriter
 #include "step/calendar.hpp"  // periodName
 
 namespace kelvarin {
 
 ResultOutput::~ResultOutput() {
-  if (csvFile != nullptr) {
-    std::fclose(csvFile);
-  }
   reporter.reset();
-  if (!temporary.empty()) {
-    std::remove(temporary.c_str());
+  if (fd >= 0) {
+    close(fd);
   }
+  removeTemporary(temporary);
 }
+
+namespace {
+
+// Opens the place's file for a run that writes through it: a pipe waits here for its reader.
+int openStream(const OutputPlace& place) {
+  return open(place.path.c_str(), O_WRONLY | O_CLOEXEC);
+}
+
+}  // namespace
 
 std::optional<int> openResultOutput(const CommandLine& line, std::FILE* alerts,
                                     ResultOutput& output) {
   output.format = line.format;
-  output.target = line.outputName;
-  const std::size_t slash = line.outputName.rfind('/');
-  const std::string folder =
-      slash == std::string::npos ? std::string() : line.outputName.substr(0, slash + 1);
-  const std::string base =
-      slash == std::string::npos ? line.outputName : line.outputName.substr(slash + 1);
-  std::string name = folder + "." + base + ".kelvarin-XXXXXX";
-  const int fd = mkstemp(name.data());
-  if (fd < 0) {
-    std::fprintf(alerts, "error opening file %s\n", line.outputName.c_str());
+  const auto refuse = [&](const std::string& why) {
+    std::fprintf(alerts, "error opening file %s%s\n", line.outputName.c_str(), why.c_str());
     return kExitFile;
+  };
+  std::variant<OutputPlace, std::string> found = placeOutput(line.outputName);
+  if (const auto* refusal = std::get_if<std::string>(&found)) {
+    return refuse(*refusal);
   }
-  output.temporary = name;
-  if (line.format == OutputFormat::kCsv) {
-    output.csvFile = fdopen(fd, "w");
-    if (output.csvFile == nullptr) {
-      close(fd);
-      std::fprintf(alerts, "error opening file %s\n", line.outputName.c_str());
-      return kExitFile;
+  output.place = std::get<OutputPlace>(found);
+  if (output.place.kind == OutputKind::kStream) {
+    if (layoutOf(line.format).needsSeek) {
+      return refuse(" (a pipe or a device: the " + std::string(layoutOf(line.format).word) +
+                    " layout needs a file it can seek in)");
     }
-  } else {
-    close(fd);  // the NetCDF library creates the file anew under this name
+    output.fd = openStream(output.place);
+    return output.fd < 0 ? std::optional<int>(refuse("")) : std::nullopt;
+  }
+  output.fd = createTemporary(output.place, output.temporary);
+  if (output.fd < 0) {
+    struct stat info {};
+    if ((errno == EACCES || errno == EROFS) && stat(output.place.path.c_str(), &info) == 0) {
+      // Written in place, a failed run would leave a cut file where the earlier results were.
+      return refuse(
+          " (its folder is not writable: the results replace the file whole, from a "
+          "file written beside it)");
+    }
+    return refuse("");
   }
   return std::nullopt;
 }
 
 namespace {
 
-NetcdfRun netcdfRun(const CommandLine& line, const RunParameters& params) {
+NetcdfRun describeRun(const CommandLine& line, const RunParameters& params) {
   NetcdfRun run;
   run.title = "relative sunshine duration of " + line.inputName;
   run.source = "kelvarin " KELVARIN_VERSION;
@@ -82,38 +97,30 @@ NetcdfRun netcdfRun(const CommandLine& line, const RunParameters& params) {
 
 }  // namespace
 
-void startResultWriter(ResultOutput& output, const CommandLine& line, const RunParameters& params) {
-  if (output.format == OutputFormat::kCsv) {
-    output.reporter = std::make_unique<CsvWriter>(output.csvFile);
-  } else {
-    output.reporter = std::make_unique<NetcdfWriter>(output.temporary, netcdfRun(line, params));
-  }
+bool startResultWriter(ResultOutput& output, const CommandLine& line, const RunParameters& params) {
+  const std::string& path =
+      output.place.kind == OutputKind::kStream ? output.place.path : output.temporary;
+  output.reporter = makeResultWriter(output.format, output.fd, path, describeRun(line, params));
+  output.fd = -1;  // the writer's now, or closed
+  return output.reporter != nullptr;
 }
 
 std::string resultFailure(const ResultOutput& output) {
-  if (const auto* netcdf = dynamic_cast<const NetcdfWriter*>(output.reporter.get())) {
-    return netcdf->failure();
-  }
-  return {};
+  return output.reporter != nullptr ? output.reporter->failure() : std::string();
 }
 
 bool finishResultOutput(ResultOutput& output, bool succeeded) {
-  bool closed = true;
-  if (output.csvFile != nullptr) {
-    closed = std::fflush(output.csvFile) == 0 && std::ferror(output.csvFile) == 0;
-    closed = std::fclose(output.csvFile) == 0 && closed;
-    output.csvFile = nullptr;
-  }
-  if (auto* netcdf = dynamic_cast<NetcdfWriter*>(output.reporter.get())) {
-    closed = netcdf->close() && closed;
-  }
+  const bool finished = output.reporter != nullptr && output.reporter->finish();
   if (!succeeded) {
     return true;  // the run's own fault is the one to tell; the temporary file goes
   }
-  if (!closed) {
+  if (!finished) {
     return false;
   }
-  if (std::rename(output.temporary.c_str(), output.target.c_str()) != 0) {
+  if (output.place.kind == OutputKind::kStream) {
+    return true;
+  }
+  if (!replaceWithTemporary(output.place, output.temporary)) {
     return false;
   }
   output.temporary.clear();

@@ -24,6 +24,22 @@ std::string csvField(std::string_view text) {
 
 }  // namespace
 
+CsvWriter::~CsvWriter() {
+  if (file_ != nullptr) {
+    std::fclose(file_);
+  }
+}
+
+bool CsvWriter::finish() {
+  if (file_ == nullptr) {
+    return false;
+  }
+  bool written = std::fflush(file_) == 0 && std::ferror(file_) == 0;
+  written = std::fclose(file_) == 0 && written;
+  file_ = nullptr;
+  return written;
+}
+
 bool CsvWriter::begin(const ReportColumns& columns) {
   prefixes_.clear();
   for (std::size_t c = 0; c < columns.stations.size(); ++c) {

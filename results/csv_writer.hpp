@@ -16,13 +16,18 @@ inline constexpr char kCsvHeader[] =
     "station,latitude,longitude,start,end,relative_sunshine,sunshine_min,possible_sunshine_min,"
     "observed_share";
 
-/// Writes each step's rows to `file`. Times are the stamps' clock (as stored); a missing value is
-/// an empty field.
+/// Writes each step's rows to `file`, which it owns and closes. Times are the stamps' clock (as
+/// stored); a missing value is an empty field.
 class CsvWriter : public StepReporter {
  public:
   explicit CsvWriter(std::FILE* file) : file_(file) {}
+  ~CsvWriter() override;
+  CsvWriter(const CsvWriter&) = delete;
+  CsvWriter& operator=(const CsvWriter&) = delete;
   bool begin(const ReportColumns& columns) override;
   bool step(const StepReport& report) override;
+  bool finish() override;
+  std::string failure() const override { return {}; }
 
  private:
   std::FILE* file_;

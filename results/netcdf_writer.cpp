@@ -124,6 +124,14 @@ bool NetcdfWriter::writeGlobals() {
 }
 
 bool NetcdfWriter::begin(const ReportColumns& columns) {
+  if (columns.stations.empty()) {
+    // A dimension of length 0 is the unlimited one in the classic formats, which the time axis
+    // already is: no file can hold a station dimension of 0.
+    failure_ =
+        "no station columns: a NetCDF file cannot hold a station dimension of 0 (the table and "
+        "csv layouts can)";
+    return false;
+  }
   nc_ = netcdfLibrary();
   if (nc_ == nullptr) {
     failure_ = "the NetCDF library (libnetcdf) could not be loaded";
@@ -214,8 +222,8 @@ bool NetcdfWriter::flush() {
   return true;
 }
 
-bool NetcdfWriter::close() {
-  if (nc_ == nullptr || (ncid_ < 0 && !begin(ReportColumns{}))) {
+bool NetcdfWriter::finish() {
+  if (nc_ == nullptr || ncid_ < 0) {
     return false;
   }
   if (!flush()) {

@@ -36,11 +36,10 @@ class NetcdfWriter : public StepReporter {
   /// Creates the file and its variables, and writes the stations and their places.
   bool begin(const ReportColumns& columns) override;
   bool step(const StepReport& report) override;
-  /// Closes the file; returns false when that failed. A file without begin() is created empty of
-  /// steps first, so that a run of a file without records still gives a file.
-  bool close();
-  /// Returns the NetCDF library's words for the last failure.
-  const std::string& failure() const { return failure_; }
+  /// Writes the steps held and closes the file; returns false when that failed.
+  bool finish() override;
+  /// Returns the reason of the last failure: the NetCDF library's words, or kelvarin's.
+  std::string failure() const override { return failure_; }
 
  private:
   bool check(int status);

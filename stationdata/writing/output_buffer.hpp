@@ -13,6 +13,10 @@ namespace kelvarin {
 
 struct OutputBuffer {
   std::FILE* file = nullptr;
+  // Where whole lines go instead of `file`, when set: the driver's writer, which keeps the file
+  // in whole lines whatever stops the run.
+  bool (*writeLines)(void* sink, const char* data, std::size_t size) = nullptr;
+  void* sink = nullptr;
   std::vector<char> data;  // [0, committed) whole lines, [committed, size) the open line
   std::size_t size = 0;
   std::size_t committed = 0;

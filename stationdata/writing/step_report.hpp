@@ -31,12 +31,16 @@ struct StepReport {
   std::size_t columns;
 };
 
-/// A writer of results in another layout. Each returns false when it could not write.
+/// A writer of results in another layout, owning its file. Each returns false when it could not
+/// write; failure() then gives the reason in the writer's words, or nothing.
 class StepReporter {
  public:
   virtual ~StepReporter() = default;
   virtual bool begin(const ReportColumns& columns) = 0;
   virtual bool step(const StepReport& report) = 0;
+  /// Writes what is held and closes the file.
+  virtual bool finish() = 0;
+  virtual std::string failure() const = 0;
 };
 
 }  // namespace kelvarin

@@ -70,7 +70,7 @@ TEST(ResultLayoutsTest, StationsAreQuotedWhereNeeded) {
                            possible,
                            missing,
                            2}));
-  std::fclose(file);
+  ASSERT_TRUE(writer.finish());
   const std::string csv(text, size);
   std::free(text);
   EXPECT_NE(csv.find("\r\n\"a,b\",1,3,"), std::string::npos) << csv;
@@ -90,9 +90,8 @@ TEST(ResultLayoutsTest, AFullDiskIsAFailedWrite) {
   for (int k = 0; k < 2000 && written; ++k) {
     written = writer.step({{2023, 6, 21, 13.0f}, 0.0, 60.0, "0.500", sums, possible, missing, 1});
   }
-  const bool flushed = std::fflush(file) == 0;
-  std::fclose(file);
-  EXPECT_FALSE(written && flushed);
+  const bool finished = writer.finish();
+  EXPECT_FALSE(written && finished);
 }
 
 }  // namespace
