@@ -5,6 +5,7 @@
 #include <charconv>   // std::from_chars
 #include <cmath>      // std::isfinite, std::fabs
 #include <cstdlib>    // std::strtof
+#include <limits>     // std::numeric_limits
 #include <unordered_map>
 
 #include "longitude.hpp"
@@ -42,6 +43,10 @@ std::optional<float> readAngle(std::string_view text) {
   return value;
 }
 
+std::size_t quotesIn(std::string_view text) {
+  return static_cast<std::size_t>(std::count(text.begin(), text.end(), '"'));
+}
+
 // Reads the whole table, at most kMaxTableBytes.
 std::optional<PlacesFault> readWhole(std::FILE* file, std::string& text) {
   char chunk[1 << 16];
@@ -74,11 +79,39 @@ std::optional<PlacesFault> addPlace(const StationPlace& place, std::vector<Stati
   return std::nullopt;
 }
 
+// Splits a row into `fields`: at runs of blanks, or at the separator with quoted fields read as
+// RFC 4180 writes them. A quote inside an unquoted field (a name such as Berlin "Dahlem") is
+// taken as it stands.
+std::optional<std::string> splitPlacesRow(std::string_view row, const PlacesColumns& columns,
+                                          Fields& fields) {
+  if (columns.separator == ' ') {
+    fields.views = splitAtBlankRuns(row);
+    fields.count = fields.views.size();
+    return std::nullopt;
+  }
+  const std::size_t most = columns.fields + 1;  // one more tells a row of too many
+  const FieldStatus split = splitRow(row, columns.separator, most, fields);
+  if (split == FieldStatus::kStrayQuote && fields.views.size() < fields.count &&
+      fields.count <= most) {
+    return "field " + std::to_string(fields.count) + ": a quoted field is not closed";
+  }
+  if (split == FieldStatus::kTextAfterQuote) {
+    return "field " + std::to_string(fields.faultAt) +
+           ": text after the closing quote (a quote inside a quoted field is written \"\")";
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 std::optional<std::string> readPlacesHeader(std::string_view row, PlacesColumns& columns) {
   columns.separator = mostFrequentOf(row, ";,\t").value_or(' ');
-  const std::vector<std::string_view> header = splitFields(row, columns.separator);
+  columns.fields = std::numeric_limits<std::size_t>::max() - 1;
+  Fields split;
+  if (std::optional<std::string> fault = splitPlacesRow(row, columns, split)) {
+    return fault;
+  }
+  const std::vector<std::string_view>& header = split.views;
   const auto find = [&header](std::string_view name) -> std::optional<std::size_t> {
     const auto found = std::find_if(header.begin(), header.end(), [name](std::string_view field) {
       return equalsIgnoringCase(field, name);
@@ -104,15 +137,18 @@ std::optional<std::string> readPlacesHeader(std::string_view row, PlacesColumns&
 
 std::optional<std::string> readPlacesRow(std::string_view row, const PlacesColumns& columns,
                                          PlacesRow& place) {
-  const std::vector<std::string_view> fields = splitFields(row, columns.separator);
+  if (std::optional<std::string> fault = splitPlacesRow(row, columns, place.fields)) {
+    return fault;
+  }
+  const std::vector<std::string_view>& fields = place.fields.views;
   const std::size_t needed = 1 + std::max({columns.station, columns.latitude, columns.longitude});
-  if (fields.size() < needed) {
-    return std::to_string(fields.size()) + " fields, fewer than the header row names";
+  if (place.fields.count < needed) {
+    return std::to_string(place.fields.count) + " fields, fewer than the header row names";
   }
   // A field more than the header names (a comma or a blank inside a name) would move the angles
   // of every column after it: the row would give another place without a word.
-  if (fields.size() > columns.fields) {
-    return std::to_string(fields.size()) + " fields, more than the " +
+  if (place.fields.count > columns.fields) {
+    return std::to_string(place.fields.count) + " fields, more than the " +
            std::to_string(columns.fields) + " the header row names";
   }
   const StationNumber station = stationNumberOf(fields[columns.station]);
@@ -136,8 +172,10 @@ std::optional<std::string> readPlacesRow(std::string_view row, const PlacesColum
            ") is not between -180 and 360 degrees";
   }
   const bool named = columns.name && *columns.name < fields.size();
-  place = PlacesRow{station.value, *latitude, static_cast<float>(*east),
-                    named ? fields[*columns.name] : std::string_view()};
+  place.station = station.value;
+  place.latitudeDeg = *latitude;
+  place.longitudeDeg = static_cast<float>(*east);
+  place.name = named ? fields[*columns.name] : std::string_view();
   return std::nullopt;
 }
 
@@ -149,13 +187,24 @@ std::optional<PlacesFault> readPlacesTable(std::FILE* file, std::vector<StationP
   const std::string_view text = withoutByteOrderMark(whole);
   std::optional<PlacesColumns> columns;
   std::unordered_map<std::int64_t, std::size_t> seen;
+  PlacesRow place;
   std::uint64_t number = 0;
   for (std::size_t start = 0; start < text.size();) {
-    const std::size_t end = std::min(text.find('\n', start), text.size());
+    std::size_t end = std::min(text.find('\n', start), text.size());
+    // A quoted field holding a line break goes on in the next line: an odd number of quotes.
+    for (std::size_t quotes = quotesIn(text.substr(start, end - start));
+         quotes % 2 == 1 && end < text.size();) {
+      const std::size_t next = std::min(text.find('\n', end + 1), text.size());
+      quotes += quotesIn(text.substr(end + 1, next - end - 1));
+      end = next;
+    }
+    const std::uint64_t first = number + 1;
+    number += 1 + static_cast<std::uint64_t>(
+                      std::count(text.begin() + static_cast<std::ptrdiff_t>(start),
+                                 text.begin() + static_cast<std::ptrdiff_t>(end), '\n'));
     std::string_view line = text.substr(start, end - start);
     start = end + 1;
-    ++number;
-    if (number == 1) {
+    if (first == 1) {
       if (auto fault = notTextTable(line.substr(0, line.size() - (line.ends_with('\r') ? 1 : 0)))) {
         return PlacesFault{1, *fault};
       }
@@ -167,16 +216,15 @@ std::optional<PlacesFault> readPlacesTable(std::FILE* file, std::vector<StationP
     if (!columns) {
       columns.emplace();
       if (auto fault = readPlacesHeader(row, *columns)) {
-        return PlacesFault{number, *fault};
+        return PlacesFault{first, *fault};
       }
       continue;
     }
-    PlacesRow place{};
     if (auto fault = readPlacesRow(row, *columns, place)) {
-      return PlacesFault{number, *fault};
+      return PlacesFault{first, *fault};
     }
-    if (auto fault = addPlace({place.station, place.latitudeDeg, place.longitudeDeg, number},
-                              places, seen)) {
+    if (auto fault =
+            addPlace({place.station, place.latitudeDeg, place.longitudeDeg, first}, places, seen)) {
       return fault;
     }
   }

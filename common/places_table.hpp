@@ -14,6 +14,8 @@
 #include <string_view>
 #include <vector>
 
+#include "text.hpp"  // Fields
+
 namespace kelvarin {
 
 /// A row of a places table.
@@ -39,14 +41,17 @@ std::optional<std::string> readPlacesHeader(std::string_view row, PlacesColumns&
 
 /// One row read; `name` is empty without a name column.
 struct PlacesRow {
-  std::int64_t station;
-  float latitudeDeg;
-  float longitudeDeg;
-  std::string_view name;
+  std::int64_t station = 0;
+  float latitudeDeg = 0.0f;
+  float longitudeDeg = 0.0f;
+  std::string_view name;  // into the row, or into `fields`
+  Fields fields;          // the row's fields, reused from row to row
 };
 
-/// Reads one row (trimmed, not a comment). Returns the fault, without its line, when it cannot
-/// be read: too few or too many fields, a station or an angle that is no number.
+/// Reads one row (trimmed, not a comment). Fields may be quoted as RFC 4180 has it: a separator,
+/// a quote written "" or a line break inside the quotes. Returns the fault, without its line,
+/// when it cannot be read: too few or too many fields, a quote not closed, a station or an angle
+/// that is no number.
 std::optional<std::string> readPlacesRow(std::string_view row, const PlacesColumns& columns,
                                          PlacesRow& place);
 

@@ -1,6 +1,5 @@
 // The row kelvarin-prepare writes, apart from the reading: the shortest text of a float brings
 // large tables of its own into a program, and kelvarin needs none of them.
-#include <algorithm>  // std::replace
 #include <charconv>   // std::to_chars
 
 #include "places_table.hpp"
@@ -19,11 +18,18 @@ std::string angleText(float angleDeg) {
 
 std::string placesTableRow(std::string_view station, float latitudeDeg, float longitudeDeg,
                            std::string_view name) {
-  // kelvarin splits rows at ';': one in a name would make it two fields.
-  std::string shown = escapeControls(name);
-  std::replace(shown.begin(), shown.end(), ';', ',');
+  // A name holding the separator or a quote is quoted as RFC 4180 has it, as kelvarin reads it.
+  const std::string shown = escapeControls(name);
+  std::string field = shown;
+  if (shown.find_first_of(";\"") != std::string::npos) {
+    field = "\"";
+    for (const char c : shown) {
+      field += c == '"' ? std::string("\"\"") : std::string(1, c);
+    }
+    field += '"';
+  }
   return std::string(station) + ';' + angleText(latitudeDeg) + ';' + angleText(longitudeDeg) + ';' +
-         shown + '\n';
+         field + '\n';
 }
 
 }  // namespace kelvarin

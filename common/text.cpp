@@ -1,6 +1,7 @@
 #include "text.hpp"
 
 #include <algorithm>  // std::count, std::equal, std::all_of
+#include <optional>
 
 namespace kelvarin {
 
@@ -206,6 +207,89 @@ std::string quoteText(std::string_view text) {
     --cut;  // not inside a character of several bytes
   }
   return '"' + escapeControls(text.substr(0, cut)) + "\"...";
+}
+
+namespace {
+
+// Reads the quoted field whose opening quote stands at `at` into `field` (a view into the row,
+// or into `fields.unescaped` where "" stood for one quote). Returns where its closing quote
+// stands, or nothing when there is none.
+std::optional<std::size_t> readQuoted(std::string_view row, std::size_t at, Fields& fields,
+                                      std::string_view& field) {
+  const std::size_t unescapedStart = fields.unescaped.size();
+  std::size_t from = at + 1;
+  std::size_t quote = row.find('"', from);
+  // Each "" inside stands for one quote: the text up to the first of them is kept.
+  while (quote != std::string_view::npos && quote + 1 < row.size() && row[quote + 1] == '"') {
+    fields.unescaped.append(row.substr(from, quote + 1 - from));
+    from = quote + 2;
+    quote = row.find('"', from);
+  }
+  if (quote == std::string_view::npos) {
+    return std::nullopt;
+  }
+  if (from == at + 1) {
+    field = row.substr(from, quote - from);
+  } else {
+    fields.unescaped.append(row.substr(from, quote - from));
+    field = std::string_view(fields.unescaped).substr(unescapedStart);
+  }
+  return quote;
+}
+
+}  // namespace
+
+FieldStatus splitRow(std::string_view row, char separator, std::size_t maxFields, Fields& fields) {
+  fields.views.clear();
+  fields.unescaped.clear();
+  fields.unescaped.reserve(row.size());  // never moves while views point into it
+  fields.count = 0;
+  fields.faultAt = 0;
+  FieldStatus status = FieldStatus::kFields;
+  const auto blank = [separator](char c) { return c == ' ' || (c == '\t' && separator != '\t'); };
+  std::size_t at = 0;
+  for (;;) {
+    ++fields.count;
+    while (at < row.size() && blank(row[at])) {
+      ++at;
+    }
+    std::string_view field;
+    std::size_t next = 0;  // where the field's separator stands, or the row's end
+    if (at < row.size() && row[at] == '"') {
+      const std::optional<std::size_t> quote = readQuoted(row, at, fields, field);
+      if (!quote) {
+        fields.faultAt = fields.count;
+        return FieldStatus::kStrayQuote;
+      }
+      next = *quote + 1;
+      while (next < row.size() && blank(row[next])) {
+        ++next;
+      }
+      if (next < row.size() && row[next] != separator && status == FieldStatus::kFields) {
+        status = FieldStatus::kTextAfterQuote;
+        fields.faultAt = fields.count;
+      }
+      next = std::min(row.find(separator, next), row.size());
+    } else {
+      next = std::min(row.find(separator, at), row.size());
+      field = trimBlanks(row.substr(at, next - at), separator);
+      if (field.find('"') != std::string_view::npos && status == FieldStatus::kFields) {
+        status = FieldStatus::kStrayQuote;
+        fields.faultAt = fields.count;
+      }
+    }
+    if (fields.views.size() < maxFields) {
+      fields.views.push_back(field);
+    }
+    if (next >= row.size()) {
+      break;
+    }
+    at = next + 1;
+  }
+  if (status == FieldStatus::kFields && fields.count > maxFields) {
+    status = FieldStatus::kTooMany;
+  }
+  return status;
 }
 
 }  // namespace kelvarin

@@ -51,24 +51,9 @@ struct RowReader {
 /// Reads the next row into `reader.row`.
 RowStatus nextRow(RowReader& reader);
 
-/// The quoting fault of a row, if any.
-enum class FieldStatus {
-  kFields,          // every field read
-  kTooMany,         // more than `maxFields`; only the first `maxFields` are kept
-  kTextAfterQuote,  // a quoted field followed by more than blanks before its separator
-  kStrayQuote,      // a quote inside a field that does not start with one
-};
-
-/// The fields of one row. Quoted fields lose their quotes and "" stands for one quote; blanks
-/// around a field are removed (tabs too unless the tab separates).
-struct Fields {
-  std::vector<std::string_view> views;  // into the row, or into `unescaped`
-  std::string unescaped;
-  std::size_t count = 0;    // every field of the row, also those beyond `maxFields`
-  std::size_t faultAt = 0;  // 1-based field of a quoting fault
-};
-
-/// Splits `row` at `separator` into `fields`, keeping at most `maxFields`.
-FieldStatus splitRow(std::string_view row, char separator, std::size_t maxFields, Fields& fields);
+// The fields of a row, as both programs read them: FieldStatus, Fields and splitRow (text.hpp).
+using kelvarin::FieldStatus;
+using kelvarin::Fields;
+using kelvarin::splitRow;
 
 }  // namespace kelvarin::prepare

@@ -154,6 +154,65 @@ TEST(ContractTest, PlacesTables) {
   }
 }
 
+// Names as RFC 4180 quotes them: what placesTableRow writes, readPlacesRow reads back as written.
+TEST(ContractTest, QuotedNamesComeBackAsWritten) {
+  PlacesColumns columns{};
+  ASSERT_FALSE(readPlacesHeader("station;latitude;longitude;name", columns));
+  // name written          the name read back (control bytes shown as escapes)
+  const std::pair<std::string, std::string> names[] = {
+      {"Berlin-Dahlem", "Berlin-Dahlem"},
+      {"Berlin; Tempelhof", "Berlin; Tempelhof"},
+      {"say \"x\"; then", "say \"x\"; then"},
+      {"\"quoted\"", "\"quoted\""},
+      {"", ""},
+  };
+  for (const auto& [written, read] : names) {
+    std::string row = placesTableRow("433", 52.5f, 13.4f, written);
+    row.pop_back();  // the line break
+    PlacesRow place;
+    const std::optional<std::string> fault = readPlacesRow(row, columns, place);
+    ASSERT_FALSE(fault) << row << ": " << *fault;
+    EXPECT_EQ(place.name, read) << row;
+    EXPECT_EQ(place.longitudeDeg, 13.4f) << row;
+  }
+}
+
+TEST(ContractTest, QuotedFieldsOfATable) {
+  struct Case {
+    std::string text;
+    std::size_t stations;  // read, when `fault` is empty
+    std::uint64_t faultLine;
+    std::string fault;  // the start of the refusal
+  };
+  const Case cases[] = {
+      {"station;latitude;longitude;name\n433;52.5;13.4;\"Berlin; Tempelhof\"\n", 1, 0, ""},
+      {"\"station\",\"latitude\",\"longitude\"\n\"433\",\"52.5\",\"13.4\"\n", 1, 0, ""},
+      {"station;latitude;longitude;name\n433;52.5;13.4;\"two\nlines\"\n434;52;13;x\n", 2, 0, ""},
+      {"station;latitude;longitude;name\n433;52.5;13.4;Berlin \"Dahlem\"\n", 1, 0, ""},
+      {"station;latitude;longitude;name\n433;52.5;13.4;x\n434;52;13;\"never closed\n", 0, 3,
+       "field 4: a quoted field is not closed"},
+      {"station;latitude;longitude;name\n433;52.5;13.4;\"a\"b\n", 0, 2,
+       "field 4: text after the closing quote"},
+      {"station;latitude;longitude;name\n433;52.5;13.4;\"a;b\";c\n", 0, 2,
+       "5 fields, more than the 4"},
+      // the second row's line number counts the line break inside the quotes
+      {"station;latitude;longitude;name\n433;52.5;13.4;\"a\nb\"\n434;x;13;c\n", 0, 4,
+       "the latitude \"x\""},
+  };
+  for (const Case& c : cases) {
+    std::optional<PlacesFault> fault;
+    const std::vector<StationPlace> places = readTable(c.text, fault);
+    if (c.fault.empty()) {
+      ASSERT_FALSE(fault) << c.text << ": " << fault->text;
+      EXPECT_EQ(places.size(), c.stations) << c.text;
+      continue;
+    }
+    ASSERT_TRUE(fault) << c.text;
+    EXPECT_EQ(fault->line, c.faultLine) << c.text;
+    EXPECT_EQ(fault->text.substr(0, c.fault.size()), c.fault) << c.text << ": " << fault->text;
+  }
+}
+
 TEST(ContractTest, PlacesTableAnglesAreTheFloatsTheAnswersRead) {
   // Each spelling as strtof reads an answer: rounded to the nearest float, signs, exponents and
   // long fractions included; what strtof refuses or makes infinite is refused.
