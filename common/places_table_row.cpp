@@ -1,6 +1,6 @@
 // The row kelvarin-prepare writes, apart from the reading: the shortest text of a float brings
 // large tables of its own into a program, and kelvarin needs none of them.
-#include <charconv>   // std::to_chars
+#include <charconv>  // std::to_chars
 
 #include "places_table.hpp"
 #include "text.hpp"  // escapeControls

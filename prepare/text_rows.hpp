@@ -52,8 +52,8 @@ struct RowReader {
 RowStatus nextRow(RowReader& reader);
 
 // The fields of a row, as both programs read them: FieldStatus, Fields and splitRow (text.hpp).
-using kelvarin::FieldStatus;
 using kelvarin::Fields;
+using kelvarin::FieldStatus;
 using kelvarin::splitRow;
 
 }  // namespace kelvarin::prepare
