@@ -9,6 +9,7 @@
 
 #include "kelvarin.hpp"             // the exit statuses
 #include "reading/number_scan.hpp"  // scanDouble: --missing as the file's values are read
+#include "sun_models.hpp"           // sunModelNamed, the range of --sun-elevation
 
 namespace kelvarin {
 
@@ -35,6 +36,10 @@ constexpr char kOptionsHelp[] =
     "  --coverage SHARE    a step whose known records hold at least this share of its\n"
     "                      daylight gets a value from them (default 1: every record)\n"
     "  --format LAYOUT     table (the default), csv or netcdf: the layout of the output file\n"
+    "  --sun-model MODEL   the possible sunshine divided by: classic (the default), fao56\n"
+    "                      (FAO-56's day length) or noaa (NOAA's sunrise and sunset)\n"
+    "  --sun-elevation DEG the sun counts as up above this elevation of its centre, -5 to 20\n"
+    "                      (default: 0, and -0.833 for noaa)\n"
     "  --strict            every warning ends the run as an error, status 2\n"
     "  --quiet             print nothing but warnings and errors\n"
     "  --help              print this text\n"
@@ -49,7 +54,18 @@ const char kBanner[] =
 
 namespace {
 
-enum : int { kMissing = 256, kCoverage, kFormat, kStrict, kQuiet, kHelp, kVersion, kPlaces };
+enum : int {
+  kMissing = 256,
+  kCoverage,
+  kFormat,
+  kStrict,
+  kQuiet,
+  kHelp,
+  kVersion,
+  kPlaces,
+  kSunModel,
+  kSunElevation
+};
 
 // The seven answers take the values 0 to 6, their place in kQuestions.
 const option kOptions[] = {
@@ -66,6 +82,8 @@ const option kOptions[] = {
     {"strict", no_argument, nullptr, kStrict},
     {"quiet", no_argument, nullptr, kQuiet},
     {"places", required_argument, nullptr, kPlaces},
+    {"sun-model", required_argument, nullptr, kSunModel},
+    {"sun-elevation", required_argument, nullptr, kSunElevation},
     {"help", no_argument, nullptr, kHelp},
     {"version", no_argument, nullptr, kVersion},
     {nullptr, 0, nullptr, 0},
@@ -90,8 +108,32 @@ std::optional<CommandLineEnd> takeAnswer(std::size_t i, const char* text, Comman
   return std::nullopt;
 }
 
+// Takes --sun-model or --sun-elevation. Refused as answers are: status 3, before any file.
+std::optional<CommandLineEnd> takeSunOption(int c, const char* value, CommandLine& line) {
+  if (c == kSunModel) {
+    const std::optional<SunModel> model = sunModelNamed(value);
+    if (!model) {
+      return CommandLineEnd{kExitAnswers, std::string("answers refused: --sun-model \"") + value +
+                                              "\" is no sun model (classic, fao56 or noaa)\n"};
+    }
+    line.run.possible.model = *model;
+    return std::nullopt;
+  }
+  const Scanned<double> degrees = scanDouble(value);
+  if (degrees.status != ScanStatus::kOk || degrees.length != std::strlen(value) ||
+      !(degrees.value >= kLeastSunElevationDeg && degrees.value <= kMostSunElevationDeg)) {
+    return CommandLineEnd{kExitAnswers, std::string("answers refused: --sun-elevation \"") + value +
+                                            "\" is not an elevation from -5 to 20 degrees\n"};
+  }
+  line.run.possible.elevationDeg = degrees.value;
+  return std::nullopt;
+}
+
 // Takes one of the other options, or ends the command line.
 std::optional<CommandLineEnd> takeOption(int c, const char* value, CommandLine& line) {
+  if (c == kSunModel || c == kSunElevation) {
+    return takeSunOption(c, value, line);
+  }
   switch (c) {
     case kMissing: {
       // Read as the values of the file are read, so that equal means equal to the last bit.

@@ -92,6 +92,11 @@ NetcdfRun describeRun(const CommandLine& line, const RunParameters& params) {
   run.numbers.emplace_back("time_shift_h", static_cast<double>(params.timeShiftH));
   run.numbers.emplace_back("meridian_deg", static_cast<double>(params.referenceMeridianDeg));
   run.numbers.emplace_back("coverage", line.run.coverage);
+  // Which possible sunshine the ratio divides by.
+  const PossibleSunshine& possible = line.run.possible;
+  run.texts.emplace_back("sun_model", sunModelName(possible.model));
+  run.numbers.emplace_back("sun_elevation_deg",
+                           possible.elevationDeg.value_or(defaultSunElevationDeg(possible.model)));
   return run;
 }
 

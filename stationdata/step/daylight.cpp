@@ -19,6 +19,9 @@ std::optional<std::chrono::sys_days> stampDay(const RecordStamp& stamp) {
 }
 
 std::optional<std::chrono::sys_days> modelStampDay(const RecordStamp& stamp) {
+  if (std::optional<std::chrono::sys_days> day = stampDay(stamp)) {
+    return day;
+  }
   // 400 Gregorian years are 146,097 days, whole weeks and leap days alike: a year moved by whole
   // cycles has the same days in the same order.
   constexpr std::int32_t kCycleYears = 400;

@@ -55,10 +55,12 @@ inline double lightShared(DayLight light, DayLight before, double fromH, double 
                            std::max({fromH, light.fromH, before.fromH - 24.0}));
 }
 
-/// A day as the sun model takes it.
+/// A day as the sun models take it: the program's own by its day and month, the others by its
+/// date on the calendar.
 struct ModelDay {
   std::int32_t day;
   std::int32_t month;
+  std::int64_t date = 0;  // days from 1970-01-01
 };
 
 /// Where the daylight of any day of a run can lie, in hours from that day's midnight: a place's
@@ -102,11 +104,12 @@ bool forEachDayOfWindow(const RecordStamp& stamp, double startH, double endH, Pa
     return false;
   }
   for (std::int64_t k = first; k <= last; ++k) {
-    ModelDay day{stamp.day, stamp.month};
+    const std::chrono::sys_days when = *base + std::chrono::days{k};
+    ModelDay day{stamp.day, stamp.month, when.time_since_epoch().count()};
     if (k != 0) {
-      const std::chrono::year_month_day date{*base + std::chrono::days{k}};
-      day = {static_cast<std::int32_t>(static_cast<unsigned>(date.day())),
-             static_cast<std::int32_t>(static_cast<unsigned>(date.month()))};
+      const std::chrono::year_month_day date{when};
+      day.day = static_cast<std::int32_t>(static_cast<unsigned>(date.day()));
+      day.month = static_cast<std::int32_t>(static_cast<unsigned>(date.month()));
     }
     const double shiftH = 24.0 * static_cast<double>(k);
     part(day, k, startH - shiftH, endH - shiftH);

@@ -7,7 +7,49 @@
 
 namespace kelvarin {
 
+namespace {
+
+// The daylight of a day at a place by the run's model, when that is not the program's own.
+DayOfLight modelLight(const LightSource& source, ModelDay day, float latitudeDeg,
+                      float longitudeDeg) {
+  const ModelPlace place{latitudeDeg, longitudeDeg, source.params->referenceMeridianDeg};
+  return dayOfLight(modelSunSpan(source.model, day.date, place, source.elevationDeg));
+}
+
+// The daylight of a date by the run's model, at the run's place or at every column's, from the
+// dates met last: a window's days come back in the next steps.
+const ModelDays& modelDaysOf(LightSource& source, ModelDay day) {
+  for (const ModelDays& known : source.modelDays) {
+    if (known.date == day.date) {
+      return known;
+    }
+  }
+  ModelDays& oldest = source.modelDays[source.nextModelDay];
+  source.nextModelDay = (source.nextModelDay + 1) % source.modelDays.size();
+  oldest.date = day.date;
+  const RunParameters& p = *source.params;
+  if (source.places == nullptr) {
+    oldest.place = modelLight(source, day, p.latitudeDeg, p.longitudeDeg);
+  } else {
+    const std::vector<float>& placeDeg = source.places->placeDeg;
+    oldest.columns.resize(source.places->solar.size());
+    for (std::size_t c = 1; c < oldest.columns.size(); ++c) {
+      oldest.columns[c] = modelLight(source, day, placeDeg[2 * c], placeDeg[2 * c + 1]);
+    }
+  }
+  return oldest;
+}
+
+DayOfLight placeModelLight(LightSource& source, ModelDay day) {
+  return modelDaysOf(source, day).place;
+}
+
+}  // namespace
+
 DayOfLight placeLight(LightSource& source, ModelDay day) {
+  if (!source.ownModel) {
+    return placeModelLight(source, day);
+  }
   const RunParameters& p = *source.params;
   const auto compute = [&] {
     if (!isValidMonth(day.month)) {
@@ -45,6 +87,7 @@ std::optional<WindowLight> windowLight(LightSource& source, const RecordStamp& s
           source.reach)) {
     return std::nullopt;
   }
+  sum.light.stampDayDiffers |= !source.ownModel;
   return sum.light;
 }
 
@@ -140,6 +183,15 @@ bool windowLightOfColumns(LightSource& source, const RecordStamp& stamp, double 
         if (!isValidMonth(day.month)) {
           return;
         }
+        if (!source.ownModel) {
+          const std::vector<DayOfLight>& lights = modelDaysOf(source, day).columns;
+          for (std::size_t c = 1; c <= columns; ++c) {
+            if (needed == nullptr || needed[c] != 0) {
+              sums[c].add(lights[c], offset, fromH, toH);
+            }
+          }
+          return;
+        }
         const DayExtremes* extremes = nullptr;
         const SunTimes* row = nullptr;
         if (source.shortcuts) {
@@ -166,6 +218,7 @@ bool windowLightOfColumns(LightSource& source, const RecordStamp& stamp, double 
       source.reach);
   for (std::size_t c = 1; c <= columns; ++c) {
     light[c] = sums[c].light;
+    light[c].stampDayDiffers |= !source.ownModel;
   }
   return split;
 }

@@ -5,12 +5,14 @@
 
 #include <array>
 #include <cstddef>  // std::size_t
+#include <cstdint>  // INT64_MIN
 #include <optional>
 #include <vector>
 
 #include "run_parameters.hpp"
 #include "step/daylight.hpp"
 #include "step/places.hpp"
+#include "sun_models.hpp"
 
 namespace kelvarin {
 
@@ -29,6 +31,14 @@ inline DayOfLight dayOfLight(SunTimes sun, bool neverRises) {
 /// Returns the daylight of a day at a place.
 inline DayOfLight lightAt(const SolarDay& day, const SolarPlace& place) {
   return dayOfLight(sunTimesAt(day, place), sunNeverRisesAt(day, place));
+}
+
+/// Returns the daylight of a span of the sun above an elevation; the step's own arithmetic,
+/// which is the program's model at the horizon, never gives it.
+inline DayOfLight dayOfLight(SunSpan span) {
+  const DayLight light =
+      span.toH > span.fromH ? DayLight{span.fromH, span.toH} : DayLight{0.0, 0.0};
+  return {light, {0.0, 0.0}};
 }
 
 /// The daylight of a window that reaches past its stamp's day, split as the step's arithmetic
@@ -90,15 +100,31 @@ const SunTimes* columnYearDay(ColumnYear& year, const std::vector<SolarPlace>& s
 double* columnYearFractions(ColumnYear& year, std::size_t slots, std::int32_t day,
                             std::int32_t month, double startH, double endH, bool& known);
 
+/// The daylight of one date by a model other than the program's own: the run's place's, or
+/// each column's (slot 0 unused).
+struct ModelDays {
+  std::int64_t date = INT64_MIN;  // none yet
+  DayOfLight place{};
+  std::vector<DayOfLight> columns;
+};
+
 /// Where the daylight of a run comes from: the run's place, or each column's own.
 struct LightSource {
   const RunParameters* params = nullptr;
   const ColumnPlaces* places = nullptr;  // nothing: every column at the run's place
-  bool shortcuts = true;                 // off: every day's light worked out when it is asked
-  DayMemo<DayOfLight> placeDays;         // the run's place, by day
-  DayReach reach;                        // where any day's light at the run's places can lie
-  ColumnYear columnYear;                 // each column's own place, by day
-  std::vector<LightSum> columnSums;      // room for windowLightOfColumns
+  // The possible sunshine divided by: the program's own model at the horizon (`ownModel`), whose
+  // step arithmetic and memos are the rest of this room, or another model or elevation, worked
+  // out day by day on the timeline.
+  SunModel model = SunModel::kClassic;
+  double elevationDeg = 0.0;
+  bool ownModel = true;
+  std::array<ModelDays, 8> modelDays{};  // the dates met last: the run's place's, or each column's
+  std::size_t nextModelDay = 0;
+  bool shortcuts = true;             // off: every day's light worked out when it is asked
+  DayMemo<DayOfLight> placeDays;     // the run's place, by day
+  DayReach reach;                    // where any day's light at the run's places can lie
+  ColumnYear columnYear;             // each column's own place, by day
+  std::vector<LightSum> columnSums;  // room for windowLightOfColumns
   // Where the year's table is too large: the days met last, which the next steps meet again.
   std::array<ColumnDay<SunTimes>, 4> recentDays;
   std::size_t nextRecent = 0;

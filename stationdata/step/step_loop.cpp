@@ -54,7 +54,7 @@ RunOutcome convertStationFile(InputReader& in, OutputBuffer& out, const RunConso
                                           columnSums.size() - 1, options.vectorLevel);
   const RunOutcome outcome = runStepLoop(records, out, diagnostics, params, columnSums,
                                          options.places != nullptr ? &columnPlaces : nullptr,
-                                         options.coverage, options.reporter);
+                                         options.coverage, options.reporter, options.possible);
   reportDiagnostics(diagnostics);
   if (!options.missingMarkers.empty() && outcome.end == RunEnd::kDone) {
     sayMissingValues(console, records.missingValues, options.missingMarkers);
@@ -64,7 +64,8 @@ RunOutcome convertStationFile(InputReader& in, OutputBuffer& out, const RunConso
 
 RunOutcome runStepLoop(RecordReader& records, OutputBuffer& out, Diagnostics& diagnostics,
                        const RunParameters& params, std::vector<double>& columnSums,
-                       const ColumnPlaces* places, double coverage, StepReporter* reporter) {
+                       const ColumnPlaces* places, double coverage, StepReporter* reporter,
+                       const PossibleSunshine& possible) {
   StepRun run{records,
               out,
               diagnostics,
@@ -76,7 +77,7 @@ RunOutcome runStepLoop(RecordReader& records, OutputBuffer& out, Diagnostics& di
               {}};
   StepState& state = run.state;
   state.reporter = reporter;
-  startState(state, params, places, coverage, run.plan.shortcuts, run.columns);
+  startState(state, params, places, coverage, run.plan.shortcuts, possible, run.columns);
   const RunOutcome outcome = params.outputPeriod != CalendarPeriod::kNone
                                  ? runCalendarLoop(run, params.outputPeriod)
                                  : runFixedSteps(run);

@@ -35,6 +35,13 @@ struct RunOutcome {
   std::optional<Unplaced> unplaced{};  // for kPlacesRefused
 };
 
+/// The possible sunshine a run divides by: the model of the sun and the elevation its centre
+/// must pass.
+struct PossibleSunshine {
+  SunModel model = SunModel::kClassic;
+  std::optional<double> elevationDeg;  // nothing: the model's own
+};
+
 /// How a run reads its file, beyond the answers.
 struct RunOptions {
   bool shortcuts = true;               // off: every field, result and sun time the plain way
@@ -44,6 +51,7 @@ struct RunOptions {
   const std::vector<StationPlace>* places = nullptr;  // each station at its own place
   double coverage = 1.0;             // the share of a step's daylight its known records must hold
   StepReporter* reporter = nullptr;  // given each step for results in another layout
+  PossibleSunshine possible;         // the program's own model at the horizon unless given
 };
 
 /// Reads the records after the header in groups of one output step and writes one line of
@@ -55,7 +63,7 @@ struct RunOptions {
 RunOutcome runStepLoop(RecordReader& records, OutputBuffer& out, Diagnostics& diagnostics,
                        const RunParameters& params, std::vector<double>& columnSums,
                        const ColumnPlaces* places = nullptr, double coverage = 1.0,
-                       StepReporter* reporter = nullptr);
+                       StepReporter* reporter = nullptr, const PossibleSunshine& possible = {});
 
 /// Converts a whole station file: the header pass, then the step loop, then the totals of the
 /// diagnostics; the column count, the days, the warnings and the count of missing values are said

@@ -39,11 +39,16 @@ StepPlan makeStepPlan(const RunParameters& params, bool shortcuts, double covera
 
 // Starts a run's state: the sun and the daylight at its place or places, and room for a step.
 void startState(StepState& state, const RunParameters& params, const ColumnPlaces* places,
-                double coverage, bool shortcuts, std::size_t columns) {
+                double coverage, bool shortcuts, const PossibleSunshine& possible,
+                std::size_t columns) {
+  LightSource& light = state.sun.light;
+  light.params = &params;
+  light.places = places;
+  light.shortcuts = shortcuts;
+  light.model = possible.model;
+  light.elevationDeg = possible.elevationDeg.value_or(defaultSunElevationDeg(possible.model));
+  light.ownModel = possible.model == SunModel::kClassic && light.elevationDeg == 0.0;
   state.sun.places = places;
-  state.sun.light.params = &params;
-  state.sun.light.places = places;
-  state.sun.light.shortcuts = shortcuts;
   startGaps(state.gaps, coverage, columns);
   if (places == nullptr) {
     const SolarPlace place =
@@ -62,6 +67,16 @@ void startState(StepState& state, const RunParameters& params, const ColumnPlace
     }
   }
   state.sun.light.reach = reachOf(state.sun.lightBounds);
+  if (!light.ownModel) {
+    // Another model's days: no window is the step's own arithmetic, and a threshold below the
+    // horizon widens a day beyond the program's model.
+    state.sun.servedEndFromH = HUGE_VAL;
+    state.sun.lightBounds.servedFromH = HUGE_VAL;
+    for (LightBounds& bounds : state.sun.columnBounds) {
+      bounds.servedFromH = HUGE_VAL;
+    }
+    light.reach = DayReach{};
+  }
   state.results.assign(columns + 1, 0.0);
   state.dayFractions.assign(places != nullptr ? columns + 1 : 0, 0.0);
   state.wholeDay.assign(places != nullptr ? columns + 1 : 0, 1.0);

@@ -109,7 +109,8 @@ struct StepRun {
 /// Starts a run's state: the sun and the daylight at its place or places, and room for a step.
 /// `shortcuts` off: no memo of sun times, by day of the year, by recent days or by column.
 void startState(StepState& state, const RunParameters& params, const ColumnPlaces* places,
-                double coverage, bool shortcuts, std::size_t columns);
+                double coverage, bool shortcuts, const PossibleSunshine& possible,
+                std::size_t columns);
 
 /// Returns the result of a column whose missing records hold `gaps.missingH[c]` hours of the
 /// step's `possibleH` hours of daylight: from the sunshine of the others over their daylight

@@ -1,0 +1,127 @@
+#include "sun_models.hpp"
+
+#include <chrono>
+#include <cmath>
+
+namespace kelvarin {
+
+namespace {
+
+constexpr double kRadPerDeg = 3.14159265358979323846 / 180.0;
+constexpr double kTwoPi = 2.0 * 3.14159265358979323846;
+
+// The span of the sun above h0 around `noonH`: the general hour angle of the declination.
+SunSpan spanAroundNoon(double noonH, double latitudeRad, double declinationRad,
+                       double elevationDeg) {
+  const double cosHourAngle =
+      (std::sin(elevationDeg * kRadPerDeg) - std::sin(latitudeRad) * std::sin(declinationRad)) /
+      (std::cos(latitudeRad) * std::cos(declinationRad));
+  if (!(cosHourAngle > -1.0)) {
+    return {0.0, 24.0};  // the sun stays up: light from midnight to midnight
+  }
+  if (cosHourAngle >= 1.0) {
+    return {12.0, 12.0};  // it stays down
+  }
+  const double halfDayH = std::acos(cosHourAngle) / kRadPerDeg / 15.0;
+  return {noonH - halfDayH, noonH + halfDayH};
+}
+
+// The day of the year of a date, 1 on 1 January, 366 on 31 December of a leap year.
+int dayOfYearOf(std::int64_t date) {
+  using namespace std::chrono;
+  const sys_days day{days{date}};
+  const year_month_day ymd{day};
+  return static_cast<int>((day - sys_days{ymd.year() / January / 1}).count()) + 1;
+}
+
+}  // namespace
+
+std::optional<SunModel> sunModelNamed(std::string_view word) {
+  if (word == "classic") {
+    return SunModel::kClassic;
+  }
+  if (word == "fao56") {
+    return SunModel::kFao56;
+  }
+  if (word == "noaa") {
+    return SunModel::kNoaa;
+  }
+  return std::nullopt;
+}
+
+const char* sunModelName(SunModel model) {
+  switch (model) {
+    case SunModel::kFao56:
+      return "fao56";
+    case SunModel::kNoaa:
+      return "noaa";
+    case SunModel::kClassic:
+      break;
+  }
+  return "classic";
+}
+
+double defaultSunElevationDeg(SunModel model) {
+  return model == SunModel::kNoaa ? -0.833 : 0.0;
+}
+
+SunSpan fao56SunSpan(std::int64_t date, const ModelPlace& place, double elevationDeg) {
+  const double j = dayOfYearOf(date);
+  const double declinationRad = 0.409 * std::sin(kTwoPi / 365.0 * j - 1.39);  // eq. 24
+  const double b = kTwoPi * (j - 81.0) / 364.0;                               // eq. 33
+  const double seasonalH = 0.1645 * std::sin(2.0 * b) - 0.1255 * std::cos(b) - 0.025 * std::sin(b);
+  // Eq. 31 at solar noon (w = 0), its longitudes counted west: Lz - Lm = lon - meridian.
+  const double noonH = 12.0 - 0.06667 * (place.longitudeDeg - place.meridianDeg) - seasonalH;
+  return spanAroundNoon(noonH, place.latitudeDeg * kRadPerDeg, declinationRad, elevationDeg);
+}
+
+SunSpan noaaSunSpan(std::int64_t date, const ModelPlace& place, double elevationDeg) {
+  // The spreadsheet's columns, in its order, at the date's local noon.
+  const double zoneH = place.meridianDeg / 15.0;
+  const double julianDay = 2440587.5 + static_cast<double>(date) + (12.0 - zoneH) / 24.0;
+  const double t = (julianDay - 2451545.0) / 36525.0;  // Julian century
+  const double meanLongitudeDeg = std::fmod(280.46646 + t * (36000.76983 + t * 0.0003032), 360.0);
+  const double meanAnomalyDeg = 357.52911 + t * (35999.05029 - 0.0001537 * t);
+  const double eccentricity = 0.016708634 - t * (0.000042037 + 0.0000001267 * t);
+  const double m = meanAnomalyDeg * kRadPerDeg;
+  const double centreDeg = std::sin(m) * (1.914602 - t * (0.004817 + 0.000014 * t)) +
+                           std::sin(2.0 * m) * (0.019993 - 0.000101 * t) +
+                           std::sin(3.0 * m) * 0.000289;
+  const double trueLongitudeDeg = meanLongitudeDeg + centreDeg;
+  const double omegaRad = (125.04 - 1934.136 * t) * kRadPerDeg;
+  const double apparentLongitudeDeg = trueLongitudeDeg - 0.00569 - 0.00478 * std::sin(omegaRad);
+  const double meanObliquityDeg =
+      23.0 + (26.0 + (21.448 - t * (46.815 + t * (0.00059 - t * 0.001813))) / 60.0) / 60.0;
+  const double obliquityRad = (meanObliquityDeg + 0.00256 * std::cos(omegaRad)) * kRadPerDeg;
+  const double declinationRad =
+      std::asin(std::sin(obliquityRad) * std::sin(apparentLongitudeDeg * kRadPerDeg));
+  const double y = std::tan(obliquityRad / 2.0) * std::tan(obliquityRad / 2.0);
+  const double l0 = meanLongitudeDeg * kRadPerDeg;
+  const double equationOfTimeMin =
+      4.0 / kRadPerDeg *
+      (y * std::sin(2.0 * l0) - 2.0 * eccentricity * std::sin(m) +
+       4.0 * eccentricity * y * std::sin(m) * std::cos(2.0 * l0) -
+       0.5 * y * y * std::sin(4.0 * l0) - 1.25 * eccentricity * eccentricity * std::sin(2.0 * m));
+  const double noonH = (720.0 - 4.0 * place.longitudeDeg - equationOfTimeMin) / 60.0 + zoneH;
+  return spanAroundNoon(noonH, place.latitudeDeg * kRadPerDeg, declinationRad, elevationDeg);
+}
+
+SunSpan modelSunSpan(SunModel model, std::int64_t date, const ModelPlace& place,
+                     double elevationDeg) {
+  switch (model) {
+    case SunModel::kFao56:
+      return fao56SunSpan(date, place, elevationDeg);
+    case SunModel::kNoaa:
+      return noaaSunSpan(date, place, elevationDeg);
+    case SunModel::kClassic:
+      break;
+  }
+  const std::chrono::year_month_day ymd{std::chrono::sys_days{std::chrono::days{date}}};
+  return sunAboveAltitude(static_cast<std::int32_t>(static_cast<unsigned>(ymd.day())),
+                          static_cast<std::int32_t>(static_cast<unsigned>(ymd.month())),
+                          static_cast<float>(place.latitudeDeg),
+                          static_cast<float>(place.longitudeDeg),
+                          static_cast<float>(place.meridianDeg), elevationDeg);
+}
+
+}  // namespace kelvarin

@@ -1,0 +1,57 @@
+// The possible sunshine users divide by, beside the program's own model: FAO-56's day length
+// centred on solar noon, as agrometeorology uses it, and NOAA's solar calculator, whose sunrise
+// and sunset almanacs and solar-position libraries give. Each gives the hours of zone time in
+// which the sun's centre stands above an elevation, by the general hour angle
+// cos w = (sin h0 - sin lat sin decl) / (cos lat cos decl), on a date of the calendar.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+#include "solar.hpp"  // SunSpan
+
+namespace kelvarin {
+
+/// Where a run's possible sunshine comes from.
+enum class SunModel {
+  kClassic,  // the program's own model: cosine declination, monthly equation-of-time table
+  kFao56,    // FAO-56 eqs. 24, 25 and 34, centred on solar noon by eqs. 32 and 33
+  kNoaa,     // NOAA's solar calculator (Meeus), sunrise and sunset at a zenith of 90.833 degrees
+};
+
+/// Returns the model a word of --sun-model names ("classic", "fao56", "noaa"), or nothing.
+std::optional<SunModel> sunModelNamed(std::string_view word);
+
+/// Returns a model's word.
+const char* sunModelName(SunModel model);
+
+/// Returns the elevation of the sun's centre at which a model has the sun rise and set, in
+/// degrees: 0 for classic and fao56 (geometric), -0.833 for noaa (refraction and the sun's disc).
+double defaultSunElevationDeg(SunModel model);
+
+/// The range --sun-elevation accepts, in degrees.
+inline constexpr double kLeastSunElevationDeg = -5.0;
+inline constexpr double kMostSunElevationDeg = 20.0;
+
+/// A place as the models take it: degrees, north and east positive; the zone's meridian.
+struct ModelPlace {
+  double latitudeDeg;
+  double longitudeDeg;
+  double meridianDeg;
+};
+
+/// Returns the hours of zone time (of the meridian) of the local date `date` (days from
+/// 1970-01-01) in which the sun's centre stands above `elevationDeg` by FAO-56: 0 to 24 where it
+/// does not set, an empty span (12 to 12) where it does not rise.
+SunSpan fao56SunSpan(std::int64_t date, const ModelPlace& place, double elevationDeg);
+
+/// The same by NOAA's solar calculator, evaluated at the date's local noon.
+SunSpan noaaSunSpan(std::int64_t date, const ModelPlace& place, double elevationDeg);
+
+/// The same by the model and elevation given; classic takes the program's own declination and
+/// equation of time (day and month of the date) with the general hour angle.
+SunSpan modelSunSpan(SunModel model, std::int64_t date, const ModelPlace& place,
+                     double elevationDeg);
+
+}  // namespace kelvarin

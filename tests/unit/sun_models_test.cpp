@@ -1,0 +1,67 @@
+// The sun models users divide by, against published values: FAO-56's own worked example and
+// NREL's solar position algorithm's sunrise and sunset for Golden, Colorado (NREL's SPA test
+// values, Reda and Andreas 2008, as the SPA calculator gives them).
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+
+#include "sun_models.hpp"
+
+namespace kelvarin {
+namespace {
+
+std::int64_t dateOf(int y, unsigned m, unsigned d) {
+  using namespace std::chrono;
+  return sys_days{year{y} / month{m} / day{d}}.time_since_epoch().count();
+}
+
+double hoursOf(int h, int m, int s) {
+  return h + m / 60.0 + s / 3600.0;
+}
+
+TEST(SunModelsTest, Fao56DayLengthOfItsExample) {
+  // FAO-56 Example 10: 3 September (J = 246) at 20 degrees south, N = 11.7 hours.
+  const SunSpan span = fao56SunSpan(dateOf(2015, 9, 3), {-20.0, 0.0, 0.0}, 0.0);
+  EXPECT_NEAR(span.toH - span.fromH, 11.7, 0.05);
+}
+
+TEST(SunModelsTest, NoaaSunriseAndSunsetOfGoldenColorado) {
+  // NREL SPA, Golden (39.742476 N, 105.1786 W), local standard time UTC-7.
+  struct Case {
+    int year;
+    unsigned month, day;
+    double riseH, setH;
+  };
+  const Case cases[] = {
+      {2015, 1, 2, hoursOf(7, 21, 55), hoursOf(16, 47, 43)},
+      {2015, 8, 2, hoursOf(5, 0, 27), hoursOf(19, 13, 58)},
+  };
+  const ModelPlace golden{39.742476, -105.1786, -105.0};
+  for (const Case& c : cases) {
+    const SunSpan span = noaaSunSpan(dateOf(c.year, c.month, c.day), golden, -0.833);
+    EXPECT_NEAR(span.fromH, c.riseH, 1.0 / 60.0) << c.month;
+    EXPECT_NEAR(span.toH, c.setH, 1.0 / 60.0) << c.month;
+  }
+}
+
+TEST(SunModelsTest, ThresholdsShortenTheDay) {
+  // Each model at 50 N on the equinox: a higher threshold, a shorter day; polar day and night
+  // as whole and empty days.
+  const ModelPlace place{50.0, 0.0, 0.0};
+  for (const SunModel model : {SunModel::kClassic, SunModel::kFao56, SunModel::kNoaa}) {
+    const std::int64_t equinox = dateOf(2023, 3, 21);
+    const SunSpan flat = modelSunSpan(model, equinox, place, 0.0);
+    const SunSpan three = modelSunSpan(model, equinox, place, 3.0);
+    EXPECT_NEAR(flat.toH - flat.fromH, 12.0, 0.35) << sunModelName(model);
+    EXPECT_GT(flat.toH - flat.fromH, three.toH - three.fromH + 0.5) << sunModelName(model);
+    const SunSpan polarDay = modelSunSpan(model, dateOf(2023, 6, 21), {80.0, 0.0, 0.0}, 0.0);
+    EXPECT_EQ(polarDay.fromH, 0.0);
+    EXPECT_EQ(polarDay.toH, 24.0);
+    const SunSpan polarNight = modelSunSpan(model, dateOf(2023, 12, 21), {80.0, 0.0, 0.0}, 0.0);
+    EXPECT_EQ(polarNight.toH - polarNight.fromH, 0.0);
+  }
+}
+
+}  // namespace
+}  // namespace kelvarin
