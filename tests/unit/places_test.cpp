@@ -151,6 +151,31 @@ TEST(PlacesTest, EachColumnIsItsStationRunAlone) {
   }
 }
 
+// Another sun model or threshold: the same, column by column, the days' light remembered by date.
+TEST(PlacesTest, EachColumnByAnotherModelIsItsStationRunAlone) {
+  std::mt19937 rng(20261210);
+  const PossibleSunshine kinds[] = {
+      {SunModel::kFao56, std::nullopt},
+      {SunModel::kNoaa, std::nullopt},
+      {SunModel::kClassic, 3.0},
+      {SunModel::kNoaa, -5.0},
+  };
+  for (int round = 0; round < 40; ++round) {
+    const Network network = randomNetwork(rng, 24 * 3, round % 4 == 3);
+    RunParameters params;
+    params.inputStepMin = 60.0f;
+    params.inputUnitMin = 1.0f;
+    params.outputStepMin = round % 3 == 0 ? 1440.0f : 180.0f;
+    params.timeShiftH = static_cast<float>(round % 4) - 1.0f;
+    params.referenceMeridianDeg = round % 2 == 0 ? 15.0f : -75.0f;
+    RunOptions options;
+    options.shortcuts = round % 5 != 0;
+    options.places = &network.places;
+    options.possible = kinds[round % 4];
+    expectEachColumnAlone(network, params, options, round);
+  }
+}
+
 // Calendar periods of a network, each partly covered by the file: the same, column by column.
 TEST(PlacesTest, EachColumnsPeriodsAreItsStationRunAlone) {
   std::mt19937 rng(20261209);

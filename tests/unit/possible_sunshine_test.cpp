@@ -60,6 +60,7 @@ struct Setting {
   CalendarPeriod period;
   double coverage;
   std::int64_t firstDay = -1;  // of the file, from 1970-01-01; -1: a random one
+  PossibleSunshine possible{};
 };
 
 // The daylight of local day `z`, in hours from its midnight: from sunrise to sunset as the model
@@ -67,6 +68,12 @@ struct Setting {
 // nothing where it does not rise (the latitude and the declination on opposite sides of the
 // equator).
 std::pair<double, double> daylightOf(const Setting& s, std::int64_t z) {
+  if (s.possible.model != SunModel::kClassic || s.possible.elevationDeg) {
+    const SunSpan span =
+        modelSunSpan(s.possible.model, z, {s.latitudeDeg, s.longitudeDeg, s.meridianDeg},
+                     s.possible.elevationDeg.value_or(defaultSunElevationDeg(s.possible.model)));
+    return {span.fromH, std::max(span.fromH, span.toH)};
+  }
   const Date date = civilFromDays(z);
   const SunTimes sun =
       *sunriseSunset(date.day, date.month, s.latitudeDeg, s.longitudeDeg, s.meridianDeg);
@@ -392,12 +399,17 @@ TEST(PossibleSunshineTest, EveryStepIsTheSumOfItsRecords) {
     const double missing =
         missingShares[static_cast<std::size_t>(round) % std::size(missingShares)];
     const bool hourZero = round % 5 == 4;
+    const PossibleSunshine models[] = {{SunModel::kNoaa, std::nullopt}, {SunModel::kFao56, 2.0}};
+    if (round % 7 == 3 || round % 7 == 5) {
+      s.possible = models[round % 7 == 5 ? 1 : 0];
+    }
     const std::vector<Record> records =
         randomRecords(rng, s, kind.records, columns, missing, hourZero);
     RunOptions options;
     options.shortcuts = round % 4 != 1;
     options.missingMarkers = {kMissing};
     options.coverage = s.coverage;
+    options.possible = s.possible;
     const Converted got = run(fileOf(records, columns), paramsOf(s), options);
     ASSERT_EQ(got.outcome.end, RunEnd::kDone) << faultMessage(got.outcome.fault) << "\n"
                                               << got.console;
