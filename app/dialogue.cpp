@@ -17,6 +17,7 @@ constexpr float kMaxTimeShiftH = 24.0f;
 // Positions in kQuestions, for the checks of single answers.
 constexpr std::size_t kLatitude = kLatitudeQuestion;
 constexpr std::size_t kLongitude = kLongitudeQuestion;
+constexpr std::size_t kMeridian = 6;
 constexpr std::size_t kInputStep = 2;
 constexpr std::size_t kOutputStep = 4;
 constexpr std::size_t kTimeShift = 5;
@@ -156,40 +157,35 @@ std::optional<std::string> refusePlace(const RunParameters& params) {
     return format("answers refused: the longitude (%g) is not between -180 and 360 degrees",
                   static_cast<double>(params.longitudeDeg));
   }
+  // A meridian further off puts local time days from the place's sun, and each step's daylight
+  // would be sought among as many days.
+  if (std::fabs(params.referenceMeridianDeg) > 360.0f) {
+    return format("answers refused: the meridian (%g) is not between -360 and 360 degrees",
+                  static_cast<double>(params.referenceMeridianDeg));
+  }
   return std::nullopt;
 }
 
 }  // namespace
 
-std::optional<std::string> refuseRunParameters(const RunParameters& params,
-                                               const GivenAnswers& given) {
-  // Names the options among `fields` (indices into kQuestions) that gave the refused values.
-  const auto refused = [&given](std::string text, std::initializer_list<std::size_t> fields) {
+namespace {
+
+// A refusal's line, naming the options among `fields` (indices into kQuestions) that gave the
+// refused values.
+struct Refusal {
+  const GivenAnswers& given;
+  std::string operator()(std::string text, std::initializer_list<std::size_t> fields) const {
     for (const std::size_t i : fields) {
       if (given[i]) {
         text += std::string(" (given as --") + kQuestions[i].option + ")";
       }
     }
     return text + "\n";
-  };
-  for (std::size_t i = 0; i < std::size(kQuestions); ++i) {
-    const float value = params.*kQuestions[i].field;
-    if (!std::isfinite(value)) {
-      return refused("answers refused: the " + std::string(kQuestions[i].name) + " is " +
-                         format("%g", static_cast<double>(value)) + ", not a finite number",
-                     {i});
-    }
   }
-  if (std::optional<std::string> place = refusePlace(params)) {
-    return refused(*place, {std::fabs(params.latitudeDeg) > 90.0f ? kLatitude : kLongitude});
-  }
-  if (std::fabs(params.timeShiftH) > kMaxTimeShiftH) {
-    return refused(
-        format("answers refused: the time shift (%g h) is more than 24 hours: local time would "
-               "never meet the stored day's sunrise and sunset",
-               static_cast<double>(params.timeShiftH)),
-        {kTimeShift});
-  }
+};
+
+// The refusals of steps that the loop cannot cut a file into.
+std::optional<std::string> refuseSteps(const RunParameters& params, const Refusal& refused) {
   const auto inputStepMin = static_cast<double>(params.inputStepMin);
   const auto outputStepMin = static_cast<double>(params.outputStepMin);
   if (!(params.inputStepMin > 0.0f) || !(params.outputStepMin > 0.0f)) {
@@ -216,7 +212,43 @@ std::optional<std::string> refuseRunParameters(const RunParameters& params,
                outputStepMin, inputStepMin),
         {kInputStep, kOutputStep});
   }
+  if (params.outputStepMin > kMaxOutputStepMin) {
+    return refused(format("answers refused: the output step (%g min) is longer than 100 years "
+                          "(%g min), the longest step kelvarin works out day by day",
+                          outputStepMin, static_cast<double>(kMaxOutputStepMin)),
+                   {kOutputStep});
+  }
   return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<std::string> refuseRunParameters(const RunParameters& params,
+                                               const GivenAnswers& given) {
+  const Refusal refused{given};
+  for (std::size_t i = 0; i < std::size(kQuestions); ++i) {
+    const float value = params.*kQuestions[i].field;
+    if (!std::isfinite(value)) {
+      return refused("answers refused: the " + std::string(kQuestions[i].name) + " is " +
+                         format("%g", static_cast<double>(value)) + ", not a finite number",
+                     {i});
+    }
+  }
+  if (std::optional<std::string> place = refusePlace(params)) {
+    const std::size_t field = std::fabs(params.latitudeDeg) > 90.0f ? kLatitude
+                              : halfCircleLongitude(static_cast<double>(params.longitudeDeg))
+                                  ? kMeridian
+                                  : kLongitude;
+    return refused(*place, {field});
+  }
+  if (std::fabs(params.timeShiftH) > kMaxTimeShiftH) {
+    return refused(
+        format("answers refused: the time shift (%g h) is more than 24 hours: local time would "
+               "never meet the stored day's sunrise and sunset",
+               static_cast<double>(params.timeShiftH)),
+        {kTimeShift});
+  }
+  return refuseSteps(params, refused);
 }
 
 }  // namespace kelvarin

@@ -72,8 +72,8 @@ struct DayReach {
 };
 
 /// Windows longer than this are not split into days: beyond the longest output step a run takes
-/// (2^31 minutes).
-inline constexpr double kMaxWindowDays = 1491309.0;
+/// (100 years) and its time shift.
+inline constexpr double kMaxWindowDays = 36600.0;
 
 /// Returns the first day of `stamp` on the calendar (months and days beyond their range counting
 /// on, as the stamps are compared), or nothing when it lies beyond the calendar's reach.

@@ -17,6 +17,11 @@
 
 namespace kelvarin {
 
+/// The longest output step, in minutes: 100 years of 365.25 days. A step's daylight is worked
+/// out day by day; a century of days is a few milliseconds a step, the 4,000 years that 2^31
+/// minutes allow would be seconds.
+inline constexpr float kMaxOutputStepMin = 52596000.0f;
+
 /// Returns false when the answers give no whole number of records per output step (from 1 to
 /// INT32_MAX) or an output step too long to truncate to a 32-bit integer: the loop cannot run.
 bool hasUsableSteps(const RunParameters& params);

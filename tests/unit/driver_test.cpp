@@ -82,6 +82,8 @@ const RefusalCase kRefusalCases[] = {
     {60.0f, 30.0f, 0.0f, "answers refused: the output step (30 min) is shorter than the input"},
     {60.0f, 59.99f, 0.0f, "answers refused: the output step (59.99 min) is shorter"},
     {60.0f, 1e30f, 0.0f, "answers refused: the output step (1e+30 min) is too long"},
+    {1440.0f, 52596000.0f, 0.0f, nullptr},  // 100 years
+    {1440.0f, 52597440.0f, 0.0f, "answers refused: the output step (5.25974e+07 min) is longer"},
     {1e-30f, 60.0f, 0.0f, "answers refused: the output step (60 min) is too long"},
     {1e28f, 3e9f, 0.0f, "answers refused: the output step (3e+09 min) is shorter"},
     {1e9f, 3e9f, 0.0f, "answers refused: the output step (3e+09 min) is too long"},
