@@ -5,6 +5,8 @@
 #include <string>
 
 #include "result_text.hpp"
+#include "step/results.hpp"       // kMissingValue
+#include "writing/step_line.hpp"  // writeResult: the table's writer
 
 namespace kelvarin {
 
@@ -50,27 +52,29 @@ bool CsvWriter::begin(const ReportColumns& columns) {
 }
 
 bool CsvWriter::step(const StepReport& report) {
-  const std::vector<std::string_view> values = tableValues(report.line, report.columns);
   // What every row of the step shares, worked out once; the numbers by the program's own
   // fixed-point writer, not printf, which took most of the time of a file of many stations.
   const std::string times = isoTime(report.startMin) + "," + isoTime(report.endMin) + ",";
-  const std::size_t rows = std::min(report.columns, values.size());
+  const std::size_t rows = std::min(report.columns, prefixes_.size());
   std::size_t longest = 0;
   for (std::size_t c = 0; c < rows; ++c) {
-    longest = std::max(longest, prefixes_[c].size() + values[c].size());
+    longest = std::max(longest, prefixes_[c].size());
   }
-  rows_.resize(rows * (longest + times.size() + 3 * kMaxFixedLength + 16));
+  rows_.resize(rows * (longest + times.size() + kMaxResultLength + 3 * kMaxFixedLength + 24));
   char* out = rows_.data();
   const auto put = [&out](std::string_view text) {
     std::memcpy(out, text.data(), text.size());
     out += text.size();
   };
   for (std::size_t c = 1; c <= rows; ++c) {
-    const std::string_view relative = values[c - 1];
     put(prefixes_[c - 1]);
     put(times);
-    if (!isMissingText(relative)) {
-      put(relative);
+    const double relative = report.relative[c];
+    if (relative != kMissingValue) {
+      // The table's own writer, digit for digit, without the tab it begins with.
+      char text[kMaxResultLength + 8];
+      const std::size_t length = writeResult(text, relative, true);
+      put(std::string_view(text + 1, length - 1));
       *out++ = ',';
       put(sunshine_.text(report.sunshineMin[c]));
       *out++ = ',';

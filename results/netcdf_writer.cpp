@@ -6,6 +6,8 @@
 
 #include "netcdf_library.hpp"
 #include "result_text.hpp"
+#include "step/results.hpp"       // kMissingValue
+#include "writing/step_line.hpp"  // writeResult: the table's writer
 
 namespace kelvarin {
 
@@ -179,7 +181,6 @@ bool NetcdfWriter::begin(const ReportColumns& columns) {
 }
 
 bool NetcdfWriter::step(const StepReport& report) {
-  const std::vector<std::string_view> values = tableValues(report.line, report.columns);
   times_[held_] = report.endMin;
   boundValues_[2 * held_] = report.startMin;
   boundValues_[2 * held_ + 1] = report.endMin;
@@ -188,9 +189,13 @@ bool NetcdfWriter::step(const StepReport& report) {
   float* possible = &series_[2][held_ * stations_];
   float* share = &series_[3][held_ * stations_];
   for (std::size_t s = 0; s < stations_; ++s) {
-    const std::string_view text = s < values.size() ? values[s] : std::string_view("-9999.000");
-    const bool missing = isMissingText(text);
-    relative[s] = missing ? kNetcdfFill : static_cast<float>(tableValue(text));
+    // The value as the table writes it, three decimals, read back: the same number in both.
+    const double value = report.relative[s + 1];
+    const bool missing = value == kMissingValue;
+    char text[kMaxResultLength + 8];
+    const std::size_t length = writeResult(text, value, true);
+    relative[s] = missing ? kNetcdfFill
+                          : static_cast<float>(tableValue(std::string_view(text + 1, length - 1)));
     sunshine[s] = missing ? kNetcdfFill : static_cast<float>(report.sunshineMin[s + 1]);
     possible[s] = static_cast<float>(report.possibleMin[s + 1]);
     share[s] =

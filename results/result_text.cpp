@@ -12,19 +12,6 @@
 
 namespace kelvarin {
 
-std::vector<std::string_view> tableValues(std::string_view line, std::size_t columns) {
-  std::vector<std::string_view> fields;
-  for (std::size_t start = 0; start <= line.size();) {
-    const std::size_t end = std::min(line.find('\t', start), line.size());
-    fields.push_back(line.substr(start, end - start));
-    start = end + 1;
-  }
-  if (fields.size() > columns) {
-    fields.erase(fields.begin(), fields.end() - static_cast<std::ptrdiff_t>(columns));
-  }
-  return fields;
-}
-
 double tableValue(std::string_view text) {
   // "d.ddd": the whole thousandths over 1000, one correctly rounded division of exact numbers,
   // is the double a reader of the text gets.

@@ -1,4 +1,4 @@
-// What both result layouts read out of a step: the table's values, the step's times on the
+// What both result layouts take from a step: a table value's number, the step's times on the
 // calendar, and the share of its possible sunshine that was observed.
 #pragma once
 
@@ -10,15 +10,6 @@
 #include "writing/step_report.hpp"
 
 namespace kelvarin {
-
-/// Returns the last `columns` fields of a table line (its values, after the stamp where there is
-/// one), split at its tabs.
-std::vector<std::string_view> tableValues(std::string_view line, std::size_t columns);
-
-/// Returns whether a table value marks a missing step.
-inline bool isMissingText(std::string_view value) {
-  return value == "-9999.000";
-}
 
 /// Returns the shortest text that reads back as the single-precision angle `value` (13.4, not
 /// 13.3999996): the answers and the places table are read as floats.

@@ -267,8 +267,10 @@ std::optional<RunOutcome> closePeriod(OpenPeriod& period, StepRun& run) {
   char* const line = room(out, columns * kMaxResultLength + 8);
   char* p = line;
   bool nightCounted = false;
+  state.relative.resize(columns + 1);
   for (std::size_t c = 1; c <= columns; ++c) {
-    double r = 0.0;
+    double& r = state.relative[c];
+    r = 0.0;
     if (!periodResult(run, place, c, possibleH[c], stepH, r, nightCounted)) {
       return badInput(out, run.diagnostics.fault);
     }
@@ -277,7 +279,7 @@ std::optional<RunOutcome> closePeriod(OpenPeriod& period, StepRun& run) {
   advance(out, static_cast<std::size_t>(p - line));
   if (state.reporter != nullptr &&
       !reportStep(run, stamp, static_cast<double>(period.days.first) * 1440.0,
-                  static_cast<double>(period.days.end) * 1440.0,
+                  static_cast<double>(period.days.end) * 1440.0, state.relative.data(),
                   [&](std::size_t c) { return possibleH[c]; })) {
     return RunOutcome{RunEnd::kWriteFailed, {}};
   }

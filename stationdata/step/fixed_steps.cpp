@@ -340,12 +340,15 @@ inline bool checkClipped(Diagnostics& diagnostics, double sumMin, double r, std:
 // Works out a step's day fractions, and its results where they come in a batch. Writes a step in
 // the night at every place whole and returns whether its checks kept the run going; nothing
 // where the columns are to be written one by one.
-template <bool kPlaced>
+template <bool kPlaced, bool kReport>
 inline std::optional<bool> startResults(StepRun& run, double dayFraction, const PlacedSun* placed,
                                         StepPlace& place, const double*& fractions) {
   const StepPlan& plan = run.plan;
   StepGaps& gaps = run.state.gaps;
   double* const results = run.state.results.data();
+  if constexpr (kReport) {  // a step in the night at every place is 0 in every column
+    std::fill(run.state.results.begin(), run.state.results.end(), 0.0);
+  }
   if constexpr (kPlaced) {
     fractions = placedStepResults(run.sums, run.columns, plan, *placed, place, results);
     gaps.fractions = fractions;
@@ -373,7 +376,9 @@ inline std::optional<bool> startResults(StepRun& run, double dayFraction, const 
 // column alone at its place writes it, and the checks see the column's own place. Returns false
 // when strict makes an anomaly the fault. Out of line: inlined into the step loop, its loop kept
 // each result on the stack for want of registers (shapes a, e and g 1.5 to 3 % slower).
-template <bool kPlaced>
+// With kReport each column's result is kept in `state.results` for the writer of another layout:
+// a run without one stores nothing more.
+template <bool kPlaced, bool kReport>
 [[gnu::noinline]] bool writeResults(StepRun& run, double dayFraction, const PlacedSun* placed,
                                     StepPlace&& place) {
   OutputBuffer& out = run.out;
@@ -390,7 +395,7 @@ template <bool kPlaced>
   const bool anyMissing = gaps.any;
   [[maybe_unused]] const double* fractions = nullptr;  // by column, with places of their own
   if (std::optional<bool> night =
-          startResults<kPlaced>(run, dayFraction, placed, place, fractions)) {
+          startResults<kPlaced, kReport>(run, dayFraction, placed, place, fractions)) {
     return *night;
   }
   // Room for the whole line at once: every result is short once clipped.
@@ -403,6 +408,9 @@ template <bool kPlaced>
         if (!writeNightColumn(p, diagnostics, sums[c], c, *placed, place, nightSteps)) {
           return false;
         }
+        if constexpr (kReport) {
+          results[c] = 0.0;
+        }
         continue;
       }
     }
@@ -413,6 +421,9 @@ template <bool kPlaced>
       r = gapResult(gaps, c, sums[c], possibleH, place.line);
     } else {
       r = kPlaced || shortcuts ? results[c] : relativeSunshine(sums[c], outputStepMin, dayFraction);
+    }
+    if constexpr (kReport) {
+      results[c] = r;
     }
     if (shortcuts && isBelowOne(r)) {
       p += writeUnitResult(p, r);
@@ -462,7 +473,9 @@ StepWritten writePlacedStep(StepRun& run, double startH, double endH) {
                       state.wholeNight.data()};
   return (!plan.daySteps ||
           checkColumnStepEnds(run.diagnostics, place, sun.columnSun, *sun.extremes, run.columns)) &&
-                 writeResults<true>(run, 0.0, &sun, StepPlace(place))
+                 (run.state.reporter != nullptr
+                      ? writeResults<true, true>(run, 0.0, &sun, StepPlace(place))
+                      : writeResults<true, false>(run, 0.0, &sun, StepPlace(place)))
              ? StepWritten::kWritten
              : StepWritten::kDiagnosticFault;
 }
@@ -494,10 +507,12 @@ StepWritten writeStep(StepRun& run) {
   if (plan.daySteps && !checkStepEnd(run.diagnostics, {stamp, line, startH, endH}, *sun)) {
     return StepWritten::kDiagnosticFault;
   }
-  return writeResults<false>(run, dayFraction, nullptr,
-                             {stamp, line, startH, endH, -1.0, nullptr, 0, wholeWindow})
-             ? StepWritten::kWritten
-             : StepWritten::kDiagnosticFault;
+  StepPlace place{stamp, line, startH, endH, -1.0, nullptr, 0, wholeWindow};
+  const bool written =
+      state.reporter != nullptr
+          ? writeResults<false, true>(run, dayFraction, nullptr, std::move(place))
+          : writeResults<false, false>(run, dayFraction, nullptr, std::move(place));
+  return written ? StepWritten::kWritten : StepWritten::kDiagnosticFault;
 }
 
 // Reports a step of a fixed number of records: it ends at its last record's stamp.
@@ -506,9 +521,11 @@ StepWritten writeStep(StepRun& run) {
   const StepPlan& plan = run.plan;
   const double endMin = stampMinutes(state.stamp).value_or(std::nan(""));
   const StepGaps& gaps = state.gaps;
-  return reportStep(run, state.stamp, endMin - plan.outputStepMin, endMin, [&](std::size_t c) {
-    return (gaps.fractions != nullptr ? gaps.fractions[c] : gaps.dayFraction) * plan.stepH;
-  });
+  return reportStep(run, state.stamp, endMin - plan.outputStepMin, endMin, state.results.data(),
+                    [&](std::size_t c) {
+                      return (gaps.fractions != nullptr ? gaps.fractions[c] : gaps.dayFraction) *
+                             plan.stepH;
+                    });
 }
 
 }  // namespace

@@ -85,6 +85,7 @@ struct StepState {
   std::vector<WindowLight> columnLight;  // with places of their own, where a window leaves its day
   std::vector<unsigned char> columnNeeded;  // the columns columnLight is worked out for
   std::vector<double> results;              // a step's results, before they are written
+  std::vector<double> relative;             // a calendar period's, as written, for a reporter
   std::vector<double> dayFractions;         // with places of their own: each column's
   std::vector<double> wholeDay;             // with places of their own: 1 for every column
   std::vector<double> wholeNight;           // with places of their own: 0 for every column
@@ -170,13 +171,12 @@ RunOutcome runCalendarLoop(StepRun& run, CalendarPeriod kind);
   }
 }
 
-// Gives the reporter the step just written: the table's line before its line break, and each
-// column's sums. `possibleH(c)` is the column's possible sunshine in hours.
+// Gives the reporter the step just written: each column's result as the table wrote it
+// (`relative`, by column), and its sums. `possibleH(c)` is the column's possible sunshine in hours.
 template <typename PossibleH>
 bool reportStep(StepRun& run, const RecordStamp& last, double startMin, double endMin,
-                PossibleH possibleH) {
+                const double* relative, PossibleH possibleH) {
   StepState& state = run.state;
-  const OutputBuffer& out = run.out;
   const std::size_t columns = run.columns;
   state.possibleMin.resize(columns + 1);
   state.missingMin.resize(columns + 1);
@@ -184,8 +184,7 @@ bool reportStep(StepRun& run, const RecordStamp& last, double startMin, double e
     state.possibleMin[c] = possibleH(c) * 60.0;
     state.missingMin[c] = state.gaps.missingH[c] * 60.0;
   }
-  const std::string_view line(out.data.data() + out.committed, out.size - out.committed);
-  return state.reporter->step({last, startMin, endMin, line, run.sums, state.possibleMin.data(),
+  return state.reporter->step({last, startMin, endMin, relative, run.sums, state.possibleMin.data(),
                                state.missingMin.data(), columns});
 }
 

@@ -24,7 +24,8 @@ struct StepReport {
   RecordStamp last;  // the step's last record, its hour as stored
   double startMin;   // the step's interval in minutes from 1970-01-01 00:00 on the stored clock
   double endMin;
-  std::string_view line;      // the step's line of the table, without its line break
+  const double* relative;     // by column, slot 0 unused: the result the table writes (clipped,
+                              // kMissingValue for a missing step, 0 in the night)
   const double* sunshineMin;  // by column, slot 0 unused: the sum of its known records
   const double* possibleMin;  // by column: the sunshine possible in the step (0 in the night)
   const double* missingMin;   // by column: the part of that whose records are missing

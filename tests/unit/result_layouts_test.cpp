@@ -10,6 +10,7 @@
 
 #include "csv_writer.hpp"
 #include "result_text.hpp"
+#include "step/results.hpp"  // kMissingValue
 
 namespace kelvarin {
 namespace {
@@ -30,14 +31,6 @@ TEST(ResultLayoutsTest, TimesAreIso8601) {
   for (const Case& c : cases) {
     EXPECT_EQ(isoTime(c.minutes), c.text) << c.minutes;
   }
-}
-
-TEST(ResultLayoutsTest, TableValuesAfterTheStamp) {
-  const std::vector<std::string_view> stamped = tableValues("2023\t6\t21\t3\t0.637\t-9999.000", 2);
-  ASSERT_EQ(stamped.size(), 2u);
-  EXPECT_EQ(stamped[0], "0.637");
-  EXPECT_TRUE(isMissingText(stamped[1]));
-  EXPECT_EQ(tableValues("\t1.000", 1).at(0), "1.000");  // a step line without its stamp
 }
 
 TEST(ResultLayoutsTest, ObservedShares) {
@@ -62,10 +55,11 @@ TEST(ResultLayoutsTest, StationsAreQuotedWhereNeeded) {
   const double sums[] = {0.0, 30.0, 0.0};
   const double possible[] = {0.0, 60.0, 60.0};
   const double missing[] = {0.0, 0.0, 60.0};
+  const double relative[] = {0.0, 0.5, kMissingValue};
   ASSERT_TRUE(writer.step({{2023, 6, 21, 13.0f},
                            27993600.0,
                            27993660.0,
-                           "2023\t6\t21\t13\t0.500\t-9999.000",
+                           relative,
                            sums,
                            possible,
                            missing,
@@ -87,8 +81,9 @@ TEST(ResultLayoutsTest, AFullDiskIsAFailedWrite) {
   const double sums[] = {0.0, 30.0};
   const double possible[] = {0.0, 60.0};
   const double missing[] = {0.0, 0.0};
+  const double relative[] = {0.0, 0.5};
   for (int k = 0; k < 2000 && written; ++k) {
-    written = writer.step({{2023, 6, 21, 13.0f}, 0.0, 60.0, "0.500", sums, possible, missing, 1});
+    written = writer.step({{2023, 6, 21, 13.0f}, 0.0, 60.0, relative, sums, possible, missing, 1});
   }
   const bool finished = writer.finish();
   EXPECT_FALSE(written && finished);
