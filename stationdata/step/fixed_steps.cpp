@@ -179,7 +179,7 @@ std::optional<SunTimes> placeSun(DayMemo<SunTimes>* memo, const RunParameters& p
 
 // Writes "\t0.000" for every column of a night step: 0 whatever was measured, with no result to
 // work out or format.
-void writeNightResults(OutputBuffer& out, std::size_t columns) {
+[[gnu::always_inline]] inline void writeNightResults(OutputBuffer& out, std::size_t columns) {
   constexpr std::string_view kNightResult = "\t0.000";
   char* p = room(out, columns * kNightResult.size());
   for (std::size_t c = 1; c <= columns; ++c, p += kNightResult.size()) {
