@@ -12,7 +12,8 @@ namespace {
 // The daylight of a day at a place by the run's model, when that is not the program's own.
 DayOfLight modelLight(const LightSource& source, ModelDay day, float latitudeDeg,
                       float longitudeDeg) {
-  const ModelPlace place{latitudeDeg, longitudeDeg, source.params->referenceMeridianDeg};
+  const ModelPlace place{static_cast<double>(latitudeDeg), static_cast<double>(longitudeDeg),
+                         static_cast<double>(source.params->referenceMeridianDeg)};
   return dayOfLight(modelSunSpan(source.model, day.date, place, source.elevationDeg));
 }
 

@@ -70,7 +70,9 @@ struct Setting {
 std::pair<double, double> daylightOf(const Setting& s, std::int64_t z) {
   if (s.possible.model != SunModel::kClassic || s.possible.elevationDeg) {
     const SunSpan span =
-        modelSunSpan(s.possible.model, z, {s.latitudeDeg, s.longitudeDeg, s.meridianDeg},
+        modelSunSpan(s.possible.model, z,
+                     {static_cast<double>(s.latitudeDeg), static_cast<double>(s.longitudeDeg),
+                      static_cast<double>(s.meridianDeg)},
                      s.possible.elevationDeg.value_or(defaultSunElevationDeg(s.possible.model)));
     return {span.fromH, std::max(span.fromH, span.toH)};
   }
