@@ -56,14 +56,8 @@ TEST(ResultLayoutsTest, StationsAreQuotedWhereNeeded) {
   const double possible[] = {0.0, 60.0, 60.0};
   const double missing[] = {0.0, 0.0, 60.0};
   const double relative[] = {0.0, 0.5, kMissingValue};
-  ASSERT_TRUE(writer.step({{2023, 6, 21, 13.0f},
-                           27993600.0,
-                           27993660.0,
-                           relative,
-                           sums,
-                           possible,
-                           missing,
-                           2}));
+  ASSERT_TRUE(writer.step(
+      {{2023, 6, 21, 13.0f}, 27993600.0, 27993660.0, relative, sums, possible, missing, 2}));
   ASSERT_TRUE(writer.finish());
   const std::string csv(text, size);
   std::free(text);
