@@ -192,16 +192,15 @@ std::optional<PlacesFault> readPlacesTable(std::FILE* file, std::vector<StationP
   for (std::size_t start = 0; start < text.size();) {
     std::size_t end = std::min(text.find('\n', start), text.size());
     // A quoted field holding a line break goes on in the next line: an odd number of quotes.
-    for (std::size_t quotes = quotesIn(text.substr(start, end - start));
-         quotes % 2 == 1 && end < text.size();) {
-      const std::size_t next = std::min(text.find('\n', end + 1), text.size());
-      quotes += quotesIn(text.substr(end + 1, next - end - 1));
-      end = next;
+    const std::uint64_t first = ++number;
+    if (text.substr(start, end - start).find('"') != std::string_view::npos) {
+      for (std::size_t quotes = quotesIn(text.substr(start, end - start));
+           quotes % 2 == 1 && end < text.size(); ++number) {
+        const std::size_t next = std::min(text.find('\n', end + 1), text.size());
+        quotes += quotesIn(text.substr(end + 1, next - end - 1));
+        end = next;
+      }
     }
-    const std::uint64_t first = number + 1;
-    number += 1 + static_cast<std::uint64_t>(
-                      std::count(text.begin() + static_cast<std::ptrdiff_t>(start),
-                                 text.begin() + static_cast<std::ptrdiff_t>(end), '\n'));
     std::string_view line = text.substr(start, end - start);
     start = end + 1;
     if (first == 1) {
