@@ -43,15 +43,19 @@ void keepTemporaryName(const std::string& name) {
   }
 }
 
-// Names under /dev and /proc are devices and descriptors (/dev/stdout is a link to the process's
-// own standard output): written through, never replaced by a file of the same name.
-bool isDeviceName(const std::string& name) {
-  return name.starts_with("/dev/") || name.starts_with("/proc/");
+// A link into /proc names one of the process's own descriptors (/dev/stdout is
+// /proc/self/fd/1): whatever file it holds open is written through, never replaced.
+bool isDescriptorName(const std::string& path) {
+  return path.starts_with("/proc/");
 }
 
-// Returns the file a chain of links leads to, as the rename must reach it; nothing for a loop.
+// Returns the file a chain of links leads to, as the rename must reach it, or "" where the chain
+// passes through a descriptor; nothing for a loop.
 std::optional<std::string> followLinks(std::string path) {
   for (int step = 0; step < 40; ++step) {
+    if (isDescriptorName(path)) {
+      return std::string();
+    }
     struct stat info {};
     if (lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
       return path;
@@ -85,12 +89,15 @@ std::variant<OutputPlace, std::string> placeOutput(const std::string& name) {
   if (exists && S_ISDIR(info.st_mode)) {
     return std::string();  // a folder: "error opening file NAME", as for the table
   }
-  if ((exists && !S_ISREG(info.st_mode)) || isDeviceName(name)) {
+  if (exists && !S_ISREG(info.st_mode)) {
     return OutputPlace{OutputKind::kStream, name, 0};
   }
   const std::optional<std::string> target = followLinks(name);
   if (!target) {
     return std::string(" (its links lead nowhere in 40 steps)");
+  }
+  if (target->empty()) {
+    return OutputPlace{OutputKind::kStream, name, 0};
   }
   return OutputPlace{OutputKind::kReplaced, *target,
                      exists ? static_cast<mode_t>(info.st_mode & 07777) : newFileMode()};

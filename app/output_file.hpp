@@ -17,7 +17,7 @@ namespace kelvarin {
 /// How a run's results reach the name it was given.
 enum class OutputKind {
   kReplaced,  // a regular file or a name not there yet: a temporary beside it, renamed to it
-  kStream,    // a FIFO, a terminal, a device or a descriptor (/dev, /proc): written through
+  kStream,    // a FIFO, a terminal, a device or a descriptor (/dev/stdout): written through
 };
 
 /// Where the results of an output name go.

@@ -46,7 +46,8 @@ std::optional<int> openResultOutput(const CommandLine& line, std::FILE* alerts,
   output.place = std::get<OutputPlace>(found);
   if (output.place.kind == OutputKind::kStream) {
     if (layoutOf(line.format).needsSeek) {
-      return refuse(" (a pipe or a device: the " + std::string(layoutOf(line.format).word) +
+      return refuse(" (a pipe, a device or a descriptor: the " +
+                    std::string(layoutOf(line.format).word) +
                     " layout needs a file it can seek in)");
     }
     output.fd = openStream(output.place);

@@ -68,7 +68,7 @@ for layout in "${layouts[@]}"; do
     "$kelvarin" "${hourly[@]}" --format $layout berlin_hourly.txt null > device.log
     status=$?
     if [ $layout = netcdf ]; then
-      [ $status = 2 ] && grep -q 'error opening file null (a pipe or a device' device.log ||
+      [ $status = 2 ] && grep -q 'error opening file null (a pipe, a device or a descriptor' device.log ||
         fail "netcdf device: status $status, $(cat device.log)"
     else
       [ $status = 0 ] || fail "$layout device: status $status, $(cat device.log)"
@@ -96,6 +96,21 @@ for layout in "${layouts[@]}"; do
     cmp -s from_fifo.$layout plain.$layout || fail "$layout fifo: the reader got other lines"
   fi
   [ -p fifo.$layout ] || fail "$layout fifo: replaced by a file"
+
+  # A descriptor of the process, as /dev/stdout is one: written through, even where it holds a
+  # regular file; NetCDF refuses it.
+  ln -sf /proc/self/fd/3 descriptor.$layout
+  rm -f through_descriptor.$layout
+  "$kelvarin" "${hourly[@]}" --format $layout berlin_hourly.txt descriptor.$layout \
+    3> through_descriptor.$layout > descriptor.log
+  status=$?
+  [ -L descriptor.$layout ] || fail "$layout descriptor: the link was replaced"
+  if [ $layout = netcdf ]; then
+    [ $status = 2 ] || fail "netcdf descriptor: status $status"
+  else
+    [ $status = 0 ] && cmp -s through_descriptor.$layout plain.$layout ||
+      fail "$layout descriptor: status $status, other lines"
+  fi
 
   # A file system that fills part way: complete lines of the table, the earlier CSV and NetCDF
   # file kept, status 2 and the message.
