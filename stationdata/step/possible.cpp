@@ -206,6 +206,14 @@ bool windowLightOfColumns(LightSource& source, const RecordStamp& stamp, double 
           if (needed != nullptr && needed[c] == 0) {
             continue;
           }
+          // A day whose light cannot reach the window at this column's place adds nothing, and
+          // shares nothing in it with the next day (a network across the world's meridians
+          // reaches 5 days a window, most columns 2 of them).
+          if (c < source.columnReach.size() &&
+              !(toH > source.columnReach[c].fromH && fromH < source.columnReach[c].toH)) {
+            sums[c].hasBefore = false;
+            continue;
+          }
           if (!solarOfDay && (row == nullptr || row[c].sunriseH < 0.0)) {
             solarOfDay = solarDay(day.day, day.month);
           }

@@ -120,11 +120,12 @@ struct LightSource {
   bool ownModel = true;
   std::array<ModelDays, 8> modelDays{};  // the dates met last: the run's place's, or each column's
   std::size_t nextModelDay = 0;
-  bool shortcuts = true;             // off: every day's light worked out when it is asked
-  DayMemo<DayOfLight> placeDays;     // the run's place, by day
-  DayReach reach;                    // where any day's light at the run's places can lie
-  ColumnYear columnYear;             // each column's own place, by day
-  std::vector<LightSum> columnSums;  // room for windowLightOfColumns
+  bool shortcuts = true;              // off: every day's light worked out when it is asked
+  DayMemo<DayOfLight> placeDays;      // the run's place, by day
+  DayReach reach;                     // where any day's light at the run's places can lie
+  std::vector<DayReach> columnReach;  // by column, with the program's own model: each one's
+  ColumnYear columnYear;              // each column's own place, by day
+  std::vector<LightSum> columnSums;   // room for windowLightOfColumns
   // Where the year's table is too large: the days met last, which the next steps meet again.
   std::array<ColumnDay<SunTimes>, 4> recentDays;
   std::size_t nextRecent = 0;

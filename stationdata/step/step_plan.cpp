@@ -61,9 +61,11 @@ void startState(StepState& state, const RunParameters& params, const ColumnPlace
     }
   } else {
     state.sun.columnBounds.assign(places->solar.size(), LightBounds{});
+    light.columnReach.assign(places->solar.size(), DayReach{});
     for (std::size_t c = 1; c < places->solar.size(); ++c) {
       widenLightBounds(state.sun.lightBounds, places->solar[c]);
       widenLightBounds(state.sun.columnBounds[c], places->solar[c]);
+      light.columnReach[c] = reachOf(state.sun.columnBounds[c]);
     }
   }
   state.sun.light.reach = reachOf(state.sun.lightBounds);
@@ -76,6 +78,7 @@ void startState(StepState& state, const RunParameters& params, const ColumnPlace
       bounds.servedFromH = HUGE_VAL;
     }
     light.reach = DayReach{};
+    light.columnReach.clear();
   }
   state.results.assign(columns + 1, 0.0);
   state.dayFractions.assign(places != nullptr ? columns + 1 : 0, 0.0);
