@@ -43,6 +43,11 @@ printf 'station;latitude;longitude\n10379;52.38;13.06\n10393;52.21;14.12\n' > pl
 check_layouts network places.csv --places places.csv --missing -999 --input-step 1440 \
   --input-unit 60 --output-step 1440 --time-shift 0 --meridian 15 potsdam_daily.txt
 
+# Hourly steps at places on three continents: columns in the night beside columns in daylight.
+printf 'station;latitude;longitude\n10381;52.5;13.4\n10382;-30;150\n10384;60;-100\n' > world.csv
+check_layouts world world.csv --places world.csv --input-step 60 --input-unit 60 --output-step 60 \
+  --time-shift 1 --meridian 15 berlin_hourly.txt
+
 # A run that fails part way: an error, and neither the output nor a temporary file.
 { head -n 20 berlin_hourly.txt; echo "2023 6 21 x 0.5"; } > broken.txt
 for format in csv netcdf; do

@@ -408,10 +408,7 @@ template <bool kPlaced, bool kReport>
         if (!writeNightColumn(p, diagnostics, sums[c], c, *placed, place, nightSteps)) {
           return false;
         }
-        if constexpr (kReport) {
-          results[c] = 0.0;
-        }
-        continue;
+        continue;  // its result is 0 already, as every batch of the places leaves it
       }
     }
     // A column with a record missing in daylight: from its other records, where they cover enough.
