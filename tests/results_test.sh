@@ -44,8 +44,8 @@ check_layouts network places.csv --places places.csv --missing -999 --input-step
   --input-unit 60 --output-step 1440 --time-shift 0 --meridian 15 potsdam_daily.txt
 
 # Hourly steps at places on three continents: columns in the night beside columns in daylight.
-printf 'station;latitude;longitude\n10381;52.5;13.4\n10382;-30;150\n10384;60;-100\n' > world.csv
-check_layouts world world.csv --places world.csv --input-step 60 --input-unit 60 --output-step 60 \
+printf 'station;latitude;longitude\n10381;52.5;13.4\n10382;-30;150\n10384;60;-100\n' > world_places.csv
+check_layouts world world_places.csv --places world_places.csv --input-step 60 --input-unit 60 --output-step 60 \
   --time-shift 1 --meridian 15 berlin_hourly.txt
 
 # A run that fails part way: an error, and neither the output nor a temporary file.
