@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# Instructions (callgrind) of two kelvarin builds on a cut of each shape: repeatable where the
+# machine's noise hides a few per cent of wall time. Prints each shape's two counts and their
+# ratio, new over old.
+#
+# Usage: bench/instructions.sh OLD NEW [SHAPES] [places|month] [CUT_BYTES]
+#        (default: abcdefgh, one place, 8000000 bytes of each shape's file)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+old=$1
+new=$2
+shapes=${3:-abcdefgh}
+variant=${4:-}
+cut_bytes=${5:-8000000}
+bash tools/install-deps.sh valgrind
+mkdir -p bench-data
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+answers_for() {
+  case $1 in
+    a | c | f | h) echo "52.5 13.4 60 60 180 1 15" ;;
+    b) echo "52.5 13.4 60 1 180 1 15" ;;
+    d) echo "52.5 13.4 10 1 60 1 15" ;;
+    e) echo "52.5 13.4 1440 60 1440 1 15" ;;
+    g) echo "52.5 13.4 60 60 60 1 15" ;;
+  esac
+}
+
+# Prints the instructions of PROGRAM on the cut with the run's arguments and answers.
+count() {
+  valgrind --tool=callgrind --callgrind-out-file=/dev/null "$1" "${args[@]}" "$cut" \
+    "$work/out" < "$answers" 2>&1 > /dev/null | sed -n 's/.*Collected : \([0-9]*\).*/\1/p'
+}
+
+for shape in $(echo "$shapes" | grep -o .); do
+  data=bench-data/shape_$shape.txt
+  [ -f "$data" ] || build-bench/bench/kelvarin-shapes "$shape" "$data"
+  cut=$work/cut_$shape.txt
+  head -c "$cut_bytes" "$data" | head -n -1 > "$cut"
+  answers=$work/answers
+  args=()
+  case $variant in
+    places)
+      # The region draw of bench/shapes.sh: 47-55 N, 6-15 E.
+      sed -n 2p "$data" | awk '{ srand(42); print "station;latitude;longitude"
+        for (i = 5; i <= NF; i++) printf "%s;%.4f;%.4f\n", $i, 47 + rand() * 8, 6 + rand() * 9 }' \
+        > "$work/places.csv"
+      answers_for "$shape" | tr ' ' '\n' | tail -n +3 > "$answers"
+      args=(--places "$work/places.csv")
+      ;;
+    month) answers_for "$shape" | tr ' ' '\n' | sed '5s/.*/month/' > "$answers" ;;
+    *) answers_for "$shape" | tr ' ' '\n' > "$answers" ;;
+  esac
+  a=$(count "$old")
+  b=$(count "$new")
+  awk -v s="$shape" -v a="$a" -v b="$b" 'BEGIN { printf "%s %12d %12d %7.4f\n", s, a, b, b / a }'
+done
