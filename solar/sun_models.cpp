@@ -11,11 +11,10 @@ constexpr double kRadPerDeg = 3.14159265358979323846 / 180.0;
 constexpr double kTwoPi = 2.0 * 3.14159265358979323846;
 
 // The span of the sun above h0 around `noonH`: the general hour angle of the declination.
-SunSpan spanAroundNoon(double noonH, double latitudeRad, double declinationRad,
-                       double elevationDeg) {
-  const double cosHourAngle =
-      (std::sin(elevationDeg * kRadPerDeg) - std::sin(latitudeRad) * std::sin(declinationRad)) /
-      (std::cos(latitudeRad) * std::cos(declinationRad));
+SunSpan spanAroundNoon(double noonH, const ModelSite& site, const ModelSunDay& day,
+                       double sinElevation) {
+  const double cosHourAngle = (sinElevation - site.sinLatitude * day.sinDeclination) /
+                              (site.cosLatitude * day.cosDeclination);
   if (!(cosHourAngle > -1.0)) {
     return {0.0, 24.0};  // the sun stays up: light from midnight to midnight
   }
@@ -32,6 +31,37 @@ int dayOfYearOf(std::int64_t date) {
   const sys_days day{days{date}};
   const year_month_day ymd{day};
   return static_cast<int>((day - sys_days{ymd.year() / January / 1}).count()) + 1;
+}
+
+// NOAA's spreadsheet columns, in its order, at the date's local noon of the zone: the
+// declination and the equation of time (minutes).
+ModelSunDay noaaDay(std::int64_t date, double meridianDeg) {
+  const double zoneH = meridianDeg / 15.0;
+  const double julianDay = 2440587.5 + static_cast<double>(date) + (12.0 - zoneH) / 24.0;
+  const double t = (julianDay - 2451545.0) / 36525.0;  // Julian century
+  const double meanLongitudeDeg = std::fmod(280.46646 + t * (36000.76983 + t * 0.0003032), 360.0);
+  const double meanAnomalyDeg = 357.52911 + t * (35999.05029 - 0.0001537 * t);
+  const double eccentricity = 0.016708634 - t * (0.000042037 + 0.0000001267 * t);
+  const double m = meanAnomalyDeg * kRadPerDeg;
+  const double centreDeg = std::sin(m) * (1.914602 - t * (0.004817 + 0.000014 * t)) +
+                           std::sin(2.0 * m) * (0.019993 - 0.000101 * t) +
+                           std::sin(3.0 * m) * 0.000289;
+  const double trueLongitudeDeg = meanLongitudeDeg + centreDeg;
+  const double omegaRad = (125.04 - 1934.136 * t) * kRadPerDeg;
+  const double apparentLongitudeDeg = trueLongitudeDeg - 0.00569 - 0.00478 * std::sin(omegaRad);
+  const double meanObliquityDeg =
+      23.0 + (26.0 + (21.448 - t * (46.815 + t * (0.00059 - t * 0.001813))) / 60.0) / 60.0;
+  const double obliquityRad = (meanObliquityDeg + 0.00256 * std::cos(omegaRad)) * kRadPerDeg;
+  const double declinationRad =
+      std::asin(std::sin(obliquityRad) * std::sin(apparentLongitudeDeg * kRadPerDeg));
+  const double y = std::tan(obliquityRad / 2.0) * std::tan(obliquityRad / 2.0);
+  const double l0 = meanLongitudeDeg * kRadPerDeg;
+  const double equationOfTimeMin =
+      4.0 / kRadPerDeg *
+      (y * std::sin(2.0 * l0) - 2.0 * eccentricity * std::sin(m) +
+       4.0 * eccentricity * y * std::sin(m) * std::cos(2.0 * l0) -
+       0.5 * y * y * std::sin(4.0 * l0) - 1.25 * eccentricity * eccentricity * std::sin(2.0 * m));
+  return {SunModel::kNoaa, declinationRad, equationOfTimeMin, true};
 }
 
 }  // namespace
@@ -65,63 +95,84 @@ double defaultSunElevationDeg(SunModel model) {
   return model == SunModel::kNoaa ? -0.833 : 0.0;
 }
 
-SunSpan fao56SunSpan(std::int64_t date, const ModelPlace& place, double elevationDeg) {
-  const double j = dayOfYearOf(date);
-  const double declinationRad = 0.409 * std::sin(kTwoPi / 365.0 * j - 1.39);  // eq. 24
-  const double b = kTwoPi * (j - 81.0) / 364.0;                               // eq. 33
-  const double seasonalH = 0.1645 * std::sin(2.0 * b) - 0.1255 * std::cos(b) - 0.025 * std::sin(b);
-  // Eq. 31 at solar noon (w = 0), its longitudes counted west: Lz - Lm = lon - meridian.
-  const double noonH = 12.0 - 0.06667 * (place.longitudeDeg - place.meridianDeg) - seasonalH;
-  return spanAroundNoon(noonH, place.latitudeDeg * kRadPerDeg, declinationRad, elevationDeg);
+namespace {
+ModelSunDay declinationOf(SunModel model, std::int64_t date, double meridianDeg);
+}  // namespace
+
+ModelSunDay modelSunDay(SunModel model, std::int64_t date, double meridianDeg) {
+  ModelSunDay day = declinationOf(model, date, meridianDeg);
+  day.sinDeclination = std::sin(day.declinationRad);
+  day.cosDeclination = std::cos(day.declinationRad);
+  return day;
 }
 
-SunSpan noaaSunSpan(std::int64_t date, const ModelPlace& place, double elevationDeg) {
-  // The spreadsheet's columns, in its order, at the date's local noon.
-  const double zoneH = place.meridianDeg / 15.0;
-  const double julianDay = 2440587.5 + static_cast<double>(date) + (12.0 - zoneH) / 24.0;
-  const double t = (julianDay - 2451545.0) / 36525.0;  // Julian century
-  const double meanLongitudeDeg = std::fmod(280.46646 + t * (36000.76983 + t * 0.0003032), 360.0);
-  const double meanAnomalyDeg = 357.52911 + t * (35999.05029 - 0.0001537 * t);
-  const double eccentricity = 0.016708634 - t * (0.000042037 + 0.0000001267 * t);
-  const double m = meanAnomalyDeg * kRadPerDeg;
-  const double centreDeg = std::sin(m) * (1.914602 - t * (0.004817 + 0.000014 * t)) +
-                           std::sin(2.0 * m) * (0.019993 - 0.000101 * t) +
-                           std::sin(3.0 * m) * 0.000289;
-  const double trueLongitudeDeg = meanLongitudeDeg + centreDeg;
-  const double omegaRad = (125.04 - 1934.136 * t) * kRadPerDeg;
-  const double apparentLongitudeDeg = trueLongitudeDeg - 0.00569 - 0.00478 * std::sin(omegaRad);
-  const double meanObliquityDeg =
-      23.0 + (26.0 + (21.448 - t * (46.815 + t * (0.00059 - t * 0.001813))) / 60.0) / 60.0;
-  const double obliquityRad = (meanObliquityDeg + 0.00256 * std::cos(omegaRad)) * kRadPerDeg;
-  const double declinationRad =
-      std::asin(std::sin(obliquityRad) * std::sin(apparentLongitudeDeg * kRadPerDeg));
-  const double y = std::tan(obliquityRad / 2.0) * std::tan(obliquityRad / 2.0);
-  const double l0 = meanLongitudeDeg * kRadPerDeg;
-  const double equationOfTimeMin =
-      4.0 / kRadPerDeg *
-      (y * std::sin(2.0 * l0) - 2.0 * eccentricity * std::sin(m) +
-       4.0 * eccentricity * y * std::sin(m) * std::cos(2.0 * l0) -
-       0.5 * y * y * std::sin(4.0 * l0) - 1.25 * eccentricity * eccentricity * std::sin(2.0 * m));
-  const double noonH = (720.0 - 4.0 * place.longitudeDeg - equationOfTimeMin) / 60.0 + zoneH;
-  return spanAroundNoon(noonH, place.latitudeDeg * kRadPerDeg, declinationRad, elevationDeg);
-}
+namespace {
 
-SunSpan modelSunSpan(SunModel model, std::int64_t date, const ModelPlace& place,
-                     double elevationDeg) {
+// A model's day before the sine and cosine of its declination.
+ModelSunDay declinationOf(SunModel model, std::int64_t date, double meridianDeg) {
   switch (model) {
-    case SunModel::kFao56:
-      return fao56SunSpan(date, place, elevationDeg);
+    case SunModel::kFao56: {
+      const double j = dayOfYearOf(date);
+      const double b = kTwoPi * (j - 81.0) / 364.0;                // eq. 33
+      return {model, 0.409 * std::sin(kTwoPi / 365.0 * j - 1.39),  // eq. 24
+              0.1645 * std::sin(2.0 * b) - 0.1255 * std::cos(b) - 0.025 * std::sin(b), true};
+    }
     case SunModel::kNoaa:
-      return noaaSunSpan(date, place, elevationDeg);
+      return noaaDay(date, meridianDeg);
     case SunModel::kClassic:
       break;
   }
   const std::chrono::year_month_day ymd{std::chrono::sys_days{std::chrono::days{date}}};
-  return sunAboveAltitude(static_cast<std::int32_t>(static_cast<unsigned>(ymd.day())),
-                          static_cast<std::int32_t>(static_cast<unsigned>(ymd.month())),
-                          static_cast<float>(place.latitudeDeg),
-                          static_cast<float>(place.longitudeDeg),
-                          static_cast<float>(place.meridianDeg), elevationDeg);
+  const SkyDay sky = skyDay(static_cast<std::int32_t>(static_cast<unsigned>(ymd.day())),
+                            static_cast<std::int32_t>(static_cast<unsigned>(ymd.month())));
+  return {model, std::atan2(sky.sinDeclination, sky.cosDeclination), sky.equationOfTimeH,
+          sky.valid};
+}
+
+}  // namespace
+
+ModelSite modelSite(const ModelPlace& place) {
+  const double latitudeRad = place.latitudeDeg * kRadPerDeg;
+  return {place, std::sin(latitudeRad), std::cos(latitudeRad)};
+}
+
+SunSpan modelSunSpanAt(const ModelSunDay& day, const ModelSite& site, double sinElevation) {
+  if (!day.valid) {
+    return {0.0, 24.0};
+  }
+  const ModelPlace& place = site.place;
+  double noonH = 0.0;
+  switch (day.model) {
+    case SunModel::kFao56:
+      // Eq. 31 at solar noon (w = 0), its longitudes counted west: Lz - Lm = lon - meridian.
+      noonH = 12.0 - 0.06667 * (place.longitudeDeg - place.meridianDeg) - day.correction;
+      break;
+    case SunModel::kNoaa:
+      noonH = (720.0 - 4.0 * place.longitudeDeg - day.correction) / 60.0 + place.meridianDeg / 15.0;
+      break;
+    case SunModel::kClassic:
+      noonH = 12.0 + (place.meridianDeg - place.longitudeDeg) / 15.0 - day.correction;
+      break;
+  }
+  return spanAroundNoon(noonH, site, day, sinElevation);
+}
+
+SunSpan modelSunSpanAt(const ModelSunDay& day, const ModelPlace& place, double elevationDeg) {
+  return modelSunSpanAt(day, modelSite(place), std::sin(elevationDeg * kRadPerDeg));
+}
+
+SunSpan fao56SunSpan(std::int64_t date, const ModelPlace& place, double elevationDeg) {
+  return modelSunSpanAt(modelSunDay(SunModel::kFao56, date, place.meridianDeg), place,
+                        elevationDeg);
+}
+
+SunSpan noaaSunSpan(std::int64_t date, const ModelPlace& place, double elevationDeg) {
+  return modelSunSpanAt(modelSunDay(SunModel::kNoaa, date, place.meridianDeg), place, elevationDeg);
+}
+
+SunSpan modelSunSpan(SunModel model, std::int64_t date, const ModelPlace& place,
+                     double elevationDeg) {
+  return modelSunSpanAt(modelSunDay(model, date, place.meridianDeg), place, elevationDeg);
 }
 
 }  // namespace kelvarin

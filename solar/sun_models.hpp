@@ -41,6 +41,39 @@ struct ModelPlace {
   double meridianDeg;
 };
 
+/// What a model's day takes of its date, the same for every place of the zone: worked out once
+/// a date for a whole network.
+struct ModelSunDay {
+  SunModel model;
+  double declinationRad;
+  double correction;  // classic: equation of time (h); fao56: seasonal correction (h); noaa:
+                      // equation of time (min), each in its model's own formula
+  bool valid;         // classic: a month its tables cover
+  double sinDeclination = 0.0;
+  double cosDeclination = 1.0;
+};
+
+/// Returns a model's day for the local date `date` (days from 1970-01-01) in the zone of
+/// `meridianDeg`.
+ModelSunDay modelSunDay(SunModel model, std::int64_t date, double meridianDeg);
+
+/// Returns the hours in which the sun's centre stands above `elevationDeg` on `day` at `place`.
+SunSpan modelSunSpanAt(const ModelSunDay& day, const ModelPlace& place, double elevationDeg);
+
+/// A place's part of the hour angle, worked out once a run: a network's columns then take one
+/// arc cosine a date each.
+struct ModelSite {
+  ModelPlace place;
+  double sinLatitude;
+  double cosLatitude;
+};
+
+/// Returns the site of a place.
+ModelSite modelSite(const ModelPlace& place);
+
+/// modelSunSpanAt from the site and the sine of the elevation: the same arithmetic.
+SunSpan modelSunSpanAt(const ModelSunDay& day, const ModelSite& site, double sinElevation);
+
 /// Returns the hours of zone time (of the meridian) of the local date `date` (days from
 /// 1970-01-01) in which the sun's centre stands above `elevationDeg` by FAO-56: 0 to 24 where it
 /// does not set, an empty span (12 to 12) where it does not rise.

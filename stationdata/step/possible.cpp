@@ -9,12 +9,10 @@ namespace kelvarin {
 
 namespace {
 
-// The daylight of a day at a place by the run's model, when that is not the program's own.
-DayOfLight modelLight(const LightSource& source, ModelDay day, float latitudeDeg,
-                      float longitudeDeg) {
-  const ModelPlace place{static_cast<double>(latitudeDeg), static_cast<double>(longitudeDeg),
-                         static_cast<double>(source.params->referenceMeridianDeg)};
-  return dayOfLight(modelSunSpan(source.model, day.date, place, source.elevationDeg));
+// The daylight of a day at site `s` (0: the run's place, else a column's) by the run's model, when
+// that is not the program's own, from the day's part of the model.
+DayOfLight modelLight(const LightSource& source, const ModelSunDay& day, std::size_t s) {
+  return dayOfLight(modelSunSpanAt(day, source.modelSites[s], source.sinElevation));
 }
 
 // The daylight of a date by the run's model, at the run's place or at every column's, from the
@@ -29,13 +27,15 @@ const ModelDays& modelDaysOf(LightSource& source, ModelDay day) {
   source.nextModelDay = (source.nextModelDay + 1) % source.modelDays.size();
   oldest.date = day.date;
   const RunParameters& p = *source.params;
+  // The declination and the equation of time once a date; each place takes only its hour angle.
+  const ModelSunDay sunDay =
+      modelSunDay(source.model, day.date, static_cast<double>(p.referenceMeridianDeg));
   if (source.places == nullptr) {
-    oldest.place = modelLight(source, day, p.latitudeDeg, p.longitudeDeg);
+    oldest.place = modelLight(source, sunDay, 0);
   } else {
-    const std::vector<float>& placeDeg = source.places->placeDeg;
     oldest.columns.resize(source.places->solar.size());
     for (std::size_t c = 1; c < oldest.columns.size(); ++c) {
-      oldest.columns[c] = modelLight(source, day, placeDeg[2 * c], placeDeg[2 * c + 1]);
+      oldest.columns[c] = modelLight(source, sunDay, c);
     }
   }
   return oldest;
@@ -276,6 +276,22 @@ void widenLightBounds(LightBounds& bounds, const SolarPlace& place) {
   // there.
   bounds.servedFromH = bounds.latestH < 24.0 ? bounds.latestH - 24.0 : HUGE_VAL;
   bounds.servedToH = 24.0 + std::min(bounds.earliestH, 24.0);
+}
+
+void startModelSites(LightSource& source) {
+  const RunParameters& p = *source.params;
+  const auto siteOf = [&p](float latitudeDeg, float longitudeDeg) {
+    return modelSite({static_cast<double>(latitudeDeg), static_cast<double>(longitudeDeg),
+                      static_cast<double>(p.referenceMeridianDeg)});
+  };
+  source.sinElevation = std::sin(source.elevationDeg * (3.14159265358979323846 / 180.0));
+  source.modelSites.assign(1, siteOf(p.latitudeDeg, p.longitudeDeg));
+  if (source.places != nullptr) {
+    const std::vector<float>& placeDeg = source.places->placeDeg;
+    for (std::size_t c = 1; c < source.places->solar.size(); ++c) {
+      source.modelSites.push_back(siteOf(placeDeg[2 * c], placeDeg[2 * c + 1]));
+    }
+  }
 }
 
 DayReach reachOf(const LightBounds& bounds) {

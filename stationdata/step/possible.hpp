@@ -119,6 +119,8 @@ struct LightSource {
   double elevationDeg = 0.0;
   bool ownModel = true;
   std::array<ModelDays, 8> modelDays{};  // the dates met last: the run's place's, or each column's
+  std::vector<ModelSite> modelSites;     // the run's place at 0, or each column's from 1
+  double sinElevation = 0.0;
   std::size_t nextModelDay = 0;
   bool shortcuts = true;              // off: every day's light worked out when it is asked
   DayMemo<DayOfLight> placeDays;      // the run's place, by day
@@ -186,6 +188,9 @@ inline bool stampDayServes(const LightBounds& bounds, double startH, double endH
   return startH >= bounds.servedFromH && endH <= bounds.servedToH && sunriseH >= 0.0 &&
          lastsADayAtMost(startH, endH);
 }
+
+/// Works out the sites of the run's place and columns for a model other than the program's own.
+void startModelSites(LightSource& source);
 
 /// Returns where the daylight of the days of places within `bounds` can lie.
 DayReach reachOf(const LightBounds& bounds);
