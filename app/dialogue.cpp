@@ -147,29 +147,6 @@ std::optional<std::string> readRunParameters(std::FILE* answers, std::FILE* cons
 
 namespace {
 
-// The words of a latitude beyond the poles or a longitude beyond the circle, or nothing.
-std::optional<std::string> refusePlace(const RunParameters& params) {
-  if (std::fabs(params.latitudeDeg) > 90.0f) {
-    return format("answers refused: the latitude (%g) is not between -90 and 90 degrees",
-                  static_cast<double>(params.latitudeDeg));
-  }
-  if (!halfCircleLongitude(static_cast<double>(params.longitudeDeg))) {
-    return format("answers refused: the longitude (%g) is not between -180 and 360 degrees",
-                  static_cast<double>(params.longitudeDeg));
-  }
-  // A meridian further off puts local time days from the place's sun, and each step's daylight
-  // would be sought among as many days.
-  if (std::fabs(params.referenceMeridianDeg) > 360.0f) {
-    return format("answers refused: the meridian (%g) is not between -360 and 360 degrees",
-                  static_cast<double>(params.referenceMeridianDeg));
-  }
-  return std::nullopt;
-}
-
-}  // namespace
-
-namespace {
-
 // A refusal's line, naming the options among `fields` (indices into kQuestions) that gave the
 // refused values.
 struct Refusal {
@@ -183,6 +160,29 @@ struct Refusal {
     return text + "\n";
   }
 };
+
+// The refusal of a latitude beyond the poles, a longitude beyond the circle or a meridian too far
+// off, or nothing.
+std::optional<std::string> refusePlace(const RunParameters& params, const Refusal& refused) {
+  if (std::fabs(params.latitudeDeg) > 90.0f) {
+    return refused(format("answers refused: the latitude (%g) is not between -90 and 90 degrees",
+                          static_cast<double>(params.latitudeDeg)),
+                   {kLatitude});
+  }
+  if (!halfCircleLongitude(static_cast<double>(params.longitudeDeg))) {
+    return refused(format("answers refused: the longitude (%g) is not between -180 and 360 degrees",
+                          static_cast<double>(params.longitudeDeg)),
+                   {kLongitude});
+  }
+  // A meridian further off puts local time days from the place's sun, and each step's daylight
+  // would be sought among as many days.
+  if (std::fabs(params.referenceMeridianDeg) > 360.0f) {
+    return refused(format("answers refused: the meridian (%g) is not between -360 and 360 degrees",
+                          static_cast<double>(params.referenceMeridianDeg)),
+                   {kMeridian});
+  }
+  return std::nullopt;
+}
 
 // The refusals of steps that the loop cannot cut a file into.
 std::optional<std::string> refuseSteps(const RunParameters& params, const Refusal& refused) {
@@ -234,12 +234,8 @@ std::optional<std::string> refuseRunParameters(const RunParameters& params,
                      {i});
     }
   }
-  if (std::optional<std::string> place = refusePlace(params)) {
-    const std::size_t field = std::fabs(params.latitudeDeg) > 90.0f ? kLatitude
-                              : halfCircleLongitude(static_cast<double>(params.longitudeDeg))
-                                  ? kMeridian
-                                  : kLongitude;
-    return refused(*place, {field});
+  if (std::optional<std::string> place = refusePlace(params, refused)) {
+    return place;
   }
   if (std::fabs(params.timeShiftH) > kMaxTimeShiftH) {
     return refused(

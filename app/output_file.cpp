@@ -109,10 +109,8 @@ int createTemporary(const OutputPlace& place, std::string& temporary) {
       slash == std::string::npos ? std::string() : place.path.substr(0, slash + 1);
   const std::string base = slash == std::string::npos ? place.path : place.path.substr(slash + 1);
   std::string name = folder + "." + base + ".kelvarin-XXXXXX";
-  keepTemporaryName(name);  // the pattern's length: the handler's buffer is checked here
   const int fd = mkstemp(name.data());
   if (fd < 0) {
-    gHasTemporary = 0;
     return -1;
   }
   keepTemporaryName(name);

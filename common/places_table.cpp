@@ -43,10 +43,6 @@ std::optional<float> readAngle(std::string_view text) {
   return value;
 }
 
-std::size_t quotesIn(std::string_view text) {
-  return static_cast<std::size_t>(std::count(text.begin(), text.end(), '"'));
-}
-
 // Reads the whole table, at most kMaxTableBytes.
 std::optional<PlacesFault> readWhole(std::FILE* file, std::string& text) {
   char chunk[1 << 16];

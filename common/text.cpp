@@ -239,6 +239,10 @@ std::optional<std::size_t> readQuoted(std::string_view row, std::size_t at, Fiel
 
 }  // namespace
 
+std::size_t quotesIn(std::string_view text) {
+  return static_cast<std::size_t>(std::count(text.begin(), text.end(), '"'));
+}
+
 FieldStatus splitRow(std::string_view row, char separator, std::size_t maxFields, Fields& fields) {
   fields.views.clear();
   fields.unescaped.clear();

@@ -70,6 +70,10 @@ struct Fields {
   std::size_t faultAt = 0;  // 1-based field of a quoting fault
 };
 
+/// Returns the number of quotes in `text`: an odd count in a row means a quoted field goes on in
+/// the next line.
+std::size_t quotesIn(std::string_view text);
+
 /// Splits `row` at `separator` into `fields`, keeping at most `maxFields`.
 FieldStatus splitRow(std::string_view row, char separator, std::size_t maxFields, Fields& fields);
 

@@ -63,10 +63,6 @@ RowStatus nextLine(RowReader& reader, std::string& spill, std::string_view& line
   return RowStatus::kRow;
 }
 
-std::size_t quotesIn(std::string_view text) {
-  return static_cast<std::size_t>(std::count(text.begin(), text.end(), '"'));
-}
-
 }  // namespace
 
 RowStatus nextRow(RowReader& reader) {

@@ -5,8 +5,7 @@
 #include <string>
 
 #include "result_text.hpp"
-#include "step/results.hpp"       // kMissingValue
-#include "writing/step_line.hpp"  // writeResult: the table's writer
+#include "step/results.hpp"  // kMissingValue
 
 namespace kelvarin {
 
@@ -72,9 +71,7 @@ bool CsvWriter::step(const StepReport& report) {
     const double relative = report.relative[c];
     if (relative != kMissingValue) {
       // The table's own writer, digit for digit, without the tab it begins with.
-      char text[kMaxResultLength + 8];
-      const std::size_t length = writeResult(text, relative, true);
-      put(std::string_view(text + 1, length - 1));
+      put(resultText(relative).view());
       *out++ = ',';
       put(sunshine_.text(report.sunshineMin[c]));
       *out++ = ',';

@@ -6,8 +6,7 @@
 
 #include "netcdf_library.hpp"
 #include "result_text.hpp"
-#include "step/results.hpp"       // kMissingValue
-#include "writing/step_line.hpp"  // writeResult: the table's writer
+#include "step/results.hpp"  // kMissingValue
 
 namespace kelvarin {
 
@@ -192,10 +191,7 @@ bool NetcdfWriter::step(const StepReport& report) {
     // The value as the table writes it, three decimals, read back: the same number in both.
     const double value = report.relative[s + 1];
     const bool missing = value == kMissingValue;
-    char text[kMaxResultLength + 8];
-    const std::size_t length = writeResult(text, value, true);
-    relative[s] = missing ? kNetcdfFill
-                          : static_cast<float>(tableValue(std::string_view(text + 1, length - 1)));
+    relative[s] = missing ? kNetcdfFill : static_cast<float>(tableValue(resultText(value).view()));
     sunshine[s] = missing ? kNetcdfFill : static_cast<float>(report.sunshineMin[s + 1]);
     possible[s] = static_cast<float>(report.possibleMin[s + 1]);
     share[s] =

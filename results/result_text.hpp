@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "writing/step_line.hpp"  // writeResult, kMaxResultLength
 #include "writing/step_report.hpp"
 
 namespace kelvarin {
@@ -17,6 +18,16 @@ std::string shortestText(float value);
 
 /// Returns the double that text gives: the angle as it was written, not the float's binary value.
 double shortestDouble(float value);
+
+/// The text a table writes for a result, without the tab it begins with.
+struct ResultText {
+  char text[kMaxResultLength + 8];
+  std::size_t length;
+  std::string_view view() const { return {text + 1, length - 1}; }
+};
+
+/// Returns the text of a clipped result `r` as the table writes it, by the table's own writer.
+ResultText resultText(double r);
 
 /// Returns the value of a table value's text: "0.637" as the double nearest to 0.637, as the
 /// C library reads it (quickly for the five characters most values have).

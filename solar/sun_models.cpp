@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <utility>  // std::pair
 
 namespace kelvarin {
 
@@ -9,6 +10,13 @@ namespace {
 
 constexpr double kRadPerDeg = 3.14159265358979323846 / 180.0;
 constexpr double kTwoPi = 2.0 * 3.14159265358979323846;
+
+// The words of --sun-model.
+constexpr std::pair<const char*, SunModel> kSunModelNames[] = {
+    {"classic", SunModel::kClassic},
+    {"fao56", SunModel::kFao56},
+    {"noaa", SunModel::kNoaa},
+};
 
 // The span of the sun above h0 around `noonH`: the general hour angle of the declination.
 SunSpan spanAroundNoon(double noonH, const ModelSite& site, const ModelSunDay& day,
@@ -31,6 +39,11 @@ int dayOfYearOf(std::int64_t date) {
   const sys_days day{days{date}};
   const year_month_day ymd{day};
   return static_cast<int>((day - sys_days{ymd.year() / January / 1}).count()) + 1;
+}
+
+// A model's day of a declination and a correction of noon in the model's own formula.
+ModelSunDay withDeclination(SunModel model, double declinationRad, double correction) {
+  return {model, correction, true, std::sin(declinationRad), std::cos(declinationRad)};
 }
 
 // NOAA's spreadsheet columns, in its order, at the date's local noon of the zone: the
@@ -61,61 +74,41 @@ ModelSunDay noaaDay(std::int64_t date, double meridianDeg) {
       (y * std::sin(2.0 * l0) - 2.0 * eccentricity * std::sin(m) +
        4.0 * eccentricity * y * std::sin(m) * std::cos(2.0 * l0) -
        0.5 * y * y * std::sin(4.0 * l0) - 1.25 * eccentricity * eccentricity * std::sin(2.0 * m));
-  return {SunModel::kNoaa, declinationRad, equationOfTimeMin, true};
+  return withDeclination(SunModel::kNoaa, declinationRad, equationOfTimeMin);
 }
 
 }  // namespace
 
 std::optional<SunModel> sunModelNamed(std::string_view word) {
-  if (word == "classic") {
-    return SunModel::kClassic;
-  }
-  if (word == "fao56") {
-    return SunModel::kFao56;
-  }
-  if (word == "noaa") {
-    return SunModel::kNoaa;
+  for (const auto& [name, model] : kSunModelNames) {
+    if (name == word) {
+      return model;
+    }
   }
   return std::nullopt;
 }
 
 const char* sunModelName(SunModel model) {
-  switch (model) {
-    case SunModel::kFao56:
-      return "fao56";
-    case SunModel::kNoaa:
-      return "noaa";
-    case SunModel::kClassic:
-      break;
+  for (const auto& [name, named] : kSunModelNames) {
+    if (named == model) {
+      return name;
+    }
   }
-  return "classic";
+  return kSunModelNames[0].first;
 }
 
 double defaultSunElevationDeg(SunModel model) {
   return model == SunModel::kNoaa ? -0.833 : 0.0;
 }
 
-namespace {
-ModelSunDay declinationOf(SunModel model, std::int64_t date, double meridianDeg);
-}  // namespace
-
 ModelSunDay modelSunDay(SunModel model, std::int64_t date, double meridianDeg) {
-  ModelSunDay day = declinationOf(model, date, meridianDeg);
-  day.sinDeclination = std::sin(day.declinationRad);
-  day.cosDeclination = std::cos(day.declinationRad);
-  return day;
-}
-
-namespace {
-
-// A model's day before the sine and cosine of its declination.
-ModelSunDay declinationOf(SunModel model, std::int64_t date, double meridianDeg) {
   switch (model) {
     case SunModel::kFao56: {
       const double j = dayOfYearOf(date);
-      const double b = kTwoPi * (j - 81.0) / 364.0;                // eq. 33
-      return {model, 0.409 * std::sin(kTwoPi / 365.0 * j - 1.39),  // eq. 24
-              0.1645 * std::sin(2.0 * b) - 0.1255 * std::cos(b) - 0.025 * std::sin(b), true};
+      const double b = kTwoPi * (j - 81.0) / 364.0;  // eq. 33
+      return withDeclination(
+          model, 0.409 * std::sin(kTwoPi / 365.0 * j - 1.39),  // eq. 24
+          0.1645 * std::sin(2.0 * b) - 0.1255 * std::cos(b) - 0.025 * std::sin(b));
     }
     case SunModel::kNoaa:
       return noaaDay(date, meridianDeg);
@@ -125,11 +118,8 @@ ModelSunDay declinationOf(SunModel model, std::int64_t date, double meridianDeg)
   const std::chrono::year_month_day ymd{std::chrono::sys_days{std::chrono::days{date}}};
   const SkyDay sky = skyDay(static_cast<std::int32_t>(static_cast<unsigned>(ymd.day())),
                             static_cast<std::int32_t>(static_cast<unsigned>(ymd.month())));
-  return {model, std::atan2(sky.sinDeclination, sky.cosDeclination), sky.equationOfTimeH,
-          sky.valid};
+  return {model, sky.equationOfTimeH, sky.valid, sky.sinDeclination, sky.cosDeclination};
 }
-
-}  // namespace
 
 ModelSite modelSite(const ModelPlace& place) {
   const double latitudeRad = place.latitudeDeg * kRadPerDeg;
@@ -157,22 +147,14 @@ SunSpan modelSunSpanAt(const ModelSunDay& day, const ModelSite& site, double sin
   return spanAroundNoon(noonH, site, day, sinElevation);
 }
 
-SunSpan modelSunSpanAt(const ModelSunDay& day, const ModelPlace& place, double elevationDeg) {
-  return modelSunSpanAt(day, modelSite(place), std::sin(elevationDeg * kRadPerDeg));
-}
-
-SunSpan fao56SunSpan(std::int64_t date, const ModelPlace& place, double elevationDeg) {
-  return modelSunSpanAt(modelSunDay(SunModel::kFao56, date, place.meridianDeg), place,
-                        elevationDeg);
-}
-
-SunSpan noaaSunSpan(std::int64_t date, const ModelPlace& place, double elevationDeg) {
-  return modelSunSpanAt(modelSunDay(SunModel::kNoaa, date, place.meridianDeg), place, elevationDeg);
+double sinOfElevation(double elevationDeg) {
+  return std::sin(elevationDeg * kRadPerDeg);
 }
 
 SunSpan modelSunSpan(SunModel model, std::int64_t date, const ModelPlace& place,
                      double elevationDeg) {
-  return modelSunSpanAt(modelSunDay(model, date, place.meridianDeg), place, elevationDeg);
+  return modelSunSpanAt(modelSunDay(model, date, place.meridianDeg), modelSite(place),
+                        sinOfElevation(elevationDeg));
 }
 
 }  // namespace kelvarin

@@ -45,20 +45,16 @@ struct ModelPlace {
 /// a date for a whole network.
 struct ModelSunDay {
   SunModel model;
-  double declinationRad;
   double correction;  // classic: equation of time (h); fao56: seasonal correction (h); noaa:
                       // equation of time (min), each in its model's own formula
   bool valid;         // classic: a month its tables cover
-  double sinDeclination = 0.0;
-  double cosDeclination = 1.0;
+  double sinDeclination;
+  double cosDeclination;
 };
 
 /// Returns a model's day for the local date `date` (days from 1970-01-01) in the zone of
 /// `meridianDeg`.
 ModelSunDay modelSunDay(SunModel model, std::int64_t date, double meridianDeg);
-
-/// Returns the hours in which the sun's centre stands above `elevationDeg` on `day` at `place`.
-SunSpan modelSunSpanAt(const ModelSunDay& day, const ModelPlace& place, double elevationDeg);
 
 /// A place's part of the hour angle, worked out once a run: a network's columns then take one
 /// arc cosine a date each.
@@ -71,19 +67,17 @@ struct ModelSite {
 /// Returns the site of a place.
 ModelSite modelSite(const ModelPlace& place);
 
-/// modelSunSpanAt from the site and the sine of the elevation: the same arithmetic.
+/// Returns the hours of zone time (of the meridian) in which the sun's centre stands above the
+/// elevation whose sine is `sinElevation` on `day` at `site`: 0 to 24 where it does not set, an
+/// empty span (12 to 12) where it does not rise.
 SunSpan modelSunSpanAt(const ModelSunDay& day, const ModelSite& site, double sinElevation);
 
-/// Returns the hours of zone time (of the meridian) of the local date `date` (days from
-/// 1970-01-01) in which the sun's centre stands above `elevationDeg` by FAO-56: 0 to 24 where it
-/// does not set, an empty span (12 to 12) where it does not rise.
-SunSpan fao56SunSpan(std::int64_t date, const ModelPlace& place, double elevationDeg);
+/// Returns the sine of an elevation in degrees, as the models take it.
+double sinOfElevation(double elevationDeg);
 
-/// The same by NOAA's solar calculator, evaluated at the date's local noon.
-SunSpan noaaSunSpan(std::int64_t date, const ModelPlace& place, double elevationDeg);
-
-/// The same by the model and elevation given; classic takes the program's own declination and
-/// equation of time (day and month of the date) with the general hour angle.
+/// Returns the hours in which the sun's centre stands above `elevationDeg` on the local date
+/// `date` (days from 1970-01-01) at a place, by the model given; classic takes the program's own
+/// declination and equation of time (day and month of the date) with the general hour angle.
 SunSpan modelSunSpan(SunModel model, std::int64_t date, const ModelPlace& place,
                      double elevationDeg);
 

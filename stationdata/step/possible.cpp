@@ -41,15 +41,11 @@ const ModelDays& modelDaysOf(LightSource& source, ModelDay day) {
   return oldest;
 }
 
-DayOfLight placeModelLight(LightSource& source, ModelDay day) {
-  return modelDaysOf(source, day).place;
-}
-
 }  // namespace
 
 DayOfLight placeLight(LightSource& source, ModelDay day) {
   if (!source.ownModel) {
-    return placeModelLight(source, day);
+    return modelDaysOf(source, day).place;
   }
   const RunParameters& p = *source.params;
   const auto compute = [&] {
@@ -69,7 +65,7 @@ void LightSum::add(const DayOfLight& day, std::int64_t offset, double fromH, dou
       hasBefore ? ownH - std::min(lightShared(day.light, before, fromH, toH), ownH) : ownH;
   light.hours += hours;
   if (offset == 0) {
-    light.stampDayDiffers = ownH != lightWithin(day.asStampDay, fromH, toH);
+    light.stampDayDiffers = !day.stampArithmetic || ownH != lightWithin(day.asStampDay, fromH, toH);
   } else {
     light.otherDaysH += hours;
   }
@@ -88,7 +84,6 @@ std::optional<WindowLight> windowLight(LightSource& source, const RecordStamp& s
           source.reach)) {
     return std::nullopt;
   }
-  sum.light.stampDayDiffers |= !source.ownModel;
   return sum.light;
 }
 
@@ -227,7 +222,6 @@ bool windowLightOfColumns(LightSource& source, const RecordStamp& stamp, double 
       source.reach);
   for (std::size_t c = 1; c <= columns; ++c) {
     light[c] = sums[c].light;
-    light[c].stampDayDiffers |= !source.ownModel;
   }
   return split;
 }
@@ -278,18 +272,36 @@ void widenLightBounds(LightBounds& bounds, const SolarPlace& place) {
   bounds.servedToH = 24.0 + std::min(bounds.earliestH, 24.0);
 }
 
-void startModelSites(LightSource& source) {
+void startModelLight(LightSource& source, LightBounds& bounds,
+                     std::vector<LightBounds>& columnBounds) {
+  bounds.servedFromH = HUGE_VAL;
+  for (LightBounds& column : columnBounds) {
+    column.servedFromH = HUGE_VAL;
+  }
   const RunParameters& p = *source.params;
   const auto siteOf = [&p](float latitudeDeg, float longitudeDeg) {
     return modelSite({static_cast<double>(latitudeDeg), static_cast<double>(longitudeDeg),
                       static_cast<double>(p.referenceMeridianDeg)});
   };
-  source.sinElevation = std::sin(source.elevationDeg * (3.14159265358979323846 / 180.0));
+  // Any model's day lies within 12 hours of its solar noon, which the equation of time (or
+  // FAO-56's seasonal correction) moves by less than 20 minutes from the meridian's noon.
+  const auto reachAt = [](const ModelSite& site) {
+    constexpr double kNoonSpreadH = 0.5;
+    const double shiftH = (site.place.meridianDeg - site.place.longitudeDeg) / 15.0;
+    return DayReach{std::min(0.0, shiftH - kNoonSpreadH),
+                    std::max(24.0, 24.0 + shiftH + kNoonSpreadH)};
+  };
+  source.sinElevation = sinOfElevation(source.elevationDeg);
   source.modelSites.assign(1, siteOf(p.latitudeDeg, p.longitudeDeg));
+  source.reach = reachAt(source.modelSites[0]);
   if (source.places != nullptr) {
     const std::vector<float>& placeDeg = source.places->placeDeg;
+    source.reach = DayReach{0.0, 24.0};
     for (std::size_t c = 1; c < source.places->solar.size(); ++c) {
       source.modelSites.push_back(siteOf(placeDeg[2 * c], placeDeg[2 * c + 1]));
+      source.columnReach[c] = reachAt(source.modelSites[c]);
+      source.reach.fromH = std::min(source.reach.fromH, source.columnReach[c].fromH);
+      source.reach.toH = std::max(source.reach.toH, source.columnReach[c].toH);
     }
   }
 }

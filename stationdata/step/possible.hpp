@@ -20,6 +20,7 @@ namespace kelvarin {
 struct DayOfLight {
   DayLight light;
   DayLight asStampDay;
+  bool stampArithmetic = true;  // false: by another model, which the step's arithmetic never gives
 };
 
 /// Returns the daylight of a day of sun times `sun`; `neverRises` tells a polar night from a
@@ -38,7 +39,7 @@ inline DayOfLight lightAt(const SolarDay& day, const SolarPlace& place) {
 inline DayOfLight dayOfLight(SunSpan span) {
   const DayLight light =
       span.toH > span.fromH ? DayLight{span.fromH, span.toH} : DayLight{0.0, 0.0};
-  return {light, {0.0, 0.0}};
+  return {light, {0.0, 0.0}, false};
 }
 
 /// The daylight of a window that reaches past its stamp's day, split as the step's arithmetic
@@ -189,8 +190,11 @@ inline bool stampDayServes(const LightBounds& bounds, double startH, double endH
          lastsADayAtMost(startH, endH);
 }
 
-/// Works out the sites of the run's place and columns for a model other than the program's own.
-void startModelSites(LightSource& source);
+/// Starts the daylight of a model other than the program's own at the horizon: the sites of the
+/// run's place and columns, and the days a window can reach at each. No window is then served
+/// by the stamp's day: the bounds in `bounds` (the run's) and `columnBounds` are closed.
+void startModelLight(LightSource& source, LightBounds& bounds,
+                     std::vector<LightBounds>& columnBounds);
 
 /// Returns where the daylight of the days of places within `bounds` can lie.
 DayReach reachOf(const LightBounds& bounds);

@@ -70,32 +70,8 @@ void startState(StepState& state, const RunParameters& params, const ColumnPlace
   }
   state.sun.light.reach = reachOf(state.sun.lightBounds);
   if (!light.ownModel) {
-    // Another model's days: no window is the step's own arithmetic, and a threshold below the
-    // horizon widens a day beyond the program's model.
     state.sun.servedEndFromH = HUGE_VAL;
-    state.sun.lightBounds.servedFromH = HUGE_VAL;
-    for (LightBounds& bounds : state.sun.columnBounds) {
-      bounds.servedFromH = HUGE_VAL;
-    }
-    startModelSites(light);
-    // Any model's day lies within 12 hours of its solar noon, which the equation of time (or
-    // FAO-56's seasonal correction) moves by less than 20 minutes from the meridian's noon.
-    const auto reachAt = [](const SolarPlace& place) {
-      constexpr double kNoonSpreadH = 0.5;
-      return DayReach{std::min(0.0, place.meridianShiftH - kNoonSpreadH),
-                      std::max(24.0, 24.0 + place.meridianShiftH + kNoonSpreadH)};
-    };
-    if (places == nullptr) {
-      light.reach =
-          reachAt(solarPlace(params.latitudeDeg, params.longitudeDeg, params.referenceMeridianDeg));
-    } else {
-      light.reach = DayReach{0.0, 24.0};
-      for (std::size_t c = 1; c < places->solar.size(); ++c) {
-        light.columnReach[c] = reachAt(places->solar[c]);
-        light.reach.fromH = std::min(light.reach.fromH, light.columnReach[c].fromH);
-        light.reach.toH = std::max(light.reach.toH, light.columnReach[c].toH);
-      }
-    }
+    startModelLight(light, state.sun.lightBounds, state.sun.columnBounds);
   }
   state.results.assign(columns + 1, 0.0);
   state.dayFractions.assign(places != nullptr ? columns + 1 : 0, 0.0);

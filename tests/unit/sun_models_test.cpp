@@ -22,7 +22,7 @@ double hoursOf(int h, int m, int s) {
 
 TEST(SunModelsTest, Fao56DayLengthOfItsExample) {
   // FAO-56 Example 10: 3 September (J = 246) at 20 degrees south, N = 11.7 hours.
-  const SunSpan span = fao56SunSpan(dateOf(2015, 9, 3), {-20.0, 0.0, 0.0}, 0.0);
+  const SunSpan span = modelSunSpan(SunModel::kFao56, dateOf(2015, 9, 3), {-20.0, 0.0, 0.0}, 0.0);
   EXPECT_NEAR(span.toH - span.fromH, 11.7, 0.05);
 }
 
@@ -39,7 +39,8 @@ TEST(SunModelsTest, NoaaSunriseAndSunsetOfGoldenColorado) {
   };
   const ModelPlace golden{39.742476, -105.1786, -105.0};
   for (const Case& c : cases) {
-    const SunSpan span = noaaSunSpan(dateOf(c.year, c.month, c.day), golden, -0.833);
+    const SunSpan span =
+        modelSunSpan(SunModel::kNoaa, dateOf(c.year, c.month, c.day), golden, -0.833);
     EXPECT_NEAR(span.fromH, c.riseH, 1.0 / 60.0) << c.month;
     EXPECT_NEAR(span.toH, c.setH, 1.0 / 60.0) << c.month;
   }
