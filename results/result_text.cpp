@@ -12,12 +12,6 @@
 
 namespace kelvarin {
 
-ResultText resultText(double r) {
-  ResultText result{};
-  result.length = writeResult(result.text, r, true);
-  return result;
-}
-
 double tableValue(std::string_view text) {
   // "d.ddd": the whole thousandths over 1000, one correctly rounded division of exact numbers,
   // is the double a reader of the text gets.

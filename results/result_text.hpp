@@ -27,7 +27,12 @@ struct ResultText {
 };
 
 /// Returns the text of a clipped result `r` as the table writes it, by the table's own writer.
-ResultText resultText(double r);
+/// Inline: once a value of the CSV file (out of line, 6 % more of a CSV run's instructions).
+inline ResultText resultText(double r) {
+  ResultText result;
+  result.length = writeResult(result.text, r, true);
+  return result;
+}
 
 /// Returns the value of a table value's text: "0.637" as the double nearest to 0.637, as the
 /// C library reads it (quickly for the five characters most values have).
