@@ -3,7 +3,8 @@
 #include <cinttypes>  // PRIu64
 #include <string>
 
-#include "writing/step_line.hpp"  // the day's fields, written as "%d" writes them
+#include "reading/header_pass.hpp"  // printablePrefix, kColumnLabelWidth
+#include "writing/step_line.hpp"    // the day's fields, written as "%d" writes them
 
 namespace kelvarin {
 
@@ -21,6 +22,21 @@ void sayDay(const RunConsole& console, const RecordStamp& stamp, bool shortcuts)
 
 void sayWarning(const RunConsole& console, std::string_view text) {
   std::fprintf(console.alerts, "warning: %.*s\n", static_cast<int>(text.size()), text.data());
+}
+
+std::string lastStepCutText(std::int32_t records, std::int32_t recordsPerStep) {
+  char what[160];
+  std::snprintf(what, sizeof what,
+                "last step incomplete: %d of %d records at the end of the input file, no line "
+                "written for them",
+                records, recordsPerStep);
+  return what;
+}
+
+std::string namedStationsText(std::string_view header) {
+  return "the column header names no station numbers after its " +
+         std::to_string(kColumnLabelWidth) + "-character label field: \"" +
+         printablePrefix(header, 60) + "\"";
 }
 
 void sayMissingValues(const RunConsole& console, std::uint64_t count,

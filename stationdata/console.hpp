@@ -6,6 +6,7 @@
 #include <cstddef>  // std::size_t
 #include <cstdint>
 #include <cstdio>  // std::FILE
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -26,6 +27,14 @@ void sayDay(const RunConsole& console, const RecordStamp& stamp, bool shortcuts)
 
 /// Prints one warning: "warning: " and `text` on a line of its own.
 void sayWarning(const RunConsole& console, std::string_view text);
+
+/// The words of a last step cut short by the end of the input: `records` of `recordsPerStep`
+/// records read, and no line written for them. A warning, or the fault with --strict.
+std::string lastStepCutText(std::int32_t records, std::int32_t recordsPerStep);
+
+/// The words of a column header whose station numbers are names: without them the first hint
+/// would be a record error. `header` is the header line as read.
+std::string namedStationsText(std::string_view header);
 
 /// Prints how many values were missing at the end of a run with --missing: one count for all
 /// the markers, "(-999, -9999)".

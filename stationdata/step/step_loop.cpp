@@ -29,9 +29,7 @@ RunOutcome convertStationFile(InputReader& in, OutputBuffer& out, const RunConso
   Diagnostics diagnostics = makeDiagnostics(console, params, options.strict);
   if (columnSums.size() == 1 && skipSpace(in)) {
     // Station names instead of numbers: without this the first hint would be a record error.
-    const std::string what = "the column header names no station numbers after its " +
-                             std::to_string(kColumnLabelWidth) + "-character label field: \"" +
-                             printablePrefix(columnHeader, 60) + "\"";
+    const std::string what = namedStationsText(columnHeader);
     if (options.strict) {
       return {RunEnd::kBadInput, ReadFault{2, {}, what}};
     }

@@ -1,7 +1,7 @@
 // The plan of a run's steps from its answers, the start of its state, and what both loops do
 // with a step's missing records and with the end of the input.
 #include <algorithm>  // std::min
-#include <cstdio>     // std::snprintf
+#include <string>
 
 #include "step/step_run.hpp"
 
@@ -156,11 +156,7 @@ RunOutcome endOfInput(OutputBuffer& out, const Diagnostics& diagnostics, std::in
     // A last step cut short would be divided by a whole step's daylight and come out too low:
     // it is left out, and said so.
     discardOpenLine(out);
-    char what[160];
-    std::snprintf(what, sizeof what,
-                  "last step incomplete: %d of %d records at the end of the input file, no line "
-                  "written for them",
-                  k - 1, recordsPerStep);
+    const std::string what = lastStepCutText(k - 1, recordsPerStep);
     if (diagnostics.strict) {
       return {RunEnd::kBadInput, ReadFault{0, {}, what}};
     }
