@@ -67,6 +67,22 @@ std::optional<std::int64_t> periodEndOf(const std::string& name) {
   return end;
 }
 
+ArchivePart archivePartOf(std::string_view path, std::optional<std::int64_t> periodEnd) {
+  if (!periodEnd) {
+    return ArchivePart::kNone;
+  }
+  const std::string folded = foldCase(path);
+  const bool saysHistorical =
+      folded.find("historical") != std::string::npos || folded.find("_hist") != std::string::npos;
+  const bool saysRecent =
+      folded.find("recent") != std::string::npos || folded.find("_akt") != std::string::npos;
+  if (saysHistorical != saysRecent) {
+    return saysHistorical ? ArchivePart::kHistorical : ArchivePart::kRecent;
+  }
+  constexpr std::int64_t kLastDayOfYear = 1231;  // MMDD of a period's end
+  return *periodEnd % 10000 == kLastDayOfYear ? ArchivePart::kHistorical : ArchivePart::kRecent;
+}
+
 std::string placeOf(const Collection& collection, std::uint64_t line) {
   const std::size_t file = fileOf(collection, line);
   return collection.inputs.names[file] + ": line " +

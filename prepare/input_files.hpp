@@ -19,14 +19,22 @@ struct InputIdentity {
   std::string name;
 };
 
+/// The part of an archive that keeps its checked values apart from the unchecked, recent ones
+/// (the German weather service's "historical" and "recent" folders) that a file comes from.
+enum class ArchivePart : unsigned char { kNone, kHistorical, kRecent };
+
 /// The files read, in order, for messages and the outputs to avoid.
 struct InputFiles {
   std::vector<std::string> names;
   std::vector<std::uint64_t> linesBefore;  // per file: the lines of the files read before it
   std::vector<std::optional<std::int64_t>> periodEnds;  // per file: periodEndOf its name
+  std::vector<ArchivePart> parts;                       // per file: archivePartOf its name
   std::uint64_t lines = 0;                              // lines of all files read so far
   std::vector<InputIdentity> identities;  // of the files read, for the outputs to avoid
   std::vector<std::string> unended;       // "FILE: line N": a last line without a line break
+  // Tables of values that gave no value at all (every row another element, or none): their
+  // stations are in no column, which the summary must say.
+  std::vector<std::string> withoutValues;
 };
 
 /// Returns "FILE: line N" for a line counted over all tables, as Reading::line holds it.
@@ -40,6 +48,12 @@ std::size_t fileOf(const Collection& collection, std::uint64_t line);
 /// form "..._FROM_TO_STATION" ("produkt_sd_stunde_19510101_20231231_00433.txt"); nothing for
 /// other names.
 std::optional<std::int64_t> periodEndOf(const std::string& name);
+
+/// Returns the part of the archive a file named after its period comes from: the one its path
+/// names ("historical" or "recent" in a folder, "_hist" or "_akt" of the download it was
+/// unpacked from), or else the one its period says: the historical part ends on the last day of
+/// a year, the recent one on the day before its download. kNone for a file without a period.
+ArchivePart archivePartOf(std::string_view path, std::optional<std::int64_t> periodEnd);
 
 /// Returns the input table that `path` names (the same file, through any link), or nothing:
 /// an output there would destroy it.

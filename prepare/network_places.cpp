@@ -115,23 +115,43 @@ bool writePlacesTable(std::FILE* out, const StationNumbers& numbers,
 }
 
 std::optional<Zone> nearestZone(const std::vector<std::optional<PlaceRow>>& places) {
-  double sum = 0.0;
-  double west = 360.0;
-  double east = -360.0;
-  std::size_t count = 0;
+  std::vector<double> longitudes;
   for (const std::optional<PlaceRow>& place : places) {
     if (place) {
-      sum += place->longitudeDeg;
-      west = std::min(west, place->longitudeDeg);
-      east = std::max(east, place->longitudeDeg);
-      ++count;
+      longitudes.push_back(place->longitudeDeg);
     }
   }
-  if (count == 0) {
+  if (longitudes.empty()) {
     return std::nullopt;
   }
-  const auto offset = static_cast<int>(std::lround(sum / static_cast<double>(count) / 15.0));
-  return Zone{offset, offset * 15, east - west};
+  // The stations lie on the arc that leaves out the widest gap between two of them around the
+  // circle: Fiji (177.4) and Samoa (-171.8) are 10.8 degrees apart across the date line, not
+  // 349.2. Where that gap holds the date line, the longitudes are taken as they stand (every
+  // network that does not cross it); otherwise those west of the gap are counted 360 on.
+  std::vector<double> sorted = longitudes;
+  std::sort(sorted.begin(), sorted.end());
+  double widestGap = sorted.front() + 360.0 - sorted.back();
+  double cutDeg = 360.0;  // longitudes up to this are counted 360 on
+  for (std::size_t i = 0; i + 1 < sorted.size(); ++i) {
+    if (sorted[i + 1] - sorted[i] > widestGap) {
+      widestGap = sorted[i + 1] - sorted[i];
+      cutDeg = sorted[i];
+    }
+  }
+  const bool crossesDateLine = cutDeg != 360.0;
+  double sum = 0.0;
+  for (const double longitude : longitudes) {
+    sum += crossesDateLine && longitude <= cutDeg ? longitude + 360.0 : longitude;
+  }
+  const double meanDeg = sum / static_cast<double>(longitudes.size());
+  auto offset = static_cast<int>(std::lround(meanDeg / 15.0));
+  // A mean beyond 180 east is a zone west of the date line's: UTC+12 at most, as in Fiji and
+  // New Zealand, whose days are the ones their calendars have.
+  if (offset > 12) {
+    offset -= 24;
+  }
+  const double spanDeg = crossesDateLine ? 360.0 - widestGap : sorted.back() - sorted.front();
+  return Zone{offset, offset * 15, spanDeg};
 }
 
 }  // namespace kelvarin::prepare

@@ -11,6 +11,14 @@
 
 namespace kelvarin::prepare {
 
+std::string joined(const std::vector<std::string>& texts) {
+  std::string text;
+  for (const std::string& each : texts) {
+    text += (text.empty() ? "" : ", ") + each;
+  }
+  return text;
+}
+
 namespace {
 
 constexpr std::int64_t kMinutesPerDay = 1440;
@@ -41,31 +49,38 @@ std::string valueText(double value) {
 // (the run is refused).
 enum class Keep { kFirst, kSecond, kNeither };
 
-// Keeps, of two different values of one stamp, the one of a historical file over the one of a
-// recent file of the same archive (files named after their periods: the historical period ends
-// first); neither where the files do not tell, or under --strict. Counted for the summary.
+// Keeps, of two different values of one stamp in two files of an archive whose files are named
+// after their periods, the one of the historical (quality-checked) part over the one of the
+// recent part, and of two downloads of one part the newer one's (its period ends later); neither
+// where the files do not tell, or under --strict. Counted for the summary.
 Keep keepHistorical(Collection& collection, const Series& series, const Reading& a,
                     const Reading& b, bool strict) {
   const SourceLayout* source = collection.kind.source;
   if (strict || source == nullptr || !source->historicalBeforeRecent) {
     return Keep::kNeither;
   }
-  const auto& ends = collection.inputs.periodEnds;
-  const std::optional<std::int64_t> endA = ends[fileOf(collection, a.line)];
-  const std::optional<std::int64_t> endB = ends[fileOf(collection, b.line)];
-  if (!endA || !endB || *endA == *endB) {
+  const std::size_t fileA = fileOf(collection, a.line);
+  const std::size_t fileB = fileOf(collection, b.line);
+  const std::optional<std::int64_t> endA = collection.inputs.periodEnds[fileA];
+  const std::optional<std::int64_t> endB = collection.inputs.periodEnds[fileB];
+  const ArchivePart partA = collection.inputs.parts[fileA];
+  const ArchivePart partB = collection.inputs.parts[fileB];
+  if (!endA || !endB || (partA == partB && *endA == *endB)) {
     return Keep::kNeither;
   }
-  const bool firstIsHistorical = *endA < *endB;
-  const Reading& kept = firstIsHistorical ? a : b;
-  const Reading& overruled = firstIsHistorical ? b : a;
-  if (collection.counts.recentOverruled++ == 0) {
-    collection.counts.firstOverruled =
+  const bool onePart = partA == partB;
+  const bool keepFirst = onePart ? *endA > *endB : partA == ArchivePart::kHistorical;
+  const Reading& kept = keepFirst ? a : b;
+  const Reading& overruled = keepFirst ? b : a;
+  std::uint64_t& count =
+      onePart ? collection.counts.olderOverruled : collection.counts.recentOverruled;
+  if (count++ == 0) {
+    (onePart ? collection.counts.firstOlderOverruled : collection.counts.firstOverruled) =
         "station " + escapeControls(series.label) + " at " + describeMinutes(a.timeMin) + ", " +
         valueText(kept.value) + " (" + placeOf(collection, kept.line) + ") over " +
         valueText(overruled.value) + " (" + placeOf(collection, overruled.line) + ")";
   }
-  return firstIsHistorical ? Keep::kFirst : Keep::kSecond;
+  return keepFirst ? Keep::kFirst : Keep::kSecond;
 }
 
 // Merges rows repeated with the same stamp and value, and rows of a historical and a recent file
@@ -275,14 +290,6 @@ void findStrays(const Collection& collection, const Series& series, std::int64_t
     strays.push_back("station " + escapeControls(series.label) + " " +
                      describeMinutes(stray.timeMin) + " (" + placeOf(collection, stray.line) + ")");
   }
-}
-
-std::string joined(const std::vector<std::string>& texts) {
-  std::string text;
-  for (const std::string& each : texts) {
-    text += (text.empty() ? "" : ", ") + each;
-  }
-  return text;
 }
 
 // Refuses a grid stretched far beyond the stamps it holds, unless --wide-grid takes it.

@@ -61,6 +61,9 @@ Grid ownGrid(const Series& series, std::int64_t stepMin, std::int64_t dayStartMi
 /// stamps' clock: the days of the zone whose time kelvarin's command makes of the stamps.
 Grid inDaysOf(const Grid& grid, std::int64_t dayStartMin);
 
+/// Returns the texts joined by ", ", as the summary and the refusals list names.
+std::string joined(const std::vector<std::string>& texts);
+
 /// Returns the most common difference of consecutive stamps over all stations, or nothing when no
 /// station has two.
 std::optional<std::int64_t> mostCommonStep(const Collection& collection);

@@ -168,11 +168,12 @@ Row readDwdDescriptionRow(std::string_view row, const std::vector<int>&, PlaceRo
   if (fields.empty() || fields[0].front() == '-') {
     return Row::kSkip;
   }
+  // The station first: a short row of a station the data do not hold is passed over.
+  place.key = stationKey(fields[0]);
   if (fields.size() < 7) {
     fault = "fewer than seven fields";
     return Row::kFault;
   }
-  place.key = stationKey(fields[0]);
   if (const std::optional<std::int64_t> from = dayOf(fields[1])) {
     place.fromDay = *from;
   }
@@ -240,11 +241,11 @@ std::optional<std::size_t> recogniseGhcnStations(const std::vector<std::string>&
 
 Row readGhcnStationRow(std::string_view row, const std::vector<int>&, PlaceRow& place,
                        std::string& fault) {
+  place.key = std::string(trimBlanks(row.substr(0, std::min<std::size_t>(row.size(), 11)), '\0'));
   if (!ghcnStationRowFits(row)) {
     fault = "not a station row of fixed width (ID, LATITUDE, LONGITUDE, ...)";
     return Row::kFault;
   }
-  place.key = std::string(trimBlanks(row.substr(0, 11), '\0'));
   place.name = row.size() > 41 ? std::string(trimBlanks(row.substr(41, 30), '\0')) : "";
   return readPlace(trimBlanks(row.substr(12, 8), '\0'), trimBlanks(row.substr(21, 9), '\0'), place,
                    fault);
@@ -336,6 +337,12 @@ Row readPlacesTableRow(std::string_view text, const std::vector<int>& columns, P
   PlacesRow read{};
   if (std::optional<std::string> refusal = readPlacesRow(row, table, read)) {
     fault = *refusal;
+    // Its station, where the field can be told: a row of a station the data do not hold is
+    // passed over.
+    const std::vector<std::string_view> fields = splitFields(row, table.separator);
+    if (table.station < fields.size()) {
+      place.key = stationKey(trimBlanks(fields[table.station], ' '));
+    }
     return Row::kFault;
   }
   place.key = std::to_string(read.station);
@@ -394,10 +401,9 @@ std::optional<Refusal> readStationList(TableState& table, const StationListLayou
     if (read == StationListLayout::Row::kFault) {
       const std::string message = lineOf(table) + ": station list (" + std::string(list.name) +
                                   "): " + fault + ": " + quoteText(table.row);
-      if (place.key.empty()) {
-        return Refusal{kStatusRefused, message};
-      }
       // Refused only if the data hold the station: a list names thousands the data never need.
+      // A row whose station cannot be told is no station of the data's place: a station left
+      // without one is named by the summary, and kelvarin --places refuses it.
       collection.unreadablePlaces.push_back(UnreadablePlace{place.key, message});
     }
     if (read == StationListLayout::Row::kStation) {

@@ -238,6 +238,11 @@ void printMissing(const Collection& collection, const StationNumbers& numbers,
     std::fprintf(stderr, "  stations without a single value, every one missing: %s\n",
                  empty.c_str());
   }
+  if (!collection.inputs.withoutValues.empty()) {
+    std::fprintf(stderr,
+                 "  tables without a single sunshine value, their stations in no column: %s\n",
+                 joined(collection.inputs.withoutValues).c_str());
+  }
   if (collection.counts.recentOverruled > 0) {
     const std::uint64_t n = collection.counts.recentOverruled;
     std::fprintf(stderr,
@@ -245,6 +250,14 @@ void printMissing(const Collection& collection, const StationNumbers& numbers,
                  "the historical (quality-checked) value%s kept; first: %s\n",
                  static_cast<unsigned long long>(n), n == 1 ? "" : "s", n == 1 ? "" : "s",
                  collection.counts.firstOverruled.c_str());
+  }
+  if (collection.counts.olderOverruled > 0) {
+    const std::uint64_t n = collection.counts.olderOverruled;
+    std::fprintf(stderr,
+                 "  two downloads of one part of the archive (historical or recent) overlap with "
+                 "different values at %llu stamp%s, the newer download's value%s kept; first: %s\n",
+                 static_cast<unsigned long long>(n), n == 1 ? "" : "s", n == 1 ? "" : "s",
+                 collection.counts.firstOlderOverruled.c_str());
   }
   for (const std::string& line : collection.inputs.unended) {
     std::fprintf(stderr,
@@ -359,8 +372,8 @@ void printSummary(const Collection& collection, const Grid& grid, const StationN
   printPlaces(collection, places, numbers, written);
   if (!collection.unreadablePlaces.empty()) {
     std::fprintf(stderr,
-                 "  rows of station lists passed over, unreadable but of stations the data do not "
-                 "hold: %zu (the first: %s)\n",
+                 "  rows of station lists passed over, unreadable but of no station the data hold: "
+                 "%zu (the first: %s)\n",
                  collection.unreadablePlaces.size(),
                  collection.unreadablePlaces.front().message.c_str());
   }

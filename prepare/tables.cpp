@@ -321,6 +321,8 @@ std::optional<Refusal> readTable(std::FILE* file, const std::string& name,
   collection.inputs.names.push_back(name);
   collection.inputs.linesBefore.push_back(collection.inputs.lines);
   collection.inputs.periodEnds.push_back(periodEndOf(name));
+  collection.inputs.parts.push_back(archivePartOf(name, collection.inputs.periodEnds.back()));
+  const std::uint64_t rowsBefore = collection.counts.rows;
   for (;;) {
     const RowStatus status = nextTableRow(table);
     if (status == RowStatus::kEnd) {
@@ -337,6 +339,9 @@ std::optional<Refusal> readTable(std::FILE* file, const std::string& name,
             monthLines ? readMonthLine(table, collection) : readFieldRow(table, collection)) {
       return refusal;
     }
+  }
+  if (collection.counts.rows == rowsBefore) {
+    collection.inputs.withoutValues.push_back(name);
   }
   if (table.reader.lastLineUnended) {
     // A download broken off inside its last line ("...;17.3;6" of a 600) reads as a value.

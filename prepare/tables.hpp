@@ -68,6 +68,8 @@ struct ValueCounts {
   std::uint64_t trace = 0;            // "less than the smallest unit", written as its minutes
   std::uint64_t recentOverruled = 0;  // values of a recent file that its historical file replaced
   std::string firstOverruled;         // the first of them, for the summary
+  std::uint64_t olderOverruled = 0;   // values of a download that a newer one of its part replaced
+  std::string firstOlderOverruled;
 };
 
 /// Every table read so far: the stations' series, the files they came from, what their values

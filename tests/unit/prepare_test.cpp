@@ -5,8 +5,10 @@
 #include <fstream>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "input_files.hpp"
+#include "network_places.hpp"
 #include "station_file.hpp"
 #include "tables.hpp"
 #include "text_rows.hpp"
@@ -304,6 +306,63 @@ TEST(PrepareTest, FileNamesTellTheEndOfTheirPeriod) {
   for (const Case& c : cases) {
     EXPECT_EQ(periodEndOf(c.name), c.end) << c.name;
   }
+}
+
+TEST(PrepareTest, FilesTellWhichPartOfTheArchiveTheyComeFrom) {
+  // A recent download taken for the historical part would overrule a newer download's values
+  // and be called quality-checked.
+  struct Case {
+    const char* name;
+    ArchivePart part;
+  };
+  const Case cases[] = {
+      {"produkt_sd_stunde_19510101_20231231_00433.txt", ArchivePart::kHistorical},
+      {"produkt_sd_stunde_20230601_20241208_00433.txt", ArchivePart::kRecent},
+      {"recent/produkt_sd_stunde_20230101_20231231_00433.txt", ArchivePart::kRecent},
+      {"historical/produkt_sd_stunde_19370101_20060331_00433.txt", ArchivePart::kHistorical},
+      {"stundenwerte_SD_00433_akt/produkt_sd_stunde_20230601_20241231_00433.txt",
+       ArchivePart::kRecent},
+      {"stundenwerte_SD_00433_19510101_20231231_hist/produkt_sd_stunde_19510101_20231231_00433.txt",
+       ArchivePart::kHistorical},
+      // Both words in the path: the period decides.
+      {"recent/historical/produkt_sd_stunde_20230601_20241208_00433.txt", ArchivePart::kRecent},
+      {"produkt_sd_stunde_00433.txt", ArchivePart::kNone},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(archivePartOf(c.name, periodEndOf(c.name)), c.part) << c.name;
+  }
+}
+
+TEST(PrepareTest, ZonesOfNetworksTakeTheirLongitudesAroundTheCircle) {
+  struct Case {
+    std::vector<double> longitudes;
+    int offsetH;
+    double spanDeg;
+  };
+  const Case cases[] = {
+      {{13.4, 6.9, 14.9}, 1, 8.0},
+      // Fiji, Samoa and Tonga: 16.4 degrees across the date line, the zone of Fiji.
+      {{177.4, -171.8, -175.2}, 12, 10.8},
+      {{-171.8}, -11, 0.0},
+      {{179.0, -179.0}, 12, 2.0},
+      // Around the world: the widest gap is left out wherever it lies.
+      {{-120.0, 0.0, 120.0}, 0, 240.0},
+      {{-74.0, -122.3}, -7, 48.3},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::optional<PlaceRow>> places;
+    for (const double longitude : c.longitudes) {
+      PlaceRow row;
+      row.longitudeDeg = longitude;
+      places.emplace_back(row);
+    }
+    const std::optional<Zone> zone = nearestZone(places);
+    ASSERT_TRUE(zone.has_value());
+    EXPECT_EQ(zone->offsetH, c.offsetH) << c.longitudes.front();
+    EXPECT_EQ(zone->meridianDeg, 15 * c.offsetH) << c.longitudes.front();
+    EXPECT_NEAR(zone->spanDeg, c.spanDeg, 1e-9) << c.longitudes.front();
+  }
+  EXPECT_FALSE(nearestZone({std::nullopt}).has_value());
 }
 
 TEST(PrepareTest, NumbersStationsByTheirIdentifiersOrInOrder) {
