@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "network_places.hpp"
+#include "sources.hpp"
 #include "station_file.hpp"
 #include "summary.hpp"
 #include "tables.hpp"
@@ -38,8 +39,8 @@ constexpr char kUsage[] =
     "  --time COLUMN         the time column, by header name or 1-based number\n"
     "  --station COLUMN      the station column (none: each file is one station)\n"
     "  --value COLUMN        the column of sunshine values\n"
-    "  --unit U              the unit of the values: minutes, hours or tenths (of hours,\n"
-    "                        written as minutes); known layouts know their own\n"
+    "  --unit U              the unit of the values: minutes, hours, tenths (of hours) or\n"
+    "                        seconds (both written as minutes); known layouts know their own\n"
     "  --missing TEXT        a value that marks a missing measurement (repeatable; the empty\n"
     "                        cell always does, and each known layout's own markers)\n"
     "  --stamp start|end     the stamps mark the start or the end (default) of each interval\n"
@@ -49,11 +50,21 @@ constexpr char kUsage[] =
     "  --strict              refuse what the summary would otherwise name: a last line\n"
     "                        without a line break, historical and recent values that differ\n"
     "  --help, --version\n"
-    "Known layouts need no column options: the German weather service's hourly, daily and\n"
-    "10-minute files, ECA&D's daily SS series, KNMI's hourly and daily files, GHCN-Daily .dly\n"
-    "and by-station CSV files, MeteoSwiss's hourly, daily and 10-minute files, Meteostat's\n"
-    "hourly bulk files and yearly dumps. The summary ends with the kelvarin command that fits\n"
-    "the file.\n";
+    "Known layouts need no column options (kelvarin-prepare(1) describes each):\n";
+
+// The usage's list of the known layouts, from their table, with the line the summary ends with.
+std::string usageText() {
+  std::string text = kUsage;
+  std::string line = " ";
+  for (const SourceLayout& layout : knownLayouts()) {
+    if (line.size() + layout.name.size() + 2 > 78) {
+      text += line + "\n";
+      line = " ";
+    }
+    line += " " + std::string(layout.name) + (&layout == &knownLayouts().back() ? "." : ",");
+  }
+  return text + line + "\nThe summary ends with the kelvarin command that fits the file.\n";
+}
 
 constexpr int kOk = 0;
 
@@ -71,7 +82,7 @@ struct Settings {
 int refuse(const Refusal& refusal) {
   std::fprintf(stderr, "kelvarin-prepare: %s\n", escapeControls(refusal.message).c_str());
   if (refusal.status == kStatusUsage) {
-    std::fputs(kUsage, stderr);
+    std::fputs(usageText().c_str(), stderr);
   }
   return refusal.status;
 }
@@ -145,12 +156,14 @@ std::optional<int> takeCheckedValue(int option, const std::string& value, Settin
       settings.grid.stampsMarkStart = value == "start";
       return std::nullopt;
     case kUnit:
-      if (value != "minutes" && value != "hours" && value != "tenths") {
-        return usageError("--unit takes minutes, hours or tenths, not " + quoteText(value));
+      if (value != "minutes" && value != "hours" && value != "tenths" && value != "seconds") {
+        return usageError("--unit takes minutes, hours, tenths or seconds, not " +
+                          quoteText(value));
       }
-      settings.tables.unit = value == "minutes" ? ValueUnit::kMinutes
-                             : value == "hours" ? ValueUnit::kHours
-                                                : ValueUnit::kTenthsOfHours;
+      settings.tables.unit = value == "minutes"  ? kMinutes
+                             : value == "hours"  ? kHours
+                             : value == "tenths" ? kTenthsOfHours
+                                                 : kSeconds;
       return std::nullopt;
     case kStep:
       settings.grid.stepMin = readStep(value);
@@ -199,7 +212,7 @@ std::optional<int> takeOption(int option, const std::string& value, Settings& se
       settings.grid.strict = true;
       return std::nullopt;
     case kHelp:
-      std::fputs(kUsage, stdout);
+      std::fputs(usageText().c_str(), stdout);
       return kOk;
     case kVersion:
       std::puts("kelvarin-prepare " KELVARIN_VERSION);

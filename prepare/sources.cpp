@@ -31,13 +31,15 @@ SourceLayout dwdHourly() {
       .document =
           "DWD Climate Data Center, hourly station observations of sunshine duration "
           "for Germany (OBS_DEU_PT1H_SD), dataset description",
+      .example = "dwd-hourly",
+      .stationList = "dwd-description",
       .shape = RowShape::kHeaderRow,
       .separator = ';',
       .headerHolds = {"STATIONS_ID", "MESS_DATUM", "QN_7", "SD_SO"},
       .station = {"STATIONS_ID"},
       .date = {"MESS_DATUM"},
       .value = {"SD_SO"},
-      .unit = ValueUnit::kMinutes,
+      .unit = kMinutes,
       .missingMarkers = {"-999"},
       .historicalBeforeRecent = true,
       .time = TimeReference::kUtc,
@@ -52,13 +54,15 @@ SourceLayout dwdDaily() {
       .document =
           "DWD Climate Data Center, daily station observations of climate values for "
           "Germany (OBS_DEU_P1D_KL), dataset description",
+      .example = "dwd-daily",
+      .stationList = "dwd-description",
       .shape = RowShape::kHeaderRow,
       .separator = ';',
       .headerHolds = {"STATIONS_ID", "MESS_DATUM", "QN_3", "SDK"},
       .station = {"STATIONS_ID"},
       .date = {"MESS_DATUM"},
       .value = {"SDK"},
-      .unit = ValueUnit::kHours,
+      .unit = kHours,
       .missingMarkers = {"-999"},
       .historicalBeforeRecent = true,
       .time = TimeReference::kUtc,
@@ -74,13 +78,15 @@ SourceLayout dwd10min() {
           "DWD Climate Data Center, 10-minute station observations of sunshine "
           "duration for Germany (OBS_DEU_PT10M_SD), dataset description: hours, the "
           "stamp ends the interval, CET before 2000, UTC from 2000-01-01",
+      .example = "dwd-10min",
+      .stationList = "dwd-geography",
       .shape = RowShape::kHeaderRow,
       .separator = ';',
       .headerHolds = {"STATIONS_ID", "MESS_DATUM", "SD_10"},
       .station = {"STATIONS_ID"},
       .date = {"MESS_DATUM"},
       .value = {"SD_10"},
-      .unit = ValueUnit::kHours,
+      .unit = kHours,
       .missingMarkers = {"-999"},
       .historicalBeforeRecent = true,
       .time = TimeReference::kCetBefore2000,
@@ -95,6 +101,8 @@ SourceLayout ecaDaily() {
       .document =
           "ECA&D, the file format stated in the header of each SS_STAIDnnnnnn.txt: SS "
           "in 0.1 hours, -9999 missing, Q_SS 0 valid, 1 suspect, 9 missing",
+      .example = "eca",
+      .stationList = "eca-stations",
       .shape = RowShape::kHeaderRow,
       .separator = ',',
       .headerHolds = {"STAID", "DATE", "SS", "Q_SS"},
@@ -102,7 +110,7 @@ SourceLayout ecaDaily() {
       .date = {"DATE"},
       .value = {"SS"},
       .flag = {"Q_SS"},
-      .unit = ValueUnit::kTenthsOfHours,
+      .unit = kTenthsOfHours,
       .missingMarkers = {"-9999"},
       .missingFlags = "9",
       .suspectFlags = "1",
@@ -119,6 +127,8 @@ SourceLayout knmiHourly() {
           "KNMI, hourly data of the Dutch weather stations, the legend in each file's "
           "header: hour division HH runs from HH-1 to HH UT, SQ in 0.1 hours, -1 for "
           "less than 0.05 hours",
+      .example = "knmi-hourly",
+      .stationList = "knmi-header",
       .shape = RowShape::kHeaderRow,
       .separator = ',',
       .headerHolds = {"STN", "YYYYMMDD", "HH", "SQ"},
@@ -126,7 +136,7 @@ SourceLayout knmiHourly() {
       .date = {"YYYYMMDD"},
       .hour = {"HH"},
       .value = {"SQ"},
-      .unit = ValueUnit::kTenthsOfHours,
+      .unit = kTenthsOfHours,
       .traceValue = -1.0,
       .traceMinutes = 1.5,
       .time = TimeReference::kUtc,
@@ -141,6 +151,8 @@ SourceLayout knmiDaily() {
       .document =
           "KNMI, daily data of the Dutch weather stations, the legend in each file's "
           "header: days of UT, SQ in 0.1 hours, -1 for less than 0.05 hours",
+      .example = "knmi-daily",
+      .stationList = "knmi-header",
       .shape = RowShape::kHeaderRow,
       .separator = ',',
       // SQ alone is a download of sunshine only; the hourly layout, tried first, holds HH.
@@ -148,7 +160,7 @@ SourceLayout knmiDaily() {
       .station = {"STN"},
       .date = {"YYYYMMDD"},
       .value = {"SQ"},
-      .unit = ValueUnit::kTenthsOfHours,
+      .unit = kTenthsOfHours,
       .traceValue = -1.0,
       .traceMinutes = 1.5,
       .time = TimeReference::kUtc,
@@ -163,11 +175,13 @@ SourceLayout ghcnDaily() {
       .document =
           "NOAA NCEI, GHCN-Daily readme.txt, section III: TSUN in minutes, -9999 "
           "missing, a Q-FLAG other than blank marks a value that failed a quality check",
+      .example = "ghcn-dly",
+      .stationList = "ghcn-stations",
       .shape = RowShape::kMonthLines,
       .separator = '\0',
       .wantedElement = "TSUN",
       .monthLine = MonthLineFields{11, 11, 15, 17, 21, 8, 5, 6},
-      .unit = ValueUnit::kMinutes,
+      .unit = kMinutes,
       .missingMarkers = {"-9999"},
       .missingFlags = "DGIKLMNORSTWXZ",
       .time = TimeReference::kLocalDays,
@@ -182,6 +196,8 @@ SourceLayout ghcnCsv() {
       .document =
           "NOAA NCEI, GHCN-Daily by_station readme: ID, YYYYMMDD, ELEMENT, DATA VALUE, "
           "M-FLAG, Q-FLAG, S-FLAG, OBS-TIME; TSUN in minutes as in readme.txt",
+      .example = "ghcn-csv",
+      .stationList = "ghcn-stations",
       .shape = RowShape::kNoHeaderRow,
       .separator = ',',
       .firstRowFits = ghcnCsvRowFits,
@@ -191,7 +207,7 @@ SourceLayout ghcnCsv() {
       .flag = {"", 5},
       .element = {"", 2},
       .wantedElement = "TSUN",
-      .unit = ValueUnit::kMinutes,
+      .unit = kMinutes,
       .missingMarkers = {"-9999"},
       .missingFlags = "DGIKLMNORSTWXZ",
       .time = TimeReference::kLocalDays,
@@ -206,13 +222,15 @@ SourceLayout meteoswissHourly() {
       .document =
           "MeteoSwiss Open Data, Download: stamps in UTC, an hourly stamp ends its "
           "hour, missing values empty; ogd-smn_meta_parameters.csv: sre000h0 in minutes",
+      .example = "meteoswiss-hourly",
+      .stationList = "meteoswiss-stations",
       .shape = RowShape::kHeaderRow,
       .separator = ';',
       .headerHolds = {"station_abbr", "reference_timestamp", "sre000h0"},
       .station = {"station_abbr"},
       .date = {"reference_timestamp"},
       .value = {"sre000h0"},
-      .unit = ValueUnit::kMinutes,
+      .unit = kMinutes,
       // 2018-01-01 00:00 UTC, the end of the last hour of 2017.
       .earlyWindowUntilMin = std::int64_t{17532} * 1440,
       .earlyWindowSlipMin = 20,
@@ -232,13 +250,15 @@ SourceLayout meteoswissDaily() {
           "MeteoSwiss Open Data, Download: stamps in UTC, a daily stamp (00:00) begins "
           "its day, missing values empty; ogd-smn_meta_parameters.csv: sre000d0 in "
           "minutes",
+      .example = "meteoswiss-daily",
+      .stationList = "meteoswiss-stations",
       .shape = RowShape::kHeaderRow,
       .separator = ';',
       .headerHolds = {"station_abbr", "reference_timestamp", "sre000d0"},
       .station = {"station_abbr"},
       .date = {"reference_timestamp"},
       .value = {"sre000d0"},
-      .unit = ValueUnit::kMinutes,
+      .unit = kMinutes,
       .stampsMarkStart = true,
       .time = TimeReference::kUtc,
       .stepMin = 1440,
@@ -253,13 +273,15 @@ SourceLayout meteoswiss10min() {
           "MeteoSwiss Open Data, Download: granularity t (10 minutes), stamps in UTC at the "
           "end of their interval as the hourly ones, missing values empty; "
           "ogd-smn_meta_parameters.csv: sre000z0 in minutes",
+      .example = "meteoswiss-10min",
+      .stationList = "meteoswiss-stations",
       .shape = RowShape::kHeaderRow,
       .separator = ';',
       .headerHolds = {"station_abbr", "reference_timestamp", "sre000z0"},
       .station = {"station_abbr"},
       .date = {"reference_timestamp"},
       .value = {"sre000z0"},
-      .unit = ValueUnit::kMinutes,
+      .unit = kMinutes,
       .time = TimeReference::kUtc,
       .stepMin = 10,
   };
@@ -273,13 +295,15 @@ SourceLayout meteostatHourly() {
           "Meteostat bulk data, hourly: date, hour (UTC), ..., tsun the one hour "
           "sunshine total in minutes, thirteen columns, no header row, one station a "
           "file named by its identifier; an hour's observation reports the hour it ends",
+      .example = "meteostat",
+      .stationList = "places",
       .shape = RowShape::kNoHeaderRow,
       .separator = ',',
       .firstRowFits = meteostatRowFits,
       .date = {"", 0},
       .hour = {"", 1},
       .value = {"", 11},
-      .unit = ValueUnit::kMinutes,
+      .unit = kMinutes,
       .time = TimeReference::kUtc,
       .stepMin = 60,
   };
@@ -296,6 +320,8 @@ SourceLayout meteostatHourlyYear() {
           "(hourly/{year}/{station}.csv.gz), commas, a header row of parameter codes, a "
           "_source column beside each; Formats & Units: UTC, sunshine duration in minutes; "
           "gaps may be filled with model data; the hour as in the older hourly files",
+      .example = "meteostat-year",
+      .stationList = "places",
       .shape = RowShape::kHeaderRow,
       .separator = ',',
       .headerHolds = {"year", "month", "day", "hour", "tsun"},
@@ -304,7 +330,7 @@ SourceLayout meteostatHourlyYear() {
       .day = {"day"},
       .hour = {"hour"},
       .value = {"tsun"},
-      .unit = ValueUnit::kMinutes,
+      .unit = kMinutes,
       .nameEndsInYear = true,
       .time = TimeReference::kUtc,
       .stepMin = 60,
@@ -323,20 +349,21 @@ const std::vector<SourceLayout>& knownLayouts() {
   return layouts;
 }
 
-int minutesPerUnit(ValueUnit unit) {
-  return unit == ValueUnit::kHours ? 60 : 1;
-}
-
-const char* unitName(ValueUnit unit) {
-  switch (unit) {
-    case ValueUnit::kMinutes:
-      return "minutes";
-    case ValueUnit::kHours:
-      return "hours";
-    case ValueUnit::kTenthsOfHours:
-      return "tenths of hours, written as minutes";
+std::string unitName(ValueUnit unit) {
+  if (unit == kMinutes) {
+    return "minutes";
   }
-  return "";
+  if (unit == kHours) {
+    return "hours";
+  }
+  if (unit == kTenthsOfHours) {
+    return "tenths of hours, written as minutes";
+  }
+  if (unit == kSeconds) {
+    return "seconds, written as minutes";
+  }
+  return std::to_string(unit.minutes) + "/" + std::to_string(unit.per) +
+         " minutes a value, written as minutes";
 }
 
 }  // namespace kelvarin::prepare

@@ -8,14 +8,31 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
 namespace kelvarin::prepare {
 
-/// The unit of a layout's values. Tenths of hours are written as minutes (times 6, exact on the
-/// integers they are); minutes and hours are written as they stand.
-enum class ValueUnit { kMinutes, kHours, kTenthsOfHours };
+/// The unit of a layout's values: the `minutes / per` minutes that one value stands for, so that
+/// minutes (1), hours (60), tenths of hours (6) and seconds (1/60) are one field. Minutes and
+/// hours are written as they stand, for kelvarin's --input-unit; any other unit is written as
+/// minutes (tenths times 6, exact on the integers they are).
+struct ValueUnit {
+  int minutes = 1;
+  int per = 1;
+  bool operator==(const ValueUnit&) const = default;
+  /// Whether values in this unit are written as they are read.
+  bool writtenAsRead() const { return per == 1 && (minutes == 1 || minutes == 60); }
+  /// The unit the station file holds values of this unit in.
+  ValueUnit written() const { return writtenAsRead() ? *this : ValueUnit{1, 1}; }
+  /// Returns a value read in this unit as the station file holds it.
+  double toWritten(double value) const { return writtenAsRead() ? value : value * minutes / per; }
+};
+inline constexpr ValueUnit kMinutes{1, 1};
+inline constexpr ValueUnit kHours{60, 1};
+inline constexpr ValueUnit kTenthsOfHours{6, 1};
+inline constexpr ValueUnit kSeconds{1, 60};
 
 /// The clock a layout's stamps read.
 enum class TimeReference {
@@ -58,6 +75,11 @@ struct SourceLayout {
   std::string_view name{};      // for the summary: "dwd-hourly"
   std::string_view title{};     // header line 1 and the summary
   std::string_view document{};  // the provider's document its rules come from
+  // The folder of examples/archives that holds its example files, written from that document,
+  // and names tests/archives/EXAMPLE.expected; a test holds every layout to having both.
+  std::string_view example{};
+  // The station list its archive publishes beside the data (a name of knownStationLists()).
+  std::string_view stationList{};
   RowShape shape = RowShape::kHeaderRow;
   char separator = '\0';  // of the fields: ';' or ','; '\0' for fixed width
   // Recognition: a header row (after a leading '#', fields trimmed) that holds every one of
@@ -74,7 +96,7 @@ struct SourceLayout {
   Column element{};                  // what a row holds, where rows of several elements are mixed
   std::string_view wantedElement{};  // the element of sunshine duration; other rows are skipped
   std::optional<MonthLineFields> monthLine{};  // the fields of kMonthLines
-  ValueUnit unit = ValueUnit::kMinutes;
+  ValueUnit unit = kMinutes;
   std::vector<std::string_view> missingMarkers{};  // besides the empty field
   std::string_view missingFlags{};                 // flags that mark a value missing
   std::string_view suspectFlags{};                 // flags that mark a value suspect: kept, counted
@@ -102,10 +124,7 @@ struct SourceLayout {
 /// Every layout known, in the order they are tried.
 const std::vector<SourceLayout>& knownLayouts();
 
-/// Returns the minutes per unit of values written in `unit` (after tenths became minutes).
-int minutesPerUnit(ValueUnit unit);
-
-/// Returns the unit as the summary names it.
-const char* unitName(ValueUnit unit);
+/// Returns the unit of values as the header and the summary name it.
+std::string unitName(ValueUnit unit);
 
 }  // namespace kelvarin::prepare

@@ -164,9 +164,8 @@ std::string kelvarinCommand(const Collection& collection, const Grid& grid,
   // Daily output where whole days of steps make one: the grid covers whole days.
   const std::int64_t outputStep =
       kMinutesPerDay % grid.stepMin == 0 ? kMinutesPerDay : grid.stepMin;
-  const std::string unit = collection.kind.unit
-                               ? std::to_string(minutesPerUnit(*collection.kind.unit))
-                               : std::string("UNIT");
+  const std::string unit =
+      collection.kind.unit ? std::to_string(collection.kind.unit->minutes) : std::string("UNIT");
   // The file marks every missing value -999; declared to kelvarin, it becomes -9999.000.
   const std::string options = "kelvarin" + placeAndTime(collection, places, written) +
                               " --missing -999 --input-step " + std::to_string(grid.stepMin) +
@@ -189,8 +188,7 @@ void printValueRange(const Collection& collection, const Grid& grid) {
     return;
   }
   // A margin for values rounded in their unit: 0.167 hours is a whole 10-minute step.
-  const double limit =
-      static_cast<double>(grid.stepMin) / minutesPerUnit(*collection.kind.unit) * 1.02;
+  const double limit = static_cast<double>(grid.stepMin) / collection.kind.unit->minutes * 1.02;
   std::uint64_t above = 0;
   std::uint64_t negative = 0;
   std::uint64_t firstAbove = 0;

@@ -143,7 +143,7 @@ std::optional<Refusal> takeOptionColumns(const std::vector<std::string_view>& he
                                        "; the first row must name the columns"};
   }
   columns.unitKnown = settings.unit.has_value();
-  columns.unit = settings.unit.value_or(ValueUnit::kMinutes);
+  columns.unit = settings.unit.value_or(kMinutes);
   return checkRoles(columns, name, header);
 }
 
@@ -194,7 +194,7 @@ double interpret(double value, std::string_view flag, const Columns& columns,
     ++collection.counts.trace;
     return source->traceMinutes;
   }
-  return columns.unit == ValueUnit::kTenthsOfHours ? value * 6.0 : value;
+  return columns.unit.toWritten(value);
 }
 
 }  // namespace kelvarin::prepare

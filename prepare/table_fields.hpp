@@ -28,7 +28,7 @@ struct Columns {
   std::optional<std::size_t> value;
   std::optional<std::size_t> flag;
   std::optional<std::size_t> element;
-  ValueUnit unit = ValueUnit::kMinutes;
+  ValueUnit unit = kMinutes;
   bool unitKnown = false;
   std::vector<std::string> markers;
   std::vector<std::optional<double>> markerValues;  // the markers read as numbers, where they are

@@ -313,8 +313,7 @@ std::optional<Refusal> readTable(std::FILE* file, const std::string& name,
                                        "station file holds one kind of values"};
   }
   if (table.columns.unitKnown) {
-    collection.kind.unit =
-        table.columns.unit == ValueUnit::kTenthsOfHours ? ValueUnit::kMinutes : table.columns.unit;
+    collection.kind.unit = table.columns.unit.written();
   }
   collection.kind.anyTable = true;
   collection.kind.source = source;
