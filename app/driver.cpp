@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "horizon_table.hpp"
 #include "longitude.hpp"
 #include "output_file.hpp"
 #include "places_table.hpp"
@@ -146,6 +147,35 @@ std::optional<int> loadPlaces(const CommandLine& line, std::FILE* alerts,
   return std::nullopt;
 }
 
+// Reads the table of --horizon, when given, before the output is opened, as the places table is.
+std::optional<int> loadHorizon(const CommandLine& line, std::FILE* alerts, HorizonTable& horizon) {
+  if (line.horizonName.empty()) {
+    return std::nullopt;
+  }
+  const OpenFile file = openDataFile(line.horizonName, "r", alerts);
+  if (file == nullptr) {
+    return kExitFile;
+  }
+  if (isSameFile(file.get(), line.outputName)) {
+    std::fprintf(alerts, "error opening file %s (it is the horizon table)\n",
+                 line.outputName.c_str());
+    return kExitFile;
+  }
+  if (const std::optional<PlacesFault> fault = readHorizonTable(file.get(), horizon)) {
+    std::string text = "answers refused: " + line.horizonName;
+    if (fault->line != 0) {
+      text += ": line " + std::to_string(fault->line);
+    }
+    std::fprintf(alerts, "%s: %s\n", text.c_str(), fault->text.c_str());
+    return kExitAnswers;
+  }
+  if (!horizon.everyColumn && horizon.stations.empty()) {
+    std::fprintf(alerts, "answers refused: %s: no row of a horizon\n", line.horizonName.c_str());
+    return kExitAnswers;
+  }
+  return std::nullopt;
+}
+
 // The console line of a column that the places table cannot place.
 void reportUnplaced(const Unplaced& unplaced, const std::string& placesName, std::FILE* alerts) {
   const std::string column = " (column " + std::to_string(unplaced.column) + ")";
@@ -165,6 +195,7 @@ struct RunFiles {
   TableSink table;      // the table's descriptor, written in whole lines
   ResultOutput result;  // or a file in another layout
   std::vector<StationPlace> places;
+  HorizonTable horizon;
 };
 
 // Opens the input, reads the places table and opens the output, in this order, so that nothing
@@ -180,6 +211,9 @@ std::optional<int> openRunFiles(const CommandLine& line, std::FILE* alerts, RunF
     return kExitFile;
   }
   if (const std::optional<int> status = loadPlaces(line, alerts, files.places)) {
+    return status;
+  }
+  if (const std::optional<int> status = loadHorizon(line, alerts, files.horizon)) {
     return status;
   }
   if (line.format != OutputFormat::kTable) {
@@ -219,6 +253,9 @@ int convert(const CommandLine& line, const RunParameters& params, VectorLevel ve
   options.vectorLevel = vectorLevel;
   if (!line.placesName.empty()) {
     options.places = &files.places;
+  }
+  if (!line.horizonName.empty()) {
+    options.possible.horizon = &files.horizon;
   }
   const RunOutcome outcome = convertStationFile(reader, buffer, {report, alerts}, params, options);
   int status = kExitSuccess;

@@ -40,6 +40,8 @@ constexpr char kOptionsHelp[] =
     "                      (FAO-56's day length) or noaa (NOAA's sunrise and sunset)\n"
     "  --sun-elevation DEG the sun counts as up above this elevation of its centre, -5 to 20\n"
     "                      (default: 0, and -0.833 for noaa)\n"
+    "  --horizon FILE      each station's skyline: a table of station, azimuth (clockwise\n"
+    "                      from north) and elevation in degrees; the sun counts as up above it\n"
     "  --strict            every warning ends the run as an error, status 2\n"
     "  --quiet             print nothing but warnings and errors\n"
     "  --help              print this text\n"
@@ -64,7 +66,8 @@ enum : int {
   kVersion,
   kPlaces,
   kSunModel,
-  kSunElevation
+  kSunElevation,
+  kHorizon
 };
 
 // The seven answers take the values 0 to 6, their place in kQuestions.
@@ -84,6 +87,7 @@ const option kOptions[] = {
     {"places", required_argument, nullptr, kPlaces},
     {"sun-model", required_argument, nullptr, kSunModel},
     {"sun-elevation", required_argument, nullptr, kSunElevation},
+    {"horizon", required_argument, nullptr, kHorizon},
     {"help", no_argument, nullptr, kHelp},
     {"version", no_argument, nullptr, kVersion},
     {nullptr, 0, nullptr, 0},
@@ -177,6 +181,13 @@ std::optional<CommandLineEnd> takeOption(int c, const char* value, CommandLine& 
                               std::string("--places needs the name of a places table\n") + kUsage};
       }
       line.placesName = value;
+      return std::nullopt;
+    case kHorizon:
+      if (*value == '\0') {
+        return CommandLineEnd{
+            kExitUsage, std::string("--horizon needs the name of a horizon table\n") + kUsage};
+      }
+      line.horizonName = value;
       return std::nullopt;
     case kHelp:
       return CommandLineEnd{kExitSuccess, std::string(kUsage) + kOptionsHelp};

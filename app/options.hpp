@@ -24,6 +24,7 @@ struct CommandLine {
   std::string inputName;
   std::string outputName;
   std::string placesName;                      // --places: each station at its own place
+  std::string horizonName;                     // --horizon: each station's skyline
   std::vector<std::string> ignored;            // the arguments after the two file names
   OutputFormat format = OutputFormat::kTable;  // --format
   std::string commandLine;                     // as given, for the files that record it

@@ -80,13 +80,20 @@ std::optional<PlacesFault> addPlace(const StationPlace& place, std::vector<Stati
 // taken as it stands.
 std::optional<std::string> splitPlacesRow(std::string_view row, const PlacesColumns& columns,
                                           Fields& fields) {
-  if (columns.separator == ' ') {
+  return splitTableRow(row, columns.separator, columns.fields, fields);
+}
+
+}  // namespace
+
+std::optional<std::string> splitTableRow(std::string_view row, char separator,
+                                         std::size_t headerFields, Fields& fields) {
+  if (separator == ' ') {
     fields.views = splitAtBlankRuns(row);
     fields.count = fields.views.size();
     return std::nullopt;
   }
-  const std::size_t most = columns.fields + 1;  // one more tells a row of too many
-  const FieldStatus split = splitRow(row, columns.separator, most, fields);
+  const std::size_t most = headerFields + 1;  // one more tells a row of too many
+  const FieldStatus split = splitRow(row, separator, most, fields);
   if (split == FieldStatus::kStrayQuote && fields.views.size() < fields.count &&
       fields.count <= most) {
     return "field " + std::to_string(fields.count) + ": a quoted field is not closed";
@@ -98,7 +105,16 @@ std::optional<std::string> splitPlacesRow(std::string_view row, const PlacesColu
   return std::nullopt;
 }
 
-}  // namespace
+std::optional<std::size_t> findColumn(const std::vector<std::string_view>& header,
+                                      std::string_view name) {
+  const auto found = std::find_if(header.begin(), header.end(), [name](std::string_view field) {
+    return equalsIgnoringCase(field, name);
+  });
+  if (found == header.end()) {
+    return std::nullopt;
+  }
+  return static_cast<std::size_t>(found - header.begin());
+}
 
 std::optional<std::string> readPlacesHeader(std::string_view row, PlacesColumns& columns) {
   columns.separator = mostFrequentOf(row, ";,\t").value_or(' ');
@@ -108,15 +124,7 @@ std::optional<std::string> readPlacesHeader(std::string_view row, PlacesColumns&
     return fault;
   }
   const std::vector<std::string_view>& header = split.views;
-  const auto find = [&header](std::string_view name) -> std::optional<std::size_t> {
-    const auto found = std::find_if(header.begin(), header.end(), [name](std::string_view field) {
-      return equalsIgnoringCase(field, name);
-    });
-    if (found == header.end()) {
-      return std::nullopt;
-    }
-    return static_cast<std::size_t>(found - header.begin());
-  };
+  const auto find = [&header](std::string_view name) { return findColumn(header, name); };
   std::size_t* const where[] = {&columns.station, &columns.latitude, &columns.longitude};
   const char* const names[] = {"station", "latitude", "longitude"};
   for (std::size_t k = 0; k < 3; ++k) {
@@ -175,15 +183,12 @@ std::optional<std::string> readPlacesRow(std::string_view row, const PlacesColum
   return std::nullopt;
 }
 
-std::optional<PlacesFault> readPlacesTable(std::FILE* file, std::vector<StationPlace>& places) {
+std::optional<PlacesFault> forEachTableRow(std::FILE* file, const TableRowTaker& take) {
   std::string whole;
   if (auto fault = readWhole(file, whole)) {
     return fault;
   }
   const std::string_view text = withoutByteOrderMark(whole);
-  std::optional<PlacesColumns> columns;
-  std::unordered_map<std::int64_t, std::size_t> seen;
-  PlacesRow place;
   std::uint64_t number = 0;
   for (std::size_t start = 0; start < text.size();) {
     std::size_t end = std::min(text.find('\n', start), text.size());
@@ -208,20 +213,35 @@ std::optional<PlacesFault> readPlacesTable(std::FILE* file, std::vector<StationP
     if (row.empty() || row.front() == '#') {
       continue;
     }
-    if (!columns) {
-      columns.emplace();
-      if (auto fault = readPlacesHeader(row, *columns)) {
-        return PlacesFault{first, *fault};
-      }
-      continue;
-    }
-    if (auto fault = readPlacesRow(row, *columns, place)) {
+    if (std::optional<std::string> fault = take(row, first)) {
       return PlacesFault{first, *fault};
     }
-    if (auto fault =
-            addPlace({place.station, place.latitudeDeg, place.longitudeDeg, first}, places, seen)) {
-      return fault;
+  }
+  return std::nullopt;
+}
+
+std::optional<PlacesFault> readPlacesTable(std::FILE* file, std::vector<StationPlace>& places) {
+  std::optional<PlacesColumns> columns;
+  std::unordered_map<std::int64_t, std::size_t> seen;
+  PlacesRow place;
+  std::optional<PlacesFault> twice;
+  std::optional<PlacesFault> fault = forEachTableRow(file, [&](std::string_view row,
+                                                               std::uint64_t line) {
+    if (!columns) {
+      columns.emplace();
+      return readPlacesHeader(row, *columns);
     }
+    if (auto text = readPlacesRow(row, *columns, place)) {
+      return text;
+    }
+    twice = addPlace({place.station, place.latitudeDeg, place.longitudeDeg, line}, places, seen);
+    return twice ? std::optional<std::string>(twice->text) : std::nullopt;
+  });
+  if (twice) {
+    return twice;  // about two lines: named in its text
+  }
+  if (fault) {
+    return fault;
   }
   if (!columns) {
     return PlacesFault{0, "no header row (station, latitude, longitude)"};

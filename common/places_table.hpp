@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <cstdio>  // std::FILE
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -60,6 +61,26 @@ struct PlacesFault {
   std::uint64_t line;
   std::string text;
 };
+
+/// Takes one row of a table (trimmed, neither blank nor a comment) and its line; returns the
+/// fault of a row that cannot be taken, without its line.
+using TableRowTaker =
+    std::function<std::optional<std::string>(std::string_view row, std::uint64_t line)>;
+
+/// Reads the whole table of `file` (at most 64 MiB) in the places table's conventions and hands
+/// each row to `take`: a row may go on over lines inside quotes; lines beginning with '#' and
+/// blank lines are skipped; bytes that are no text table are refused at line 1.
+std::optional<PlacesFault> forEachTableRow(std::FILE* file, const TableRowTaker& take);
+
+/// Splits a row at `separator` (' ' for runs of blanks and tabs), quoted fields as RFC 4180 has
+/// them, into `fields`, at most one field more than `headerFields`; returns the fault of a quote
+/// not closed or text after one.
+std::optional<std::string> splitTableRow(std::string_view row, char separator,
+                                         std::size_t headerFields, Fields& fields);
+
+/// Returns the place of the column named `name` (any case) in a header row, or nothing.
+std::optional<std::size_t> findColumn(const std::vector<std::string_view>& header,
+                                      std::string_view name);
 
 /// Reads the whole table of `file` (at most 64 MiB) into `places`, in the order of its rows, one
 /// entry per station; a station's second row must give the same place.

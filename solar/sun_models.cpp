@@ -130,6 +130,10 @@ SunSpan modelSunSpanAt(const ModelSunDay& day, const ModelSite& site, double sin
   if (!day.valid) {
     return {0.0, 24.0};
   }
+  return spanAroundNoon(modelNoonH(day, site), site, day, sinElevation);
+}
+
+double modelNoonH(const ModelSunDay& day, const ModelSite& site) {
   const ModelPlace& place = site.place;
   double noonH = 0.0;
   switch (day.model) {
@@ -144,7 +148,7 @@ SunSpan modelSunSpanAt(const ModelSunDay& day, const ModelSite& site, double sin
       noonH = 12.0 + (place.meridianDeg - place.longitudeDeg) / 15.0 - day.correction;
       break;
   }
-  return spanAroundNoon(noonH, site, day, sinElevation);
+  return noonH;
 }
 
 double sinOfElevation(double elevationDeg) {

@@ -72,6 +72,9 @@ ModelSite modelSite(const ModelPlace& place);
 /// empty span (12 to 12) where it does not rise.
 SunSpan modelSunSpanAt(const ModelSunDay& day, const ModelSite& site, double sinElevation);
 
+/// Returns the solar noon of `day` at `site`, in hours of zone time, by the day's model.
+double modelNoonH(const ModelSunDay& day, const ModelSite& site);
+
 /// Returns the sine of an elevation in degrees, as the models take it.
 double sinOfElevation(double elevationDeg);
 

@@ -39,6 +39,20 @@ std::string namedStationsText(std::string_view header) {
          printablePrefix(header, 60) + "\"";
 }
 
+std::string withoutSkylineText(const std::vector<std::int64_t>& stations) {
+  constexpr std::size_t kNamed = 10;
+  std::string text = std::to_string(stations.size()) +
+                     (stations.size() == 1 ? " station has" : " stations have") +
+                     " no rows in the horizon table, its horizon taken flat:";
+  for (std::size_t i = 0; i < stations.size() && i < kNamed; ++i) {
+    text += (i == 0 ? " " : ", ") + std::to_string(stations[i]);
+  }
+  if (stations.size() > kNamed) {
+    text += " and " + std::to_string(stations.size() - kNamed) + " more";
+  }
+  return text;
+}
+
 void sayMissingValues(const RunConsole& console, std::uint64_t count,
                       const std::vector<double>& markers) {
   std::string shown;

@@ -36,6 +36,9 @@ std::string lastStepCutText(std::int32_t records, std::int32_t recordsPerStep);
 /// would be a record error. `header` is the header line as read.
 std::string namedStationsText(std::string_view header);
 
+/// The words of the stations that the horizon table has no row of: their horizon is flat.
+std::string withoutSkylineText(const std::vector<std::int64_t>& stations);
+
 /// Prints how many values were missing at the end of a run with --missing: one count for all
 /// the markers, "(-999, -9999)".
 void sayMissingValues(const RunConsole& console, std::uint64_t count,

@@ -38,6 +38,27 @@ const ModelDays& modelDaysOf(LightSource& source, ModelDay day) {
       oldest.columns[c] = modelLight(source, sunDay, c);
     }
   }
+  if (!source.siteHorizons.empty()) {
+    const auto spansAt = [&](std::size_t s, const DayOfLight& flat) {
+      DaySpans spans;
+      if (source.siteHorizons[s] != nullptr) {
+        return skylineSpans(sunDay, source.modelSites[s], source.elevationDeg,
+                            *source.siteHorizons[s], source.skylineOffsetDeg);
+      }
+      if (flat.light.toH > flat.light.fromH) {
+        spans.spans[spans.count++] = flat.light;
+      }
+      return spans;
+    };
+    if (source.places == nullptr) {
+      oldest.placeSpans = spansAt(0, oldest.place);
+    } else {
+      oldest.columnSpans.resize(oldest.columns.size());
+      for (std::size_t c = 1; c < oldest.columns.size(); ++c) {
+        oldest.columnSpans[c] = spansAt(c, oldest.columns[c]);
+      }
+    }
+  }
   return oldest;
 }
 
@@ -73,8 +94,32 @@ void LightSum::add(const DayOfLight& day, std::int64_t offset, double fromH, dou
   hasBefore = true;
 }
 
+void SpanSum::add(const DaySpans& day, std::int64_t offset, double fromH, double toH) {
+  const double ownH = spansWithin(day, fromH, toH);
+  const double hours = ownH - std::min(spansShared(day, before, fromH, toH), ownH);
+  light.hours += hours;
+  if (offset == 0) {
+    light.stampDayDiffers = true;  // the step's own arithmetic knows no skyline
+  } else {
+    light.otherDaysH += hours;
+  }
+  before = day;
+}
+
 std::optional<WindowLight> windowLight(LightSource& source, const RecordStamp& stamp, double startH,
                                        double endH) {
+  if (!source.siteHorizons.empty()) {
+    SpanSum sum;
+    if (!forEachDayOfWindow(
+            stamp, startH, endH,
+            [&](ModelDay day, std::int64_t offset, double fromH, double toH) {
+              sum.add(modelDaysOf(source, day).placeSpans, offset, fromH, toH);
+            },
+            source.reach)) {
+      return std::nullopt;
+    }
+    return sum.light;
+  }
   LightSum sum;
   if (!forEachDayOfWindow(
           stamp, startH, endH,
@@ -171,12 +216,24 @@ bool windowLightOfColumns(LightSource& source, const RecordStamp& stamp, double 
   const std::vector<SolarPlace>& solar = source.places->solar;
   std::vector<LightSum>& sums = source.columnSums;
   sums.assign(columns + 1, LightSum{});
+  if (!source.siteHorizons.empty()) {
+    source.columnSpans.assign(columns + 1, SpanSum{});
+  }
   // Day by day: the day's sun times from the year's table where it is kept, else the day's part
   // of the sun model worked out once for every column.
   const bool split = forEachDayOfWindow(
       stamp, startH, endH,
       [&](ModelDay day, std::int64_t offset, double fromH, double toH) {
         if (!isValidMonth(day.month)) {
+          return;
+        }
+        if (!source.siteHorizons.empty()) {
+          const std::vector<DaySpans>& spans = modelDaysOf(source, day).columnSpans;
+          for (std::size_t c = 1; c <= columns; ++c) {
+            if (needed == nullptr || needed[c] != 0) {
+              source.columnSpans[c].add(spans[c], offset, fromH, toH);
+            }
+          }
           return;
         }
         if (!source.ownModel) {
@@ -221,7 +278,7 @@ bool windowLightOfColumns(LightSource& source, const RecordStamp& stamp, double 
       },
       source.reach);
   for (std::size_t c = 1; c <= columns; ++c) {
-    light[c] = sums[c].light;
+    light[c] = source.siteHorizons.empty() ? sums[c].light : source.columnSpans[c].light;
   }
   return split;
 }
@@ -304,6 +361,23 @@ void startModelLight(LightSource& source, LightBounds& bounds,
       source.reach.toH = std::max(source.reach.toH, source.columnReach[c].toH);
     }
   }
+}
+
+std::vector<std::size_t> startSkylines(LightSource& source, const HorizonTable& horizon) {
+  std::vector<std::size_t> flat;
+  source.skylineOffsetDeg = defaultSunElevationDeg(source.model);
+  source.siteHorizons.assign(source.modelSites.size(), nullptr);
+  if (source.places == nullptr) {
+    source.siteHorizons[0] = horizon.everyColumn ? &*horizon.everyColumn : nullptr;
+    return flat;
+  }
+  for (std::size_t c = 1; c < source.siteHorizons.size(); ++c) {
+    source.siteHorizons[c] = horizon.of(source.places->stations[c]);
+    if (source.siteHorizons[c] == nullptr) {
+      flat.push_back(c);
+    }
+  }
+  return flat;
 }
 
 DayReach reachOf(const LightBounds& bounds) {

@@ -12,6 +12,7 @@
 #include "run_parameters.hpp"
 #include "step/daylight.hpp"
 #include "step/places.hpp"
+#include "step/skyline.hpp"
 #include "sun_models.hpp"
 
 namespace kelvarin {
@@ -101,12 +102,22 @@ const SunTimes* columnYearDay(ColumnYear& year, const std::vector<SolarPlace>& s
 double* columnYearFractions(ColumnYear& year, std::size_t slots, std::int32_t day,
                             std::int32_t month, double startH, double endH, bool& known);
 
+/// Sums the daylight of a window's days behind a skyline, as LightSum does a day of one span:
+/// the moments that a day and the day before both light count once.
+struct SpanSum {
+  WindowLight light;
+  DaySpans before;
+  void add(const DaySpans& day, std::int64_t offset, double fromH, double toH);
+};
+
 /// The daylight of one date by a model other than the program's own: the run's place's, or
-/// each column's (slot 0 unused).
+/// each column's (slot 0 unused); behind a skyline, its spans.
 struct ModelDays {
   std::int64_t date = INT64_MIN;  // none yet
   DayOfLight place{};
   std::vector<DayOfLight> columns;
+  DaySpans placeSpans{};
+  std::vector<DaySpans> columnSpans;
 };
 
 /// Where the daylight of a run comes from: the run's place, or each column's own.
@@ -121,6 +132,10 @@ struct LightSource {
   bool ownModel = true;
   std::array<ModelDays, 8> modelDays{};  // the dates met last: the run's place's, or each column's
   std::vector<ModelSite> modelSites;     // the run's place at 0, or each column's from 1
+  // Each site's skyline, or nothing for a flat horizon; empty without --horizon.
+  std::vector<const HorizonProfile*> siteHorizons;
+  double skylineOffsetDeg = 0.0;     // the model's own elevation at a flat horizon
+  std::vector<SpanSum> columnSpans;  // room for windowLightOfColumns behind skylines
   double sinElevation = 0.0;
   std::size_t nextModelDay = 0;
   bool shortcuts = true;              // off: every day's light worked out when it is asked
@@ -195,6 +210,11 @@ inline bool stampDayServes(const LightBounds& bounds, double startH, double endH
 /// by the stamp's day: the bounds in `bounds` (the run's) and `columnBounds` are closed.
 void startModelLight(LightSource& source, LightBounds& bounds,
                      std::vector<LightBounds>& columnBounds);
+
+/// Gives the sites of a model's light their skylines from `horizon`: the run's place the table's
+/// horizon for every column, each column its station's. Returns the columns whose station the
+/// table has no row of (their horizon flat).
+std::vector<std::size_t> startSkylines(LightSource& source, const HorizonTable& horizon);
 
 /// Returns where the daylight of the days of places within `bounds` can lie.
 DayReach reachOf(const LightBounds& bounds);

@@ -2,6 +2,7 @@
 // that runs its steps, in fixed numbers of records or by calendar periods.
 #include "step/step_loop.hpp"
 
+#include <algorithm>  // std::find
 #include <optional>
 #include <string>
 #include <utility>  // std::move
@@ -16,6 +17,32 @@ namespace {
 
 ReportColumns reportColumns(const std::string& columnHeader, const RunParameters& params,
                             const RunOptions& options, const ColumnPlaces& places);
+
+// Every numbered column's station at the run's place.
+std::vector<StationPlace> placesOfColumns(const std::vector<ColumnStation>& stations,
+                                          const RunParameters& params) {
+  std::vector<StationPlace> places;
+  for (const ColumnStation& station : stations) {
+    if (station.number.status == StationNumberStatus::kNumber) {
+      places.push_back({station.number.value, params.latitudeDeg, params.longitudeDeg, 0});
+    }
+  }
+  return places;
+}
+
+// The columns' stations that the horizon table has no row of, each once.
+std::vector<std::int64_t> stationsWithoutSkyline(const ColumnPlaces& places,
+                                                 const HorizonTable& horizon) {
+  std::vector<std::int64_t> flat;
+  for (std::size_t c = 1; c < places.stations.size(); ++c) {
+    const std::int64_t station = places.stations[c];
+    if (horizon.of(station) == nullptr &&
+        std::find(flat.begin(), flat.end(), station) == flat.end()) {
+      flat.push_back(station);
+    }
+  }
+  return flat;
+}
 
 }  // namespace
 
@@ -36,13 +63,26 @@ RunOutcome convertStationFile(InputReader& in, OutputBuffer& out, const RunConso
     sayWarning(console, "line 2: " + what);
   }
   ColumnPlaces columnPlaces;
-  if (options.places != nullptr) {
-    if (std::optional<Unplaced> unplaced =
-            matchPlaces(columnStations(columnHeader), *options.places, params.referenceMeridianDeg,
-                        columnPlaces)) {
+  // Skylines by station at one place: every column at the run's place, each behind its own.
+  std::vector<StationPlace> skylinePlaces;
+  const HorizonTable* horizon = options.possible.horizon;
+  const bool byStation = horizon != nullptr && !horizon->everyColumn;
+  const std::vector<StationPlace>* places = options.places;
+  if (places == nullptr && byStation) {
+    skylinePlaces = placesOfColumns(columnStations(columnHeader), params);
+    places = &skylinePlaces;
+  }
+  if (places != nullptr) {
+    if (std::optional<Unplaced> unplaced = matchPlaces(columnStations(columnHeader), *places,
+                                                       params.referenceMeridianDeg, columnPlaces)) {
       return {RunEnd::kPlacesRefused, {}, std::move(unplaced)};
     }
     diagnostics.stations = columnPlaces.stations;
+  }
+  const std::vector<std::int64_t> flat =
+      byStation ? stationsWithoutSkyline(columnPlaces, *horizon) : std::vector<std::int64_t>{};
+  if (!flat.empty() && options.strict) {
+    return {RunEnd::kBadInput, ReadFault{2, {}, withoutSkylineText(flat)}};
   }
   if (options.reporter != nullptr &&
       !options.reporter->begin(reportColumns(columnHeader, params, options, columnPlaces))) {
@@ -51,9 +91,12 @@ RunOutcome convertStationFile(InputReader& in, OutputBuffer& out, const RunConso
   RecordReader records = makeRecordReader(in, options.shortcuts, options.missingMarkers,
                                           columnSums.size() - 1, options.vectorLevel);
   const RunOutcome outcome = runStepLoop(records, out, diagnostics, params, columnSums,
-                                         options.places != nullptr ? &columnPlaces : nullptr,
+                                         places != nullptr ? &columnPlaces : nullptr,
                                          options.coverage, options.reporter, options.possible);
   reportDiagnostics(diagnostics);
+  if (!flat.empty() && outcome.end == RunEnd::kDone) {
+    sayWarning(console, withoutSkylineText(flat));
+  }
   if (!options.missingMarkers.empty() && outcome.end == RunEnd::kDone) {
     sayMissingValues(console, records.missingValues, options.missingMarkers);
   }

@@ -44,7 +44,8 @@ struct RunOutcome {
 /// must pass.
 struct PossibleSunshine {
   SunModel model = SunModel::kClassic;
-  std::optional<double> elevationDeg;  // nothing: the model's own
+  std::optional<double> elevationDeg;     // nothing: the model's own
+  const HorizonTable* horizon = nullptr;  // each station's skyline; nothing: flat
 };
 
 /// How a run reads its file, beyond the answers.

@@ -47,7 +47,8 @@ void startState(StepState& state, const RunParameters& params, const ColumnPlace
   light.shortcuts = shortcuts;
   light.model = possible.model;
   light.elevationDeg = possible.elevationDeg.value_or(defaultSunElevationDeg(possible.model));
-  light.ownModel = possible.model == SunModel::kClassic && light.elevationDeg == 0.0;
+  light.ownModel = possible.model == SunModel::kClassic && light.elevationDeg == 0.0 &&
+                   possible.horizon == nullptr;
   state.sun.places = places;
   startGaps(state.gaps, coverage, columns);
   if (places == nullptr) {
@@ -72,6 +73,9 @@ void startState(StepState& state, const RunParameters& params, const ColumnPlace
   if (!light.ownModel) {
     state.sun.servedEndFromH = HUGE_VAL;
     startModelLight(light, state.sun.lightBounds, state.sun.columnBounds);
+    if (possible.horizon != nullptr) {
+      startSkylines(light, *possible.horizon);
+    }
   }
   state.results.assign(columns + 1, 0.0);
   state.dayFractions.assign(places != nullptr ? columns + 1 : 0, 0.0);

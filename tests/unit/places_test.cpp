@@ -155,10 +155,10 @@ TEST(PlacesTest, EachColumnIsItsStationRunAlone) {
 TEST(PlacesTest, EachColumnByAnotherModelIsItsStationRunAlone) {
   std::mt19937 rng(20261210);
   const PossibleSunshine kinds[] = {
-      {SunModel::kFao56, std::nullopt},
-      {SunModel::kNoaa, std::nullopt},
-      {SunModel::kClassic, 3.0},
-      {SunModel::kNoaa, -5.0},
+      {SunModel::kFao56, std::nullopt, nullptr},
+      {SunModel::kNoaa, std::nullopt, nullptr},
+      {SunModel::kClassic, 3.0, nullptr},
+      {SunModel::kNoaa, -5.0, nullptr},
   };
   for (int round = 0; round < 40; ++round) {
     const Network network = randomNetwork(rng, 24 * 3, round % 4 == 3);

@@ -401,7 +401,8 @@ TEST(PossibleSunshineTest, EveryStepIsTheSumOfItsRecords) {
     const double missing =
         missingShares[static_cast<std::size_t>(round) % std::size(missingShares)];
     const bool hourZero = round % 5 == 4;
-    const PossibleSunshine models[] = {{SunModel::kNoaa, std::nullopt}, {SunModel::kFao56, 2.0}};
+    const PossibleSunshine models[] = {{SunModel::kNoaa, std::nullopt, nullptr},
+                                       {SunModel::kFao56, 2.0, nullptr}};
     if (round % 7 == 3 || round % 7 == 5) {
       s.possible = models[round % 7 == 5 ? 1 : 0];
     }
