@@ -215,6 +215,9 @@ bool periodResult(StepRun& run, const StepPlace& period, std::size_t c, double p
     place.placeDeg = &state.sun.places->placeDeg[2 * c];
     place.column = c;
   }
+  if (!state.sun.light.ownModel) {
+    place.limitMin = chosenSkyLimitMin(possibleH);
+  }
   if (!(dayFractionOfDaylight(possibleH, stepH) > 0.0)) {
     r = 0.0;
     if (nightCounted || !(sumMin > kSunshineToleranceMin)) {

@@ -149,6 +149,7 @@ std::optional<SunTimes> placeSun(DayMemo<SunTimes>* memo, const RunParameters& p
                                                double dayFraction, const RecordStamp& stamp,
                                                double startH, double endH, bool& wholeWindow) {
   const std::optional<WindowLight> light = windowLight(state.sun.light, stamp, startH, endH);
+  state.windowLightH = light ? light->hours : -1.0;
   if (!light || stampDayHolds(*light, plan.stepH <= 24.0)) {
     return dayFraction;
   }
@@ -201,6 +202,7 @@ struct PlacedSun {
   bool yearFractionsKnown;      // they are this step's
   const double* wholeDay;       // a day fraction of 1 for every column
   const double* wholeNight;     // a day fraction of 0 for every column
+  bool chosenSky = false;       // another model or a skyline: the checks take its daylight
 };
 
 // Works out each column's day fraction and result at its own place. Two at a time and without
@@ -287,6 +289,9 @@ inline StepPlace columnPlace(const StepPlace& place, const PlacedSun& sun, std::
   own.column = c;
   own.wholeWindow = sun.light != nullptr &&
                     !stampDayHolds(sun.light[c], lastsADayAtMost(place.startH, place.endH));
+  if (sun.chosenSky && sun.light != nullptr) {
+    own.limitMin = chosenSkyLimitMin(sun.light[c].hours);
+  }
   return own;
 }
 
@@ -467,7 +472,8 @@ StepWritten writePlacedStep(StepRun& run, double startH, double endH) {
                       yearFractions,
                       yearFractionsKnown,
                       state.wholeDay.data(),
-                      state.wholeNight.data()};
+                      state.wholeNight.data(),
+                      !state.sun.light.ownModel};
   return (!plan.daySteps ||
           checkColumnStepEnds(run.diagnostics, place, sun.columnSun, *sun.extremes, run.columns)) &&
                  (run.state.reporter != nullptr
@@ -504,7 +510,11 @@ StepWritten writeStep(StepRun& run) {
   if (plan.daySteps && !checkStepEnd(run.diagnostics, {stamp, line, startH, endH}, *sun)) {
     return StepWritten::kDiagnosticFault;
   }
-  StepPlace place{stamp, line, startH, endH, -1.0, nullptr, 0, wholeWindow};
+  // Another model's or a skyline's daylight is the one the checks compare the sunshine with.
+  const double limitMin = !state.sun.light.ownModel && state.windowLightH >= 0.0
+                              ? chosenSkyLimitMin(state.windowLightH)
+                              : -1.0;
+  StepPlace place{stamp, line, startH, endH, limitMin, nullptr, 0, wholeWindow};
   const bool written =
       state.reporter != nullptr
           ? writeResults<false, true>(run, dayFraction, nullptr, std::move(place))

@@ -90,9 +90,17 @@ struct StepState {
   std::vector<double> wholeDay;             // with places of their own: 1 for every column
   std::vector<double> wholeNight;           // with places of their own: 0 for every column
   WrittenDate writtenDate;
-  RecordStamp stamp{};  // of the record read last, its hour as stored
-  float localH = 0.0f;  // that record's local end time
+  RecordStamp stamp{};         // of the record read last, its hour as stored
+  float localH = 0.0f;         // that record's local end time
+  double windowLightH = -1.0;  // the daylight of the step's window, where it was worked out
 };
+
+/// The most sunshine a step of `daylightH` hours of the chosen model's daylight (another model,
+/// an elevation or a skyline) can hold before the checks name it: the daylight the ratio divides
+/// by, and the checks' tolerance.
+inline double chosenSkyLimitMin(double daylightH) {
+  return daylightH * 60.0 + kSunshineToleranceMin;
+}
 
 /// A run of the step loop: what every function of a step needs, owned by runStepLoop.
 struct StepRun {
