@@ -98,6 +98,9 @@ NetcdfRun describeRun(const CommandLine& line, const RunParameters& params) {
   run.texts.emplace_back("sun_model", sunModelName(possible.model));
   run.numbers.emplace_back("sun_elevation_deg",
                            possible.elevationDeg.value_or(defaultSunElevationDeg(possible.model)));
+  if (!line.horizonName.empty()) {
+    run.texts.emplace_back("horizon", line.horizonName);
+  }
   return run;
 }
 
