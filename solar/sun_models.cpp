@@ -121,6 +121,20 @@ ModelSunDay modelSunDay(SunModel model, std::int64_t date, double meridianDeg) {
   return {model, sky.equationOfTimeH, sky.valid, sky.sinDeclination, sky.cosDeclination};
 }
 
+std::optional<int> modelDayKey(SunModel model, std::int64_t date) {
+  switch (model) {
+    case SunModel::kFao56:
+      return dayOfYearOf(date) - 1;
+    case SunModel::kNoaa:
+      return std::nullopt;
+    case SunModel::kClassic:
+      break;
+  }
+  const std::chrono::year_month_day ymd{std::chrono::sys_days{std::chrono::days{date}}};
+  return static_cast<int>(static_cast<unsigned>(ymd.month()) - 1) * 31 +
+         static_cast<int>(static_cast<unsigned>(ymd.day()) - 1);
+}
+
 ModelSite modelSite(const ModelPlace& place) {
   const double latitudeRad = place.latitudeDeg * kRadPerDeg;
   return {place, std::sin(latitudeRad), std::cos(latitudeRad)};

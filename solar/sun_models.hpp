@@ -56,6 +56,13 @@ struct ModelSunDay {
 /// `meridianDeg`.
 ModelSunDay modelSunDay(SunModel model, std::int64_t date, double meridianDeg);
 
+/// The most keys modelDayKey gives.
+inline constexpr int kModelDayKeys = 372;
+
+/// Returns the key of the days a model cannot tell apart, for memos across the years: classic's
+/// day and month, fao56's day of the year; nothing for noaa, whose every date differs.
+std::optional<int> modelDayKey(SunModel model, std::int64_t date);
+
 /// A place's part of the hour angle, worked out once a run: a network's columns then take one
 /// arc cosine a date each.
 struct ModelSite {

@@ -30,34 +30,46 @@ const ModelDays& modelDaysOf(LightSource& source, ModelDay day) {
   // The declination and the equation of time once a date; each place takes only its hour angle.
   const ModelSunDay sunDay =
       modelSunDay(source.model, day.date, static_cast<double>(p.referenceMeridianDeg));
+  const std::optional<int> key =
+      !source.siteHorizons.empty() && source.shortcuts && !source.skylineYear.empty()
+          ? modelDayKey(source.model, day.date)
+          : std::nullopt;
+  // Behind skylines a day of the year's memo needs no flat light: its spans are known.
+  const bool spansKnown = key && source.skylineKnown[static_cast<std::size_t>(*key)] != 0;
   if (source.places == nullptr) {
     oldest.place = modelLight(source, sunDay, 0);
-  } else {
+  } else if (!spansKnown) {
     oldest.columns.resize(source.places->solar.size());
     for (std::size_t c = 1; c < oldest.columns.size(); ++c) {
       oldest.columns[c] = modelLight(source, sunDay, c);
     }
   }
   if (!source.siteHorizons.empty()) {
-    const auto spansAt = [&](std::size_t s, const DayOfLight& flat) {
-      DaySpans spans;
-      if (source.siteHorizons[s] != nullptr) {
-        return skylineSpans(sunDay, source.modelSites[s], source.elevationDeg,
-                            *source.siteHorizons[s], source.skylineOffsetDeg);
-      }
-      if (flat.light.toH > flat.light.fromH) {
-        spans.spans[spans.count++] = flat.light;
-      }
-      return spans;
-    };
-    if (source.places == nullptr) {
-      oldest.placeSpans = spansAt(0, oldest.place);
+    const std::size_t sites = source.siteHorizons.size();
+    DaySpans* row = nullptr;
+    if (key) {
+      row = &source.skylineYear[static_cast<std::size_t>(*key) * sites];
     } else {
-      oldest.columnSpans.resize(oldest.columns.size());
-      for (std::size_t c = 1; c < oldest.columns.size(); ++c) {
-        oldest.columnSpans[c] = spansAt(c, oldest.columns[c]);
+      oldest.ownSpans.resize(sites);
+      row = oldest.ownSpans.data();
+    }
+    if (!spansKnown) {
+      for (std::size_t s = source.places == nullptr ? 0 : 1; s < sites; ++s) {
+        const DayOfLight& flat = source.places == nullptr ? oldest.place : oldest.columns[s];
+        DaySpans spans;
+        if (source.siteHorizons[s] != nullptr) {
+          spans = skylineSpans(sunDay, source.modelSites[s], source.elevationDeg,
+                               *source.siteHorizons[s], source.skylineOffsetDeg);
+        } else if (flat.light.toH > flat.light.fromH) {
+          spans.spans[spans.count++] = flat.light;
+        }
+        row[s] = spans;
       }
     }
+    if (key) {
+      source.skylineKnown[static_cast<std::size_t>(*key)] = 1;
+    }
+    oldest.spans = row;
   }
   return oldest;
 }
@@ -113,7 +125,7 @@ std::optional<WindowLight> windowLight(LightSource& source, const RecordStamp& s
     if (!forEachDayOfWindow(
             stamp, startH, endH,
             [&](ModelDay day, std::int64_t offset, double fromH, double toH) {
-              sum.add(modelDaysOf(source, day).placeSpans, offset, fromH, toH);
+              sum.add(modelDaysOf(source, day).spans[0], offset, fromH, toH);
             },
             source.reach)) {
       return std::nullopt;
@@ -228,7 +240,7 @@ bool windowLightOfColumns(LightSource& source, const RecordStamp& stamp, double 
           return;
         }
         if (!source.siteHorizons.empty()) {
-          const std::vector<DaySpans>& spans = modelDaysOf(source, day).columnSpans;
+          const DaySpans* spans = modelDaysOf(source, day).spans;
           for (std::size_t c = 1; c <= columns; ++c) {
             if (needed == nullptr || needed[c] != 0) {
               source.columnSpans[c].add(spans[c], offset, fromH, toH);
@@ -367,6 +379,12 @@ std::vector<std::size_t> startSkylines(LightSource& source, const HorizonTable& 
   std::vector<std::size_t> flat;
   source.skylineOffsetDeg = defaultSunElevationDeg(source.model);
   source.siteHorizons.assign(source.modelSites.size(), nullptr);
+  const std::size_t yearBytes =
+      source.modelSites.size() * sizeof(DaySpans) * static_cast<std::size_t>(kModelDayKeys);
+  if (source.model != SunModel::kNoaa && yearBytes <= kColumnYearBytes) {
+    source.skylineYear.assign(source.modelSites.size() * kModelDayKeys, DaySpans{});
+    source.skylineKnown.assign(kModelDayKeys, 0);
+  }
   if (source.places == nullptr) {
     source.siteHorizons[0] = horizon.everyColumn ? &*horizon.everyColumn : nullptr;
     return flat;

@@ -116,8 +116,8 @@ struct ModelDays {
   std::int64_t date = INT64_MIN;  // none yet
   DayOfLight place{};
   std::vector<DayOfLight> columns;
-  DaySpans placeSpans{};
-  std::vector<DaySpans> columnSpans;
+  const DaySpans* spans = nullptr;  // behind skylines, by site: into the year's memo, or own
+  std::vector<DaySpans> ownSpans;
 };
 
 /// Where the daylight of a run comes from: the run's place, or each column's own.
@@ -136,6 +136,11 @@ struct LightSource {
   std::vector<const HorizonProfile*> siteHorizons;
   double skylineOffsetDeg = 0.0;     // the model's own elevation at a flat horizon
   std::vector<SpanSum> columnSpans;  // room for windowLightOfColumns behind skylines
+  // Each site's spans by the model's day key (modelDayKey), worked out the first time a key is
+  // met: the same skyline meets the same sun every year. Kept while it takes no more than
+  // kColumnYearBytes; empty for noaa, whose every date differs.
+  std::vector<DaySpans> skylineYear;        // by key, then site
+  std::vector<unsigned char> skylineKnown;  // by key
   double sinElevation = 0.0;
   std::size_t nextModelDay = 0;
   bool shortcuts = true;              // off: every day's light worked out when it is asked

@@ -82,8 +82,8 @@ DaySpans skylineSpans(const ModelSunDay& day, const ModelSite& site, double elev
   }
   const DaySky sky{site.sinLatitude, site.cosLatitude, day.sinDeclination, day.cosDeclination};
   // Below the lowest point to clear the sun is down; above the highest it is up whatever its
-  // azimuth. Only the hours between are looked at, every degree of hour angle (4 minutes; a notch
-  // of the skyline narrower than that may be missed).
+  // azimuth. Only the hours between are looked at, every two degrees of hour angle (8 minutes; a
+  // notch of the skyline narrower than that may be missed).
   const double lowDeg = std::max(elevationDeg, horizon.lowestDeg + skylineOffsetDeg);
   const double highDeg = std::max(elevationDeg, horizon.highestDeg + skylineOffsetDeg);
   const std::optional<double> lowW = sky.hourAngleAt(lowDeg);
@@ -96,17 +96,27 @@ DaySpans skylineSpans(const ModelSunDay& day, const ModelSite& site, double elev
     return spans;
   }
   const auto hours = [noonH](double w) { return noonH + w / kRadPerDeg / 15.0; };
-  const auto clear = [&](double w) {
-    return sky.clearance(w, elevationDeg, horizon, skylineOffsetDeg) > 0.0;
+  const auto clearance = [&](double w) {
+    return sky.clearance(w, elevationDeg, horizon, skylineOffsetDeg);
   };
-  // A step of a degree of hour angle, and the crossings found to a second.
-  constexpr double kStepRad = 1.0 * kRadPerDeg;
-  const auto crossing = [&](double before, double after, bool upBefore) {
-    for (int i = 0; i < 8; ++i) {
-      const double middle = 0.5 * (before + after);
-      (clear(middle) == upBefore ? before : after) = middle;
+  // A step of two degrees of hour angle (8 minutes), and each crossing found between two steps by
+  // the Illinois method: the clearance is continuous, and a few rounds place it within a second.
+  constexpr double kStepRad = 2.0 * kRadPerDeg;
+  const auto crossing = [&](double a, double ga, double b, double gb) {
+    for (int i = 0; i < 8 && b - a > 2e-5; ++i) {
+      const double c = b - gb * (b - a) / (gb - ga);
+      const double gc = clearance(c);
+      if ((gc > 0.0) == (gb > 0.0)) {
+        b = c;
+        gb = gc;
+        ga *= 0.5;
+      } else {
+        a = c;
+        ga = gc;
+        gb *= 0.5;
+      }
     }
-    return 0.5 * (before + after);
+    return std::abs(ga) < std::abs(gb) ? a : b;
   };
   // Scans [from, to]: the spans in which the sun clears its skyline.
   const auto scan = [&](double from, double to) {
@@ -115,21 +125,23 @@ DaySpans skylineSpans(const ModelSunDay& day, const ModelSite& site, double elev
       return;
     }
     const double step = (to - from) / steps;
-    bool up = clear(from);
+    double before = from;
+    double gBefore = clearance(from);
     double openW = from;
     for (int i = 1; i <= steps; ++i) {
       const double w = i == steps ? to : from + step * i;
-      const bool now = clear(w);
-      if (now != up) {
-        const double at = crossing(w - step, w, up);
-        if (up) {
+      const double g = clearance(w);
+      if ((g > 0.0) != (gBefore > 0.0)) {
+        const double at = crossing(before, gBefore, w, g);
+        if (gBefore > 0.0) {
           addSpan(spans, hours(openW), hours(at));
         }
         openW = at;
-        up = now;
       }
+      before = w;
+      gBefore = g;
     }
-    if (up) {
+    if (gBefore > 0.0) {
       addSpan(spans, hours(openW), hours(to));
     }
   };
