@@ -103,7 +103,7 @@ DaySpans skylineSpans(const ModelSunDay& day, const ModelSite& site, double elev
   // the Illinois method: the clearance is continuous, and a few rounds place it within a second.
   constexpr double kStepRad = 2.0 * kRadPerDeg;
   const auto crossing = [&](double a, double ga, double b, double gb) {
-    for (int i = 0; i < 8 && b - a > 2e-5; ++i) {
+    for (int i = 0; i < 12 && b - a > 1e-6; ++i) {
       const double c = b - gb * (b - a) / (gb - ga);
       const double gc = clearance(c);
       if ((gc > 0.0) == (gb > 0.0)) {
