@@ -1,6 +1,7 @@
 // The sun models users divide by, against published values: FAO-56's own worked example and
 // NREL's solar position algorithm's sunrise and sunset for Golden, Colorado (NREL's SPA test
-// values, Reda and Andreas 2008, as the SPA calculator gives them).
+// values, Reda and Andreas 2008, as the SPA calculator gives them), and a published table of
+// sunrise by latitude.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -43,6 +44,22 @@ TEST(SunModelsTest, NoaaSunriseAndSunsetOfGoldenColorado) {
         modelSunSpan(SunModel::kNoaa, dateOf(c.year, c.month, c.day), golden, -0.833);
     EXPECT_NEAR(span.fromH, c.riseH, 1.0 / 60.0) << c.month;
     EXPECT_NEAR(span.toH, c.setH, 1.0 / 60.0) << c.month;
+  }
+}
+
+TEST(SunModelsTest, NoaaSunriseAcrossTheLatitudes) {
+  // Astronomy Answers, "The Position of the Sun: Tables", Table 1: sunrise on 1 January 2002 in
+  // local time at longitude 0, to the minute, the upper limb at the horizon.
+  struct Case {
+    double latitudeDeg;
+    int hour, minute;
+  };
+  const Case cases[] = {{-64, 1, 43}, {-60, 2, 43}, {-40, 4, 35}, {-20, 5, 24},
+                        {0, 6, 0},    {20, 6, 35},  {40, 7, 22},  {50, 7, 59}};
+  for (const Case& c : cases) {
+    const SunSpan span =
+        modelSunSpan(SunModel::kNoaa, dateOf(2002, 1, 1), {c.latitudeDeg, 0.0, 0.0}, -0.833);
+    EXPECT_NEAR(span.fromH, hoursOf(c.hour, c.minute, 0), 1.0 / 60.0) << c.latitudeDeg;
   }
 }
 
