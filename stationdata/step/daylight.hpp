@@ -97,8 +97,13 @@ bool forEachDayOfWindow(const RecordStamp& stamp, double startH, double endH, Pa
       std::fabs(startH) > kMaxWindowDays * 24.0 * 4.0) {
     return false;
   }
-  const auto first = static_cast<std::int64_t>(std::floor((startH - reach.toH) / 24.0));
-  const auto last = static_cast<std::int64_t>(std::ceil((endH - reach.fromH) / 24.0));
+  // Day k's light lies within [reach.fromH, reach.toH] of its own hours, which the window
+  // meets only where startH - 24k < reach.toH and endH - 24k > reach.fromH. The stamp's own day
+  // is always passed: it tells whether the step's own arithmetic holds.
+  const auto first = std::min<std::int64_t>(
+      static_cast<std::int64_t>(std::floor((startH - reach.toH) / 24.0)) + 1, 0);
+  const auto last = std::max<std::int64_t>(
+      static_cast<std::int64_t>(std::ceil((endH - reach.fromH) / 24.0)) - 1, 0);
   const std::optional<std::chrono::sys_days> base = modelStampDay(stamp);
   if (!base) {
     return false;

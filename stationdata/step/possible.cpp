@@ -39,10 +39,26 @@ const ModelDays& modelDaysOf(LightSource& source, ModelDay day) {
   if (source.places == nullptr) {
     oldest.place = modelLight(source, sunDay, 0);
   } else if (!spansKnown) {
-    oldest.columns.resize(source.places->solar.size());
-    for (std::size_t c = 1; c < oldest.columns.size(); ++c) {
-      oldest.columns[c] = modelLight(source, sunDay, c);
+    // Each column's light: from the year's memo where the model's day key is known there.
+    const std::size_t slots = source.places->solar.size();
+    const std::optional<int> flatKey =
+        source.flatYear.empty() ? std::nullopt : modelDayKey(source.model, day.date);
+    DayOfLight* row = nullptr;
+    if (flatKey) {
+      row = &source.flatYear[static_cast<std::size_t>(*flatKey) * slots];
+    } else {
+      oldest.columns.resize(slots);
+      row = oldest.columns.data();
     }
+    if (!flatKey || source.flatKnown[static_cast<std::size_t>(*flatKey)] == 0) {
+      for (std::size_t c = 1; c < slots; ++c) {
+        row[c] = modelLight(source, sunDay, c);
+      }
+      if (flatKey) {
+        source.flatKnown[static_cast<std::size_t>(*flatKey)] = 1;
+      }
+    }
+    oldest.columnLights = row;
   }
   if (!source.siteHorizons.empty()) {
     const std::size_t sites = source.siteHorizons.size();
@@ -55,7 +71,7 @@ const ModelDays& modelDaysOf(LightSource& source, ModelDay day) {
     }
     if (!spansKnown) {
       for (std::size_t s = source.places == nullptr ? 0 : 1; s < sites; ++s) {
-        const DayOfLight& flat = source.places == nullptr ? oldest.place : oldest.columns[s];
+        const DayOfLight& flat = source.places == nullptr ? oldest.place : oldest.columnLights[s];
         DaySpans spans;
         if (source.siteHorizons[s] != nullptr) {
           spans = skylineSpans(sunDay, source.modelSites[s], source.elevationDeg,
@@ -249,7 +265,7 @@ bool windowLightOfColumns(LightSource& source, const RecordStamp& stamp, double 
           return;
         }
         if (!source.ownModel) {
-          const std::vector<DayOfLight>& lights = modelDaysOf(source, day).columns;
+          const DayOfLight* lights = modelDaysOf(source, day).columnLights;
           for (std::size_t c = 1; c <= columns; ++c) {
             if (needed == nullptr || needed[c] != 0) {
               sums[c].add(lights[c], offset, fromH, toH);
@@ -324,8 +340,8 @@ YearOfSun yearOfSun(const SolarPlace& place) {
 
 void widenLightBounds(LightBounds& bounds, const SolarPlace& place) {
   const YearOfSun year = yearOfSun(place);
-  if (year.polar) {  // a polar day: light from 0 to 24
-    bounds.earliestH = 0.0;
+  if (year.polar) {                                      // a polar day: light from 0 to 24
+    bounds.earliestH = std::min(bounds.earliestH, 0.0);  // a place before it may light earlier
     bounds.latestH = std::max(bounds.latestH, 24.0);
   }
   bounds.earliestH = std::min(bounds.earliestH, year.earliestRiseH);
@@ -352,15 +368,29 @@ void startModelLight(LightSource& source, LightBounds& bounds,
     return modelSite({static_cast<double>(latitudeDeg), static_cast<double>(longitudeDeg),
                       static_cast<double>(p.referenceMeridianDeg)});
   };
-  // Any model's day lies within 12 hours of its solar noon, which the equation of time (or
-  // FAO-56's seasonal correction) moves by less than 20 minutes from the meridian's noon.
-  const auto reachAt = [](const ModelSite& site) {
+  // Any model's day lies within half its longest day of its solar noon, which the equation of
+  // time (or FAO-56's seasonal correction) moves by less than 20 minutes from the meridian's
+  // noon; the longest day is the one of the largest declination towards the place's pole, no
+  // model's above 23.5 degrees, at the run's elevation (a skyline only shortens it).
+  const auto reachAt = [&source](const ModelSite& site) {
     constexpr double kNoonSpreadH = 0.5;
-    const double shiftH = (site.place.meridianDeg - site.place.longitudeDeg) / 15.0;
-    return DayReach{std::min(0.0, shiftH - kNoonSpreadH),
-                    std::max(24.0, 24.0 + shiftH + kNoonSpreadH)};
+    constexpr double kMostDeclinationRad = 23.5 * 3.14159265358979323846 / 180.0;
+    const double cosHourAngle =
+        (source.sinElevation - std::fabs(site.sinLatitude) * std::sin(kMostDeclinationRad)) /
+        (site.cosLatitude * std::cos(kMostDeclinationRad));
+    const double halfDayH =
+        cosHourAngle > -1.0 ? std::acos(std::min(cosHourAngle, 1.0)) / 3.14159265358979323846 * 12.0
+                            : 12.0;
+    const double noonH = 12.0 + (site.place.meridianDeg - site.place.longitudeDeg) / 15.0;
+    return DayReach{std::min(0.0, noonH - halfDayH - kNoonSpreadH),
+                    std::max(24.0, noonH + halfDayH + kNoonSpreadH)};
   };
   source.sinElevation = sinOfElevation(source.elevationDeg);
+  if (source.places != nullptr && source.shortcuts && source.model != SunModel::kNoaa &&
+      source.places->solar.size() * sizeof(DayOfLight) * kModelDayKeys <= kColumnYearBytes) {
+    source.flatYear.assign(source.places->solar.size() * kModelDayKeys, DayOfLight{});
+    source.flatKnown.assign(kModelDayKeys, 0);
+  }
   source.modelSites.assign(1, siteOf(p.latitudeDeg, p.longitudeDeg));
   source.reach = reachAt(source.modelSites[0]);
   if (source.places != nullptr) {

@@ -115,7 +115,8 @@ struct SpanSum {
 struct ModelDays {
   std::int64_t date = INT64_MIN;  // none yet
   DayOfLight place{};
-  std::vector<DayOfLight> columns;
+  std::vector<DayOfLight> columns;           // its own columns' light, where no memo holds it
+  const DayOfLight* columnLights = nullptr;  // each column's: `columns`, or the year's memo
   const DaySpans* spans = nullptr;  // behind skylines, by site: into the year's memo, or own
   std::vector<DaySpans> ownSpans;
 };
@@ -141,6 +142,8 @@ struct LightSource {
   // kColumnYearBytes; empty for noaa, whose every date differs.
   std::vector<DaySpans> skylineYear;        // by key, then site
   std::vector<unsigned char> skylineKnown;  // by key
+  std::vector<DayOfLight> flatYear;         // each column's light by key, as skylineYear
+  std::vector<unsigned char> flatKnown;     // by key
   double sinElevation = 0.0;
   std::size_t nextModelDay = 0;
   bool shortcuts = true;              // off: every day's light worked out when it is asked
