@@ -5,6 +5,8 @@
 #
 # Usage: bench/instructions.sh OLD NEW [SHAPES] [places|month] [CUT_BYTES]
 #        (default: abcdefgh, one place, 8000000 bytes of each shape's file)
+# KELVARIN_NEW_ARGS gives NEW options of its own, such as "--sun-model fao56" to weigh a model
+# against the classic run of the same build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 old=$1
@@ -21,7 +23,9 @@ source bench/shape_answers.sh
 
 # Prints the instructions of PROGRAM on the cut with the run's arguments and answers.
 count() {
-  valgrind --tool=callgrind --callgrind-out-file=/dev/null "$1" "${args[@]}" "$cut" \
+  local program=$1
+  shift
+  valgrind --tool=callgrind --callgrind-out-file=/dev/null "$program" "$@" "${args[@]}" "$cut" \
     "$work/out" < "$answers" 2>&1 > /dev/null | sed -n 's/.*Collected : \([0-9]*\).*/\1/p'
 }
 
@@ -45,6 +49,7 @@ for shape in $(echo "$shapes" | grep -o .); do
     *) answers_for "$shape" | tr ' ' '\n' > "$answers" ;;
   esac
   a=$(count "$old")
-  b=$(count "$new")
+  # shellcheck disable=SC2086  # the options are words
+  b=$(count "$new" ${KELVARIN_NEW_ARGS:-})
   awk -v s="$shape" -v a="$a" -v b="$b" 'BEGIN { printf "%s %12d %12d %7.4f\n", s, a, b, b / a }'
 done
