@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-600}
 shift || true
 fuzzers=("$@")
-[ ${#fuzzers[@]} -gt 0 ] || fuzzers=(header_fuzzer run_fuzzer answers_fuzzer prepare_fuzzer)
+[ ${#fuzzers[@]} -gt 0 ] || fuzzers=(header_fuzzer run_fuzzer answers_fuzzer prepare_fuzzer horizon_fuzzer)
 bash tools/install-deps.sh clang libclang-rt-14-dev
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DKELVARIN_FUZZ=ON -DKELVARIN_TESTS=OFF \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
