@@ -270,6 +270,12 @@ const double* placedResults(const double* sums, std::size_t columns, const StepP
 // reaches another day's light among them. Returns the day fractions.
 const double* placedStepResults(const double* sums, std::size_t columns, const StepPlan& plan,
                                 const PlacedSun& sun, const StepPlace& place, double* results) {
+  if (sun.chosenSky && sun.light != nullptr) {
+    // Another model's every window is taken day by day: the program's own arithmetic of the
+    // stamp's day would be worked out only to be replaced.
+    placedResultsAcrossDays(sums, columns, plan, sun, results);
+    return sun.dayFractions;
+  }
   const double* fractions = placedResults(sums, columns, plan, sun, place, results);
   if (sun.light != nullptr) {
     // The columns across days change their own fractions: in the step's copy.
@@ -460,7 +466,7 @@ StepWritten writePlacedStep(StepRun& run, double startH, double endH) {
           : columnLightAcrossDays(state, columnSunOfDay, stamp, startH, endH, run.columns);
   bool yearFractionsKnown = false;
   double* yearFractions =
-      plan.daySteps && plan.shortcuts
+      plan.daySteps && plan.shortcuts && state.sun.light.ownModel
           ? columnYearFractions(state.sun.light.columnYear, run.places->solar.size(), stamp.day,
                                 stamp.month, startH, endH, yearFractionsKnown)
           : nullptr;

@@ -442,12 +442,4 @@ bool alwaysRises(const SolarPlace& place) {
   return !year.polar && year.earliestRiseH > 0.0;
 }
 
-double dayFractionOfDaylight(double daylightH, double stepH) {
-  const double night = (stepH - daylightH) / stepH;
-  if (stepH > 24.0) {
-    return daylightH > 0.0 ? daylightH / stepH : 0.0;
-  }
-  return night > kNightThreshold ? 0.0 : 1.0 - night;
-}
-
 }  // namespace kelvarin

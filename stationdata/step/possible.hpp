@@ -12,6 +12,7 @@
 #include "run_parameters.hpp"
 #include "step/daylight.hpp"
 #include "step/places.hpp"
+#include "step/results.hpp"  // kNightThreshold
 #include "step/skyline.hpp"
 #include "sun_models.hpp"
 
@@ -232,6 +233,13 @@ DayReach reachOf(const LightBounds& bounds);
 /// takes more than kNightThreshold of it, as a step within one day has it; the rule is for the
 /// hours that sunrise and sunset cut, so a longer step (a polar month holds 4 % of daylight) is
 /// 0 only where it holds no daylight at all.
-double dayFractionOfDaylight(double daylightH, double stepH);
+/// Inline: once a column and step where windows leave their day.
+inline double dayFractionOfDaylight(double daylightH, double stepH) {
+  const double night = (stepH - daylightH) / stepH;
+  if (stepH > 24.0) {
+    return daylightH > 0.0 ? daylightH / stepH : 0.0;
+  }
+  return night > kNightThreshold ? 0.0 : 1.0 - night;
+}
 
 }  // namespace kelvarin
