@@ -49,6 +49,15 @@ constexpr char kLikelyCauses[] =
     "check the time shift, the meridian and the longitude, the latitude, the input step, and that "
     "each hour marks the end of its interval (daily values belong at hour 24)";
 
+// The causes a warning of the data against the sun names: with a possible sunshine chosen by
+// option, that choice too.
+std::string likelyCauses(const Diagnostics& diagnostics) {
+  return diagnostics.chosenSky
+             ? std::string(kLikelyCauses) +
+                   ", and the possible sunshine chosen (--sun-model, --sun-elevation, --horizon)"
+             : std::string(kLikelyCauses);
+}
+
 std::string describe(const RecordStamp& stamp) {
   char text[96];
   std::snprintf(text, sizeof text, "%d %d %d %g", stamp.year, stamp.month, stamp.day,
@@ -338,7 +347,7 @@ bool checkNightColumn(Diagnostics& diagnostics, double sumMin, std::size_t colum
   if (sumMin > sunshineLimitMin(diagnostics, place)) {
     return note(
         diagnostics, diagnostics.sunDown, place, column,
-        std::string("holds sunshine while the sun model has the sun down; ") + kLikelyCauses);
+        "holds sunshine while the sun model has the sun down; " + likelyCauses(diagnostics));
   }
   return true;
 }
@@ -347,7 +356,7 @@ bool checkDayResult(Diagnostics& diagnostics, double sumMin, double result, std:
                     StepPlace& place) {
   if (result >= kUpperClip && sumMin > sunshineLimitMin(diagnostics, place)) {
     return note(diagnostics, diagnostics.tooMuch, place, column,
-                std::string("holds more sunshine than the step allows; ") + kLikelyCauses);
+                "holds more sunshine than the step allows; " + likelyCauses(diagnostics));
   }
   if (result < 0.0 && result >= kLowerClip) {
     return note(diagnostics, diagnostics.negative, place, column,
@@ -395,12 +404,12 @@ void reportDiagnostics(const Diagnostics& d) {
   if (d.sunDown.count > 0) {
     sayWarning(d.console, counted(d.sunDown.count, "step holds", "steps hold") +
                               " sunshine while the sun model has the sun down (" +
-                              first(d, d.sunDown) + "); " + kLikelyCauses);
+                              first(d, d.sunDown) + "); " + likelyCauses(d));
   }
   if (d.tooMuch.count > 0) {
     sayWarning(d.console, counted(d.tooMuch.count, "value exceeds", "values exceed") +
                               " the sunshine possible in the step and written as 1.000 (" +
-                              first(d, d.tooMuch) + "); " + kLikelyCauses);
+                              first(d, d.tooMuch) + "); " + likelyCauses(d));
   }
   if (d.negative.count > 0) {
     sayWarning(d.console, counted(d.negative.count, "result", "results") +

@@ -76,6 +76,8 @@ struct Diagnostics {
   SkyDay columnSkyDay{};
   std::vector<std::optional<SkyPlace>> columnSkyPlaces;
   bool toldStepEnd = false;      // a step of a day or more ended while the sun was up
+  bool chosenSky = false;        // the possible sunshine is another model's, an elevation's or a
+                                 // skyline's, which the causes the warnings name then include
   DayMemo<SunSpan> realSkyDays;  // the real sky's day, by month and day, as met
 };
 
