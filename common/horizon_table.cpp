@@ -103,14 +103,40 @@ std::optional<std::string> readRow(std::string_view row, const HorizonColumns& c
 
 }  // namespace
 
+void HorizonProfile::index() {
+  if (points.size() > UINT16_MAX) {
+    firstBeyondDegree.clear();  // a skyline of so many points is searched
+    return;
+  }
+  firstBeyondDegree.assign(361, 0);
+  std::size_t beyond = 0;
+  for (int degree = 0; degree <= 360; ++degree) {
+    while (beyond < points.size() && points[beyond].azimuthDeg <= degree) {
+      ++beyond;
+    }
+    firstBeyondDegree[static_cast<std::size_t>(degree)] = static_cast<std::uint16_t>(beyond);
+  }
+}
+
 double HorizonProfile::elevationAt(double azimuthDeg) const {
-  double a = std::fmod(azimuthDeg, 360.0);
-  a += a < 0.0 ? 360.0 : 0.0;
+  double a = azimuthDeg;
+  if (!(a >= 0.0 && a < 360.0)) {
+    a = std::fmod(a, 360.0);
+    a += a < 0.0 ? 360.0 : 0.0;
+  }
   // The segment that holds `a`: from the last point before it, through north where it lies
   // before the first point or after the last.
-  const auto after = std::upper_bound(
-      points.begin(), points.end(), a,
-      [](double value, const HorizonPoint& point) { return value < point.azimuthDeg; });
+  auto after = points.end();
+  if (firstBeyondDegree.empty()) {
+    after = std::upper_bound(
+        points.begin(), points.end(), a,
+        [](double value, const HorizonPoint& point) { return value < point.azimuthDeg; });
+  } else {
+    after = points.begin() + firstBeyondDegree[static_cast<std::size_t>(a)];
+    while (after != points.end() && after->azimuthDeg <= a) {
+      ++after;
+    }
+  }
   const HorizonPoint& to = after == points.end() ? points.front() : *after;
   const HorizonPoint& from = after == points.begin() ? points.back() : *(after - 1);
   double span = to.azimuthDeg - from.azimuthDeg;
@@ -164,6 +190,7 @@ std::optional<PlacesFault> readHorizonTable(std::FILE* file, HorizonTable& table
                                                  });
     profile.lowestDeg = low->elevationDeg;
     profile.highestDeg = high->elevationDeg;
+    profile.index();
     return std::optional<PlacesFault>();
   };
   if (table.everyColumn) {

@@ -26,6 +26,11 @@ struct HorizonProfile {
   std::vector<HorizonPoint> points;
   double lowestDeg = 0.0;
   double highestDeg = 0.0;
+  // For each whole degree of azimuth (0 to 360), the first point beyond it: the sun's azimuth
+  // finds its segment in a step or two. Empty: searched.
+  std::vector<std::uint16_t> firstBeyondDegree;
+  /// Fills firstBeyondDegree from the points.
+  void index();
   /// Returns the elevation of the skyline at an azimuth (degrees, any turn), linear between the
   /// points around the circle.
   double elevationAt(double azimuthDeg) const;

@@ -19,7 +19,8 @@ std::int64_t dateOf(int y, unsigned m, unsigned d) {
 }
 
 HorizonProfile profileOf(std::vector<HorizonPoint> points) {
-  HorizonProfile profile{std::move(points)};
+  HorizonProfile profile;
+  profile.points = std::move(points);
   profile.lowestDeg = profile.highestDeg = profile.points.front().elevationDeg;
   for (const HorizonPoint& point : profile.points) {
     profile.lowestDeg = std::min(profile.lowestDeg, point.elevationDeg);
@@ -88,8 +89,19 @@ TEST(SkylineTest, TheSkylineIsLinearThroughNorth) {
   };
   const Case cases[] = {{0.0, 20.0},  {360.0, 20.0}, {355.0, 15.0}, {5.0, 25.0},
                         {10.0, 30.0}, {95.0, 15.0},  {-5.0, 15.0},  {265.0, 5.0}};
+  HorizonProfile indexed = profile;
+  indexed.index();
   for (const Case& c : cases) {
     EXPECT_NEAR(profile.elevationAt(c.azimuthDeg), c.elevationDeg, 1e-12) << c.azimuthDeg;
+    EXPECT_NEAR(indexed.elevationAt(c.azimuthDeg), c.elevationDeg, 1e-12) << c.azimuthDeg;
+  }
+  // The index finds every segment the search finds, points on whole degrees and between.
+  HorizonProfile jagged =
+      profileOf({{0.0, 1.0}, {7.5, 4.0}, {8.0, 2.0}, {90.0, 9.0}, {90.5, 0.0}, {359.5, 3.0}});
+  HorizonProfile jaggedIndexed = jagged;
+  jaggedIndexed.index();
+  for (double a = -2.0; a <= 362.0; a += 0.125) {
+    EXPECT_EQ(jaggedIndexed.elevationAt(a), jagged.elevationAt(a)) << a;
   }
 }
 
