@@ -119,25 +119,22 @@ bool checkIgnored(const CommandLine& line, std::FILE* alerts) {
   return true;
 }
 
-// Reads the table of --places, when given, before the output is opened: a mistyped table name
-// must not cost the results of an earlier run. Returns the exit status of a refusal, which it
-// prints.
-std::optional<int> loadPlaces(const CommandLine& line, std::FILE* alerts,
-                              std::vector<StationPlace>& places) {
-  if (line.placesName.empty()) {
-    return std::nullopt;
-  }
-  const OpenFile file = openDataFile(line.placesName, "r", alerts);
+// Reads the table named `name` (`what` it is, for messages) with `read`, before the output is
+// opened: a mistyped table name must not cost the results of an earlier run. Returns the exit
+// status of a refusal, which it prints.
+template <typename Read>
+std::optional<int> loadTable(const CommandLine& line, const std::string& name, const char* what,
+                             std::FILE* alerts, Read read) {
+  const OpenFile file = openDataFile(name, "r", alerts);
   if (file == nullptr) {
     return kExitFile;
   }
   if (isSameFile(file.get(), line.outputName)) {
-    std::fprintf(alerts, "error opening file %s (it is the places table)\n",
-                 line.outputName.c_str());
+    std::fprintf(alerts, "error opening file %s (it is the %s)\n", line.outputName.c_str(), what);
     return kExitFile;
   }
-  if (const std::optional<PlacesFault> fault = readPlacesTable(file.get(), places)) {
-    std::string text = "answers refused: " + line.placesName;
+  if (const std::optional<PlacesFault> fault = read(file.get())) {
+    std::string text = "answers refused: " + name;
     if (fault->line != 0) {
       text += ": line " + std::to_string(fault->line);
     }
@@ -147,33 +144,31 @@ std::optional<int> loadPlaces(const CommandLine& line, std::FILE* alerts,
   return std::nullopt;
 }
 
-// Reads the table of --horizon, when given, before the output is opened, as the places table is.
+// Reads the table of --places, when given.
+std::optional<int> loadPlaces(const CommandLine& line, std::FILE* alerts,
+                              std::vector<StationPlace>& places) {
+  if (line.placesName.empty()) {
+    return std::nullopt;
+  }
+  return loadTable(line, line.placesName, "places table", alerts,
+                   [&](std::FILE* file) { return readPlacesTable(file, places); });
+}
+
+// Reads the table of --horizon, when given: a table without a row of a skyline is refused.
 std::optional<int> loadHorizon(const CommandLine& line, std::FILE* alerts, HorizonTable& horizon) {
   if (line.horizonName.empty()) {
     return std::nullopt;
   }
-  const OpenFile file = openDataFile(line.horizonName, "r", alerts);
-  if (file == nullptr) {
-    return kExitFile;
-  }
-  if (isSameFile(file.get(), line.outputName)) {
-    std::fprintf(alerts, "error opening file %s (it is the horizon table)\n",
-                 line.outputName.c_str());
-    return kExitFile;
-  }
-  if (const std::optional<PlacesFault> fault = readHorizonTable(file.get(), horizon)) {
-    std::string text = "answers refused: " + line.horizonName;
-    if (fault->line != 0) {
-      text += ": line " + std::to_string(fault->line);
-    }
-    std::fprintf(alerts, "%s: %s\n", text.c_str(), fault->text.c_str());
-    return kExitAnswers;
-  }
-  if (!horizon.everyColumn && horizon.stations.empty()) {
-    std::fprintf(alerts, "answers refused: %s: no row of a horizon\n", line.horizonName.c_str());
-    return kExitAnswers;
-  }
-  return std::nullopt;
+  return loadTable(line, line.horizonName, "horizon table", alerts,
+                   [&](std::FILE* file) -> std::optional<PlacesFault> {
+                     if (auto fault = readHorizonTable(file, horizon)) {
+                       return fault;
+                     }
+                     if (!horizon.everyColumn && horizon.stations.empty()) {
+                       return PlacesFault{0, "no row of a horizon"};
+                     }
+                     return std::nullopt;
+                   });
 }
 
 // The console line of a column that the places table cannot place.

@@ -28,7 +28,6 @@ struct InputFiles {
   std::vector<std::string> names;
   std::vector<std::uint64_t> linesBefore;  // per file: the lines of the files read before it
   std::vector<std::optional<std::int64_t>> periodEnds;  // per file: periodEndOf its name
-  std::vector<ArchivePart> parts;                       // per file: archivePartOf its name
   std::uint64_t lines = 0;                              // lines of all files read so far
   std::vector<InputIdentity> identities;  // of the files read, for the outputs to avoid
   std::vector<std::string> unended;       // "FILE: line N": a last line without a line break

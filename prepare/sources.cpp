@@ -349,21 +349,8 @@ const std::vector<SourceLayout>& knownLayouts() {
   return layouts;
 }
 
-std::string unitName(ValueUnit unit) {
-  if (unit == kMinutes) {
-    return "minutes";
-  }
-  if (unit == kHours) {
-    return "hours";
-  }
-  if (unit == kTenthsOfHours) {
-    return "tenths of hours, written as minutes";
-  }
-  if (unit == kSeconds) {
-    return "seconds, written as minutes";
-  }
-  return std::to_string(unit.minutes) + "/" + std::to_string(unit.per) +
-         " minutes a value, written as minutes";
+const char* unitName(ValueUnit unit) {
+  return unit.written() == kHours ? "hours" : "minutes";
 }
 
 }  // namespace kelvarin::prepare

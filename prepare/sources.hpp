@@ -8,7 +8,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
-#include <string>
 #include <string_view>
 #include <vector>
 
@@ -124,7 +123,8 @@ struct SourceLayout {
 /// Every layout known, in the order they are tried.
 const std::vector<SourceLayout>& knownLayouts();
 
-/// Returns the unit of values as the header and the summary name it.
-std::string unitName(ValueUnit unit);
+/// Returns the unit values of `unit` are written in, as the header names it: hours, or minutes
+/// (tenths and seconds are written as minutes).
+const char* unitName(ValueUnit unit);
 
 }  // namespace kelvarin::prepare

@@ -63,8 +63,8 @@ Keep keepHistorical(Collection& collection, const Series& series, const Reading&
   const std::size_t fileB = fileOf(collection, b.line);
   const std::optional<std::int64_t> endA = collection.inputs.periodEnds[fileA];
   const std::optional<std::int64_t> endB = collection.inputs.periodEnds[fileB];
-  const ArchivePart partA = collection.inputs.parts[fileA];
-  const ArchivePart partB = collection.inputs.parts[fileB];
+  const ArchivePart partA = archivePartOf(collection.inputs.names[fileA], endA);
+  const ArchivePart partB = archivePartOf(collection.inputs.names[fileB], endB);
   if (!endA || !endB || (partA == partB && *endA == *endB)) {
     return Keep::kNeither;
   }

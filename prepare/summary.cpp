@@ -215,6 +215,17 @@ void printValueRange(const Collection& collection, const Grid& grid) {
   }
 }
 
+// Says, where `count` stamps of `files` had different values, which value was kept and the first.
+void printOverruled(const char* files, std::uint64_t count, const char* kept,
+                    const std::string& first) {
+  if (count == 0) {
+    return;
+  }
+  const char* plural = count == 1 ? "" : "s";
+  std::fprintf(stderr, "  %s overlap with different values at %llu stamp%s, %s%s kept; first: %s\n",
+               files, static_cast<unsigned long long>(count), plural, kept, plural, first.c_str());
+}
+
 // Says per station how many values are missing, names the stations without a single value (a
 // station that stopped measuring sunshine may still deliver rows), and the files whose last line
 // has no line break.
@@ -241,22 +252,11 @@ void printMissing(const Collection& collection, const StationNumbers& numbers,
                  "  tables without a single sunshine value, their stations in no column: %s\n",
                  joined(collection.inputs.withoutValues).c_str());
   }
-  if (collection.counts.recentOverruled > 0) {
-    const std::uint64_t n = collection.counts.recentOverruled;
-    std::fprintf(stderr,
-                 "  historical and recent files overlap with different values at %llu stamp%s, "
-                 "the historical (quality-checked) value%s kept; first: %s\n",
-                 static_cast<unsigned long long>(n), n == 1 ? "" : "s", n == 1 ? "" : "s",
-                 collection.counts.firstOverruled.c_str());
-  }
-  if (collection.counts.olderOverruled > 0) {
-    const std::uint64_t n = collection.counts.olderOverruled;
-    std::fprintf(stderr,
-                 "  two downloads of one part of the archive (historical or recent) overlap with "
-                 "different values at %llu stamp%s, the newer download's value%s kept; first: %s\n",
-                 static_cast<unsigned long long>(n), n == 1 ? "" : "s", n == 1 ? "" : "s",
-                 collection.counts.firstOlderOverruled.c_str());
-  }
+  printOverruled("historical and recent files", collection.counts.recentOverruled,
+                 "the historical (quality-checked) value", collection.counts.firstOverruled);
+  printOverruled("two downloads of one part of the archive (historical or recent)",
+                 collection.counts.olderOverruled, "the newer download's value",
+                 collection.counts.firstOlderOverruled);
   for (const std::string& line : collection.inputs.unended) {
     std::fprintf(stderr,
                  "  the last line has no line break: %s; if the file was cut short, its last "

@@ -320,7 +320,6 @@ std::optional<Refusal> readTable(std::FILE* file, const std::string& name,
   collection.inputs.names.push_back(name);
   collection.inputs.linesBefore.push_back(collection.inputs.lines);
   collection.inputs.periodEnds.push_back(periodEndOf(name));
-  collection.inputs.parts.push_back(archivePartOf(name, collection.inputs.periodEnds.back()));
   const std::uint64_t rowsBefore = collection.counts.rows;
   for (;;) {
     const RowStatus status = nextTableRow(table);

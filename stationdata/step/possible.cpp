@@ -30,45 +30,27 @@ const ModelDays& modelDaysOf(LightSource& source, ModelDay day) {
   // The declination and the equation of time once a date; each place takes only its hour angle.
   const ModelSunDay sunDay =
       modelSunDay(source.model, day.date, static_cast<double>(p.referenceMeridianDeg));
-  const std::optional<int> key =
-      !source.siteHorizons.empty() && source.shortcuts && !source.skylineYear.empty()
-          ? modelDayKey(source.model, day.date)
-          : std::nullopt;
+  const std::optional<int> key = source.skylineYear.keyOf(source.model, day.date);
   // Behind skylines a day of the year's memo needs no flat light: its spans are known.
-  const bool spansKnown = key && source.skylineKnown[static_cast<std::size_t>(*key)] != 0;
+  const bool spansKnown = source.skylineYear.knows(key);
   if (source.places == nullptr) {
     oldest.place = modelLight(source, sunDay, 0);
   } else if (!spansKnown) {
     // Each column's light: from the year's memo where the model's day key is known there.
     const std::size_t slots = source.places->solar.size();
-    const std::optional<int> flatKey =
-        source.flatYear.empty() ? std::nullopt : modelDayKey(source.model, day.date);
-    DayOfLight* row = nullptr;
-    if (flatKey) {
-      row = &source.flatYear[static_cast<std::size_t>(*flatKey) * slots];
-    } else {
-      oldest.columns.resize(slots);
-      row = oldest.columns.data();
-    }
-    if (!flatKey || source.flatKnown[static_cast<std::size_t>(*flatKey)] == 0) {
+    const std::optional<int> flatKey = source.flatYear.keyOf(source.model, day.date);
+    const bool flatKnown = source.flatYear.knows(flatKey);
+    DayOfLight* row = source.flatYear.rowOf(flatKey, oldest.columns, slots);
+    if (!flatKnown) {
       for (std::size_t c = 1; c < slots; ++c) {
         row[c] = modelLight(source, sunDay, c);
-      }
-      if (flatKey) {
-        source.flatKnown[static_cast<std::size_t>(*flatKey)] = 1;
       }
     }
     oldest.columnLights = row;
   }
   if (!source.siteHorizons.empty()) {
     const std::size_t sites = source.siteHorizons.size();
-    DaySpans* row = nullptr;
-    if (key) {
-      row = &source.skylineYear[static_cast<std::size_t>(*key) * sites];
-    } else {
-      oldest.ownSpans.resize(sites);
-      row = oldest.ownSpans.data();
-    }
+    DaySpans* row = source.skylineYear.rowOf(key, oldest.ownSpans, sites);
     if (!spansKnown) {
       for (std::size_t s = source.places == nullptr ? 0 : 1; s < sites; ++s) {
         const DayOfLight& flat = source.places == nullptr ? oldest.place : oldest.columnLights[s];
@@ -81,9 +63,6 @@ const ModelDays& modelDaysOf(LightSource& source, ModelDay day) {
         }
         row[s] = spans;
       }
-    }
-    if (key) {
-      source.skylineKnown[static_cast<std::size_t>(*key)] = 1;
     }
     oldest.spans = row;
   }
@@ -386,10 +365,8 @@ void startModelLight(LightSource& source, LightBounds& bounds,
                     std::max(24.0, noonH + halfDayH + kNoonSpreadH)};
   };
   source.sinElevation = sinOfElevation(source.elevationDeg);
-  if (source.places != nullptr && source.shortcuts && source.model != SunModel::kNoaa &&
-      source.places->solar.size() * sizeof(DayOfLight) * kModelDayKeys <= kColumnYearBytes) {
-    source.flatYear.assign(source.places->solar.size() * kModelDayKeys, DayOfLight{});
-    source.flatKnown.assign(kModelDayKeys, 0);
+  if (source.places != nullptr) {
+    source.flatYear.keep(source.places->solar.size(), source.model, source.shortcuts);
   }
   source.modelSites.assign(1, siteOf(p.latitudeDeg, p.longitudeDeg));
   source.reach = reachAt(source.modelSites[0]);
@@ -405,27 +382,17 @@ void startModelLight(LightSource& source, LightBounds& bounds,
   }
 }
 
-std::vector<std::size_t> startSkylines(LightSource& source, const HorizonTable& horizon) {
-  std::vector<std::size_t> flat;
+void startSkylines(LightSource& source, const HorizonTable& horizon) {
   source.skylineOffsetDeg = defaultSunElevationDeg(source.model);
   source.siteHorizons.assign(source.modelSites.size(), nullptr);
-  const std::size_t yearBytes =
-      source.modelSites.size() * sizeof(DaySpans) * static_cast<std::size_t>(kModelDayKeys);
-  if (source.model != SunModel::kNoaa && yearBytes <= kColumnYearBytes) {
-    source.skylineYear.assign(source.modelSites.size() * kModelDayKeys, DaySpans{});
-    source.skylineKnown.assign(kModelDayKeys, 0);
-  }
+  source.skylineYear.keep(source.modelSites.size(), source.model, source.shortcuts);
   if (source.places == nullptr) {
     source.siteHorizons[0] = horizon.everyColumn ? &*horizon.everyColumn : nullptr;
-    return flat;
+    return;
   }
   for (std::size_t c = 1; c < source.siteHorizons.size(); ++c) {
     source.siteHorizons[c] = horizon.of(source.places->stations[c]);
-    if (source.siteHorizons[c] == nullptr) {
-      flat.push_back(c);
-    }
   }
-  return flat;
 }
 
 DayReach reachOf(const LightBounds& bounds) {

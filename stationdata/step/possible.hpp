@@ -103,6 +103,42 @@ const SunTimes* columnYearDay(ColumnYear& year, const std::vector<SolarPlace>& s
 double* columnYearFractions(ColumnYear& year, std::size_t slots, std::int32_t day,
                             std::int32_t month, double startH, double endH, bool& known);
 
+/// Each site's values of a day by the model's day key (modelDayKey), worked out the first time a
+/// key is met: the models but noaa meet the same sun every year. Kept only with the shortcuts,
+/// for a model that has day keys, while it takes no more than kColumnYearBytes.
+template <typename T>
+struct KeyedYear {
+  std::vector<T> values;             // by key, then site
+  std::vector<unsigned char> known;  // by key
+  std::size_t sites = 0;
+  /// Makes room for `siteCount` sites where the rules above let it be kept.
+  void keep(std::size_t siteCount, SunModel model, bool shortcuts) {
+    if (shortcuts && model != SunModel::kNoaa &&
+        siteCount * sizeof(T) * static_cast<std::size_t>(kModelDayKeys) <= kColumnYearBytes) {
+      sites = siteCount;
+      values.assign(sites * kModelDayKeys, T{});
+      known.assign(kModelDayKeys, 0);
+    }
+  }
+  /// Returns the day key of `date` where the year is kept, else nothing.
+  std::optional<int> keyOf(SunModel model, std::int64_t date) const {
+    return values.empty() ? std::nullopt : modelDayKey(model, date);
+  }
+  /// Returns whether the values of `key` are known.
+  bool knows(std::optional<int> key) const {
+    return key && known[static_cast<std::size_t>(*key)] != 0;
+  }
+  /// Returns the row of the sites' values of `key`, or, without a key, `own` made room for them.
+  T* rowOf(std::optional<int> key, std::vector<T>& own, std::size_t siteCount) {
+    if (key) {
+      known[static_cast<std::size_t>(*key)] = 1;  // the caller fills it where it was not
+      return &values[static_cast<std::size_t>(*key) * sites];
+    }
+    own.resize(siteCount);
+    return own.data();
+  }
+};
+
 /// Sums the daylight of a window's days behind a skyline, as LightSum does a day of one span:
 /// the moments that a day and the day before both light count once.
 struct SpanSum {
@@ -138,13 +174,8 @@ struct LightSource {
   std::vector<const HorizonProfile*> siteHorizons;
   double skylineOffsetDeg = 0.0;     // the model's own elevation at a flat horizon
   std::vector<SpanSum> columnSpans;  // room for windowLightOfColumns behind skylines
-  // Each site's spans by the model's day key (modelDayKey), worked out the first time a key is
-  // met: the same skyline meets the same sun every year. Kept while it takes no more than
-  // kColumnYearBytes; empty for noaa, whose every date differs.
-  std::vector<DaySpans> skylineYear;        // by key, then site
-  std::vector<unsigned char> skylineKnown;  // by key
-  std::vector<DayOfLight> flatYear;         // each column's light by key, as skylineYear
-  std::vector<unsigned char> flatKnown;     // by key
+  KeyedYear<DaySpans> skylineYear;   // each site's spans behind its skyline, by day key
+  KeyedYear<DayOfLight> flatYear;    // each column's light, by day key
   double sinElevation = 0.0;
   std::size_t nextModelDay = 0;
   bool shortcuts = true;              // off: every day's light worked out when it is asked
@@ -221,9 +252,8 @@ void startModelLight(LightSource& source, LightBounds& bounds,
                      std::vector<LightBounds>& columnBounds);
 
 /// Gives the sites of a model's light their skylines from `horizon`: the run's place the table's
-/// horizon for every column, each column its station's. Returns the columns whose station the
-/// table has no row of (their horizon flat).
-std::vector<std::size_t> startSkylines(LightSource& source, const HorizonTable& horizon);
+/// horizon for every column, each column its station's (none: flat).
+void startSkylines(LightSource& source, const HorizonTable& horizon);
 
 /// Returns where the daylight of the days of places within `bounds` can lie.
 DayReach reachOf(const LightBounds& bounds);

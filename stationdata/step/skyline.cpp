@@ -75,11 +75,11 @@ void addSpan(DaySpans& day, double fromH, double toH) {
 DaySpans skylineSpans(const ModelSunDay& day, const ModelSite& site, double elevationDeg,
                       const HorizonProfile& horizon, double skylineOffsetDeg) {
   DaySpans spans;
-  const double noonH = modelNoonH(day, site);
   if (!day.valid) {
     addSpan(spans, 0.0, 24.0);
     return spans;
   }
+  const double noonH = modelNoonH(day, site);
   const DaySky sky{site.sinLatitude, site.cosLatitude, day.sinDeclination, day.cosDeclination};
   // Below the lowest point to clear the sun is down; above the highest it is up whatever its
   // azimuth. Only the hours between are looked at, every two degrees of hour angle (8 minutes; a

@@ -54,9 +54,7 @@ RunOutcome convertStationFile(InputReader& in, OutputBuffer& out, const RunConso
     return {RunEnd::kBadInput, std::move(*fault)};
   }
   Diagnostics diagnostics = makeDiagnostics(console, params, options.strict);
-  diagnostics.chosenSky = options.possible.model != SunModel::kClassic ||
-                          options.possible.elevationDeg.value_or(0.0) != 0.0 ||
-                          options.possible.horizon != nullptr;
+  diagnostics.chosenSky = !isOwnSky(options.possible);
   if (columnSums.size() == 1 && skipSpace(in)) {
     // Station names instead of numbers: without this the first hint would be a record error.
     const std::string what = namedStationsText(columnHeader);

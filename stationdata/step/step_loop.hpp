@@ -48,6 +48,13 @@ struct PossibleSunshine {
   const HorizonTable* horizon = nullptr;  // each station's skyline; nothing: flat
 };
 
+/// Returns whether the possible sunshine is the program's own model at a flat horizon, whose
+/// step arithmetic and memos serve it: no other model, elevation or skyline chosen.
+inline bool isOwnSky(const PossibleSunshine& possible) {
+  return possible.model == SunModel::kClassic && possible.elevationDeg.value_or(0.0) == 0.0 &&
+         possible.horizon == nullptr;
+}
+
 /// How a run reads its file, beyond the answers.
 struct RunOptions {
   bool shortcuts = true;               // off: every field, result and sun time the plain way

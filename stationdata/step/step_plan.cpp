@@ -47,8 +47,7 @@ void startState(StepState& state, const RunParameters& params, const ColumnPlace
   light.shortcuts = shortcuts;
   light.model = possible.model;
   light.elevationDeg = possible.elevationDeg.value_or(defaultSunElevationDeg(possible.model));
-  light.ownModel = possible.model == SunModel::kClassic && light.elevationDeg == 0.0 &&
-                   possible.horizon == nullptr;
+  light.ownModel = isOwnSky(possible);
   state.sun.places = places;
   startGaps(state.gaps, coverage, columns);
   if (places == nullptr) {
