@@ -51,5 +51,5 @@ for shape in $(echo "$shapes" | grep -o .); do
   a=$(count "$old")
   # shellcheck disable=SC2086  # the options are words
   b=$(count "$new" ${KELVARIN_NEW_ARGS:-})
-  awk -v s="$shape" -v a="$a" -v b="$b" 'BEGIN { printf "%s %12d %12d %7.4f\n", s, a, b, b / a }'
+  awk -v s="$shape" -v a="$a" -v b="$b" 'BEGIN { printf "%s %12.0f %12.0f %7.4f\n", s, a, b, b / a }'
 done

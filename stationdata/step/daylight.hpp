@@ -84,6 +84,29 @@ std::optional<std::chrono::sys_days> stampDay(const RecordStamp& stamp);
 /// so that its days follow each other as they do. Nothing for a month or day beyond reach.
 std::optional<std::chrono::sys_days> modelStampDay(const RecordStamp& stamp);
 
+/// The days whose daylight can reach a window, by their distance in days from the stamp's.
+struct WindowDays {
+  std::int64_t first;
+  std::int64_t last;
+};
+
+/// Returns the days whose daylight can reach into the window [startH, endH] (hours from the start
+/// of a stamp's day) by `reach`, the stamp's own always among them; nothing for a window that is
+/// not finite or longer than kMaxWindowDays.
+inline std::optional<WindowDays> windowDays(double startH, double endH, DayReach reach) {
+  if (!std::isfinite(startH) || !std::isfinite(endH) || endH - startH > kMaxWindowDays * 24.0 ||
+      std::fabs(startH) > kMaxWindowDays * 24.0 * 4.0) {
+    return std::nullopt;
+  }
+  // Day k's light lies within [reach.fromH, reach.toH] of its own hours, which the window
+  // meets only where startH - 24k < reach.toH and endH - 24k > reach.fromH. The stamp's own day
+  // is always passed: it tells whether the step's own arithmetic holds.
+  return WindowDays{std::min<std::int64_t>(
+                        static_cast<std::int64_t>(std::floor((startH - reach.toH) / 24.0)) + 1, 0),
+                    std::max<std::int64_t>(
+                        static_cast<std::int64_t>(std::ceil((endH - reach.fromH) / 24.0)) - 1, 0)};
+}
+
 /// Calls `part(ModelDay, offset, fromH, toH)` for every local day whose daylight can reach into
 /// the window [startH, endH] (hours from the start of `stamp`'s day, local time) by `reach`, in
 /// order. `offset` is the day's distance in days from the stamp's, and [fromH, toH] the window in
@@ -93,22 +116,15 @@ std::optional<std::chrono::sys_days> modelStampDay(const RecordStamp& stamp);
 template <typename Part>
 bool forEachDayOfWindow(const RecordStamp& stamp, double startH, double endH, Part part,
                         DayReach reach = {}) {
-  if (!std::isfinite(startH) || !std::isfinite(endH) || endH - startH > kMaxWindowDays * 24.0 ||
-      std::fabs(startH) > kMaxWindowDays * 24.0 * 4.0) {
+  const std::optional<WindowDays> days = windowDays(startH, endH, reach);
+  if (!days) {
     return false;
   }
-  // Day k's light lies within [reach.fromH, reach.toH] of its own hours, which the window
-  // meets only where startH - 24k < reach.toH and endH - 24k > reach.fromH. The stamp's own day
-  // is always passed: it tells whether the step's own arithmetic holds.
-  const auto first = std::min<std::int64_t>(
-      static_cast<std::int64_t>(std::floor((startH - reach.toH) / 24.0)) + 1, 0);
-  const auto last = std::max<std::int64_t>(
-      static_cast<std::int64_t>(std::ceil((endH - reach.fromH) / 24.0)) - 1, 0);
   const std::optional<std::chrono::sys_days> base = modelStampDay(stamp);
   if (!base) {
     return false;
   }
-  for (std::int64_t k = first; k <= last; ++k) {
+  for (std::int64_t k = days->first; k <= days->last; ++k) {
     const std::chrono::sys_days when = *base + std::chrono::days{k};
     ModelDay day{stamp.day, stamp.month, when.time_since_epoch().count()};
     if (k != 0) {

@@ -203,7 +203,19 @@ struct PlacedSun {
   const double* wholeDay;       // a day fraction of 1 for every column
   const double* wholeNight;     // a day fraction of 0 for every column
   bool chosenSky = false;       // another model or a skyline: the checks take its daylight
+  bool uniform = false;         // every column's window holds `uniformLight` (`light` unused)
+  WindowLight uniformLight{};
 };
+
+// Returns whether a column's window light is known, where it leaves the stamp's day or another
+// model gives it.
+inline bool hasWindowLight(const PlacedSun& sun) {
+  return sun.light != nullptr || sun.uniform;
+}
+
+inline const WindowLight& windowLightOf(const PlacedSun& sun, std::size_t c) {
+  return sun.uniform ? sun.uniformLight : sun.light[c];
+}
 
 // Works out each column's day fraction and result at its own place. Two at a time and without
 // branches where columns are many: a few columns, whose night fractions branch alike, would only
@@ -266,15 +278,38 @@ const double* placedResults(const double* sums, std::size_t columns, const StepP
   }
 }
 
+// Works out each column's day fraction and result by another model's light of its window, which
+// the step's own arithmetic never gives. Returns the day fractions.
+[[gnu::noinline]] const double* chosenSkyResults(const double* sums, std::size_t columns,
+                                                 const StepPlan& plan, const PlacedSun& sun,
+                                                 double* results) {
+  if (sun.uniform) {
+    const double dayFraction = dayFractionOfDaylight(sun.uniformLight.hours, plan.stepH);
+    if (!(dayFraction > 0.0)) {
+      return sun.wholeNight;
+    }
+    relativeSunshineOfAll(sums, columns, plan.outputStepMin, dayFraction, results);
+    if (dayFraction == 1.0) {
+      return sun.wholeDay;
+    }
+    std::fill(sun.dayFractions + 1, sun.dayFractions + columns + 1, dayFraction);
+    return sun.dayFractions;
+  }
+  for (std::size_t c = 1; c <= columns; ++c) {
+    sun.dayFractions[c] = dayFractionOfDaylight(sun.light[c].hours, plan.stepH);
+  }
+  relativeSunshineOfColumns(sums, columns, plan.outputStepMin, sun.dayFractions, results);
+  return sun.dayFractions;
+}
+
 // Works out each column's day fraction and result at its own place, the columns whose window
 // reaches another day's light among them. Returns the day fractions.
 const double* placedStepResults(const double* sums, std::size_t columns, const StepPlan& plan,
                                 const PlacedSun& sun, const StepPlace& place, double* results) {
-  if (sun.chosenSky && sun.light != nullptr) {
+  if (sun.chosenSky && hasWindowLight(sun)) {
     // Another model's every window is taken day by day: the program's own arithmetic of the
     // stamp's day would be worked out only to be replaced.
-    placedResultsAcrossDays(sums, columns, plan, sun, results);
-    return sun.dayFractions;
+    return chosenSkyResults(sums, columns, plan, sun, results);
   }
   const double* fractions = placedResults(sums, columns, plan, sun, place, results);
   if (sun.light != nullptr) {
@@ -293,10 +328,10 @@ inline StepPlace columnPlace(const StepPlace& place, const PlacedSun& sun, std::
   StepPlace own = place;
   own.placeDeg = &sun.places->placeDeg[2 * c];
   own.column = c;
-  own.wholeWindow = sun.light != nullptr &&
-                    !stampDayHolds(sun.light[c], lastsADayAtMost(place.startH, place.endH));
-  if (sun.chosenSky && sun.light != nullptr) {
-    own.limitMin = chosenSkyLimitMin(sun.light[c].hours);
+  own.wholeWindow = hasWindowLight(sun) && !stampDayHolds(windowLightOf(sun, c),
+                                                          lastsADayAtMost(place.startH, place.endH));
+  if (sun.chosenSky && hasWindowLight(sun)) {
+    own.limitMin = chosenSkyLimitMin(windowLightOf(sun, c).hours);
   }
   return own;
 }
@@ -449,6 +484,64 @@ template <bool kPlaced, bool kReport>
   return true;
 }
 
+// Writes the step's results at each column's place once its sun is known; false when strict makes
+// an anomaly the fault.
+bool writePlacedResults(StepRun& run, const PlacedSun& sun, const StepPlace& place) {
+  return run.state.reporter != nullptr ? writeResults<true, true>(run, 0.0, &sun, StepPlace(place))
+                                       : writeResults<true, false>(run, 0.0, &sun, StepPlace(place));
+}
+
+// Writes the results of a step read whole at each column's own place by another model's light,
+// which its window's days give. The program's own sun times are worked out only where the checks
+// of a step's end need them, or where the window cannot be split into days.
+[[gnu::noinline]] StepWritten writeChosenSkyStep(StepRun& run, const StepPlace& place) {
+  StepState& state = run.state;
+  LightSource& source = state.sun.light;
+  const RecordStamp& stamp = place.stamp;
+  state.columnLight.resize(run.columns + 1);
+  WindowLight* const light = state.columnLight.data();
+  const ModelWindow window = source.shortcuts && source.siteHorizons.empty()
+                                 ? modelWindowOfColumns(source, stamp, place.startH, place.endH,
+                                                        run.columns, light)
+                                 : ModelWindow::kAcrossDays;
+  const bool known =
+      window != ModelWindow::kAcrossDays ||
+      windowLightOfColumns(source, stamp, place.startH, place.endH, run.columns, light);
+  const SunTimes* columnSunOfDay = known ? nullptr : columnSun(state.sun, stamp.day, stamp.month);
+  if (run.plan.daySteps && !run.diagnostics.toldStepEnd) {
+    // The year's bounds on every column's sunrise and sunset settle most steps' ends.
+    const double endH = stepEndOfDayH(place);
+    const LightBounds& bounds = state.sun.lightBounds;
+    if (!(endH < bounds.earliestH + 1.0 || endH > std::max(bounds.latestH, 24.0) - 1.0)) {
+      if (columnSunOfDay == nullptr) {
+        columnSunOfDay = columnSun(state.sun, stamp.day, stamp.month);
+      }
+      if (!checkColumnStepEnds(run.diagnostics, place, columnSunOfDay, *state.sun.dayExtremes,
+                               run.columns)) {
+        return StepWritten::kDiagnosticFault;
+      }
+    }
+  }
+  PlacedSun sun{columnSunOfDay,
+                state.dayFractions.data(),
+                run.places,
+                known ? light : nullptr,
+                state.sun.dayExtremes,
+                nullptr,
+                false,
+                state.wholeDay.data(),
+                state.wholeNight.data(),
+                true};
+  if (window == ModelWindow::kAllLit || window == ModelWindow::kAllDark) {
+    sun.uniform = true;
+    sun.uniformLight = WindowLight{
+        window == ModelWindow::kAllLit ? 0.0 + std::max(0.0, place.endH - place.startH) : 0.0,
+        0.0, true};
+  }
+  return writePlacedResults(run, sun, place) ? StepWritten::kWritten
+                                             : StepWritten::kDiagnosticFault;
+}
+
 // Writes the results of a step read whole at each column's own place.
 StepWritten writePlacedStep(StepRun& run, double startH, double endH) {
   StepState& state = run.state;
@@ -457,6 +550,9 @@ StepWritten writePlacedStep(StepRun& run, double startH, double endH) {
   const StepPlace place{stamp, run.records.recordLine, startH, endH};
   if (!isValidMonth(stamp.month)) {
     return StepWritten::kBadMonth;
+  }
+  if (!state.sun.light.ownModel) {
+    return writeChosenSkyStep(run, place);
   }
   const SunTimes* columnSunOfDay = columnSun(state.sun, stamp.day, stamp.month);
   const WindowLight* light =
@@ -482,9 +578,7 @@ StepWritten writePlacedStep(StepRun& run, double startH, double endH) {
                       !state.sun.light.ownModel};
   return (!plan.daySteps ||
           checkColumnStepEnds(run.diagnostics, place, sun.columnSun, *sun.extremes, run.columns)) &&
-                 (run.state.reporter != nullptr
-                      ? writeResults<true, true>(run, 0.0, &sun, StepPlace(place))
-                      : writeResults<true, false>(run, 0.0, &sun, StepPlace(place)))
+                 writePlacedResults(run, sun, place)
              ? StepWritten::kWritten
              : StepWritten::kDiagnosticFault;
 }

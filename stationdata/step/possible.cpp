@@ -40,10 +40,17 @@ const ModelDays& modelDaysOf(LightSource& source, ModelDay day) {
     const std::size_t slots = source.places->solar.size();
     const std::optional<int> flatKey = source.flatYear.keyOf(source.model, day.date);
     const bool flatKnown = source.flatYear.knows(flatKey);
-    DayOfLight* row = source.flatYear.rowOf(flatKey, oldest.columns, slots);
-    if (!flatKnown) {
+    DayLight* row = source.flatYear.rowOf(flatKey, oldest.columns, slots);
+    if (flatKnown) {
+      oldest.extremes = source.flatExtremes[static_cast<std::size_t>(*flatKey)];
+    } else {
+      oldest.extremes = ColumnsLight{};
       for (std::size_t c = 1; c < slots; ++c) {
-        row[c] = modelLight(source, sunDay, c);
+        row[c] = modelLight(source, sunDay, c).light;
+        oldest.extremes.add(row[c]);
+      }
+      if (flatKey) {
+        source.flatExtremes[static_cast<std::size_t>(*flatKey)] = oldest.extremes;
       }
     }
     oldest.columnLights = row;
@@ -53,13 +60,14 @@ const ModelDays& modelDaysOf(LightSource& source, ModelDay day) {
     DaySpans* row = source.skylineYear.rowOf(key, oldest.ownSpans, sites);
     if (!spansKnown) {
       for (std::size_t s = source.places == nullptr ? 0 : 1; s < sites; ++s) {
-        const DayOfLight& flat = source.places == nullptr ? oldest.place : oldest.columnLights[s];
+        const DayLight flat =
+            source.places == nullptr ? oldest.place.light : oldest.columnLights[s];
         DaySpans spans;
         if (source.siteHorizons[s] != nullptr) {
           spans = skylineSpans(sunDay, source.modelSites[s], source.elevationDeg,
                                *source.siteHorizons[s], source.skylineOffsetDeg);
-        } else if (flat.light.toH > flat.light.fromH) {
-          spans.spans[spans.count++] = flat.light;
+        } else if (flat.toH > flat.fromH) {
+          spans.spans[spans.count++] = flat;
         }
         row[s] = spans;
       }
@@ -244,10 +252,10 @@ bool windowLightOfColumns(LightSource& source, const RecordStamp& stamp, double 
           return;
         }
         if (!source.ownModel) {
-          const DayOfLight* lights = modelDaysOf(source, day).columnLights;
+          const DayLight* lights = modelDaysOf(source, day).columnLights;
           for (std::size_t c = 1; c <= columns; ++c) {
             if (needed == nullptr || needed[c] != 0) {
-              sums[c].add(lights[c], offset, fromH, toH);
+              sums[c].add(DayOfLight{lights[c], {0.0, 0.0}, false}, offset, fromH, toH);
             }
           }
           return;
@@ -288,6 +296,34 @@ bool windowLightOfColumns(LightSource& source, const RecordStamp& stamp, double 
     light[c] = source.siteHorizons.empty() ? sums[c].light : source.columnSpans[c].light;
   }
   return split;
+}
+
+ModelWindow modelWindowOfColumns(LightSource& source, const RecordStamp& stamp, double startH,
+                                 double endH, std::size_t columns, WindowLight* light) {
+  const std::optional<WindowDays> days = windowDays(startH, endH, source.reach);
+  if (!days || days->first != 0 || days->last != 0 || !isValidMonth(stamp.month)) {
+    return ModelWindow::kAcrossDays;
+  }
+  const std::optional<std::chrono::sys_days> date = modelStampDay(stamp);
+  if (!date) {
+    return ModelWindow::kAcrossDays;
+  }
+  const ModelDays& known =
+      modelDaysOf(source, {stamp.day, stamp.month, date->time_since_epoch().count()});
+  // The window's light is each column's within it, as a window of days sums it: no day before
+  // shares any of it.
+  const ColumnsLight& x = known.extremes;
+  if (startH >= x.latestFromH && endH <= x.earliestToH) {
+    return ModelWindow::kAllLit;
+  }
+  if (endH <= x.earliestFromH || startH >= x.latestToH) {
+    return ModelWindow::kAllDark;
+  }
+  const DayLight* lights = known.columnLights;
+  for (std::size_t c = 1; c <= columns; ++c) {
+    light[c] = WindowLight{0.0 + lightWithin(lights[c], startH, endH), 0.0, true};
+  }
+  return ModelWindow::kMixed;
 }
 
 namespace {
@@ -367,6 +403,9 @@ void startModelLight(LightSource& source, LightBounds& bounds,
   source.sinElevation = sinOfElevation(source.elevationDeg);
   if (source.places != nullptr) {
     source.flatYear.keep(source.places->solar.size(), source.model, source.shortcuts);
+    if (!source.flatYear.values.empty()) {
+      source.flatExtremes.assign(kModelDayKeys, ColumnsLight{});
+    }
   }
   source.modelSites.assign(1, siteOf(p.latitudeDeg, p.longitudeDeg));
   source.reach = reachAt(source.modelSites[0]);

@@ -3,7 +3,9 @@
 // and for calendar periods.
 #pragma once
 
+#include <algorithm>  // std::max, std::min
 #include <array>
+#include <cmath>    // HUGE_VAL
 #include <cstddef>  // std::size_t
 #include <cstdint>  // INT64_MIN
 #include <optional>
@@ -147,13 +149,34 @@ struct SpanSum {
   void add(const DaySpans& day, std::int64_t offset, double fromH, double toH);
 };
 
+/// Where a day's light lies over the columns by a model other than the program's own: every
+/// column lit from `latestFromH` to `earliestToH`, none before `earliestFromH` or after
+/// `latestToH` (hours from the day's midnight). A column without light lights no window.
+struct ColumnsLight {
+  double latestFromH = -HUGE_VAL;
+  double earliestToH = HUGE_VAL;
+  double earliestFromH = HUGE_VAL;
+  double latestToH = -HUGE_VAL;
+  void add(DayLight light) {
+    if (!(light.toH > light.fromH)) {
+      latestFromH = HUGE_VAL;
+      return;
+    }
+    latestFromH = std::max(latestFromH, light.fromH);
+    earliestToH = std::min(earliestToH, light.toH);
+    earliestFromH = std::min(earliestFromH, light.fromH);
+    latestToH = std::max(latestToH, light.toH);
+  }
+};
+
 /// The daylight of one date by a model other than the program's own: the run's place's, or
 /// each column's (slot 0 unused); behind a skyline, its spans.
 struct ModelDays {
   std::int64_t date = INT64_MIN;  // none yet
   DayOfLight place{};
-  std::vector<DayOfLight> columns;           // its own columns' light, where no memo holds it
-  const DayOfLight* columnLights = nullptr;  // each column's: `columns`, or the year's memo
+  std::vector<DayLight> columns;           // its own columns' light, where no memo holds it
+  const DayLight* columnLights = nullptr;  // each column's: `columns`, or the year's memo
+  ColumnsLight extremes;                   // of the columns' light
   const DaySpans* spans = nullptr;  // behind skylines, by site: into the year's memo, or own
   std::vector<DaySpans> ownSpans;
 };
@@ -175,7 +198,8 @@ struct LightSource {
   double skylineOffsetDeg = 0.0;     // the model's own elevation at a flat horizon
   std::vector<SpanSum> columnSpans;  // room for windowLightOfColumns behind skylines
   KeyedYear<DaySpans> skylineYear;   // each site's spans behind its skyline, by day key
-  KeyedYear<DayOfLight> flatYear;    // each column's light, by day key
+  KeyedYear<DayLight> flatYear;      // each column's light, by day key
+  std::vector<ColumnsLight> flatExtremes;  // of each key's, where flatYear is kept
   double sinElevation = 0.0;
   std::size_t nextModelDay = 0;
   bool shortcuts = true;              // off: every day's light worked out when it is asked
@@ -203,6 +227,21 @@ std::optional<WindowLight> windowLight(LightSource& source, const RecordStamp& s
 bool windowLightOfColumns(LightSource& source, const RecordStamp& stamp, double startH, double endH,
                           std::size_t columns, WindowLight* light,
                           const unsigned char* needed = nullptr);
+
+/// How a window lies at the columns' own places by a model other than the program's own.
+enum class ModelWindow {
+  kAcrossDays,  // another day's light may reach it: windowLightOfColumns gives its light
+  kMixed,       // within its stamp's day, each column's light written
+  kAllLit,      // within its stamp's day and every column's light
+  kAllDark,     // within its stamp's day and no column's light
+};
+
+/// Tells how the window [startH, endH] lies at the columns' places by a model other than the
+/// program's own (without skylines), and where it is mixed writes each column's light into
+/// `light[1]` to `light[columns]`: most windows of a day or less lie within their stamp's day,
+/// whose light alone is then theirs.
+ModelWindow modelWindowOfColumns(LightSource& source, const RecordStamp& stamp, double startH,
+                                 double endH, std::size_t columns, WindowLight* light);
 
 /// Returns whether the step's own arithmetic, which takes the whole window against the stamp's
 /// day, gives the window's daylight on the timeline: no other day's daylight reaches into it,
