@@ -328,8 +328,9 @@ inline StepPlace columnPlace(const StepPlace& place, const PlacedSun& sun, std::
   StepPlace own = place;
   own.placeDeg = &sun.places->placeDeg[2 * c];
   own.column = c;
-  own.wholeWindow = hasWindowLight(sun) && !stampDayHolds(windowLightOf(sun, c),
-                                                          lastsADayAtMost(place.startH, place.endH));
+  own.wholeWindow =
+      hasWindowLight(sun) &&
+      !stampDayHolds(windowLightOf(sun, c), lastsADayAtMost(place.startH, place.endH));
   if (sun.chosenSky && hasWindowLight(sun)) {
     own.limitMin = chosenSkyLimitMin(windowLightOf(sun, c).hours);
   }
@@ -487,8 +488,9 @@ template <bool kPlaced, bool kReport>
 // Writes the step's results at each column's place once its sun is known; false when strict makes
 // an anomaly the fault.
 bool writePlacedResults(StepRun& run, const PlacedSun& sun, const StepPlace& place) {
-  return run.state.reporter != nullptr ? writeResults<true, true>(run, 0.0, &sun, StepPlace(place))
-                                       : writeResults<true, false>(run, 0.0, &sun, StepPlace(place));
+  return run.state.reporter != nullptr
+             ? writeResults<true, true>(run, 0.0, &sun, StepPlace(place))
+             : writeResults<true, false>(run, 0.0, &sun, StepPlace(place));
 }
 
 // Writes the results of a step read whole at each column's own place by another model's light,
@@ -500,10 +502,10 @@ bool writePlacedResults(StepRun& run, const PlacedSun& sun, const StepPlace& pla
   const RecordStamp& stamp = place.stamp;
   state.columnLight.resize(run.columns + 1);
   WindowLight* const light = state.columnLight.data();
-  const ModelWindow window = source.shortcuts && source.siteHorizons.empty()
-                                 ? modelWindowOfColumns(source, stamp, place.startH, place.endH,
-                                                        run.columns, light)
-                                 : ModelWindow::kAcrossDays;
+  const ModelWindow window =
+      source.shortcuts && source.siteHorizons.empty()
+          ? modelWindowOfColumns(source, stamp, place.startH, place.endH, run.columns, light)
+          : ModelWindow::kAcrossDays;
   const bool known =
       window != ModelWindow::kAcrossDays ||
       windowLightOfColumns(source, stamp, place.startH, place.endH, run.columns, light);
@@ -535,8 +537,8 @@ bool writePlacedResults(StepRun& run, const PlacedSun& sun, const StepPlace& pla
   if (window == ModelWindow::kAllLit || window == ModelWindow::kAllDark) {
     sun.uniform = true;
     sun.uniformLight = WindowLight{
-        window == ModelWindow::kAllLit ? 0.0 + std::max(0.0, place.endH - place.startH) : 0.0,
-        0.0, true};
+        window == ModelWindow::kAllLit ? 0.0 + std::max(0.0, place.endH - place.startH) : 0.0, 0.0,
+        true};
   }
   return writePlacedResults(run, sun, place) ? StepWritten::kWritten
                                              : StepWritten::kDiagnosticFault;

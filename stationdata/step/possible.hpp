@@ -177,7 +177,7 @@ struct ModelDays {
   std::vector<DayLight> columns;           // its own columns' light, where no memo holds it
   const DayLight* columnLights = nullptr;  // each column's: `columns`, or the year's memo
   ColumnsLight extremes;                   // of the columns' light
-  const DaySpans* spans = nullptr;  // behind skylines, by site: into the year's memo, or own
+  const DaySpans* spans = nullptr;         // behind skylines, by site: into the year's memo, or own
   std::vector<DaySpans> ownSpans;
 };
 
@@ -195,10 +195,10 @@ struct LightSource {
   std::vector<ModelSite> modelSites;     // the run's place at 0, or each column's from 1
   // Each site's skyline, or nothing for a flat horizon; empty without --horizon.
   std::vector<const HorizonProfile*> siteHorizons;
-  double skylineOffsetDeg = 0.0;     // the model's own elevation at a flat horizon
-  std::vector<SpanSum> columnSpans;  // room for windowLightOfColumns behind skylines
-  KeyedYear<DaySpans> skylineYear;   // each site's spans behind its skyline, by day key
-  KeyedYear<DayLight> flatYear;      // each column's light, by day key
+  double skylineOffsetDeg = 0.0;           // the model's own elevation at a flat horizon
+  std::vector<SpanSum> columnSpans;        // room for windowLightOfColumns behind skylines
+  KeyedYear<DaySpans> skylineYear;         // each site's spans behind its skyline, by day key
+  KeyedYear<DayLight> flatYear;            // each column's light, by day key
   std::vector<ColumnsLight> flatExtremes;  // of each key's, where flatYear is kept
   double sinElevation = 0.0;
   std::size_t nextModelDay = 0;
