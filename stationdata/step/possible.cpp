@@ -300,18 +300,31 @@ bool windowLightOfColumns(LightSource& source, const RecordStamp& stamp, double 
 
 ModelWindow modelWindowOfColumns(LightSource& source, const RecordStamp& stamp, double startH,
                                  double endH, std::size_t columns, WindowLight* light) {
-  const std::optional<WindowDays> days = windowDays(startH, endH, source.reach);
-  if (!days || days->first != 0 || days->last != 0 || !isValidMonth(stamp.month)) {
+  if (!isValidMonth(stamp.month)) {
     return ModelWindow::kAcrossDays;
   }
-  const std::optional<std::chrono::sys_days> date = modelStampDay(stamp);
-  if (!date) {
+  // The days the window may reach by the bounds of the year, each tried by the extremes of its
+  // own light: a daily step ending at 01:00 reaches the next day's first hour, where no column
+  // has light.
+  const ModelDays* own = nullptr;
+  bool reached = false;
+  const bool split = forEachDayOfWindow(
+      stamp, startH, endH,
+      [&](ModelDay day, std::int64_t offset, double fromH, double toH) {
+        const ModelDays& known = modelDaysOf(source, day);
+        if (offset == 0) {
+          own = &known;
+        } else {
+          reached |= toH > known.extremes.earliestFromH && fromH < known.extremes.latestToH;
+        }
+      },
+      source.reach);
+  if (!split || reached || own == nullptr) {
     return ModelWindow::kAcrossDays;
   }
-  const ModelDays& known =
-      modelDaysOf(source, {stamp.day, stamp.month, date->time_since_epoch().count()});
-  // The window's light is each column's within it, as a window of days sums it: no day before
-  // shares any of it.
+  const ModelDays& known = *own;
+  // The window's light is each column's within it, as a window of days sums it: no other day
+  // adds or shares any of it.
   const ColumnsLight& x = known.extremes;
   if (startH >= x.latestFromH && endH <= x.earliestToH) {
     return ModelWindow::kAllLit;
