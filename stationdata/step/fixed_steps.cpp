@@ -502,10 +502,9 @@ bool writePlacedResults(StepRun& run, const PlacedSun& sun, const StepPlace& pla
   const RecordStamp& stamp = place.stamp;
   state.columnLight.resize(run.columns + 1);
   WindowLight* const light = state.columnLight.data();
-  const ModelWindow window =
-      source.shortcuts && source.siteHorizons.empty()
-          ? modelWindowOfColumns(source, stamp, place.startH, place.endH, run.columns, light)
-          : ModelWindow::kAcrossDays;
+  const ModelWindow window = source.shortcuts ? modelWindowOfColumns(source, stamp, place.startH,
+                                                                     place.endH, run.columns, light)
+                                              : ModelWindow::kAcrossDays;
   const bool known =
       window != ModelWindow::kAcrossDays ||
       windowLightOfColumns(source, stamp, place.startH, place.endH, run.columns, light);

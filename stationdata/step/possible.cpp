@@ -58,7 +58,10 @@ const ModelDays& modelDaysOf(LightSource& source, ModelDay day) {
   if (!source.siteHorizons.empty()) {
     const std::size_t sites = source.siteHorizons.size();
     DaySpans* row = source.skylineYear.rowOf(key, oldest.ownSpans, sites);
-    if (!spansKnown) {
+    if (spansKnown) {
+      oldest.spanExtremes = source.skylineExtremes[static_cast<std::size_t>(*key)];
+    } else {
+      oldest.spanExtremes = ColumnsLight{};
       for (std::size_t s = source.places == nullptr ? 0 : 1; s < sites; ++s) {
         const DayLight flat =
             source.places == nullptr ? oldest.place.light : oldest.columnLights[s];
@@ -70,6 +73,15 @@ const ModelDays& modelDaysOf(LightSource& source, ModelDay day) {
           spans.spans[spans.count++] = flat;
         }
         row[s] = spans;
+        if (s > 0 && spans.count == 0) {
+          oldest.spanExtremes.add(DayLight{0.0, 0.0});  // a column in the dark all day
+        }
+        for (std::size_t i = 0; i < spans.count; ++i) {
+          oldest.spanExtremes.add(spans.spans[i]);
+        }
+      }
+      if (key && !source.skylineExtremes.empty()) {
+        source.skylineExtremes[static_cast<std::size_t>(*key)] = oldest.spanExtremes;
       }
     }
     oldest.spans = row;
@@ -315,7 +327,8 @@ ModelWindow modelWindowOfColumns(LightSource& source, const RecordStamp& stamp, 
         if (offset == 0) {
           own = &known;
         } else {
-          reached |= toH > known.extremes.earliestFromH && fromH < known.extremes.latestToH;
+          const ColumnsLight& x = source.siteHorizons.empty() ? known.extremes : known.spanExtremes;
+          reached |= toH > x.earliestFromH && fromH < x.latestToH;
         }
       },
       source.reach);
@@ -325,12 +338,19 @@ ModelWindow modelWindowOfColumns(LightSource& source, const RecordStamp& stamp, 
   const ModelDays& known = *own;
   // The window's light is each column's within it, as a window of days sums it: no other day
   // adds or shares any of it.
-  const ColumnsLight& x = known.extremes;
+  const bool behindSkylines = !source.siteHorizons.empty();
+  const ColumnsLight& x = behindSkylines ? known.spanExtremes : known.extremes;
   if (startH >= x.latestFromH && endH <= x.earliestToH) {
     return ModelWindow::kAllLit;
   }
   if (endH <= x.earliestFromH || startH >= x.latestToH) {
     return ModelWindow::kAllDark;
+  }
+  if (behindSkylines) {
+    for (std::size_t c = 1; c <= columns; ++c) {
+      light[c] = WindowLight{0.0 + spansWithin(known.spans[c], startH, endH), 0.0, true};
+    }
+    return ModelWindow::kMixed;
   }
   const DayLight* lights = known.columnLights;
   for (std::size_t c = 1; c <= columns; ++c) {
@@ -438,6 +458,9 @@ void startSkylines(LightSource& source, const HorizonTable& horizon) {
   source.skylineOffsetDeg = defaultSunElevationDeg(source.model);
   source.siteHorizons.assign(source.modelSites.size(), nullptr);
   source.skylineYear.keep(source.modelSites.size(), source.model, source.shortcuts);
+  if (!source.skylineYear.values.empty()) {
+    source.skylineExtremes.assign(kModelDayKeys, ColumnsLight{});
+  }
   if (source.places == nullptr) {
     source.siteHorizons[0] = horizon.everyColumn ? &*horizon.everyColumn : nullptr;
     return;

@@ -179,6 +179,7 @@ struct ModelDays {
   ColumnsLight extremes;                   // of the columns' light
   const DaySpans* spans = nullptr;         // behind skylines, by site: into the year's memo, or own
   std::vector<DaySpans> ownSpans;
+  ColumnsLight spanExtremes;  // of the columns' spans, each span taken as a light
 };
 
 /// Where the daylight of a run comes from: the run's place, or each column's own.
@@ -195,11 +196,12 @@ struct LightSource {
   std::vector<ModelSite> modelSites;     // the run's place at 0, or each column's from 1
   // Each site's skyline, or nothing for a flat horizon; empty without --horizon.
   std::vector<const HorizonProfile*> siteHorizons;
-  double skylineOffsetDeg = 0.0;           // the model's own elevation at a flat horizon
-  std::vector<SpanSum> columnSpans;        // room for windowLightOfColumns behind skylines
-  KeyedYear<DaySpans> skylineYear;         // each site's spans behind its skyline, by day key
-  KeyedYear<DayLight> flatYear;            // each column's light, by day key
-  std::vector<ColumnsLight> flatExtremes;  // of each key's, where flatYear is kept
+  double skylineOffsetDeg = 0.0;              // the model's own elevation at a flat horizon
+  std::vector<SpanSum> columnSpans;           // room for windowLightOfColumns behind skylines
+  KeyedYear<DaySpans> skylineYear;            // each site's spans behind its skyline, by day key
+  std::vector<ColumnsLight> skylineExtremes;  // of each key's, where skylineYear is kept
+  KeyedYear<DayLight> flatYear;               // each column's light, by day key
+  std::vector<ColumnsLight> flatExtremes;     // of each key's, where flatYear is kept
   double sinElevation = 0.0;
   std::size_t nextModelDay = 0;
   bool shortcuts = true;              // off: every day's light worked out when it is asked
@@ -237,9 +239,9 @@ enum class ModelWindow {
 };
 
 /// Tells how the window [startH, endH] lies at the columns' places by a model other than the
-/// program's own (without skylines), and where it is mixed writes each column's light into
-/// `light[1]` to `light[columns]`: most windows of a day or less lie within their stamp's day,
-/// whose light alone is then theirs.
+/// program's own, behind their skylines where they have them, and where it is mixed writes each
+/// column's light into `light[1]` to `light[columns]`: most windows of a day or less lie within
+/// their stamp's day, whose light alone is then theirs.
 ModelWindow modelWindowOfColumns(LightSource& source, const RecordStamp& stamp, double startH,
                                  double endH, std::size_t columns, WindowLight* light);
 

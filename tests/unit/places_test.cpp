@@ -2,6 +2,7 @@
 // of a run over that station alone with its latitude and longitude.
 #include <gtest/gtest.h>
 
+#include <algorithm>  // std::min, std::max
 #include <random>
 #include <sstream>
 #include <string>
@@ -115,6 +116,14 @@ void expectEachColumnAlone(const Network& network, const RunParameters& params,
     own.longitudeDeg = network.places[s].longitudeDeg;
     RunOptions alone = options;
     alone.places = nullptr;
+    // Alone, the station's skyline is the one of every column.
+    HorizonTable ownHorizon;
+    if (options.possible.horizon != nullptr) {
+      if (const HorizonProfile* skyline = options.possible.horizon->of(network.places[s].station)) {
+        ownHorizon.everyColumn = *skyline;
+      }
+      alone.possible.horizon = &ownHorizon;
+    }
     const Converted single = convert(network.single[s], own, alone);
     ASSERT_EQ(single.lines.size(), whole.lines.size());
     for (std::size_t k = 0; k < whole.lines.size(); ++k) {
@@ -174,6 +183,42 @@ TEST(PlacesTest, EachColumnByAnotherModelIsItsStationRunAlone) {
     options.shortcuts = round % 5 != 0;
     options.places = &network.places;
     options.possible = kinds[round % 4];
+    expectEachColumnAlone(network, params, options, round);
+  }
+}
+
+// Behind skylines of their own (a station without one keeps a flat horizon): the same.
+TEST(PlacesTest, EachColumnBehindItsSkylineIsItsStationRunAlone) {
+  std::mt19937 rng(20261211);
+  std::uniform_real_distribution<double> height(-1.0, 14.0);
+  const SunModel models[] = {SunModel::kFao56, SunModel::kNoaa, SunModel::kClassic};
+  for (int round = 0; round < 24; ++round) {
+    const Network network = randomNetwork(rng, 24 * 3, round % 4 == 3);
+    HorizonTable horizon;
+    for (std::size_t s = 0; s < network.places.size(); s += round % 2 == 0 ? 1 : 2) {
+      HorizonProfile skyline;
+      for (double azimuth = 0.0; azimuth < 360.0; azimuth += 30.0) {
+        skyline.points.push_back({azimuth, height(rng)});
+      }
+      skyline.lowestDeg = skyline.highestDeg = skyline.points.front().elevationDeg;
+      for (const HorizonPoint& point : skyline.points) {
+        skyline.lowestDeg = std::min(skyline.lowestDeg, point.elevationDeg);
+        skyline.highestDeg = std::max(skyline.highestDeg, point.elevationDeg);
+      }
+      skyline.index();
+      horizon.stations.emplace(network.places[s].station, skyline);
+    }
+    RunParameters params;
+    params.inputStepMin = 60.0f;
+    params.inputUnitMin = 1.0f;
+    const float outputSteps[] = {1440.0f, 180.0f, 60.0f};
+    params.outputStepMin = outputSteps[round % 3];
+    params.timeShiftH = static_cast<float>(round % 4) - 1.0f;
+    params.referenceMeridianDeg = round % 2 == 0 ? 15.0f : -75.0f;
+    RunOptions options;
+    options.shortcuts = round % 5 != 0;
+    options.places = &network.places;
+    options.possible = {models[round % 3], std::nullopt, &horizon};
     expectEachColumnAlone(network, params, options, round);
   }
 }
