@@ -104,6 +104,16 @@ std::optional<std::string> readRow(std::string_view row, const HorizonColumns& c
 }  // namespace
 
 void HorizonProfile::index() {
+  steepestSlope = 0.0;
+  for (std::size_t k = 0; k < points.size(); ++k) {
+    const HorizonPoint& from = points[k];
+    const HorizonPoint& to = points[(k + 1) % points.size()];
+    const double rise = std::fabs(to.elevationDeg - from.elevationDeg);
+    const double span = to.azimuthDeg - from.azimuthDeg + (k + 1 == points.size() ? 360.0 : 0.0);
+    if (rise > 0.0) {
+      steepestSlope = span > 0.0 ? std::max(steepestSlope, rise / span) : HUGE_VAL;
+    }
+  }
   if (points.size() > UINT16_MAX) {
     firstBeyondDegree.clear();  // a skyline of so many points is searched
     return;

@@ -5,6 +5,7 @@
 // degrees, at most 90. Between two given azimuths the horizon is linear, wrapping through north.
 #pragma once
 
+#include <cmath>  // HUGE_VAL
 #include <cstdint>
 #include <cstdio>  // std::FILE
 #include <optional>
@@ -29,7 +30,10 @@ struct HorizonProfile {
   // For each whole degree of azimuth (0 to 360), the first point beyond it: the sun's azimuth
   // finds its segment in a step or two. Empty: searched.
   std::vector<std::uint16_t> firstBeyondDegree;
-  /// Fills firstBeyondDegree from the points.
+  // The steepest rise or fall between two points, in degrees of elevation per degree of
+  // azimuth: infinite where two points of one azimuth differ.
+  double steepestSlope = HUGE_VAL;
+  /// Fills firstBeyondDegree and steepestSlope from the points.
   void index();
   /// Returns the elevation of the skyline at an azimuth (degrees, any turn), linear between the
   /// points around the circle.

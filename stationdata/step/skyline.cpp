@@ -118,6 +118,27 @@ DaySpans skylineSpans(const ModelSunDay& day, const ModelSite& site, double elev
     }
     return std::abs(ga) < std::abs(gb) ? a : b;
   };
+  // How fast the clearance can change, in degrees per radian of hour angle: the sun's elevation
+  // by at most cos(latitude) cos(declination) / cos(h), its azimuth by at most (|sin(latitude)|
+  // cos^2(declination) + cos(latitude) |sin(declination)| cos(declination)) / cos^2(h), h the
+  // steepest elevation of the hours looked at, and the skyline by its steepest slope times that.
+  // Within |clearance| / rate of a known clearance its sign holds: the steps there are passed
+  // over, and the spans come out as a look at every step gives them.
+  const double steepestRad = std::max(std::abs(lowDeg), std::abs(highDeg)) * kRadPerDeg;
+  const double cosSteepest = std::cos(steepestRad);
+  const double elevationRate = site.cosLatitude * day.cosDeclination / cosSteepest;
+  const double azimuthRate =
+      (std::abs(site.sinLatitude) * day.cosDeclination * day.cosDeclination +
+       site.cosLatitude * std::abs(day.sinDeclination) * day.cosDeclination) /
+      (cosSteepest * cosSteepest);
+  const double rateDegPerRad =
+      steepestRad < 80.0 * kRadPerDeg
+          ? (elevationRate + horizon.steepestSlope * azimuthRate) / kRadPerDeg
+          : HUGE_VAL;
+  // A margin for the rounding of the clearance and of the bound itself.
+  const auto signHoldsWithin = [rateDegPerRad](double g) {
+    return (std::abs(g) * (1.0 - 1e-6) - 1e-9) / rateDegPerRad;
+  };
   // Scans [from, to]: the spans in which the sun clears its skyline.
   const auto scan = [&](double from, double to) {
     const auto steps = static_cast<int>(std::ceil((to - from) / kStepRad));
@@ -125,23 +146,33 @@ DaySpans skylineSpans(const ModelSunDay& day, const ModelSite& site, double elev
       return;
     }
     const double step = (to - from) / steps;
-    double before = from;
-    double gBefore = clearance(from);
+    const auto at = [&](int i) { return i == steps ? to : from + step * i; };
+    int known = 0;  // the last step whose clearance was worked out
+    double gKnown = clearance(from);
     double openW = from;
     for (int i = 1; i <= steps; ++i) {
-      const double w = i == steps ? to : from + step * i;
-      const double g = clearance(w);
-      if ((g > 0.0) != (gBefore > 0.0)) {
-        const double at = crossing(before, gBefore, w, g);
-        if (gBefore > 0.0) {
-          addSpan(spans, hours(openW), hours(at));
-        }
-        openW = at;
+      const double reachW = at(known) + signHoldsWithin(gKnown);
+      while (i <= steps && at(i) < reachW) {
+        ++i;
       }
-      before = w;
-      gBefore = g;
+      if (i > steps) {
+        break;
+      }
+      const double w = at(i);
+      const double g = clearance(w);
+      if ((g > 0.0) != (gKnown > 0.0)) {
+        const double before = at(i - 1);
+        const double gBefore = known == i - 1 ? gKnown : clearance(before);
+        const double crossed = crossing(before, gBefore, w, g);
+        if (gKnown > 0.0) {
+          addSpan(spans, hours(openW), hours(crossed));
+        }
+        openW = crossed;
+      }
+      known = i;
+      gKnown = g;
     }
-    if (gBefore > 0.0) {
+    if (gKnown > 0.0) {
       addSpan(spans, hours(openW), hours(to));
     }
   };
