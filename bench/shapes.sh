@@ -5,6 +5,7 @@
 #
 # Usage: bench/shapes.sh [RUNS] [SHAPES] [KELVARIN] [places|months|formats]
 #        (default: 5 abcdefgh build-bench/kelvarin)
+#        bench/shapes.sh [RUNS] [SHAPES] [KELVARIN] [models|horizons]
 # KELVARIN may name another build of kelvarin, to measure it against the same reference. With
 # "places", each shape is run instead with a places table (--places) drawn over 47-55 N and 6-15 E
 # and with one drawn over the world, alternated with the same file at one place, and the table
@@ -14,6 +15,13 @@
 # With "formats", each shape is written as the table, as CSV and as NetCDF alternately, and the
 # table gives the medians of the wall and of the processor time of each, their ratios to the
 # table, the peak memory of the NetCDF run and the three sizes (outputs in KELVARIN_BENCH_OUT).
+# With "models", each shape is run with the classic model, --sun-model fao56 and --sun-model noaa
+# alternately, at one place and with the region's places table, and the table gives the medians
+# and each model's ratio to the classic run of the same kind.
+# With "horizons", a network of the first 1,000 columns of the shape (repeated where it has fewer),
+# placed over the region, is run with FAO-56's day without and with --horizon (smooth skylines of
+# 48 azimuths, 0 to 20 degrees, drawn the same every time) alternately, and the table gives both
+# medians, their ratio and the peak memory of the horizon run.
 # Builds into build-bench/ and writes its files into bench-data/ (both ignored by git).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -67,6 +75,70 @@ if [ "${4:-}" = places ]; then
     printf '%-6s %9.4fs %9.4fs %6.2fx %9.4fs %6.2fx %6.1f MiB\n' "$shape" "$(echo "$t1 / 1000000" | bc -l)" \
       "$(echo "$tr_ / 1000000" | bc -l)" "$(echo "$tr_ / $t1" | bc -l)" \
       "$(echo "$tw / 1000000" | bc -l)" "$(echo "$tw / $t1" | bc -l)" "$(echo "$peak / 1024" | bc -l)"
+  done
+  exit 0
+fi
+
+if [ "${4:-}" = models ]; then
+  printf '%-6s %-7s %10s %10s %7s %10s %7s\n' shape places classic fao56 ratio noaa ratio
+  for shape in $(echo "$shapes" | grep -o .); do
+    prepare_shape "$shape"
+    tail -n +3 "$answers" > "$answers.places"
+    write_places "$data" 47 55 6 15 > bench-data/places_region.csv
+    cat "$data" > /dev/null
+    for kind in one region; do
+      classic=() fao=() noaa=()
+      if [ "$kind" = one ]; then
+        place=() kind_answers=$answers
+      else
+        place=(--places bench-data/places_region.csv) kind_answers=$answers.places
+      fi
+      for _ in $(seq "$runs"); do
+        classic+=("$(time_command "$kind_answers" "$kelvarin" "${place[@]}" "$data" bench-data/shape.out)")
+        fao+=("$(time_command "$kind_answers" "$kelvarin" --sun-model fao56 "${place[@]}" "$data" bench-data/shape.out)")
+        noaa+=("$(time_command "$kind_answers" "$kelvarin" --sun-model noaa "${place[@]}" "$data" bench-data/shape.out)")
+      done
+      tc=$(median "${classic[@]}"); tf=$(median "${fao[@]}"); tn=$(median "${noaa[@]}")
+      printf '%-6s %-7s %9.4fs %9.4fs %6.2fx %9.4fs %6.2fx\n' "$shape" "$kind" \
+        "$(echo "$tc / 1000000" | bc -l)" "$(echo "$tf / 1000000" | bc -l)" "$(echo "$tf / $tc" | bc -l)" \
+        "$(echo "$tn / 1000000" | bc -l)" "$(echo "$tn / $tc" | bc -l)"
+    done
+  done
+  exit 0
+fi
+
+if [ "${4:-}" = horizons ]; then
+  printf '%-6s %10s %10s %7s %10s\n' shape flat horizon ratio "peak RSS"
+  for shape in $(echo "$shapes" | grep -o .); do
+    prepare_shape "$shape"
+    network=bench-data/network_$shape.txt
+    # The first 1,000 columns, the shape's columns repeated where it has fewer.
+    awk 'NR == 2 { printf "YYYY MM DD H"; for (i = 0; i < 1000; i++) printf " %d", 10000 + i; print ""; next }
+      NR <= 5 { print; next }
+      { printf "%s %s %s %s", $1, $2, $3, $4; n = NF - 4
+        for (i = 0; i < 1000; i++) printf " %s", $(5 + i % n); print "" }' "$data" > "$network"
+    write_places "$network" 47 55 6 15 > bench-data/places_network.csv
+    sed -n 2p "$network" | awk '{ srand(7); print "station;azimuth;elevation"
+      for (s = 5; s <= NF; s++) {
+        b = rand() * 6; a1 = rand() * 5; p1 = rand() * 6.2832; a2 = rand() * 3; p2 = rand() * 6.2832
+        a3 = rand() * 1.5; p3 = rand() * 6.2832
+        for (k = 0; k < 48; k++) {
+          r = k * 7.5 * 3.14159265 / 180
+          e = b + a1 * sin(r + p1) + a2 * sin(2 * r + p2) + a3 * sin(3 * r + p3)
+          printf "%s;%.1f;%.2f\n", $s, k * 7.5, e < 0 ? 0 : e } } }' > bench-data/horizons_network.csv
+    tail -n +3 "$answers" > "$answers.places"
+    cat "$network" > /dev/null
+    flat=() skyline=()
+    for _ in $(seq "$runs"); do
+      flat+=("$(time_command "$answers.places" "$kelvarin" --sun-model fao56 --places bench-data/places_network.csv "$network" bench-data/shape.out)")
+      skyline+=("$(time_command "$answers.places" "$kelvarin" --sun-model fao56 --places bench-data/places_network.csv --horizon bench-data/horizons_network.csv "$network" bench-data/shape.out)")
+    done
+    peak=$( { /usr/bin/time -f '%M' "$kelvarin" --sun-model fao56 --places bench-data/places_network.csv \
+      --horizon bench-data/horizons_network.csv "$network" bench-data/shape.out < "$answers.places" > /dev/null; } 2>&1 )
+    tf=$(median "${flat[@]}"); th=$(median "${skyline[@]}")
+    printf '%-6s %9.4fs %9.4fs %6.2fx %6.1f MiB\n' "$shape" "$(echo "$tf / 1000000" | bc -l)" \
+      "$(echo "$th / 1000000" | bc -l)" "$(echo "$th / $tf" | bc -l)" "$(echo "$peak / 1024" | bc -l)"
+    rm -f "$network"
   done
   exit 0
 fi

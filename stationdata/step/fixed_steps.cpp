@@ -203,18 +203,17 @@ struct PlacedSun {
   const double* wholeDay;       // a day fraction of 1 for every column
   const double* wholeNight;     // a day fraction of 0 for every column
   bool chosenSky = false;       // another model or a skyline: the checks take its daylight
-  bool uniform = false;         // every column's window holds `uniformLight` (`light` unused)
-  WindowLight uniformLight{};
+  const WindowLight* uniformLight = nullptr;  // every column's window holds it (`light` unused)
 };
 
 // Returns whether a column's window light is known, where it leaves the stamp's day or another
 // model gives it.
 inline bool hasWindowLight(const PlacedSun& sun) {
-  return sun.light != nullptr || sun.uniform;
+  return sun.light != nullptr || sun.uniformLight != nullptr;
 }
 
 inline const WindowLight& windowLightOf(const PlacedSun& sun, std::size_t c) {
-  return sun.uniform ? sun.uniformLight : sun.light[c];
+  return sun.uniformLight != nullptr ? *sun.uniformLight : sun.light[c];
 }
 
 // Works out each column's day fraction and result at its own place. Two at a time and without
@@ -283,8 +282,8 @@ const double* placedResults(const double* sums, std::size_t columns, const StepP
 [[gnu::noinline]] const double* chosenSkyResults(const double* sums, std::size_t columns,
                                                  const StepPlan& plan, const PlacedSun& sun,
                                                  double* results) {
-  if (sun.uniform) {
-    const double dayFraction = dayFractionOfDaylight(sun.uniformLight.hours, plan.stepH);
+  if (sun.uniformLight != nullptr) {
+    const double dayFraction = dayFractionOfDaylight(sun.uniformLight->hours, plan.stepH);
     if (!(dayFraction > 0.0)) {
       return sun.wholeNight;
     }
@@ -487,7 +486,8 @@ template <bool kPlaced, bool kReport>
 
 // Writes the step's results at each column's place once its sun is known; false when strict makes
 // an anomaly the fault.
-bool writePlacedResults(StepRun& run, const PlacedSun& sun, const StepPlace& place) {
+[[gnu::always_inline]] inline bool writePlacedResults(StepRun& run, const PlacedSun& sun,
+                                                      const StepPlace& place) {
   return run.state.reporter != nullptr
              ? writeResults<true, true>(run, 0.0, &sun, StepPlace(place))
              : writeResults<true, false>(run, 0.0, &sun, StepPlace(place));
@@ -533,11 +533,12 @@ bool writePlacedResults(StepRun& run, const PlacedSun& sun, const StepPlace& pla
                 state.wholeDay.data(),
                 state.wholeNight.data(),
                 true};
+  WindowLight uniform{};
   if (window == ModelWindow::kAllLit || window == ModelWindow::kAllDark) {
-    sun.uniform = true;
-    sun.uniformLight = WindowLight{
+    uniform = WindowLight{
         window == ModelWindow::kAllLit ? 0.0 + std::max(0.0, place.endH - place.startH) : 0.0, 0.0,
         true};
+    sun.uniformLight = &uniform;
   }
   return writePlacedResults(run, sun, place) ? StepWritten::kWritten
                                              : StepWritten::kDiagnosticFault;
