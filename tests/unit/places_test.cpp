@@ -195,7 +195,8 @@ TEST(PlacesTest, EachColumnBehindItsSkylineIsItsStationRunAlone) {
   for (int round = 0; round < 24; ++round) {
     const Network network = randomNetwork(rng, 24 * 3, round % 4 == 3);
     HorizonTable horizon;
-    for (std::size_t s = 0; s < network.places.size(); s += round % 2 == 0 ? 1 : 2) {
+    const std::size_t stride = round % 2 == 0 ? std::size_t{1} : std::size_t{2};
+    for (std::size_t s = 0; s < network.places.size(); s += stride) {
       HorizonProfile skyline;
       for (double azimuth = 0.0; azimuth < 360.0; azimuth += 30.0) {
         skyline.points.push_back({azimuth, height(rng)});
