@@ -160,16 +160,12 @@ TEST(PlacesTest, EachColumnIsItsStationRunAlone) {
   }
 }
 
-// Another sun model or threshold: the same, column by column, the days' light remembered by date.
-TEST(PlacesTest, EachColumnByAnotherModelIsItsStationRunAlone) {
-  std::mt19937 rng(20261210);
-  const PossibleSunshine kinds[] = {
-      {SunModel::kFao56, std::nullopt, nullptr},
-      {SunModel::kNoaa, std::nullopt, nullptr},
-      {SunModel::kClassic, 3.0, nullptr},
-      {SunModel::kNoaa, -5.0, nullptr},
-  };
-  for (int round = 0; round < 60; ++round) {
+// Runs `rounds` random networks of hourly records in steps of a day, 3 hours and an hour, each
+// by the possible sunshine `possibleOf(round, network, horizon)` gives (its skylines kept in
+// `horizon`), against each station run alone.
+template <typename PossibleOf>
+void expectRoundsAlone(std::mt19937& rng, int rounds, PossibleOf possibleOf) {
+  for (int round = 0; round < rounds; ++round) {
     const Network network = randomNetwork(rng, 24 * 3, round % 4 == 3);
     RunParameters params;
     params.inputStepMin = 60.0f;
@@ -182,9 +178,23 @@ TEST(PlacesTest, EachColumnByAnotherModelIsItsStationRunAlone) {
     RunOptions options;
     options.shortcuts = round % 5 != 0;
     options.places = &network.places;
-    options.possible = kinds[round % 4];
+    HorizonTable horizon;
+    options.possible = possibleOf(round, network, horizon);
     expectEachColumnAlone(network, params, options, round);
   }
+}
+
+// Another sun model or threshold: the same, column by column, the days' light remembered by date.
+TEST(PlacesTest, EachColumnByAnotherModelIsItsStationRunAlone) {
+  std::mt19937 rng(20261210);
+  const PossibleSunshine kinds[] = {
+      {SunModel::kFao56, std::nullopt, nullptr},
+      {SunModel::kNoaa, std::nullopt, nullptr},
+      {SunModel::kClassic, 3.0, nullptr},
+      {SunModel::kNoaa, -5.0, nullptr},
+  };
+  expectRoundsAlone(rng, 60,
+                    [&](int round, const Network&, HorizonTable&) { return kinds[round % 4]; });
 }
 
 // Behind skylines of their own (a station without one keeps a flat horizon): the same.
@@ -192,9 +202,7 @@ TEST(PlacesTest, EachColumnBehindItsSkylineIsItsStationRunAlone) {
   std::mt19937 rng(20261211);
   std::uniform_real_distribution<double> height(-1.0, 14.0);
   const SunModel models[] = {SunModel::kFao56, SunModel::kNoaa, SunModel::kClassic};
-  for (int round = 0; round < 24; ++round) {
-    const Network network = randomNetwork(rng, 24 * 3, round % 4 == 3);
-    HorizonTable horizon;
+  expectRoundsAlone(rng, 24, [&](int round, const Network& network, HorizonTable& horizon) {
     const std::size_t stride = round % 2 == 0 ? std::size_t{1} : std::size_t{2};
     for (std::size_t s = 0; s < network.places.size(); s += stride) {
       HorizonProfile skyline;
@@ -209,19 +217,8 @@ TEST(PlacesTest, EachColumnBehindItsSkylineIsItsStationRunAlone) {
       skyline.index();
       horizon.stations.emplace(network.places[s].station, skyline);
     }
-    RunParameters params;
-    params.inputStepMin = 60.0f;
-    params.inputUnitMin = 1.0f;
-    const float outputSteps[] = {1440.0f, 180.0f, 60.0f};
-    params.outputStepMin = outputSteps[round % 3];
-    params.timeShiftH = static_cast<float>(round % 4) - 1.0f;
-    params.referenceMeridianDeg = round % 2 == 0 ? 15.0f : -75.0f;
-    RunOptions options;
-    options.shortcuts = round % 5 != 0;
-    options.places = &network.places;
-    options.possible = {models[round % 3], std::nullopt, &horizon};
-    expectEachColumnAlone(network, params, options, round);
-  }
+    return PossibleSunshine{models[round % 3], std::nullopt, &horizon};
+  });
 }
 
 // Calendar periods of a network, each partly covered by the file: the same, column by column.
