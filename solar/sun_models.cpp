@@ -137,7 +137,13 @@ std::optional<int> modelDayKey(SunModel model, std::int64_t date) {
 
 ModelSite modelSite(const ModelPlace& place) {
   const double latitudeRad = place.latitudeDeg * kRadPerDeg;
-  return {place, std::sin(latitudeRad), std::cos(latitudeRad)};
+  return {place,
+          std::sin(latitudeRad),
+          std::cos(latitudeRad),
+          12.0 + (place.meridianDeg - place.longitudeDeg) / 15.0,
+          12.0 - 0.06667 * (place.longitudeDeg - place.meridianDeg),
+          720.0 - 4.0 * place.longitudeDeg,
+          place.meridianDeg / 15.0};
 }
 
 SunSpan modelSunSpanAt(const ModelSunDay& day, const ModelSite& site, double sinElevation) {
@@ -148,18 +154,20 @@ SunSpan modelSunSpanAt(const ModelSunDay& day, const ModelSite& site, double sin
 }
 
 double modelNoonH(const ModelSunDay& day, const ModelSite& site) {
-  const ModelPlace& place = site.place;
   double noonH = 0.0;
   switch (day.model) {
     case SunModel::kFao56:
-      // Eq. 31 at solar noon (w = 0), its longitudes counted west: Lz - Lm = lon - meridian.
-      noonH = 12.0 - 0.06667 * (place.longitudeDeg - place.meridianDeg) - day.correction;
+      // Eq. 31 at solar noon (w = 0), its longitudes counted west: Lz - Lm = lon - meridian:
+      // 12 - 0.06667 (lon - meridian) - correction.
+      noonH = site.fao56NoonBaseH - day.correction;
       break;
     case SunModel::kNoaa:
-      noonH = (720.0 - 4.0 * place.longitudeDeg - day.correction) / 60.0 + place.meridianDeg / 15.0;
+      // (720 - 4 lon - correction) / 60 + meridian / 15.
+      noonH = (site.noaaNoonBaseMin - day.correction) / 60.0 + site.noaaMeridianH;
       break;
     case SunModel::kClassic:
-      noonH = 12.0 + (place.meridianDeg - place.longitudeDeg) / 15.0 - day.correction;
+      // 12 + (meridian - lon) / 15 - correction.
+      noonH = site.classicNoonBaseH - day.correction;
       break;
   }
   return noonH;

@@ -69,6 +69,12 @@ struct ModelSite {
   ModelPlace place;
   double sinLatitude;
   double cosLatitude;
+  // The parts of each model's solar noon that the day does not change, in the order its formula
+  // takes them: the noon of every day is then one subtraction (and for noaa a division) away.
+  double classicNoonBaseH = 0.0;  // 12 + (meridian - longitude) / 15
+  double fao56NoonBaseH = 0.0;    // 12 - 0.06667 (longitude - meridian)
+  double noaaNoonBaseMin = 0.0;   // 720 - 4 longitude
+  double noaaMeridianH = 0.0;     // meridian / 15
 };
 
 /// Returns the site of a place.
