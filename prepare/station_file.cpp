@@ -1,6 +1,6 @@
 #include "station_file.hpp"
 
-#include <algorithm>  // std::all_of, std::sort
+#include <algorithm>  // std::adjacent_find, std::all_of, std::stable_sort
 #include <charconv>   // std::to_chars
 #include <cmath>      // std::isnan
 #include <unordered_map>
@@ -28,12 +28,29 @@ bool sameValue(double a, double b) {
 }
 
 // Orders a station's values by time (tables are mostly in order already), keeping the order of
-// rows with the same stamp.
+// rows with the same stamp, and their lines with them.
 void sortByTime(Series& series) {
+  std::vector<Reading>& readings = series.readings;
   const auto earlier = [](const Reading& a, const Reading& b) { return a.timeMin < b.timeMin; };
-  if (!std::is_sorted(series.readings.begin(), series.readings.end(), earlier)) {
-    std::stable_sort(series.readings.begin(), series.readings.end(), earlier);
+  if (std::is_sorted(readings.begin(), readings.end(), earlier)) {
+    return;
   }
+  std::vector<std::size_t> order(readings.size());
+  for (std::size_t i = 0; i < order.size(); ++i) {
+    order[i] = i;
+  }
+  std::stable_sort(order.begin(), order.end(), [&readings](std::size_t a, std::size_t b) {
+    return readings[a].timeMin < readings[b].timeMin;
+  });
+  const std::vector<std::uint64_t> lines = series.lines();
+  std::vector<Reading> sorted(readings.size());
+  std::vector<std::uint64_t> sortedLines(readings.size());
+  for (std::size_t i = 0; i < order.size(); ++i) {
+    sorted[i] = readings[order[i]];
+    sortedLines[i] = lines[order[i]];
+  }
+  readings = std::move(sorted);
+  series.keepLines(sortedLines);
 }
 
 std::string valueText(double value) {
@@ -54,13 +71,13 @@ enum class Keep { kFirst, kSecond, kNeither };
 // recent part, and of two downloads of one part the newer one's (its period ends later); neither
 // where the files do not tell, or under --strict. Counted for the summary.
 Keep keepHistorical(Collection& collection, const Series& series, const Reading& a,
-                    const Reading& b, bool strict) {
+                    std::uint64_t lineA, const Reading& b, std::uint64_t lineB, bool strict) {
   const SourceLayout* source = collection.kind.source;
   if (strict || source == nullptr || !source->historicalBeforeRecent) {
     return Keep::kNeither;
   }
-  const std::size_t fileA = fileOf(collection, a.line);
-  const std::size_t fileB = fileOf(collection, b.line);
+  const std::size_t fileA = fileOf(collection, lineA);
+  const std::size_t fileB = fileOf(collection, lineB);
   const std::optional<std::int64_t> endA = collection.inputs.periodEnds[fileA];
   const std::optional<std::int64_t> endB = collection.inputs.periodEnds[fileB];
   const ArchivePart partA = archivePartOf(collection.inputs.names[fileA], endA);
@@ -72,41 +89,60 @@ Keep keepHistorical(Collection& collection, const Series& series, const Reading&
   const bool keepFirst = onePart ? *endA > *endB : partA == ArchivePart::kHistorical;
   const Reading& kept = keepFirst ? a : b;
   const Reading& overruled = keepFirst ? b : a;
+  const std::uint64_t keptLine = keepFirst ? lineA : lineB;
+  const std::uint64_t overruledLine = keepFirst ? lineB : lineA;
   std::uint64_t& count =
       onePart ? collection.counts.olderOverruled : collection.counts.recentOverruled;
   if (count++ == 0) {
     (onePart ? collection.counts.firstOlderOverruled : collection.counts.firstOverruled) =
         "station " + escapeControls(series.label) + " at " + describeMinutes(a.timeMin) + ", " +
-        valueText(kept.value) + " (" + placeOf(collection, kept.line) + ") over " +
-        valueText(overruled.value) + " (" + placeOf(collection, overruled.line) + ")";
+        valueText(kept.value) + " (" + placeOf(collection, keptLine) + ") over " +
+        valueText(overruled.value) + " (" + placeOf(collection, overruledLine) + ")";
   }
   return keepFirst ? Keep::kFirst : Keep::kSecond;
 }
 
+// Two rows of one stamp with two different values that no rule settles, with their lines.
+struct TwoValues {
+  Reading a;
+  std::uint64_t lineA;
+  Reading b;
+  std::uint64_t lineB;
+};
+
 // Merges rows repeated with the same stamp and value, and rows of a historical and a recent file
-// that differ (keepHistorical); returns the indices of the first two rows of one stamp with two
-// different values that neither rule settles, or nothing.
-std::optional<std::pair<std::size_t, std::size_t>> mergeRepeats(Collection& collection,
-                                                                Series& series, bool strict) {
+// that differ (keepHistorical); returns the first two rows of one stamp with two different values
+// that neither rule settles, or nothing. The readings must be in time order.
+std::optional<TwoValues> mergeRepeats(Collection& collection, Series& series, bool strict) {
   std::vector<Reading>& readings = series.readings;
+  const auto repeated = [](const Reading& a, const Reading& b) { return a.timeMin == b.timeMin; };
+  if (std::adjacent_find(readings.begin(), readings.end(), repeated) == readings.end()) {
+    return std::nullopt;  // the rule: nothing to merge, and the lines stay as they are
+  }
+  std::vector<std::uint64_t> lines = series.lines();
   std::size_t kept = 0;
   for (std::size_t i = 0; i < readings.size(); ++i) {
     if (kept > 0 && readings[kept - 1].timeMin == readings[i].timeMin) {
       if (!sameValue(readings[kept - 1].value, readings[i].value)) {
-        const Keep keep =
-            keepHistorical(collection, series, readings[kept - 1], readings[i], strict);
+        const Keep keep = keepHistorical(collection, series, readings[kept - 1], lines[kept - 1],
+                                         readings[i], lines[i], strict);
         if (keep == Keep::kNeither) {
-          return std::pair{kept - 1, i};
+          return TwoValues{readings[kept - 1], lines[kept - 1], readings[i], lines[i]};
         }
         if (keep == Keep::kSecond) {
           readings[kept - 1] = readings[i];
+          lines[kept - 1] = lines[i];
         }
       }
       continue;
     }
-    readings[kept++] = readings[i];
+    readings[kept] = readings[i];
+    lines[kept] = lines[i];
+    ++kept;
   }
   readings.resize(kept);
+  lines.resize(kept);
+  series.keepLines(lines);
   return std::nullopt;
 }
 
@@ -230,14 +266,13 @@ namespace {
 std::optional<Refusal> orderStations(Collection& collection, bool strict) {
   for (Series& series : collection.stations) {
     sortByTime(series);
-    if (const auto twice = mergeRepeats(collection, series, strict)) {
-      const Reading& a = series.readings[twice->first];
-      const Reading& b = series.readings[twice->second];
+    if (const std::optional<TwoValues> twice = mergeRepeats(collection, series, strict)) {
       return Refusal{kStatusRefused,
                      "station " + escapeControls(series.label) + " has two different values for " +
-                         describeMinutes(a.timeMin) + ": " + valueText(a.value) + " and " +
-                         valueText(b.value) + " (" + placeOf(collection, a.line) + ", " +
-                         placeOf(collection, b.line) + ")"};
+                         describeMinutes(twice->a.timeMin) + ": " + valueText(twice->a.value) +
+                         " and " + valueText(twice->b.value) + " (" +
+                         placeOf(collection, twice->lineA) + ", " +
+                         placeOf(collection, twice->lineB) + ")"};
     }
   }
   return std::nullopt;
@@ -286,9 +321,10 @@ void findStrays(const Collection& collection, const Series& series, std::int64_t
     if (gap <= rest || gap / stepMin <= 100) {
       return;
     }
-    const Reading& stray = atLow ? readings[low++] : readings[high--];
+    const std::size_t index = atLow ? low++ : high--;
     strays.push_back("station " + escapeControls(series.label) + " " +
-                     describeMinutes(stray.timeMin) + " (" + placeOf(collection, stray.line) + ")");
+                     describeMinutes(readings[index].timeMin) + " (" +
+                     placeOf(collection, series.lineOf(index)) + ")");
   }
 }
 
@@ -382,13 +418,14 @@ std::optional<Refusal> makeGrid(Collection& collection, const GridSettings& sett
     longest = std::max<std::uint64_t>(longest, series.readings.size());
   }
   for (Series& series : collection.stations) {
-    for (Reading& reading : series.readings) {
+    for (std::size_t i = 0; i < series.readings.size(); ++i) {
+      Reading& reading = series.readings[i];
       if ((reading.timeMin - first) % step != 0) {
         return Refusal{kStatusRefused, "station " + escapeControls(series.label) +
                                            ": the stamp of " + describeMinutes(reading.timeMin) +
                                            " lies off the grid of " + std::to_string(step) +
                                            "-minute steps from " + describeMinutes(first) + " (" +
-                                           placeOf(collection, reading.line) + ")"};
+                                           placeOf(collection, series.lineOf(i)) + ")"};
       }
       reading.timeMin += shift;
     }

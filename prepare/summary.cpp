@@ -194,12 +194,13 @@ void printValueRange(const Collection& collection, const Grid& grid) {
   std::uint64_t firstAbove = 0;
   std::uint64_t firstNegative = 0;
   for (const Series& series : collection.stations) {
-    for (const Reading& reading : series.readings) {
+    for (std::size_t i = 0; i < series.readings.size(); ++i) {
+      const Reading& reading = series.readings[i];
       if (reading.value > limit && above++ == 0) {
-        firstAbove = reading.line;
+        firstAbove = series.lineOf(i);
       }
       if (reading.value < 0.0 && negative++ == 0) {
-        firstNegative = reading.line;
+        firstNegative = series.lineOf(i);
       }
     }
   }

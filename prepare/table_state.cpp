@@ -121,7 +121,7 @@ Series& seriesOf(std::string_view stationText, TableState& table, Collection& co
     const std::string key = stationKey(stationText);
     const auto [at, added] = collection.index.try_emplace(key, collection.stations.size());
     if (added) {
-      collection.stations.push_back(Series{key, std::string(stationText), {}});
+      collection.stations.push_back(Series{key, std::string(stationText), {}, {}});
     }
     table.series = &collection.stations[at->second];
     table.lastStation.assign(stationText);
@@ -132,8 +132,7 @@ Series& seriesOf(std::string_view stationText, TableState& table, Collection& co
 // Adds one value read at `time` to the series of its station.
 void addReading(std::string_view stationText, std::int64_t time, double value, TableState& table,
                 Collection& collection) {
-  seriesOf(stationText, table, collection)
-      .readings.push_back(Reading{time, value, collection.inputs.lines + table.line});
+  seriesOf(stationText, table, collection).add(time, value, collection.inputs.lines + table.line);
   ++collection.counts.rows;
 }
 

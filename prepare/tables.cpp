@@ -1,6 +1,6 @@
 #include "tables.hpp"
 
-#include <algorithm>  // std::max
+#include <algorithm>  // std::max, std::upper_bound
 #include <charconv>   // std::from_chars
 #include <cmath>      // std::isnan
 #include <cstdio>     // std::snprintf
@@ -16,6 +16,34 @@
 #include "text_rows.hpp"
 
 namespace kelvarin::prepare {
+
+std::uint64_t Series::lineOf(std::size_t i) const {
+  const auto after =
+      std::upper_bound(lineRuns.begin(), lineRuns.end(), i,
+                       [](std::size_t index, const LineRun& run) { return index < run.index; });
+  const LineRun& run = *(after - 1);
+  return run.line + (i - run.index);
+}
+
+std::vector<std::uint64_t> Series::lines() const {
+  std::vector<std::uint64_t> all(readings.size());
+  for (std::size_t r = 0; r < lineRuns.size(); ++r) {
+    const std::size_t end = r + 1 < lineRuns.size() ? lineRuns[r + 1].index : readings.size();
+    for (std::size_t i = lineRuns[r].index; i < end; ++i) {
+      all[i] = lineRuns[r].line + (i - lineRuns[r].index);
+    }
+  }
+  return all;
+}
+
+void Series::keepLines(const std::vector<std::uint64_t>& lines) {
+  lineRuns.clear();
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (lineRuns.empty() || lines[i] != lineRuns.back().line + (i - lineRuns.back().index)) {
+      lineRuns.push_back({i, lines[i]});
+    }
+  }
+}
 
 namespace {
 

@@ -38,11 +38,17 @@ struct Refusal {
   std::string message;
 };
 
-/// One value of a table: its stamp, the value and where it was read.
+/// One value of a table: its stamp and the value. Where it was read its series keeps.
 struct Reading {
   std::int64_t timeMin;  // minutes on the calendar, end of the interval once the grid is made
   double value;          // NaN: missing
-  std::uint64_t line;    // the line counted over all tables read, see placeOf
+};
+
+/// The readings of a series from `index` on were read one a line from `line` on (lines counted
+/// over all tables read, see placeOf), up to the next run.
+struct LineRun {
+  std::size_t index;
+  std::uint64_t line;
 };
 
 /// One station's values, in the order read.
@@ -50,6 +56,23 @@ struct Series {
   std::string key;    // the identifier, leading zeros of a number dropped
   std::string label;  // the identifier as first read
   std::vector<Reading> readings;
+  // The line of each reading, in runs: a table gives a station's values line after line, so a
+  // value takes 16 bytes, not the 24 a line of its own would add.
+  std::vector<LineRun> lineRuns;
+  /// Adds a value read on `line`.
+  void add(std::int64_t timeMin, double value, std::uint64_t line) {
+    if (lineRuns.empty() ||
+        line != lineRuns.back().line + (readings.size() - lineRuns.back().index)) {
+      lineRuns.push_back({readings.size(), line});
+    }
+    readings.push_back({timeMin, value});
+  }
+  /// Returns the line reading `i` was read on.
+  std::uint64_t lineOf(std::size_t i) const;
+  /// Returns every reading's line, in order.
+  std::vector<std::uint64_t> lines() const;
+  /// Keeps `lines` as the readings' lines, one each.
+  void keepLines(const std::vector<std::uint64_t>& lines);
 };
 
 /// What the values read are: the layout of their tables, their unit, whether they are daily.

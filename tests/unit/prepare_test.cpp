@@ -185,9 +185,9 @@ Collection stations(const std::vector<std::vector<std::int64_t>>& times) {
   collection.inputs.names.push_back("t.csv");
   collection.inputs.linesBefore.push_back(0);
   for (std::size_t s = 0; s < times.size(); ++s) {
-    Series series{std::to_string(100 + s), std::to_string(100 + s), {}};
+    Series series{std::to_string(100 + s), std::to_string(100 + s), {}, {}};
     for (const std::int64_t time : times[s]) {
-      series.readings.push_back(Reading{time, 1.0, ++collection.inputs.lines});
+      series.add(time, 1.0, ++collection.inputs.lines);
     }
     collection.counts.rows += times[s].size();
     collection.stations.push_back(series);
