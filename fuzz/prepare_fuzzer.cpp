@@ -85,9 +85,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // The grid in days of the command's zone must still hold every stamp of the data.
   const Grid zoned = inDaysOf(made, zoneDayStartMin(collection, places));
   for (const Series& series : collection.stations) {
-    for (const Reading& reading : series.readings) {
-      if (reading.timeMin < zoned.firstMin || reading.timeMin > zoned.lastMin ||
-          (reading.timeMin - zoned.firstMin) % zoned.stepMin != 0) {
+    for (const std::int64_t time : series.times()) {
+      if (time < zoned.firstMin || time > zoned.lastMin ||
+          (time - zoned.firstMin) % zoned.stepMin != 0) {
         __builtin_trap();
       }
     }

@@ -36,7 +36,7 @@ struct InputFiles {
   std::vector<std::string> withoutValues;
 };
 
-/// Returns "FILE: line N" for a line counted over all tables, as Reading::line holds it.
+/// Returns "FILE: line N" for a line counted over all tables, as a series keeps its lines.
 std::string placeOf(const Collection& collection, std::uint64_t line);
 
 /// Returns the index in `collection.inputs.names` of the file that holds a line counted over all

@@ -42,7 +42,7 @@ std::vector<std::optional<PlaceRow>> choosePlaces(const Collection& collection) 
   for (std::size_t s = 0; s < collection.stations.size(); ++s) {
     const Series& series = collection.stations[s];
     // The day of the last interval: a stamp at midnight ends the day before.
-    const std::int64_t end = series.readings.back().timeMin - 1;
+    const std::int64_t end = series.lastTime() - 1;
     const std::int64_t day = end / kMinutesPerDay - (end % kMinutesPerDay < 0 ? 1 : 0);
     const PlaceRow* best = nullptr;
     for (const PlaceRow* row : rowsOf(rows, series.key)) {

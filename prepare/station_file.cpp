@@ -30,26 +30,27 @@ bool sameValue(double a, double b) {
 // Orders a station's values by time (tables are mostly in order already), keeping the order of
 // rows with the same stamp, and their lines with them.
 void sortByTime(Series& series) {
-  std::vector<Reading>& readings = series.readings;
-  const auto earlier = [](const Reading& a, const Reading& b) { return a.timeMin < b.timeMin; };
-  if (std::is_sorted(readings.begin(), readings.end(), earlier)) {
+  const std::vector<std::int64_t> times = series.times();
+  if (std::is_sorted(times.begin(), times.end())) {
     return;
   }
-  std::vector<std::size_t> order(readings.size());
+  std::vector<std::size_t> order(times.size());
   for (std::size_t i = 0; i < order.size(); ++i) {
     order[i] = i;
   }
-  std::stable_sort(order.begin(), order.end(), [&readings](std::size_t a, std::size_t b) {
-    return readings[a].timeMin < readings[b].timeMin;
-  });
+  std::stable_sort(order.begin(), order.end(),
+                   [&times](std::size_t a, std::size_t b) { return times[a] < times[b]; });
   const std::vector<std::uint64_t> lines = series.lines();
-  std::vector<Reading> sorted(readings.size());
-  std::vector<std::uint64_t> sortedLines(readings.size());
+  std::vector<double> values(order.size());
+  std::vector<std::int64_t> sortedTimes(order.size());
+  std::vector<std::uint64_t> sortedLines(order.size());
   for (std::size_t i = 0; i < order.size(); ++i) {
-    sorted[i] = readings[order[i]];
+    values[i] = series.values[order[i]];
+    sortedTimes[i] = times[order[i]];
     sortedLines[i] = lines[order[i]];
   }
-  readings = std::move(sorted);
+  series.values = std::move(values);
+  series.keepTimes(sortedTimes);
   series.keepLines(sortedLines);
 }
 
@@ -112,36 +113,51 @@ struct TwoValues {
 
 // Merges rows repeated with the same stamp and value, and rows of a historical and a recent file
 // that differ (keepHistorical); returns the first two rows of one stamp with two different values
-// that neither rule settles, or nothing. The readings must be in time order.
+// that neither rule settles, or nothing. The values must be in time order.
 std::optional<TwoValues> mergeRepeats(Collection& collection, Series& series, bool strict) {
-  std::vector<Reading>& readings = series.readings;
-  const auto repeated = [](const Reading& a, const Reading& b) { return a.timeMin == b.timeMin; };
-  if (std::adjacent_find(readings.begin(), readings.end(), repeated) == readings.end()) {
-    return std::nullopt;  // the rule: nothing to merge, and the lines stay as they are
+  // A stamp repeated stands in a run of step 0, or ends one run where the next begins.
+  bool repeats = false;
+  for (std::size_t r = 0; r < series.timeRuns.size() && !repeats; ++r) {
+    const TimeRun& run = series.timeRuns[r];
+    const std::size_t end =
+        r + 1 < series.timeRuns.size() ? series.timeRuns[r + 1].index : series.size();
+    repeats = (run.stepMin == 0 && end - run.index > 1) ||
+              (r + 1 < series.timeRuns.size() &&
+               series.timeOf(end - 1) == series.timeRuns[r + 1].firstMin);
   }
+  if (!repeats) {
+    return std::nullopt;  // the rule: nothing to merge, and the runs stay as they are
+  }
+  std::vector<double>& values = series.values;
+  std::vector<std::int64_t> times = series.times();
   std::vector<std::uint64_t> lines = series.lines();
   std::size_t kept = 0;
-  for (std::size_t i = 0; i < readings.size(); ++i) {
-    if (kept > 0 && readings[kept - 1].timeMin == readings[i].timeMin) {
-      if (!sameValue(readings[kept - 1].value, readings[i].value)) {
-        const Keep keep = keepHistorical(collection, series, readings[kept - 1], lines[kept - 1],
-                                         readings[i], lines[i], strict);
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    if (kept > 0 && times[kept - 1] == times[i]) {
+      if (!sameValue(values[kept - 1], values[i])) {
+        const Reading a{times[kept - 1], values[kept - 1]};
+        const Reading b{times[i], values[i]};
+        const Keep keep =
+            keepHistorical(collection, series, a, lines[kept - 1], b, lines[i], strict);
         if (keep == Keep::kNeither) {
-          return TwoValues{readings[kept - 1], lines[kept - 1], readings[i], lines[i]};
+          return TwoValues{a, lines[kept - 1], b, lines[i]};
         }
         if (keep == Keep::kSecond) {
-          readings[kept - 1] = readings[i];
+          values[kept - 1] = values[i];
           lines[kept - 1] = lines[i];
         }
       }
       continue;
     }
-    readings[kept] = readings[i];
+    values[kept] = values[i];
+    times[kept] = times[i];
     lines[kept] = lines[i];
     ++kept;
   }
-  readings.resize(kept);
+  values.resize(kept);
+  times.resize(kept);
   lines.resize(kept);
+  series.keepTimes(times);
   series.keepLines(lines);
   return std::nullopt;
 }
@@ -234,8 +250,12 @@ std::optional<std::int64_t> mostCommonStep(const Collection& collection) {
   std::int64_t runStep = 0;
   std::uint64_t runLength = 0;
   for (const Series& series : collection.stations) {
-    for (std::size_t i = 1; i < series.readings.size(); ++i) {
-      const std::int64_t step = series.readings[i].timeMin - series.readings[i - 1].timeMin;
+    SeriesTimes timeOf(series);
+    std::int64_t before = series.size() > 0 ? timeOf(0) : 0;
+    for (std::size_t i = 1; i < series.size(); ++i) {
+      const std::int64_t time = timeOf(i);
+      const std::int64_t step = time - before;
+      before = time;
       if (step != runStep) {
         if (runLength > 0) {
           counts[runStep] += runLength;
@@ -308,23 +328,21 @@ std::optional<Refusal> chooseStep(const Collection& collection, const GridSettin
 void findStrays(const Collection& collection, const Series& series, std::int64_t stepMin,
                 std::vector<std::string>& strays) {
   constexpr int kMostStrays = 5;
-  const std::vector<Reading>& readings = series.readings;
+  const auto at = [&series](std::size_t i) { return series.timeOf(i); };
   std::size_t low = 0;
-  std::size_t high = readings.size() - 1;
+  std::size_t high = series.size() - 1;
   for (int found = 0; found < kMostStrays && high - low >= 2; ++found) {
-    const std::int64_t lowGap = readings[low + 1].timeMin - readings[low].timeMin;
-    const std::int64_t highGap = readings[high].timeMin - readings[high - 1].timeMin;
+    const std::int64_t lowGap = at(low + 1) - at(low);
+    const std::int64_t highGap = at(high) - at(high - 1);
     const bool atLow = lowGap >= highGap;
     const std::int64_t gap = atLow ? lowGap : highGap;
-    const std::int64_t rest = atLow ? readings[high].timeMin - readings[low + 1].timeMin
-                                    : readings[high - 1].timeMin - readings[low].timeMin;
+    const std::int64_t rest = atLow ? at(high) - at(low + 1) : at(high - 1) - at(low);
     if (gap <= rest || gap / stepMin <= 100) {
       return;
     }
     const std::size_t index = atLow ? low++ : high--;
-    strays.push_back("station " + escapeControls(series.label) + " " +
-                     describeMinutes(readings[index].timeMin) + " (" +
-                     placeOf(collection, series.lineOf(index)) + ")");
+    strays.push_back("station " + escapeControls(series.label) + " " + describeMinutes(at(index)) +
+                     " (" + placeOf(collection, series.lineOf(index)) + ")");
   }
 }
 
@@ -385,8 +403,7 @@ Grid inDaysOf(const Grid& grid, std::int64_t dayStartMin) {
 }
 
 Grid ownGrid(const Series& series, std::int64_t stepMin, std::int64_t dayStartMin) {
-  return wholeDays(Grid{series.readings.front().timeMin, series.readings.back().timeMin, stepMin},
-                   dayStartMin);
+  return wholeDays(Grid{series.firstTime(), series.lastTime(), stepMin}, dayStartMin);
 }
 
 std::optional<Refusal> makeGrid(Collection& collection, const GridSettings& settings, Grid& grid,
@@ -409,26 +426,27 @@ std::optional<Refusal> makeGrid(Collection& collection, const GridSettings& sett
                                                       collection.kind.source->stampsMarkStart);
   const bool moveToEnd = markStart && !collection.kind.daily.value_or(false);
   const std::int64_t shift = moveToEnd ? step : 0;
-  std::int64_t first = collection.stations.front().readings.front().timeMin;
+  std::int64_t first = collection.stations.front().firstTime();
   std::int64_t last = first;
   std::uint64_t longest = 0;
   for (const Series& series : collection.stations) {
-    first = std::min(first, series.readings.front().timeMin);
-    last = std::max(last, series.readings.back().timeMin);
-    longest = std::max<std::uint64_t>(longest, series.readings.size());
+    first = std::min(first, series.firstTime());
+    last = std::max(last, series.lastTime());
+    longest = std::max<std::uint64_t>(longest, series.size());
   }
   for (Series& series : collection.stations) {
-    for (std::size_t i = 0; i < series.readings.size(); ++i) {
-      Reading& reading = series.readings[i];
-      if ((reading.timeMin - first) % step != 0) {
+    SeriesTimes timeOf(series);
+    for (std::size_t i = 0; i < series.size(); ++i) {
+      const std::int64_t time = timeOf(i);
+      if ((time - first) % step != 0) {
         return Refusal{kStatusRefused, "station " + escapeControls(series.label) +
-                                           ": the stamp of " + describeMinutes(reading.timeMin) +
+                                           ": the stamp of " + describeMinutes(time) +
                                            " lies off the grid of " + std::to_string(step) +
                                            "-minute steps from " + describeMinutes(first) + " (" +
                                            placeOf(collection, series.lineOf(i)) + ")"};
       }
-      reading.timeMin += shift;
     }
+    series.shiftTimes(shift);
     findStrays(collection, series, step, strays);
   }
   grid = wholeDays(Grid{first + shift, last + shift, step}, 0);
@@ -439,7 +457,7 @@ std::optional<Refusal> makeGrid(Collection& collection, const GridSettings& sett
     return checkSpan(grid, longest, strays);
   }
   for (const Series& series : collection.stations) {
-    if (auto refusal = checkSpan(ownGrid(series, step, 0), series.readings.size(), strays)) {
+    if (auto refusal = checkSpan(ownGrid(series, step, 0), series.size(), strays)) {
       return refusal;
     }
   }
@@ -465,24 +483,39 @@ bool writeStationFile(std::FILE* out, const Collection& collection, const Statio
     return false;
   }
   missing.assign(which.size(), 0);
-  std::vector<std::size_t> cursor(which.size(), 0);
+  // Each station's next value and its stamp, walked in step with the grid.
+  struct Cursor {
+    const Series* series;
+    SeriesTimes times;
+    std::size_t i;
+    std::int64_t next;
+  };
+  std::vector<Cursor> cursors;
+  cursors.reserve(which.size());
+  for (const std::size_t s : which) {
+    const Series& series = collection.stations[s];
+    cursors.push_back(
+        Cursor{&series, SeriesTimes(series), 0, series.size() > 0 ? series.firstTime() : 0});
+  }
   std::string text;
   text.reserve(1 << 20);
   char number[32];
   for (std::int64_t time = grid.firstMin; time <= grid.lastMin; time += grid.stepMin) {
     appendStamp(text, time);
     for (std::size_t k = 0; k < which.size(); ++k) {
-      const std::vector<Reading>& readings = collection.stations[which[k]].readings;
-      std::size_t& i = cursor[k];
-      const bool held = i < readings.size() && readings[i].timeMin == time;
+      Cursor& cursor = cursors[k];
+      const std::vector<double>& values = cursor.series->values;
+      const bool held = cursor.i < values.size() && cursor.next == time;
       text += ' ';
-      if (held && !std::isnan(readings[i].value)) {
-        text.append(number, std::to_chars(number, number + sizeof number, readings[i].value).ptr);
+      if (held && !std::isnan(values[cursor.i])) {
+        text.append(number, std::to_chars(number, number + sizeof number, values[cursor.i]).ptr);
       } else {
         text += kMissingText;
         ++missing[k];
       }
-      i += held ? 1 : 0;
+      if (held && ++cursor.i < values.size()) {
+        cursor.next = cursor.times(cursor.i);
+      }
     }
     text += '\n';
     if (text.size() >= (1 << 20) - 4096) {

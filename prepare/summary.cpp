@@ -194,12 +194,11 @@ void printValueRange(const Collection& collection, const Grid& grid) {
   std::uint64_t firstAbove = 0;
   std::uint64_t firstNegative = 0;
   for (const Series& series : collection.stations) {
-    for (std::size_t i = 0; i < series.readings.size(); ++i) {
-      const Reading& reading = series.readings[i];
-      if (reading.value > limit && above++ == 0) {
+    for (std::size_t i = 0; i < series.size(); ++i) {
+      if (series.values[i] > limit && above++ == 0) {
         firstAbove = series.lineOf(i);
       }
-      if (reading.value < 0.0 && negative++ == 0) {
+      if (series.values[i] < 0.0 && negative++ == 0) {
         firstNegative = series.lineOf(i);
       }
     }
@@ -237,9 +236,8 @@ void printMissing(const Collection& collection, const StationNumbers& numbers,
   for (std::size_t s = 0; s < collection.stations.size(); ++s) {
     missingText +=
         (s == 0 ? "" : ", ") + numbers.numbers[s] + ": " + std::to_string(written.missing[s]);
-    const std::vector<Reading>& readings = collection.stations[s].readings;
-    if (std::all_of(readings.begin(), readings.end(),
-                    [](const Reading& reading) { return std::isnan(reading.value); })) {
+    const std::vector<double>& values = collection.stations[s].values;
+    if (std::all_of(values.begin(), values.end(), [](double value) { return std::isnan(value); })) {
       empty += (empty.empty() ? "" : ", ") + numbers.numbers[s];
     }
   }
@@ -305,10 +303,12 @@ void printEarlyWindow(const Collection& collection,
   std::uint64_t early = 0;
   std::optional<std::int64_t> first;
   for (const Series& series : collection.stations) {
-    for (const Reading& reading : series.readings) {
-      if (reading.timeMin <= source->earlyWindowUntilMin && !std::isnan(reading.value)) {
+    SeriesTimes timeOf(series);
+    for (std::size_t i = 0; i < series.size(); ++i) {
+      const std::int64_t time = timeOf(i);
+      if (time <= source->earlyWindowUntilMin && !std::isnan(series.values[i])) {
         ++early;
-        first = std::min(first.value_or(reading.timeMin), reading.timeMin);
+        first = std::min(first.value_or(time), time);
       }
     }
   }

@@ -121,7 +121,7 @@ Series& seriesOf(std::string_view stationText, TableState& table, Collection& co
     const std::string key = stationKey(stationText);
     const auto [at, added] = collection.index.try_emplace(key, collection.stations.size());
     if (added) {
-      collection.stations.push_back(Series{key, std::string(stationText), {}, {}});
+      collection.stations.push_back(Series{key, std::string(stationText), {}, {}, {}});
     }
     table.series = &collection.stations[at->second];
     table.lastStation.assign(stationText);

@@ -17,19 +17,73 @@
 
 namespace kelvarin::prepare {
 
-std::uint64_t Series::lineOf(std::size_t i) const {
+namespace {
+
+// Returns the run that holds value `i`: the last one starting at or before it.
+template <typename Run>
+const Run& runOf(const std::vector<Run>& runs, std::size_t i) {
   const auto after =
-      std::upper_bound(lineRuns.begin(), lineRuns.end(), i,
-                       [](std::size_t index, const LineRun& run) { return index < run.index; });
-  const LineRun& run = *(after - 1);
+      std::upper_bound(runs.begin(), runs.end(), i,
+                       [](std::size_t index, const Run& run) { return index < run.index; });
+  return *(after - 1);
+}
+
+// Returns the end of run `r`: the start of the next, or `size`.
+template <typename Run>
+std::size_t runEnd(const std::vector<Run>& runs, std::size_t r, std::size_t size) {
+  return r + 1 < runs.size() ? runs[r + 1].index : size;
+}
+
+}  // namespace
+
+std::int64_t Series::timeOf(std::size_t i) const {
+  const TimeRun& run = runOf(timeRuns, i);
+  return run.firstMin + static_cast<std::int64_t>(i - run.index) * run.stepMin;
+}
+
+std::vector<std::int64_t> Series::times() const {
+  std::vector<std::int64_t> all(values.size());
+  for (std::size_t r = 0; r < timeRuns.size(); ++r) {
+    const TimeRun& run = timeRuns[r];
+    for (std::size_t i = run.index; i < runEnd(timeRuns, r, values.size()); ++i) {
+      all[i] = run.firstMin + static_cast<std::int64_t>(i - run.index) * run.stepMin;
+    }
+  }
+  return all;
+}
+
+void Series::keepTimes(const std::vector<std::int64_t>& times) {
+  timeRuns.clear();
+  for (std::size_t i = 0; i < times.size(); ++i) {
+    if (timeRuns.empty()) {
+      timeRuns.push_back({i, times[i], 0});
+      continue;
+    }
+    TimeRun& last = timeRuns.back();
+    const auto count = static_cast<std::int64_t>(i - last.index);
+    if (count == 1) {
+      last.stepMin = times[i] - last.firstMin;
+    } else if (times[i] != last.firstMin + count * last.stepMin) {
+      timeRuns.push_back({i, times[i], 0});
+    }
+  }
+}
+
+void Series::shiftTimes(std::int64_t minutes) {
+  for (TimeRun& run : timeRuns) {
+    run.firstMin += minutes;
+  }
+}
+
+std::uint64_t Series::lineOf(std::size_t i) const {
+  const LineRun& run = runOf(lineRuns, i);
   return run.line + (i - run.index);
 }
 
 std::vector<std::uint64_t> Series::lines() const {
-  std::vector<std::uint64_t> all(readings.size());
+  std::vector<std::uint64_t> all(values.size());
   for (std::size_t r = 0; r < lineRuns.size(); ++r) {
-    const std::size_t end = r + 1 < lineRuns.size() ? lineRuns[r + 1].index : readings.size();
-    for (std::size_t i = lineRuns[r].index; i < end; ++i) {
+    for (std::size_t i = lineRuns[r].index; i < runEnd(lineRuns, r, values.size()); ++i) {
       all[i] = lineRuns[r].line + (i - lineRuns[r].index);
     }
   }

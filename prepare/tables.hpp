@@ -38,41 +38,89 @@ struct Refusal {
   std::string message;
 };
 
-/// One value of a table: its stamp and the value. Where it was read its series keeps.
+/// One value of a table: its stamp and the value.
 struct Reading {
   std::int64_t timeMin;  // minutes on the calendar, end of the interval once the grid is made
   double value;          // NaN: missing
 };
 
-/// The readings of a series from `index` on were read one a line from `line` on (lines counted
+/// The stamps of a series' values from `index` on, up to the next run: `firstMin`, then one every
+/// `stepMin` minutes.
+struct TimeRun {
+  std::size_t index;
+  std::int64_t firstMin;
+  std::int64_t stepMin;
+};
+
+/// The values of a series from `index` on were read one a line from `line` on (lines counted
 /// over all tables read, see placeOf), up to the next run.
 struct LineRun {
   std::size_t index;
   std::uint64_t line;
 };
 
-/// One station's values, in the order read.
+/// One station's values, in the order read. Their stamps and lines are kept in runs: a table
+/// gives a station's values line after line and step after step, so a value takes the 8 bytes of
+/// the value alone, not the 24 a stamp and a line of its own would add.
 struct Series {
   std::string key;    // the identifier, leading zeros of a number dropped
   std::string label;  // the identifier as first read
-  std::vector<Reading> readings;
-  // The line of each reading, in runs: a table gives a station's values line after line, so a
-  // value takes 16 bytes, not the 24 a line of its own would add.
+  std::vector<double> values;
+  std::vector<TimeRun> timeRuns;
   std::vector<LineRun> lineRuns;
-  /// Adds a value read on `line`.
+  std::size_t size() const { return values.size(); }
+  /// Adds a value read on `line` for the stamp `timeMin`.
   void add(std::int64_t timeMin, double value, std::uint64_t line) {
-    if (lineRuns.empty() ||
-        line != lineRuns.back().line + (readings.size() - lineRuns.back().index)) {
-      lineRuns.push_back({readings.size(), line});
+    const std::size_t n = values.size();
+    if (timeRuns.empty()) {
+      timeRuns.push_back({n, timeMin, 0});
+    } else {
+      TimeRun& last = timeRuns.back();
+      const auto count = static_cast<std::int64_t>(n - last.index);
+      if (count == 1) {
+        last.stepMin = timeMin - last.firstMin;  // a run of one takes the step to its second
+      } else if (timeMin != last.firstMin + count * last.stepMin) {
+        timeRuns.push_back({n, timeMin, 0});
+      }
     }
-    readings.push_back({timeMin, value});
+    if (lineRuns.empty() || line != lineRuns.back().line + (n - lineRuns.back().index)) {
+      lineRuns.push_back({n, line});
+    }
+    values.push_back(value);
   }
-  /// Returns the line reading `i` was read on.
+  /// Returns the stamp of value `i`.
+  std::int64_t timeOf(std::size_t i) const;
+  std::int64_t firstTime() const { return timeRuns.front().firstMin; }
+  std::int64_t lastTime() const { return timeOf(values.size() - 1); }
+  /// Returns every value's stamp, in order.
+  std::vector<std::int64_t> times() const;
+  /// Keeps `times` as the values' stamps, one each.
+  void keepTimes(const std::vector<std::int64_t>& times);
+  /// Moves every stamp by `minutes`.
+  void shiftTimes(std::int64_t minutes);
+  /// Returns the line value `i` was read on.
   std::uint64_t lineOf(std::size_t i) const;
-  /// Returns every reading's line, in order.
+  /// Returns every value's line, in order.
   std::vector<std::uint64_t> lines() const;
-  /// Keeps `lines` as the readings' lines, one each.
+  /// Keeps `lines` as the values' lines, one each.
   void keepLines(const std::vector<std::uint64_t>& lines);
+};
+
+/// Walks the stamps of a series in order: each call for an index no lower than the last.
+class SeriesTimes {
+ public:
+  explicit SeriesTimes(const Series& series) : runs_(series.timeRuns) {}
+  std::int64_t operator()(std::size_t i) {
+    while (run_ + 1 < runs_.size() && runs_[run_ + 1].index <= i) {
+      ++run_;
+    }
+    const TimeRun& run = runs_[run_];
+    return run.firstMin + static_cast<std::int64_t>(i - run.index) * run.stepMin;
+  }
+
+ private:
+  const std::vector<TimeRun>& runs_;
+  std::size_t run_ = 0;
 };
 
 /// What the values read are: the layout of their tables, their unit, whether they are daily.

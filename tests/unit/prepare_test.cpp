@@ -185,7 +185,7 @@ Collection stations(const std::vector<std::vector<std::int64_t>>& times) {
   collection.inputs.names.push_back("t.csv");
   collection.inputs.linesBefore.push_back(0);
   for (std::size_t s = 0; s < times.size(); ++s) {
-    Series series{std::to_string(100 + s), std::to_string(100 + s), {}, {}};
+    Series series{std::to_string(100 + s), std::to_string(100 + s), {}, {}, {}};
     for (const std::int64_t time : times[s]) {
       series.add(time, 1.0, ++collection.inputs.lines);
     }
@@ -276,9 +276,9 @@ TEST(PrepareTest, RepeatedRowsMergeOnlyWhenTheyAgree) {
   Grid grid{};
   std::vector<std::string> strays;
   EXPECT_FALSE(makeGrid(same, {}, grid, strays).has_value());
-  EXPECT_EQ(same.stations[0].readings.size(), 3u);
+  EXPECT_EQ(same.stations[0].size(), 3u);
   Collection differ = stations({{60, 120, 120, 180}});
-  differ.stations[0].readings[2].value = 2.0;
+  differ.stations[0].values[2] = 2.0;
   const std::optional<Refusal> refusal = makeGrid(differ, {}, grid, strays);
   ASSERT_TRUE(refusal.has_value());
   EXPECT_EQ(refusal->message,

@@ -191,8 +191,10 @@ TEST(StationListsTest, RefusesRowsThatNameNoPlace) {
 TEST(StationListsTest, ChoosesThePlaceValidAtTheEndOfTheData) {
   Collection collection;
   // A station whose last value is on 1 June 2023 (day 19509 since 1970).
-  collection.stations.push_back(Series{"433", "433", {{19509 * 1440 + 600, 1.0}}, {{0, 1}}});
-  collection.stations.push_back(Series{"999", "999", {{60, 1.0}}, {{0, 2}}});
+  collection.stations.push_back(Series{"433", "433", {}, {}, {}});
+  collection.stations.back().add(19509 * 1440 + 600, 1.0, 1);
+  collection.stations.push_back(Series{"999", "999", {}, {}, {}});
+  collection.stations.back().add(60, 1.0, 2);
   const auto row = [](double latitude, std::int64_t from, std::int64_t to) {
     PlaceRow place;
     place.key = "433";
@@ -318,13 +320,13 @@ TEST(ArchiveLayoutsTest, ReadsEachLayoutsValuesInItsUnit) {
     ASSERT_NE(collection.kind.source, nullptr) << c.name;
     EXPECT_EQ(collection.kind.source->name, c.layout);
     ASSERT_FALSE(collection.stations.empty()) << c.name;
-    const std::vector<Reading>& readings = collection.stations[0].readings;
-    ASSERT_EQ(readings.size(), c.values.size()) << c.name;
-    for (std::size_t i = 0; i < readings.size(); ++i) {
+    const std::vector<double>& values = collection.stations[0].values;
+    ASSERT_EQ(values.size(), c.values.size()) << c.name;
+    for (std::size_t i = 0; i < values.size(); ++i) {
       if (std::isnan(c.values[i])) {
-        EXPECT_TRUE(std::isnan(readings[i].value)) << c.name << " value " << i;
+        EXPECT_TRUE(std::isnan(values[i])) << c.name << " value " << i;
       } else {
-        EXPECT_DOUBLE_EQ(readings[i].value, c.values[i]) << c.name << " value " << i;
+        EXPECT_DOUBLE_EQ(values[i], c.values[i]) << c.name << " value " << i;
       }
     }
     EXPECT_EQ(collection.counts.suspect, c.suspect) << c.name;
@@ -352,7 +354,7 @@ TEST(ArchiveLayoutsTest, StampsEndTheirIntervalsInUtc) {
     Collection collection;
     const std::optional<Refusal> refusal = readText(c.text, c.name, collection);
     ASSERT_FALSE(refusal.has_value()) << c.name << ": " << refusal->message;
-    EXPECT_EQ(collection.stations.at(0).readings.at(0).timeMin, c.firstMin) << c.text;
+    EXPECT_EQ(collection.stations.at(0).firstTime(), c.firstMin) << c.text;
   }
 }
 
