@@ -77,14 +77,15 @@ void Series::shiftTimes(std::int64_t minutes) {
 
 std::uint64_t Series::lineOf(std::size_t i) const {
   const LineRun& run = runOf(lineRuns, i);
-  return run.line + (i - run.index);
+  return run.line + (i - run.index) * run.stepLines;
 }
 
 std::vector<std::uint64_t> Series::lines() const {
   std::vector<std::uint64_t> all(values.size());
   for (std::size_t r = 0; r < lineRuns.size(); ++r) {
-    for (std::size_t i = lineRuns[r].index; i < runEnd(lineRuns, r, values.size()); ++i) {
-      all[i] = lineRuns[r].line + (i - lineRuns[r].index);
+    const LineRun& run = lineRuns[r];
+    for (std::size_t i = run.index; i < runEnd(lineRuns, r, values.size()); ++i) {
+      all[i] = run.line + (i - run.index) * run.stepLines;
     }
   }
   return all;
@@ -93,8 +94,16 @@ std::vector<std::uint64_t> Series::lines() const {
 void Series::keepLines(const std::vector<std::uint64_t>& lines) {
   lineRuns.clear();
   for (std::size_t i = 0; i < lines.size(); ++i) {
-    if (lineRuns.empty() || lines[i] != lineRuns.back().line + (i - lineRuns.back().index)) {
-      lineRuns.push_back({i, lines[i]});
+    if (lineRuns.empty()) {
+      lineRuns.push_back({i, lines[i], 1});
+      continue;
+    }
+    LineRun& last = lineRuns.back();
+    const std::uint64_t count = i - last.index;
+    if (count == 1) {
+      last.stepLines = lines[i] - last.line;
+    } else if (lines[i] != last.line + count * last.stepLines) {
+      lineRuns.push_back({i, lines[i], 1});
     }
   }
 }

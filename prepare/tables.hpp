@@ -52,11 +52,13 @@ struct TimeRun {
   std::int64_t stepMin;
 };
 
-/// The values of a series from `index` on were read one a line from `line` on (lines counted
-/// over all tables read, see placeOf), up to the next run.
+/// The values of a series from `index` on were read on `line` (lines counted over all tables
+/// read, see placeOf), then one every `stepLines` lines (a table of stations interleaved row by
+/// row gives each its every n-th line), up to the next run.
 struct LineRun {
   std::size_t index;
   std::uint64_t line;
+  std::uint64_t stepLines;  // modulo 2^64: lines put back in time order may fall
 };
 
 /// One station's values, in the order read. Their stamps and lines are kept in runs: a table
@@ -83,8 +85,16 @@ struct Series {
         timeRuns.push_back({n, timeMin, 0});
       }
     }
-    if (lineRuns.empty() || line != lineRuns.back().line + (n - lineRuns.back().index)) {
-      lineRuns.push_back({n, line});
+    if (lineRuns.empty()) {
+      lineRuns.push_back({n, line, 1});
+    } else {
+      LineRun& last = lineRuns.back();
+      const std::uint64_t count = n - last.index;
+      if (count == 1) {
+        last.stepLines = line - last.line;
+      } else if (line != last.line + count * last.stepLines) {
+        lineRuns.push_back({n, line, 1});
+      }
     }
     values.push_back(value);
   }

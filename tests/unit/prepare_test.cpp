@@ -61,6 +61,48 @@ TEST(PrepareTest, ReadsEveryStampFormat) {
   }
 }
 
+// A series keeps its stamps and lines in runs of one step: every value's must come back as added,
+// and kept again after sorting or merging, whatever the runs; a regular station takes one run.
+TEST(PrepareTest, SeriesGiveBackEveryStampAndLine) {
+  struct Case {
+    const char* name;
+    std::vector<std::int64_t> times;
+    std::vector<std::uint64_t> lines;
+    std::size_t timeRuns;
+    std::size_t lineRuns;
+  };
+  const Case cases[] = {
+      {"hourly, line after line", {60, 120, 180, 240}, {5, 6, 7, 8}, 1, 1},
+      {"a gap", {60, 120, 300, 360}, {5, 6, 7, 8}, 2, 1},
+      {"a stamp repeated", {60, 120, 120, 180}, {5, 6, 7, 8}, 2, 1},
+      {"out of order", {180, 60, 120, 0}, {9, 2, 30, 4}, 2, 2},
+      {"stations interleaved, every third line", {60, 120, 180}, {10, 13, 16}, 1, 1},
+      {"falling, as sorting may leave them", {300, 240, 180}, {20, 10, 0}, 1, 1},
+      {"one value", {-1440}, {1}, 1, 1},
+  };
+  for (const Case& c : cases) {
+    Series series{"1", "1", {}, {}, {}};
+    for (std::size_t i = 0; i < c.times.size(); ++i) {
+      series.add(c.times[i], static_cast<double>(i), c.lines[i]);
+    }
+    EXPECT_EQ(series.times(), c.times) << c.name;
+    EXPECT_EQ(series.lines(), c.lines) << c.name;
+    EXPECT_EQ(series.timeRuns.size(), c.timeRuns) << c.name;
+    EXPECT_EQ(series.lineRuns.size(), c.lineRuns) << c.name;
+    for (std::size_t i = 0; i < c.times.size(); ++i) {
+      EXPECT_EQ(series.timeOf(i), c.times[i]) << c.name << " " << i;
+      EXPECT_EQ(series.lineOf(i), c.lines[i]) << c.name << " " << i;
+    }
+    Series kept = series;
+    kept.keepTimes(c.times);
+    kept.keepLines(c.lines);
+    EXPECT_EQ(kept.times(), c.times) << c.name;
+    EXPECT_EQ(kept.lines(), c.lines) << c.name;
+    kept.shiftTimes(60);
+    EXPECT_EQ(kept.timeOf(0), c.times[0] + 60) << c.name;
+  }
+}
+
 TEST(PrepareTest, MidnightIsHour24OfTheDayBefore) {
   struct Case {
     const char* text;
