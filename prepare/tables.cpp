@@ -20,92 +20,67 @@ namespace kelvarin::prepare {
 namespace {
 
 // Returns the run that holds value `i`: the last one starting at or before it.
-template <typename Run>
-const Run& runOf(const std::vector<Run>& runs, std::size_t i) {
+template <typename T>
+const Run<T>& runOf(const std::vector<Run<T>>& runs, std::size_t i) {
   const auto after =
       std::upper_bound(runs.begin(), runs.end(), i,
-                       [](std::size_t index, const Run& run) { return index < run.index; });
+                       [](std::size_t index, const Run<T>& run) { return index < run.index; });
   return *(after - 1);
 }
 
-// Returns the end of run `r`: the start of the next, or `size`.
-template <typename Run>
-std::size_t runEnd(const std::vector<Run>& runs, std::size_t r, std::size_t size) {
-  return r + 1 < runs.size() ? runs[r + 1].index : size;
+// Returns each of `size` values of `runs`.
+template <typename T>
+std::vector<T> valuesOf(const std::vector<Run<T>>& runs, std::size_t size) {
+  std::vector<T> all(size);
+  for (std::size_t r = 0; r < runs.size(); ++r) {
+    const std::size_t end = r + 1 < runs.size() ? runs[r + 1].index : size;
+    for (std::size_t i = runs[r].index; i < end; ++i) {
+      all[i] = runs[r].at(i);
+    }
+  }
+  return all;
+}
+
+// Returns the runs of `all`.
+template <typename T>
+std::vector<Run<T>> runsOf(const std::vector<T>& all) {
+  std::vector<Run<T>> runs;
+  for (std::size_t i = 0; i < all.size(); ++i) {
+    extendRuns(runs, i, all[i]);
+  }
+  return runs;
 }
 
 }  // namespace
 
 std::int64_t Series::timeOf(std::size_t i) const {
-  const TimeRun& run = runOf(timeRuns, i);
-  return run.firstMin + static_cast<std::int64_t>(i - run.index) * run.stepMin;
+  return runOf(timeRuns, i).at(i);
 }
 
 std::vector<std::int64_t> Series::times() const {
-  std::vector<std::int64_t> all(values.size());
-  for (std::size_t r = 0; r < timeRuns.size(); ++r) {
-    const TimeRun& run = timeRuns[r];
-    for (std::size_t i = run.index; i < runEnd(timeRuns, r, values.size()); ++i) {
-      all[i] = run.firstMin + static_cast<std::int64_t>(i - run.index) * run.stepMin;
-    }
-  }
-  return all;
+  return valuesOf(timeRuns, values.size());
 }
 
 void Series::keepTimes(const std::vector<std::int64_t>& times) {
-  timeRuns.clear();
-  for (std::size_t i = 0; i < times.size(); ++i) {
-    if (timeRuns.empty()) {
-      timeRuns.push_back({i, times[i], 0});
-      continue;
-    }
-    TimeRun& last = timeRuns.back();
-    const auto count = static_cast<std::int64_t>(i - last.index);
-    if (count == 1) {
-      last.stepMin = times[i] - last.firstMin;
-    } else if (times[i] != last.firstMin + count * last.stepMin) {
-      timeRuns.push_back({i, times[i], 0});
-    }
-  }
+  timeRuns = runsOf(times);
 }
 
 void Series::shiftTimes(std::int64_t minutes) {
   for (TimeRun& run : timeRuns) {
-    run.firstMin += minutes;
+    run.first += minutes;
   }
 }
 
 std::uint64_t Series::lineOf(std::size_t i) const {
-  const LineRun& run = runOf(lineRuns, i);
-  return run.line + (i - run.index) * run.stepLines;
+  return runOf(lineRuns, i).at(i);
 }
 
 std::vector<std::uint64_t> Series::lines() const {
-  std::vector<std::uint64_t> all(values.size());
-  for (std::size_t r = 0; r < lineRuns.size(); ++r) {
-    const LineRun& run = lineRuns[r];
-    for (std::size_t i = run.index; i < runEnd(lineRuns, r, values.size()); ++i) {
-      all[i] = run.line + (i - run.index) * run.stepLines;
-    }
-  }
-  return all;
+  return valuesOf(lineRuns, values.size());
 }
 
 void Series::keepLines(const std::vector<std::uint64_t>& lines) {
-  lineRuns.clear();
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    if (lineRuns.empty()) {
-      lineRuns.push_back({i, lines[i], 1});
-      continue;
-    }
-    LineRun& last = lineRuns.back();
-    const std::uint64_t count = i - last.index;
-    if (count == 1) {
-      last.stepLines = lines[i] - last.line;
-    } else if (lines[i] != last.line + count * last.stepLines) {
-      lineRuns.push_back({i, lines[i], 1});
-    }
-  }
+  lineRuns = runsOf(lines);
 }
 
 namespace {

@@ -44,26 +44,37 @@ struct Reading {
   double value;          // NaN: missing
 };
 
-/// The stamps of a series' values from `index` on, up to the next run: `firstMin`, then one every
-/// `stepMin` minutes.
-struct TimeRun {
+/// A run of a series' stamps or lines: the one of value `index` is `first`, and each after it
+/// `step` more, up to the next run. A table gives a station's values line after line and step
+/// after step (stations interleaved row by row, every n-th line), so most stations are one run.
+template <typename T>
+struct Run {
   std::size_t index;
-  std::int64_t firstMin;
-  std::int64_t stepMin;
+  T first;
+  T step;  // of lines, modulo 2^64: lines put back in time order may fall
+  T at(std::size_t i) const { return first + static_cast<T>(i - index) * step; }
 };
+using TimeRun = Run<std::int64_t>;   // minutes on the calendar
+using LineRun = Run<std::uint64_t>;  // lines counted over all tables read, see placeOf
 
-/// The values of a series from `index` on were read on `line` (lines counted over all tables
-/// read, see placeOf), then one every `stepLines` lines (a table of stations interleaved row by
-/// row gives each its every n-th line), up to the next run.
-struct LineRun {
-  std::size_t index;
-  std::uint64_t line;
-  std::uint64_t stepLines;  // modulo 2^64: lines put back in time order may fall
-};
+/// Extends `runs` by `value` for value `n` of its series: a run of one takes the step to its
+/// second, a value off its run's step starts a new one.
+template <typename T>
+void extendRuns(std::vector<Run<T>>& runs, std::size_t n, T value) {
+  if (runs.empty()) {
+    runs.push_back({n, value, T{0}});
+    return;
+  }
+  Run<T>& last = runs.back();
+  if (n - last.index == 1) {
+    last.step = value - last.first;
+  } else if (value != last.at(n)) {
+    runs.push_back({n, value, T{0}});
+  }
+}
 
-/// One station's values, in the order read. Their stamps and lines are kept in runs: a table
-/// gives a station's values line after line and step after step, so a value takes the 8 bytes of
-/// the value alone, not the 24 a stamp and a line of its own would add.
+/// One station's values, in the order read, and their stamps and lines in runs: a value takes
+/// the 8 bytes of the value alone, not the 24 a stamp and a line of its own would add.
 struct Series {
   std::string key;    // the identifier, leading zeros of a number dropped
   std::string label;  // the identifier as first read
@@ -73,34 +84,13 @@ struct Series {
   std::size_t size() const { return values.size(); }
   /// Adds a value read on `line` for the stamp `timeMin`.
   void add(std::int64_t timeMin, double value, std::uint64_t line) {
-    const std::size_t n = values.size();
-    if (timeRuns.empty()) {
-      timeRuns.push_back({n, timeMin, 0});
-    } else {
-      TimeRun& last = timeRuns.back();
-      const auto count = static_cast<std::int64_t>(n - last.index);
-      if (count == 1) {
-        last.stepMin = timeMin - last.firstMin;  // a run of one takes the step to its second
-      } else if (timeMin != last.firstMin + count * last.stepMin) {
-        timeRuns.push_back({n, timeMin, 0});
-      }
-    }
-    if (lineRuns.empty()) {
-      lineRuns.push_back({n, line, 1});
-    } else {
-      LineRun& last = lineRuns.back();
-      const std::uint64_t count = n - last.index;
-      if (count == 1) {
-        last.stepLines = line - last.line;
-      } else if (line != last.line + count * last.stepLines) {
-        lineRuns.push_back({n, line, 1});
-      }
-    }
+    extendRuns(timeRuns, values.size(), timeMin);
+    extendRuns(lineRuns, values.size(), line);
     values.push_back(value);
   }
   /// Returns the stamp of value `i`.
   std::int64_t timeOf(std::size_t i) const;
-  std::int64_t firstTime() const { return timeRuns.front().firstMin; }
+  std::int64_t firstTime() const { return timeRuns.front().first; }
   std::int64_t lastTime() const { return timeOf(values.size() - 1); }
   /// Returns every value's stamp, in order.
   std::vector<std::int64_t> times() const;
@@ -124,8 +114,7 @@ class SeriesTimes {
     while (run_ + 1 < runs_.size() && runs_[run_ + 1].index <= i) {
       ++run_;
     }
-    const TimeRun& run = runs_[run_];
-    return run.firstMin + static_cast<std::int64_t>(i - run.index) * run.stepMin;
+    return runs_[run_].at(i);
   }
 
  private:
