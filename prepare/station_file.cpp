@@ -41,15 +41,14 @@ void sortByTime(Series& series) {
   std::stable_sort(order.begin(), order.end(),
                    [&times](std::size_t a, std::size_t b) { return times[a] < times[b]; });
   const std::vector<std::uint64_t> lines = series.lines();
-  std::vector<double> values(order.size());
+  const SeriesValues values = series.values;
   std::vector<std::int64_t> sortedTimes(order.size());
   std::vector<std::uint64_t> sortedLines(order.size());
   for (std::size_t i = 0; i < order.size(); ++i) {
-    values[i] = series.values[order[i]];
+    series.values.set(i, values[order[i]]);
     sortedTimes[i] = times[order[i]];
     sortedLines[i] = lines[order[i]];
   }
-  series.values = std::move(values);
   series.keepTimes(sortedTimes);
   series.keepLines(sortedLines);
 }
@@ -128,7 +127,7 @@ std::optional<TwoValues> mergeRepeats(Collection& collection, Series& series, bo
   if (!repeats) {
     return std::nullopt;  // the rule: nothing to merge, and the runs stay as they are
   }
-  std::vector<double>& values = series.values;
+  SeriesValues& values = series.values;
   std::vector<std::int64_t> times = series.times();
   std::vector<std::uint64_t> lines = series.lines();
   std::size_t kept = 0;
@@ -143,13 +142,13 @@ std::optional<TwoValues> mergeRepeats(Collection& collection, Series& series, bo
           return TwoValues{a, lines[kept - 1], b, lines[i]};
         }
         if (keep == Keep::kSecond) {
-          values[kept - 1] = values[i];
+          values.set(kept - 1, values[i]);
           lines[kept - 1] = lines[i];
         }
       }
       continue;
     }
-    values[kept] = values[i];
+    values.set(kept, values[i]);
     times[kept] = times[i];
     lines[kept] = lines[i];
     ++kept;
@@ -504,7 +503,7 @@ bool writeStationFile(std::FILE* out, const Collection& collection, const Statio
     appendStamp(text, time);
     for (std::size_t k = 0; k < which.size(); ++k) {
       Cursor& cursor = cursors[k];
-      const std::vector<double>& values = cursor.series->values;
+      const SeriesValues& values = cursor.series->values;
       const bool held = cursor.i < values.size() && cursor.next == time;
       text += ' ';
       if (held && !std::isnan(values[cursor.i])) {

@@ -236,8 +236,12 @@ void printMissing(const Collection& collection, const StationNumbers& numbers,
   for (std::size_t s = 0; s < collection.stations.size(); ++s) {
     missingText +=
         (s == 0 ? "" : ", ") + numbers.numbers[s] + ": " + std::to_string(written.missing[s]);
-    const std::vector<double>& values = collection.stations[s].values;
-    if (std::all_of(values.begin(), values.end(), [](double value) { return std::isnan(value); })) {
+    const SeriesValues& values = collection.stations[s].values;
+    bool none = true;
+    for (std::size_t i = 0; i < values.size() && none; ++i) {
+      none = std::isnan(values[i]);
+    }
+    if (none) {
       empty += (empty.empty() ? "" : ", ") + numbers.numbers[s];
     }
   }

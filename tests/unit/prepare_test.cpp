@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>  // std::memcmp
 #include <fstream>
 #include <optional>
 #include <string>
@@ -100,6 +101,41 @@ TEST(PrepareTest, SeriesGiveBackEveryStampAndLine) {
     EXPECT_EQ(kept.lines(), c.lines) << c.name;
     kept.shiftTimes(60);
     EXPECT_EQ(kept.timeOf(0), c.times[0] + 60) << c.name;
+  }
+}
+
+// Values are kept as floats while each one is a float exactly, else all as doubles: every one
+// must come back bit for bit, the sign of a zero and a missing value too, also when one that is
+// no float comes after others, or is set in place of one.
+TEST(PrepareTest, SeriesGiveBackEveryValueBitForBit) {
+  const double nan = std::nan("");
+  const std::vector<std::vector<double>> cases = {
+      {0.0, 60.0, 12.0, 59.0},     // minutes
+      {6.0, 0.1, 0.5},             // hours with a decimal, one no float
+      {nan, -0.0, 0.25, nan},      // missing, a negative zero
+      {1.0, 2.0, 1e300, 3.0},      // beyond a float's range
+      {0.30000000000000004, 0.3},  // doubles a float would merge
+  };
+  for (const std::vector<double>& values : cases) {
+    Series series{"1", "1", {}, {}, {}};
+    for (std::size_t i = 0; i < values.size(); ++i) {
+      series.add(60 * static_cast<std::int64_t>(i), values[i], i + 1);
+    }
+    ASSERT_EQ(series.values.size(), values.size());
+    for (std::size_t i = 0; i < values.size(); ++i) {
+      const double kept = series.values[i];
+      EXPECT_EQ(std::memcmp(&kept, &values[i], sizeof kept) == 0 ||
+                    (std::isnan(kept) && std::isnan(values[i])),
+                true)
+          << values[i];
+    }
+    Series set = series;
+    set.values.set(0, 0.1);  // no float: the series turns to doubles, keeping the rest
+    EXPECT_EQ(set.values[0], 0.1);
+    for (std::size_t i = 1; i < values.size(); ++i) {
+      EXPECT_TRUE(set.values[i] == values[i] ||
+                  (std::isnan(set.values[i]) && std::isnan(values[i])));
+    }
   }
 }
 
@@ -320,7 +356,7 @@ TEST(PrepareTest, RepeatedRowsMergeOnlyWhenTheyAgree) {
   EXPECT_FALSE(makeGrid(same, {}, grid, strays).has_value());
   EXPECT_EQ(same.stations[0].size(), 3u);
   Collection differ = stations({{60, 120, 120, 180}});
-  differ.stations[0].values[2] = 2.0;
+  differ.stations[0].values.set(2, 2.0);
   const std::optional<Refusal> refusal = makeGrid(differ, {}, grid, strays);
   ASSERT_TRUE(refusal.has_value());
   EXPECT_EQ(refusal->message,

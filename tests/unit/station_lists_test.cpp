@@ -320,7 +320,7 @@ TEST(ArchiveLayoutsTest, ReadsEachLayoutsValuesInItsUnit) {
     ASSERT_NE(collection.kind.source, nullptr) << c.name;
     EXPECT_EQ(collection.kind.source->name, c.layout);
     ASSERT_FALSE(collection.stations.empty()) << c.name;
-    const std::vector<double>& values = collection.stations[0].values;
+    const SeriesValues& values = collection.stations[0].values;
     ASSERT_EQ(values.size(), c.values.size()) << c.name;
     for (std::size_t i = 0; i < values.size(); ++i) {
       if (std::isnan(c.values[i])) {
