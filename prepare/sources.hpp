@@ -48,6 +48,15 @@ enum class RowShape {
   kMonthLines,   // fixed width, one station, month and element a line, then 31 days
 };
 
+/// Where a layout's rows name their station.
+enum class StationFrom {
+  kColumn,               // its `station` column
+  kFileStem,             // one station a file, named by the file name
+  kFileStemWithoutYear,  // the same, the name ending in the year of a file of one year
+                         // ("10637-2024.csv" is station 10637)
+  kMonthLine,            // the first bytes of each fixed-width line (`monthLine`)
+};
+
 /// Where a field stands: by its name in the header row, or by its 0-based position. Neither:
 /// the layout has no such field.
 struct Column {
@@ -85,7 +94,8 @@ struct SourceLayout {
   // these names, any case; for rows without a header, the first row read by `firstRowFits`.
   std::vector<std::string_view> headerHolds{};
   bool (*firstRowFits)(const std::vector<std::string_view>& fields) = nullptr;
-  Column station{};  // none: the file holds one station, named by its file name
+  StationFrom stationFrom = StationFrom::kColumn;
+  Column station{};  // of kColumn
   Column date{};  // the date; the year alone where the month and the day have columns of their own
   Column month{};
   Column day{};
@@ -102,9 +112,6 @@ struct SourceLayout {
   std::optional<double> traceValue{};  // a value that means "less than the smallest unit" ...
   double traceMinutes = 0.0;           // ... written as these minutes, counted
   bool stampsMarkStart = false;        // stamps with a time of day mark the start of their interval
-  // One station a file, named by the file name, which may end in the year of a file of one year
-  // ("10637-2024.csv"): the station is the name without that year.
-  bool nameEndsInYear = false;
   // Files named after their period, "..._FROM_TO_STATION" (YYYYMMDD): a historical file, whose
   // quality check is complete, and a recent one, whose check is not, overlap; where their values
   // differ, the file whose period ends first (the historical one) is kept.

@@ -370,7 +370,7 @@ std::optional<Refusal> readTable(std::FILE* file, const std::string& name,
   }
   const SourceLayout* source = table.columns.source;
   table.stem = source != nullptr ? stemOf(name) : name;
-  if (source != nullptr && source->nameEndsInYear) {
+  if (source != nullptr && source->stationFrom == StationFrom::kFileStemWithoutYear) {
     table.stem = withoutYear(table.stem);
   }
   if (collection.kind.anyTable && collection.kind.source != source) {

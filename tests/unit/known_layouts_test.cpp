@@ -37,6 +37,16 @@ std::set<std::string> layoutNames() {
   return names;
 }
 
+// Where a layout's station comes from must agree with the fields that carry it.
+TEST(KnownLayoutsTest, EveryLayoutSaysWhereItsStationComesFrom) {
+  for (const SourceLayout& layout : knownLayouts()) {
+    const bool column = layout.stationFrom == StationFrom::kColumn;
+    EXPECT_EQ(layout.station.exists(), column) << layout.name;
+    EXPECT_EQ(layout.stationFrom == StationFrom::kMonthLine, layout.shape == RowShape::kMonthLines)
+        << layout.name;
+  }
+}
+
 TEST(KnownLayoutsTest, EveryLayoutReadsItsOwnExample) {
   std::set<std::string> lists;
   for (const StationListLayout& list : knownStationLists()) {
