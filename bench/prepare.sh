@@ -4,6 +4,10 @@
 # prints the wall time and peak memory of each.
 #
 # Usage: bench/prepare.sh [YEARS] [STATIONS]      (default: 70 100, about 60 million values)
+#        bench/prepare.sh YEARS STATIONS RUNS OLD
+# With RUNS and OLD (another build of kelvarin-prepare), the two are alternated RUNS times, merged
+# and split, and each prints the medians of its wall times and its peak memory; their outputs must
+# be the same.
 # Builds into build-bench/ and writes its files into bench-data/ (both ignored by git).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -16,6 +20,43 @@ folder="bench-data/dwd_${years}y_${stations}s"
 if [ ! -d "$folder" ]; then
   mkdir -p "$folder"
   build-bench/bench/kelvarin-prepare-generate "$years" "$stations" "$folder"
+fi
+if [ $# -ge 4 ]; then
+  runs=$3
+  old=$4
+  new=build-bench/kelvarin-prepare
+  source bench/timing.sh
+  work=$(mktemp -d)
+  trap 'rm -rf "$work"' EXIT
+  # Appends "seconds peak_kb" of one run of PROGRAM (merged, or split with "split") to NAME.times.
+  run_one() {
+    local program=$1 name=$2 kind=$3
+    if [ "$kind" = split ]; then
+      rm -rf "$work/$name.split"
+      /usr/bin/time -f '%e %M' -a -o "$work/$name.$kind.times" \
+        "$program" --split "$work/$name.split" "$folder"/*.txt 2> /dev/null
+    else
+      /usr/bin/time -f '%e %M' -a -o "$work/$name.$kind.times" \
+        "$program" -o "$work/$name.txt" "$folder"/*.txt 2> /dev/null
+    fi
+  }
+  for run in $(seq "$runs"); do
+    for kind in merged split; do
+      if ((run % 2)); then run_one "$old" old "$kind"; run_one "$new" new "$kind"
+      else run_one "$new" new "$kind"; run_one "$old" old "$kind"; fi
+    done
+  done
+  cmp -s "$work/old.txt" "$work/new.txt" && diff -rq "$work/old.split" "$work/new.split" > /dev/null ||
+    { echo "the two programs write different files"; exit 1; }
+  for kind in merged split; do
+    for name in old new; do
+      printf '%-7s %-4s median %6.2f s of %d, peak resident memory %d MiB\n' "$kind" "$name" \
+        "$(median $(cut -d' ' -f1 "$work/$name.$kind.times"))" "$runs" \
+        "$(( $(cut -d' ' -f2 "$work/$name.$kind.times" | sort -n | tail -1) / 1024 ))"
+    done
+  done
+  echo "files identical: yes"
+  exit 0
 fi
 rows=$(cat "$folder"/*.txt | wc -l)
 bytes=$(cat "$folder"/*.txt | wc -c)
