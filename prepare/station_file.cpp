@@ -120,9 +120,8 @@ std::optional<TwoValues> mergeRepeats(Collection& collection, Series& series, bo
     const TimeRun& run = series.timeRuns[r];
     const std::size_t end =
         r + 1 < series.timeRuns.size() ? series.timeRuns[r + 1].index : series.size();
-    repeats =
-        (run.step == 0 && end - run.index > 1) ||
-        (r + 1 < series.timeRuns.size() && series.timeOf(end - 1) == series.timeRuns[r + 1].first);
+    repeats = (run.step == 0 && end - run.index > 1) ||
+              (r + 1 < series.timeRuns.size() && run.at(end - 1) == series.timeRuns[r + 1].first);
   }
   if (!repeats) {
     return std::nullopt;  // the rule: nothing to merge, and the runs stay as they are

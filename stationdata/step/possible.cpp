@@ -310,6 +310,16 @@ bool windowLightOfColumns(LightSource& source, const RecordStamp& stamp, double 
   return split;
 }
 
+namespace {
+
+// The extremes of a day's light over the columns: of their spans behind skylines, else of their
+// flat light.
+const ColumnsLight& columnsLightOf(const LightSource& source, const ModelDays& day) {
+  return source.siteHorizons.empty() ? day.extremes : day.spanExtremes;
+}
+
+}  // namespace
+
 ModelWindow modelWindowOfColumns(LightSource& source, const RecordStamp& stamp, double startH,
                                  double endH, std::size_t columns, WindowLight* light) {
   if (!isValidMonth(stamp.month)) {
@@ -327,7 +337,7 @@ ModelWindow modelWindowOfColumns(LightSource& source, const RecordStamp& stamp, 
         if (offset == 0) {
           own = &known;
         } else {
-          const ColumnsLight& x = source.siteHorizons.empty() ? known.extremes : known.spanExtremes;
+          const ColumnsLight& x = columnsLightOf(source, known);
           reached |= toH > x.earliestFromH && fromH < x.latestToH;
         }
       },
@@ -338,15 +348,14 @@ ModelWindow modelWindowOfColumns(LightSource& source, const RecordStamp& stamp, 
   const ModelDays& known = *own;
   // The window's light is each column's within it, as a window of days sums it: no other day
   // adds or shares any of it.
-  const bool behindSkylines = !source.siteHorizons.empty();
-  const ColumnsLight& x = behindSkylines ? known.spanExtremes : known.extremes;
+  const ColumnsLight& x = columnsLightOf(source, known);
   if (startH >= x.latestFromH && endH <= x.earliestToH) {
     return ModelWindow::kAllLit;
   }
   if (endH <= x.earliestFromH || startH >= x.latestToH) {
     return ModelWindow::kAllDark;
   }
-  if (behindSkylines) {
+  if (!source.siteHorizons.empty()) {
     for (std::size_t c = 1; c <= columns; ++c) {
       light[c] = WindowLight{0.0 + spansWithin(known.spans[c], startH, endH), 0.0, true};
     }
