@@ -1,6 +1,6 @@
 #include "input_files.hpp"
 
-#include <sys/stat.h>  // stat: which file an output would overwrite
+#include <sys/stat.h>  // fstat, stat: which file an output would overwrite, and a file unchanged
 
 #include <algorithm>   // std::upper_bound
 #include <charconv>    // std::from_chars
@@ -87,6 +87,26 @@ std::string placeOf(const Collection& collection, std::uint64_t line) {
   const std::size_t file = fileOf(collection, line);
   return collection.inputs.names[file] + ": line " +
          std::to_string(line - collection.inputs.linesBefore[file]);
+}
+
+std::optional<InputIdentity> identityOf(int descriptor, const std::string& name) {
+  struct stat status {};
+  if (fstat(descriptor, &status) != 0) {
+    return std::nullopt;
+  }
+  return InputIdentity{static_cast<std::uint64_t>(status.st_dev),
+                       static_cast<std::uint64_t>(status.st_ino),
+                       name,
+                       static_cast<std::uint64_t>(status.st_size),
+                       std::int64_t{status.st_mtim.tv_sec} * 1000000000 + status.st_mtim.tv_nsec,
+                       S_ISREG(status.st_mode),
+                       S_ISDIR(status.st_mode)};
+}
+
+bool unchanged(const InputIdentity& identity, int descriptor) {
+  const std::optional<InputIdentity> now = identityOf(descriptor, identity.name);
+  return now && now->device == identity.device && now->inode == identity.inode &&
+         now->size == identity.size && now->modified == identity.modified;
 }
 
 std::optional<std::string> inputAt(const Collection& collection, const std::string& path) {

@@ -17,7 +17,18 @@ struct InputIdentity {
   std::uint64_t device;
   std::uint64_t inode;
   std::string name;
+  std::uint64_t size = 0;     // bytes
+  std::int64_t modified = 0;  // nanoseconds since 1970
+  bool regular = false;       // a file, which can be read again
+  bool folder = false;
 };
+
+/// Returns which file the open `descriptor` is, named `name`; nothing where the system cannot
+/// tell.
+std::optional<InputIdentity> identityOf(int descriptor, const std::string& name);
+
+/// Returns true when `descriptor` is the file `identity` names, unchanged since.
+bool unchanged(const InputIdentity& identity, int descriptor);
 
 /// The part of an archive that keeps its checked values apart from the unchecked, recent ones
 /// (the German weather service's "historical" and "recent" folders) that a file comes from.
@@ -28,7 +39,9 @@ struct InputFiles {
   std::vector<std::string> names;
   std::vector<std::uint64_t> linesBefore;  // per file: the lines of the files read before it
   std::vector<std::optional<std::int64_t>> periodEnds;  // per file: periodEndOf its name
-  std::uint64_t lines = 0;                              // lines of all files read so far
+  std::vector<std::string> paths;                       // per file: as given, to read it again
+  std::vector<InputIdentity> tableFiles;  // per file: which file it is, to read again the same
+  std::uint64_t lines = 0;                // lines of all files read so far
   std::vector<InputIdentity> identities;  // of the files read, for the outputs to avoid
   std::vector<std::string> unended;       // "FILE: line N": a last line without a line break
   // Tables of values that gave no value at all (every row another element, or none): their

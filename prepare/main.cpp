@@ -2,18 +2,23 @@
 // turned into a station file that kelvarin reads and the places table of its stations. Data go to
 // standard output or -o; messages and the summary go to standard error, so that the tool can sit
 // in a pipe.
-#include <getopt.h>  // getopt_long
+#include <getopt.h>        // getopt_long
+#include <sys/resource.h>  // getrlimit, setrlimit: the files open at once
+#include <sys/stat.h>      // stat: inputs that can be read again
 
+#include <algorithm>  // std::all_of, std::min
 #include <cerrno>
 #include <charconv>  // std::from_chars
 #include <cstdio>
 #include <cstring>  // std::strerror
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <unordered_set>
 #include <vector>
 
 #include "network_places.hpp"
+#include "reread_values.hpp"
 #include "sources.hpp"
 #include "station_file.hpp"
 #include "summary.hpp"
@@ -49,6 +54,8 @@ constexpr char kUsage[] =
     "                        station (refused otherwise: a few stray stamps stretch it)\n"
     "  --strict              refuse what the summary would otherwise name: a last line\n"
     "                        without a line break, historical and recent values that differ\n"
+    "  --memory MIB          hold at most MIB mebibytes of values (default 128); beyond, the\n"
+    "                        files are read again as the station file is written\n"
     "  --help, --version\n"
     "Known layouts need no column options (kelvarin-prepare(1) describes each):\n";
 
@@ -70,6 +77,7 @@ constexpr int kOk = 0;
 
 struct Settings {
   TableSettings tables;
+  std::uint64_t holdMiB = 128;
   GridSettings grid;
   std::string output;
   std::string splitDir;
@@ -116,6 +124,7 @@ enum OptionId : int {
   kUnit,
   kWideGrid,
   kStrict,
+  kMemory,
   kHelp,
   kVersion
 };
@@ -135,6 +144,7 @@ const option kOptions[] = {
     {"unit", required_argument, nullptr, kUnit},
     {"wide-grid", no_argument, nullptr, kWideGrid},
     {"strict", no_argument, nullptr, kStrict},
+    {"memory", required_argument, nullptr, kMemory},
     {"help", no_argument, nullptr, kHelp},
     {"version", no_argument, nullptr, kVersion},
     {nullptr, 0, nullptr, 0},
@@ -165,6 +175,15 @@ std::optional<int> takeCheckedValue(int option, const std::string& value, Settin
                              : value == "tenths" ? kTenthsOfHours
                                                  : kSeconds;
       return std::nullopt;
+    case kMemory: {
+      const auto [end, error] =
+          std::from_chars(value.data(), value.data() + value.size(), settings.holdMiB);
+      if (error != std::errc() || end != value.data() + value.size() ||
+          settings.holdMiB > (std::uint64_t{1} << 40)) {
+        return usageError("--memory takes a whole number of mebibytes, not " + quoteText(value));
+      }
+      return std::nullopt;
+    }
     case kStep:
       settings.grid.stepMin = readStep(value);
       if (!settings.grid.stepMin) {
@@ -262,9 +281,40 @@ std::optional<Refusal> checkOutput(const Collection& collection, const std::stri
   return std::nullopt;
 }
 
-std::optional<Refusal> writeMerged(const Collection& collection, const StationNumbers& numbers,
-                                   const Grid& grid, const std::string& output,
-                                   std::vector<std::uint64_t>& missing) {
+// The values as the writer asks for them: the ones held, or the ones read again from the tables
+// for the stations `which`.
+std::unique_ptr<StationValues> valuesOf(const Collection& collection,
+                                        const std::vector<std::size_t>& which, bool strict) {
+  if (collection.holdValues) {
+    return std::make_unique<HeldValues>(collection);
+  }
+  return std::make_unique<RereadValues>(collection, which, strict);
+}
+
+// Writes `outputs` from `values`, and counts what the values read again overruled.
+std::optional<Refusal> writeFrom(Collection& collection, const StationNumbers& numbers,
+                                 const std::vector<StationOutput>& outputs, StationValues& values,
+                                 std::vector<ValueTally>& tallies) {
+  auto refusal = writeStationFiles(outputs, collection, numbers, values, tallies);
+  if (!refusal) {
+    if (const auto* reread = dynamic_cast<const RereadValues*>(&values)) {
+      reread->countOverruled(collection.counts);
+    }
+  }
+  return refusal;
+}
+
+std::vector<std::size_t> allStations(const Collection& collection) {
+  std::vector<std::size_t> all(collection.stations.size());
+  for (std::size_t s = 0; s < all.size(); ++s) {
+    all[s] = s;
+  }
+  return all;
+}
+
+std::optional<Refusal> writeMerged(Collection& collection, const StationNumbers& numbers,
+                                   const Grid& grid, const std::string& output, bool strict,
+                                   std::vector<ValueTally>& tallies) {
   const std::string name = output.empty() ? "standard output" : fileName(output);
   std::FILE* out = stdout;
   if (!output.empty()) {
@@ -276,15 +326,14 @@ std::optional<Refusal> writeMerged(const Collection& collection, const StationNu
       return Refusal{kStatusRefused, name + ": cannot be written: " + std::strerror(errno)};
     }
   }
-  std::vector<std::size_t> all(collection.stations.size());
-  for (std::size_t s = 0; s < all.size(); ++s) {
-    all[s] = s;
+  const std::vector<std::size_t> all = allStations(collection);
+  const std::unique_ptr<StationValues> values = valuesOf(collection, all, strict);
+  auto refusal =
+      writeFrom(collection, numbers, {StationOutput{out, name, all, grid}}, *values, tallies);
+  if (out != stdout && std::fclose(out) != 0 && !refusal) {
+    refusal = Refusal{kStatusRefused, name + ": cannot be written"};
   }
-  const bool written = writeStationFile(out, collection, numbers, all, grid, missing);
-  if ((out != stdout && std::fclose(out) != 0) || !written) {
-    return Refusal{kStatusRefused, name + ": cannot be written"};
-  }
-  return std::nullopt;
+  return refusal;
 }
 
 // The name of each station's split file: its own identifier, with every byte but letters,
@@ -312,9 +361,18 @@ std::vector<std::string> splitNames(const Collection& collection) {
   return names;
 }
 
-std::optional<Refusal> writeSplit(const Collection& collection, const StationNumbers& numbers,
-                                  const Grid& grid, const std::string& folder,
-                                  std::vector<std::uint64_t>& missing) {
+// The split files written side by side: as many as leaves the files read again open too.
+std::size_t splitBatch() {
+  rlimit limit{};
+  if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) {
+    return 1024;
+  }
+  return std::max<std::size_t>(1, static_cast<std::size_t>(limit.rlim_cur) / 2 - 32);
+}
+
+std::optional<Refusal> writeSplit(Collection& collection, const StationNumbers& numbers,
+                                  const Grid& grid, const std::string& folder, bool strict,
+                                  std::vector<ValueTally>& tallies) {
   std::vector<std::string> paths;
   for (const std::string& name : splitNames(collection)) {
     paths.push_back(folder + "/" + name + ".txt");
@@ -328,22 +386,81 @@ std::optional<Refusal> writeSplit(const Collection& collection, const StationNum
     return Refusal{kStatusRefused,
                    fileName(folder) + ": the folder cannot be made: " + error.message()};
   }
-  std::vector<std::uint64_t> counted;
-  for (std::size_t s = 0; s < collection.stations.size(); ++s) {
-    std::FILE* out = std::fopen(paths[s].c_str(), "w");
-    if (out == nullptr) {
-      return Refusal{kStatusRefused,
-                     fileName(paths[s]) + ": cannot be written: " + std::strerror(errno)};
+  tallies.assign(collection.stations.size(), ValueTally{});
+  const std::size_t batch = splitBatch();
+  for (std::size_t from = 0; from < collection.stations.size(); from += batch) {
+    const std::size_t to = std::min(collection.stations.size(), from + batch);
+    std::vector<StationOutput> outputs;
+    std::vector<std::size_t> which;
+    std::optional<Refusal> refusal;
+    for (std::size_t s = from; s < to && !refusal; ++s) {
+      std::FILE* out = std::fopen(paths[s].c_str(), "w");
+      if (out == nullptr) {
+        refusal = Refusal{kStatusRefused,
+                          fileName(paths[s]) + ": cannot be written: " + std::strerror(errno)};
+        break;
+      }
+      // Each file covers its own station's stamps only.
+      outputs.push_back(
+          StationOutput{out,
+                        fileName(paths[s]),
+                        {s},
+                        ownGrid(collection.stations[s], grid.stepMin, grid.dayStartMin)});
+      which.push_back(s);
     }
-    // Each file covers its own station's stamps only.
-    const Grid own = ownGrid(collection.stations[s], grid.stepMin, grid.dayStartMin);
-    const bool written = writeStationFile(out, collection, numbers, {s}, own, counted);
-    if (std::fclose(out) != 0 || !written) {
-      return Refusal{kStatusRefused, fileName(paths[s]) + ": cannot be written"};
+    std::vector<ValueTally> counted;
+    if (!refusal) {
+      const std::unique_ptr<StationValues> values = valuesOf(collection, which, strict);
+      refusal = writeFrom(collection, numbers, outputs, *values, counted);
     }
-    missing[s] = counted[0];
+    for (const StationOutput& output : outputs) {
+      if (std::fclose(output.file) != 0 && !refusal) {
+        refusal = Refusal{kStatusRefused, output.name + ": cannot be written"};
+      }
+    }
+    if (refusal) {
+      return refusal;
+    }
+    for (std::size_t s = from; s < to; ++s) {
+      tallies[s] = counted[s];
+    }
   }
   return std::nullopt;
+}
+
+// Where the values are read again and rows of one stamp may differ with no rule to settle them,
+// every value is compared before a file is opened for writing.
+std::optional<Refusal> checkRepeats(const Collection& collection, const StationNumbers& numbers,
+                                    const Grid& grid, bool strict) {
+  if (collection.holdValues || !collection.checkRepeats) {
+    return std::nullopt;
+  }
+  std::vector<StationOutput> looks;
+  for (std::size_t s = 0; s < collection.stations.size(); ++s) {
+    looks.push_back(StationOutput{
+        nullptr, "", {s}, ownGrid(collection.stations[s], grid.stepMin, grid.dayStartMin)});
+  }
+  RereadValues values(collection, allStations(collection), strict);
+  std::vector<ValueTally> tallies;
+  return writeStationFiles(looks, collection, numbers, values, tallies);
+}
+
+// Returns true when every one of `paths` is a file, which can be read again.
+bool allFiles(const std::vector<std::string>& paths) {
+  return std::all_of(paths.begin(), paths.end(), [](const std::string& path) {
+    struct stat status {};
+    return ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
+  });
+}
+
+// Lets the run open as many files at once as the system allows: a network's files are read
+// side by side.
+void raiseFileLimit() {
+  rlimit limit{};
+  if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+    limit.rlim_cur = limit.rlim_max;
+    setrlimit(RLIMIT_NOFILE, &limit);
+  }
 }
 
 std::optional<Refusal> readInputs(const Settings& settings, Collection& collection) {
@@ -418,9 +535,19 @@ std::optional<Refusal> checkPlacesApart(const Collection& collection, const Sett
 }
 
 int run(const Settings& settings) {
+  raiseFileLimit();
   Collection collection;
+  collection.holdBytes = settings.holdMiB << 20;
+  collection.canReread = allFiles(settings.files);
   if (auto refusal = readInputs(settings, collection)) {
     return refuse(*refusal);
+  }
+  if (!collection.holdValues && !collection.canReread) {
+    // Dropped, and then rows far out of order: held after all, from a reading of their own.
+    collection = Collection{};
+    if (auto refusal = readInputs(settings, collection)) {
+      return refuse(*refusal);
+    }
   }
   if (settings.grid.strict && !collection.inputs.unended.empty()) {
     return refuse(Refusal{kStatusRefused, collection.inputs.unended.front() +
@@ -445,12 +572,15 @@ int run(const Settings& settings) {
   const std::vector<std::optional<PlaceRow>> places = choosePlaces(collection);
   // Stamps in UTC become the zone's time in kelvarin's command: its days are the grid's.
   grid = inDaysOf(grid, zoneDayStartMin(collection, places));
-  Written written{settings.output, settings.splitDir, settings.placesFile,
-                  std::vector<std::uint64_t>(collection.stations.size(), 0)};
+  if (auto refusal = checkRepeats(collection, numbers, grid, settings.grid.strict)) {
+    return refuse(*refusal);
+  }
+  Written written{settings.output, settings.splitDir, settings.placesFile, {}};
+  const bool strict = settings.grid.strict;
   std::optional<Refusal> refusal =
       settings.splitDir.empty()
-          ? writeMerged(collection, numbers, grid, settings.output, written.missing)
-          : writeSplit(collection, numbers, grid, settings.splitDir, written.missing);
+          ? writeMerged(collection, numbers, grid, settings.output, strict, written.tallies)
+          : writeSplit(collection, numbers, grid, settings.splitDir, strict, written.tallies);
   if (!refusal && !settings.placesFile.empty()) {
     refusal = writePlaces(collection, numbers, places, settings.placesFile);
   }

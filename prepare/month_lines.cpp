@@ -55,7 +55,7 @@ std::optional<Refusal> readMonthLine(TableState& table, Collection& collection) 
     const std::size_t flagAt = at + line.flagOffset;
     const std::string_view flag =
         flagAt < row.size() ? trimBlanks(row.substr(flagAt, 1), '\0') : std::string_view();
-    addReading(station, *time, interpret(*value, flag, table.columns, collection), table,
+    addReading(station, *time, interpret(*value, flag, table.columns, collection.counts), table,
                collection);
   }
   return std::nullopt;

@@ -7,6 +7,7 @@
 
 #include "station_layout.hpp"  // kColumnLabels, kMissingText
 #include "station_number.hpp"  // isOwnStationNumber
+#include "table_fields.hpp"    // kMissing
 #include "text_rows.hpp"       // escapeControls
 
 namespace kelvarin::prepare {
@@ -41,11 +42,14 @@ void sortByTime(Series& series) {
   std::stable_sort(order.begin(), order.end(),
                    [&times](std::size_t a, std::size_t b) { return times[a] < times[b]; });
   const std::vector<std::uint64_t> lines = series.lines();
-  const SeriesValues values = series.values;
+  const bool held = series.values.size() == series.size();
+  const SeriesValues values = held ? series.values : SeriesValues();
   std::vector<std::int64_t> sortedTimes(order.size());
   std::vector<std::uint64_t> sortedLines(order.size());
   for (std::size_t i = 0; i < order.size(); ++i) {
-    series.values.set(i, values[order[i]]);
+    if (held) {
+      series.values.set(i, values[order[i]]);
+    }
     sortedTimes[i] = times[order[i]];
     sortedLines[i] = lines[order[i]];
   }
@@ -62,19 +66,13 @@ std::string valueText(double value) {
   return std::string(text, end);
 }
 
-// Which of two different values of one stamp a run keeps: the first, the second, or neither
-// (the run is refused).
-enum class Keep { kFirst, kSecond, kNeither };
+}  // namespace
 
-// Keeps, of two different values of one stamp in two files of an archive whose files are named
-// after their periods, the one of the historical (quality-checked) part over the one of the
-// recent part, and of two downloads of one part the newer one's (its period ends later); neither
-// where the files do not tell, or under --strict. Counted for the summary.
-Keep keepHistorical(Collection& collection, const Series& series, const Reading& a,
-                    std::uint64_t lineA, const Reading& b, std::uint64_t lineB, bool strict) {
+std::optional<bool> keepsFirst(const Collection& collection, std::uint64_t lineA,
+                               std::uint64_t lineB, bool strict, bool& onePart) {
   const SourceLayout* source = collection.kind.source;
   if (strict || source == nullptr || !source->historicalBeforeRecent) {
-    return Keep::kNeither;
+    return std::nullopt;
   }
   const std::size_t fileA = fileOf(collection, lineA);
   const std::size_t fileB = fileOf(collection, lineB);
@@ -83,23 +81,71 @@ Keep keepHistorical(Collection& collection, const Series& series, const Reading&
   const ArchivePart partA = archivePartOf(collection.inputs.names[fileA], endA);
   const ArchivePart partB = archivePartOf(collection.inputs.names[fileB], endB);
   if (!endA || !endB || (partA == partB && *endA == *endB)) {
+    return std::nullopt;
+  }
+  onePart = partA == partB;
+  return onePart ? *endA > *endB : partA == ArchivePart::kHistorical;
+}
+
+std::string overruledText(const Collection& collection, const Series& series, std::int64_t time,
+                          double kept, std::uint64_t keptLine, double overruled,
+                          std::uint64_t overruledLine) {
+  return "station " + escapeControls(series.label) + " at " + describeMinutes(time) + ", " +
+         valueText(kept) + " (" + placeOf(collection, keptLine) + ") over " + valueText(overruled) +
+         " (" + placeOf(collection, overruledLine) + ")";
+}
+
+std::string twoValuesText(const Collection& collection, const Series& series, std::int64_t time,
+                          double a, std::uint64_t lineA, double b, std::uint64_t lineB) {
+  return "station " + escapeControls(series.label) + " has two different values for " +
+         describeMinutes(time) + ": " + valueText(a) + " and " + valueText(b) + " (" +
+         placeOf(collection, lineA) + ", " + placeOf(collection, lineB) + ")";
+}
+
+namespace {
+
+// Which of two different values of one stamp a run keeps: the first, the second, or neither
+// (the run is refused).
+enum class Keep { kFirst, kSecond, kNeither };
+
+// Keeps, of two different values of one stamp, the one keepsFirst chooses; counted for the
+// summary.
+Keep keepHistorical(Collection& collection, const Series& series, const Reading& a,
+                    std::uint64_t lineA, const Reading& b, std::uint64_t lineB, bool strict) {
+  bool onePart = false;
+  const std::optional<bool> keepFirst = keepsFirst(collection, lineA, lineB, strict, onePart);
+  if (!keepFirst) {
     return Keep::kNeither;
   }
-  const bool onePart = partA == partB;
-  const bool keepFirst = onePart ? *endA > *endB : partA == ArchivePart::kHistorical;
-  const Reading& kept = keepFirst ? a : b;
-  const Reading& overruled = keepFirst ? b : a;
-  const std::uint64_t keptLine = keepFirst ? lineA : lineB;
-  const std::uint64_t overruledLine = keepFirst ? lineB : lineA;
   std::uint64_t& count =
       onePart ? collection.counts.olderOverruled : collection.counts.recentOverruled;
   if (count++ == 0) {
     (onePart ? collection.counts.firstOlderOverruled : collection.counts.firstOverruled) =
-        "station " + escapeControls(series.label) + " at " + describeMinutes(a.timeMin) + ", " +
-        valueText(kept.value) + " (" + placeOf(collection, keptLine) + ") over " +
-        valueText(overruled.value) + " (" + placeOf(collection, overruledLine) + ")";
+        *keepFirst ? overruledText(collection, series, a.timeMin, a.value, lineA, b.value, lineB)
+                   : overruledText(collection, series, a.timeMin, b.value, lineB, a.value, lineA);
   }
-  return keepFirst ? Keep::kFirst : Keep::kSecond;
+  return *keepFirst ? Keep::kFirst : Keep::kSecond;
+}
+
+// Counts the rows of a stamp given before, of a series whose values are not held: they stay, and
+// the station file's writer merges them as mergeRepeats does. Where no rule may settle two of
+// them, their values must be compared before anything is written (Collection::checkRepeats).
+void keepRepeats(Collection& collection, Series& series, bool strict) {
+  const std::vector<std::int64_t> times = series.times();
+  const std::vector<std::uint64_t> lines = series.lines();
+  series.repeats = 0;
+  std::size_t first = 0;  // of the rows of the stamp at hand
+  for (std::size_t i = 1; i < times.size(); ++i) {
+    if (times[i] != times[i - 1]) {
+      first = i;
+      continue;
+    }
+    ++series.repeats;
+    for (std::size_t k = first; k < i && !collection.checkRepeats; ++k) {
+      bool onePart = false;
+      collection.checkRepeats = !keepsFirst(collection, lines[k], lines[i], strict, onePart);
+    }
+  }
 }
 
 // Two rows of one stamp with two different values that no rule settles, with their lines.
@@ -125,6 +171,10 @@ std::optional<TwoValues> mergeRepeats(Collection& collection, Series& series, bo
   }
   if (!repeats) {
     return std::nullopt;  // the rule: nothing to merge, and the runs stay as they are
+  }
+  if (series.values.size() != series.size()) {
+    keepRepeats(collection, series, strict);
+    return std::nullopt;
   }
   SeriesValues& values = series.values;
   std::vector<std::int64_t> times = series.times();
@@ -153,6 +203,7 @@ std::optional<TwoValues> mergeRepeats(Collection& collection, Series& series, bo
     ++kept;
   }
   values.resize(kept);
+  series.count = kept;
   times.resize(kept);
   lines.resize(kept);
   series.keepTimes(times);
@@ -254,6 +305,9 @@ std::optional<std::int64_t> mostCommonStep(const Collection& collection) {
       const std::int64_t time = timeOf(i);
       const std::int64_t step = time - before;
       before = time;
+      if (step == 0) {
+        continue;  // a stamp given again, merged when written
+      }
       if (step != runStep) {
         if (runLength > 0) {
           counts[runStep] += runLength;
@@ -286,11 +340,8 @@ std::optional<Refusal> orderStations(Collection& collection, bool strict) {
     sortByTime(series);
     if (const std::optional<TwoValues> twice = mergeRepeats(collection, series, strict)) {
       return Refusal{kStatusRefused,
-                     "station " + escapeControls(series.label) + " has two different values for " +
-                         describeMinutes(twice->a.timeMin) + ": " + valueText(twice->a.value) +
-                         " and " + valueText(twice->b.value) + " (" +
-                         placeOf(collection, twice->lineA) + ", " +
-                         placeOf(collection, twice->lineB) + ")"};
+                     twoValuesText(collection, series, twice->a.timeMin, twice->a.value,
+                                   twice->lineA, twice->b.value, twice->lineB)};
     }
   }
   return std::nullopt;
@@ -326,9 +377,27 @@ std::optional<Refusal> chooseStep(const Collection& collection, const GridSettin
 void findStrays(const Collection& collection, const Series& series, std::int64_t stepMin,
                 std::vector<std::string>& strays) {
   constexpr int kMostStrays = 5;
-  const auto at = [&series](std::size_t i) { return series.timeOf(i); };
+  // Over the stamps each once: a series not held keeps the rows of a stamp given again.
+  std::vector<std::int64_t> times;
+  std::vector<std::uint64_t> lines;
+  if (series.repeats > 0) {
+    times = series.times();
+    lines = series.lines();
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < times.size(); ++i) {
+      if (kept == 0 || times[kept - 1] != times[i]) {
+        times[kept] = times[i];
+        lines[kept++] = lines[i];
+      }
+    }
+    times.resize(kept);
+    lines.resize(kept);
+  }
+  const bool once = series.repeats == 0;
+  const auto at = [&](std::size_t i) { return once ? series.timeOf(i) : times[i]; };
+  const auto lineAt = [&](std::size_t i) { return once ? series.lineOf(i) : lines[i]; };
   std::size_t low = 0;
-  std::size_t high = series.size() - 1;
+  std::size_t high = series.distinct() - 1;
   for (int found = 0; found < kMostStrays && high - low >= 2; ++found) {
     const std::int64_t lowGap = at(low + 1) - at(low);
     const std::int64_t highGap = at(high) - at(high - 1);
@@ -340,7 +409,7 @@ void findStrays(const Collection& collection, const Series& series, std::int64_t
     }
     const std::size_t index = atLow ? low++ : high--;
     strays.push_back("station " + escapeControls(series.label) + " " + describeMinutes(at(index)) +
-                     " (" + placeOf(collection, series.lineOf(index)) + ")");
+                     " (" + placeOf(collection, lineAt(index)) + ")");
   }
 }
 
@@ -430,7 +499,7 @@ std::optional<Refusal> makeGrid(Collection& collection, const GridSettings& sett
   for (const Series& series : collection.stations) {
     first = std::min(first, series.firstTime());
     last = std::max(last, series.lastTime());
-    longest = std::max<std::uint64_t>(longest, series.size());
+    longest = std::max<std::uint64_t>(longest, series.distinct());
   }
   for (Series& series : collection.stations) {
     SeriesTimes timeOf(series);
@@ -455,7 +524,7 @@ std::optional<Refusal> makeGrid(Collection& collection, const GridSettings& sett
     return checkSpan(grid, longest, strays);
   }
   for (const Series& series : collection.stations) {
-    if (auto refusal = checkSpan(ownGrid(series, step, 0), series.size(), strays)) {
+    if (auto refusal = checkSpan(ownGrid(series, step, 0), series.distinct(), strays)) {
       return refusal;
     }
   }
@@ -473,57 +542,164 @@ StationNumbers numberStations(const Collection& collection) {
   return numbers;
 }
 
+HeldValues::HeldValues(const Collection& collection) : collection_(collection) {
+  cursors_.reserve(collection.stations.size());
+  for (const Series& series : collection.stations) {
+    cursors_.push_back(Cursor{SeriesTimes(series), SeriesLines(series), 0,
+                              series.size() > 0 ? series.firstTime() : 0});
+  }
+}
+
+bool HeldValues::at(std::size_t s, std::int64_t time, double& value, std::uint64_t& line) {
+  Cursor& cursor = cursors_[s];
+  const SeriesValues& values = collection_.stations[s].values;
+  if (cursor.i >= values.size() || cursor.next != time) {
+    return false;
+  }
+  value = values[cursor.i];
+  line = cursor.lines(cursor.i);
+  if (++cursor.i < values.size()) {
+    cursor.next = cursor.times(cursor.i);
+  }
+  return true;
+}
+
+namespace {
+
+// What the summary's checks of the values look for.
+struct TallyLimits {
+  std::optional<double> above;  // values beyond a step's minutes, in the unit of the tables
+  std::optional<std::int64_t> earlyUntil;
+};
+
+TallyLimits tallyLimits(const Collection& collection, std::int64_t stepMin) {
+  TallyLimits limits;
+  if (collection.kind.unit) {
+    // A margin for values rounded in their unit: 0.167 hours is a whole 10-minute step.
+    limits.above = static_cast<double>(stepMin) / collection.kind.unit->minutes * 1.02;
+  }
+  const SourceLayout* source = collection.kind.source;
+  if (source != nullptr && source->earlyWindowSlipMin != 0) {
+    limits.earlyUntil = source->earlyWindowUntilMin;
+  }
+  return limits;
+}
+
+void tally(double value, std::uint64_t line, std::int64_t time, const TallyLimits& limits,
+           ValueTally& counted) {
+  if (std::isnan(value)) {
+    ++counted.missing;
+    return;
+  }
+  counted.anyValue = true;
+  if (limits.above && value > *limits.above && counted.above++ == 0) {
+    counted.firstAbove = line;
+  }
+  if (value < 0.0 && counted.negative++ == 0) {
+    counted.firstNegative = line;
+  }
+  if (limits.earlyUntil && time <= *limits.earlyUntil && counted.early++ == 0) {
+    counted.firstEarly = time;
+  }
+}
+
+}  // namespace
+
+std::optional<Refusal> writeStationFiles(const std::vector<StationOutput>& outputs,
+                                         const Collection& collection,
+                                         const StationNumbers& numbers, StationValues& values,
+                                         std::vector<ValueTally>& tallies) {
+  tallies.assign(collection.stations.size(), ValueTally{});
+  if (outputs.empty()) {
+    return std::nullopt;
+  }
+  const auto cannotWrite = [](const StationOutput& output) {
+    return Refusal{kStatusRefused, output.name + ": cannot be written"};
+  };
+  const std::int64_t step = outputs.front().grid.stepMin;
+  const TallyLimits limits = tallyLimits(collection, step);
+  std::int64_t first = outputs.front().grid.firstMin;
+  std::int64_t last = outputs.front().grid.lastMin;
+  for (const StationOutput& output : outputs) {
+    first = std::min(first, output.grid.firstMin);
+    last = std::max(last, output.grid.lastMin);
+    if (output.file != nullptr) {
+      const std::string header = headerLines(collection, numbers, output.which);
+      if (std::fwrite(header.data(), 1, header.size(), output.file) != header.size()) {
+        return cannotWrite(output);
+      }
+    }
+  }
+  // Each file's records gather in its own text, written out a megabyte at a time in all.
+  const std::size_t flushAt =
+      std::max<std::size_t>(std::size_t{1 << 20} / outputs.size(), std::size_t{4096});
+  std::vector<std::string> texts(outputs.size());
+  char number[32];
+  for (std::int64_t time = first; time <= last; time += step) {
+    for (std::size_t o = 0; o < outputs.size(); ++o) {
+      const StationOutput& output = outputs[o];
+      if (time < output.grid.firstMin || time > output.grid.lastMin) {
+        continue;
+      }
+      std::string& text = texts[o];
+      if (output.file != nullptr) {
+        appendStamp(text, time);
+      }
+      for (const std::size_t s : output.which) {
+        double value = 0.0;
+        std::uint64_t line = 0;
+        if (!values.at(s, time, value, line)) {
+          value = kMissing;
+        }
+        tally(value, line, time, limits, tallies[s]);
+        if (output.file == nullptr) {
+          continue;
+        }
+        text += ' ';
+        if (std::isnan(value)) {
+          text += kMissingText;
+        } else {
+          text.append(number, std::to_chars(number, number + sizeof number, value).ptr);
+        }
+      }
+      if (output.file == nullptr) {
+        continue;
+      }
+      text += '\n';
+      if (text.size() >= flushAt) {
+        if (std::fwrite(text.data(), 1, text.size(), output.file) != text.size()) {
+          return cannotWrite(output);
+        }
+        text.clear();
+      }
+    }
+    if (values.refusal) {
+      return values.refusal;
+    }
+  }
+  for (std::size_t o = 0; o < outputs.size(); ++o) {
+    const StationOutput& output = outputs[o];
+    if (output.file != nullptr &&
+        (std::fwrite(texts[o].data(), 1, texts[o].size(), output.file) != texts[o].size() ||
+         std::fflush(output.file) != 0)) {
+      return cannotWrite(output);
+    }
+  }
+  return std::nullopt;
+}
+
 bool writeStationFile(std::FILE* out, const Collection& collection, const StationNumbers& numbers,
                       const std::vector<std::size_t>& which, const Grid& grid,
                       std::vector<std::uint64_t>& missing) {
-  const std::string header = headerLines(collection, numbers, which);
-  if (std::fwrite(header.data(), 1, header.size(), out) != header.size()) {
-    return false;
-  }
-  missing.assign(which.size(), 0);
-  // Each station's next value and its stamp, walked in step with the grid.
-  struct Cursor {
-    const Series* series;
-    SeriesTimes times;
-    std::size_t i;
-    std::int64_t next;
-  };
-  std::vector<Cursor> cursors;
-  cursors.reserve(which.size());
+  HeldValues values(collection);
+  std::vector<ValueTally> tallies;
+  const bool written = !writeStationFiles({StationOutput{out, "", which, grid}}, collection,
+                                          numbers, values, tallies);
+  missing.clear();
   for (const std::size_t s : which) {
-    const Series& series = collection.stations[s];
-    cursors.push_back(
-        Cursor{&series, SeriesTimes(series), 0, series.size() > 0 ? series.firstTime() : 0});
+    missing.push_back(tallies[s].missing);
   }
-  std::string text;
-  text.reserve(1 << 20);
-  char number[32];
-  for (std::int64_t time = grid.firstMin; time <= grid.lastMin; time += grid.stepMin) {
-    appendStamp(text, time);
-    for (std::size_t k = 0; k < which.size(); ++k) {
-      Cursor& cursor = cursors[k];
-      const SeriesValues& values = cursor.series->values;
-      const bool held = cursor.i < values.size() && cursor.next == time;
-      text += ' ';
-      if (held && !std::isnan(values[cursor.i])) {
-        text.append(number, std::to_chars(number, number + sizeof number, values[cursor.i]).ptr);
-      } else {
-        text += kMissingText;
-        ++missing[k];
-      }
-      if (held && ++cursor.i < values.size()) {
-        cursor.next = cursor.times(cursor.i);
-      }
-    }
-    text += '\n';
-    if (text.size() >= (1 << 20) - 4096) {
-      if (std::fwrite(text.data(), 1, text.size(), out) != text.size()) {
-        return false;
-      }
-      text.clear();
-    }
-  }
-  return std::fwrite(text.data(), 1, text.size(), out) == text.size() && std::fflush(out) == 0;
+  return written;
 }
 
 }  // namespace kelvarin::prepare

@@ -77,11 +77,89 @@ struct StationNumbers {
 };
 StationNumbers numberStations(const Collection& collection);
 
-/// Writes a station file of the stations `which` (indices into the collection) over `grid`: the
-/// five header lines, then one record a step, -999 where a station has no value. Returns false
-/// when writing failed; `missing` gets the count of -999 written per station of `which`.
+/// What a station's values came to as they were written, for the summary.
+struct ValueTally {
+  std::uint64_t missing = 0;     // -999 written
+  bool anyValue = false;         // a value that is not missing
+  std::uint64_t above = 0;       // values beyond the minutes of a step
+  std::uint64_t firstAbove = 0;  // the line of the first
+  std::uint64_t negative = 0;
+  std::uint64_t firstNegative = 0;
+  std::uint64_t early = 0;  // values of the layout's early window (SourceLayout)
+  std::int64_t firstEarly = 0;
+};
+
+/// The values of the stations, asked stamp by stamp as the station files are written.
+class StationValues {
+ public:
+  StationValues() = default;
+  StationValues(const StationValues&) = delete;
+  StationValues& operator=(const StationValues&) = delete;
+  virtual ~StationValues() = default;
+  /// Gives the value of station `s` (an index into the collection) at `time` and the line it was
+  /// read on; false where the station has none. The stamps asked of one station rise.
+  virtual bool at(std::size_t s, std::int64_t time, double& value, std::uint64_t& line) = 0;
+  /// Why the values could not be had; `at` gives none from then on.
+  std::optional<Refusal> refusal;
+};
+
+/// The values held in the series, merged by makeGrid.
+class HeldValues final : public StationValues {
+ public:
+  explicit HeldValues(const Collection& collection);
+  bool at(std::size_t s, std::int64_t time, double& value, std::uint64_t& line) override;
+
+ private:
+  struct Cursor {
+    SeriesTimes times;
+    SeriesLines lines;
+    std::size_t i;
+    std::int64_t next;
+  };
+  const Collection& collection_;
+  std::vector<Cursor> cursors_;
+};
+
+/// One station file to write: where it goes (none: the values are only looked at), its name in
+/// messages, its stations (indices into the collection) and its grid. The grids of one run share
+/// their step.
+struct StationOutput {
+  std::FILE* file;
+  std::string name;
+  std::vector<std::size_t> which;
+  Grid grid;
+};
+
+/// Writes the station files `outputs` side by side, stamp after stamp: the five header lines,
+/// then one record a step, -999 where a station has no value. `tallies` (one per station of the
+/// collection) gets what each station's values came to. Returns the refusal of a file that could
+/// not be written, or of values that could not be read.
+std::optional<Refusal> writeStationFiles(const std::vector<StationOutput>& outputs,
+                                         const Collection& collection,
+                                         const StationNumbers& numbers, StationValues& values,
+                                         std::vector<ValueTally>& tallies);
+
+/// Writes a station file of the stations `which` (indices into the collection) over `grid` from
+/// the values held. Returns false when writing failed; `missing` gets the count of -999 written
+/// per station of `which`.
 bool writeStationFile(std::FILE* out, const Collection& collection, const StationNumbers& numbers,
                       const std::vector<std::size_t>& which, const Grid& grid,
                       std::vector<std::uint64_t>& missing);
+
+/// Of two different values of one stamp on the lines `lineA` and `lineB` (A read first), returns
+/// whether the archive's rule keeps the first: the historical (quality-checked) part's over the
+/// recent part's, of two downloads of one part the newer one's (`onePart` then). Nothing where
+/// the files do not tell, or under `strict`: the run is refused.
+std::optional<bool> keepsFirst(const Collection& collection, std::uint64_t lineA,
+                               std::uint64_t lineB, bool strict, bool& onePart);
+
+/// The summary's text of a value kept over another of its stamp.
+std::string overruledText(const Collection& collection, const Series& series, std::int64_t time,
+                          double kept, std::uint64_t keptLine, double overruled,
+                          std::uint64_t overruledLine);
+
+/// The refusal's text of two values of one stamp that no rule settles.
+std::string twoValuesText(const Collection& collection, const Series& series, std::int64_t time,
+                          double a, std::uint64_t lineA, double b, std::uint64_t lineB);
 
 }  // namespace kelvarin::prepare

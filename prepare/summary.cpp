@@ -183,25 +183,23 @@ namespace {
 
 // Says how many values lie beyond the step's own minutes, or below 0: sunshine cannot, and a file
 // holding them has another unit or a marker the layout does not know.
-void printValueRange(const Collection& collection, const Grid& grid) {
+void printValueRange(const Collection& collection, const Grid& grid, const Written& written) {
   if (!collection.kind.unit) {
     return;
   }
-  // A margin for values rounded in their unit: 0.167 hours is a whole 10-minute step.
-  const double limit = static_cast<double>(grid.stepMin) / collection.kind.unit->minutes * 1.02;
   std::uint64_t above = 0;
   std::uint64_t negative = 0;
   std::uint64_t firstAbove = 0;
   std::uint64_t firstNegative = 0;
-  for (const Series& series : collection.stations) {
-    for (std::size_t i = 0; i < series.size(); ++i) {
-      if (series.values[i] > limit && above++ == 0) {
-        firstAbove = series.lineOf(i);
-      }
-      if (series.values[i] < 0.0 && negative++ == 0) {
-        firstNegative = series.lineOf(i);
-      }
+  for (const ValueTally& tally : written.tallies) {
+    if (tally.above > 0 && above == 0) {
+      firstAbove = tally.firstAbove;
     }
+    if (tally.negative > 0 && negative == 0) {
+      firstNegative = tally.firstNegative;
+    }
+    above += tally.above;
+    negative += tally.negative;
   }
   if (above > 0) {
     std::fprintf(stderr, "  values above the %lld minutes of a step: %llu (the first: %s)\n",
@@ -234,14 +232,9 @@ void printMissing(const Collection& collection, const StationNumbers& numbers,
   std::string missingText;
   std::string empty;
   for (std::size_t s = 0; s < collection.stations.size(); ++s) {
-    missingText +=
-        (s == 0 ? "" : ", ") + numbers.numbers[s] + ": " + std::to_string(written.missing[s]);
-    const SeriesValues& values = collection.stations[s].values;
-    bool none = true;
-    for (std::size_t i = 0; i < values.size() && none; ++i) {
-      none = std::isnan(values[i]);
-    }
-    if (none) {
+    missingText += (s == 0 ? "" : ", ") + numbers.numbers[s] + ": " +
+                   std::to_string(written.tallies[s].missing);
+    if (!written.tallies[s].anyValue) {
       empty += (empty.empty() ? "" : ", ") + numbers.numbers[s];
     }
   }
@@ -299,22 +292,18 @@ namespace {
 // Says how many values cover an interval that ends before their stamp, which the station file
 // cannot show (its stamps are those of the grid), and the time shift that places them.
 void printEarlyWindow(const Collection& collection,
-                      const std::vector<std::optional<PlaceRow>>& places) {
+                      const std::vector<std::optional<PlaceRow>>& places, const Written& written) {
   const SourceLayout* source = collection.kind.source;
   if (source == nullptr || source->earlyWindowSlipMin == 0) {
     return;
   }
   std::uint64_t early = 0;
   std::optional<std::int64_t> first;
-  for (const Series& series : collection.stations) {
-    SeriesTimes timeOf(series);
-    for (std::size_t i = 0; i < series.size(); ++i) {
-      const std::int64_t time = timeOf(i);
-      if (time <= source->earlyWindowUntilMin && !std::isnan(series.values[i])) {
-        ++early;
-        first = std::min(first.value_or(time), time);
-      }
+  for (const ValueTally& tally : written.tallies) {
+    if (tally.early > 0) {
+      first = std::min(first.value_or(tally.firstEarly), tally.firstEarly);
     }
+    early += tally.early;
   }
   if (early == 0) {
     return;
@@ -385,8 +374,8 @@ void printSummary(const Collection& collection, const Grid& grid, const StationN
                  "  the unit of the values is not known: give --unit, or replace UNIT "
                  "by the minutes per unit (1 for minutes, 60 for hours)\n");
   }
-  printValueRange(collection, grid);
-  printEarlyWindow(collection, places);
+  printValueRange(collection, grid, written);
+  printEarlyWindow(collection, places, written);
   const std::string command = kelvarinCommand(collection, grid, places, written);
   printClockHelp(collection, command);
   std::fprintf(stderr, "%s\n", command.c_str());

@@ -14,10 +14,10 @@ namespace kelvarin::prepare {
 
 /// What was written, as the summary names it.
 struct Written {
-  std::string output;                  // the station file; empty: standard output
-  std::string splitDir;                // the folder of split files; empty: one merged file
-  std::string placesFile;              // the places table; empty: none written
-  std::vector<std::uint64_t> missing;  // -999 written per station
+  std::string output;               // the station file; empty: standard output
+  std::string splitDir;             // the folder of split files; empty: one merged file
+  std::string placesFile;           // the places table; empty: none written
+  std::vector<ValueTally> tallies;  // per station, as written
 };
 
 /// Prints the summary.

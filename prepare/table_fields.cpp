@@ -178,20 +178,19 @@ std::optional<double> readValue(std::string_view text, const Columns& columns) {
 // Applies a layout's flags and units to a value read: a flag of a failed check makes it
 // missing, a suspect flag is counted, the trace marker becomes its minutes, tenths of hours
 // become minutes.
-double interpret(double value, std::string_view flag, const Columns& columns,
-                 Collection& collection) {
+double interpret(double value, std::string_view flag, const Columns& columns, ValueCounts& counts) {
   const SourceLayout* source = columns.source;
   if (source != nullptr && flag.size() == 1) {
     if (source->missingFlags.find(flag[0]) != std::string_view::npos) {
-      collection.counts.failedCheck += std::isnan(value) ? 0U : 1U;
+      counts.failedCheck += std::isnan(value) ? 0U : 1U;
       return kMissing;
     }
     if (!std::isnan(value) && source->suspectFlags.find(flag[0]) != std::string_view::npos) {
-      ++collection.counts.suspect;
+      ++counts.suspect;
     }
   }
   if (source != nullptr && source->traceValue && value == *source->traceValue) {
-    ++collection.counts.trace;
+    ++counts.trace;
     return source->traceMinutes;
   }
   return columns.unit.toWritten(value);

@@ -64,7 +64,6 @@ std::optional<double> readValue(std::string_view text, const Columns& columns);
 /// Applies a layout's flags and units to a value read: a flag of a failed check makes it
 /// missing, a suspect flag is counted, the trace marker becomes its minutes, tenths of hours
 /// become minutes.
-double interpret(double value, std::string_view flag, const Columns& columns,
-                 Collection& collection);
+double interpret(double value, std::string_view flag, const Columns& columns, ValueCounts& counts);
 
 }  // namespace kelvarin::prepare

@@ -1,5 +1,7 @@
 #include "table_state.hpp"
 
+#include <algorithm>  // std::max
+
 #include <cstring>  // std::strerror
 
 namespace kelvarin::prepare {
@@ -93,6 +95,7 @@ std::optional<Refusal> readEarlyRows(TableState& table) {
     }
     table.early.emplace_back(text);
     table.earlyLine.push_back(table.reader.line);
+    table.earlyOffset.push_back(table.reader.rowOffset);
     bytes += text.size();
   }
   if (table.early.empty()) {
@@ -105,12 +108,14 @@ std::optional<Refusal> readEarlyRows(TableState& table) {
 RowStatus nextTableRow(TableState& table) {
   if (table.replayed < table.early.size()) {
     table.row = table.early[table.replayed];
-    table.line = table.earlyLine[table.replayed++];
+    table.line = table.earlyLine[table.replayed];
+    table.offset = table.earlyOffset[table.replayed++];
     return RowStatus::kRow;
   }
   const RowStatus status = nextRow(table.reader);
   table.row = table.reader.row;
   table.line = table.reader.line;
+  table.offset = table.reader.rowOffset;
   return status;
 }
 
@@ -121,7 +126,7 @@ Series& seriesOf(std::string_view stationText, TableState& table, Collection& co
     const std::string key = stationKey(stationText);
     const auto [at, added] = collection.index.try_emplace(key, collection.stations.size());
     if (added) {
-      collection.stations.push_back(Series{key, std::string(stationText), {}, {}, {}});
+      collection.stations.emplace_back(key, std::string(stationText));
     }
     table.series = &collection.stations[at->second];
     table.lastStation.assign(stationText);
@@ -129,11 +134,59 @@ Series& seriesOf(std::string_view stationText, TableState& table, Collection& co
   return *table.series;
 }
 
+namespace {
+
+// Notes where the row of `series` at `time` is read again from: in the stream of the row
+// before, or at a new one where the stamps fall back beyond the stream's window.
+void noteStream(Series& series, std::int64_t time, std::uint64_t line, TableState& table,
+                Collection& collection) {
+  std::vector<Stream>& streams = collection.streams;
+  const auto station = static_cast<std::uint32_t>(&series - collection.stations.data());
+  if (!table.stream || time < streams[*table.stream].latest - kStreamWindowMin) {
+    // Rows far out of order make a stream of nearly each: such tables are held instead.
+    if (streams.size() >
+        16 * (collection.stations.size() + collection.inputs.names.size()) + 4096) {
+      collection.canReread = false;
+      streams = {};
+      return;
+    }
+    table.stream = static_cast<std::uint32_t>(streams.size());
+    streams.push_back(Stream{line, table.offset, table.file, station, line, time});
+  }
+  Stream& stream = streams[*table.stream];
+  stream.latest = std::max(stream.latest, time);
+  stream.lastLine = line;
+  if (stream.station != station) {
+    stream.station = kManyStations;
+  }
+  if (series.streams.empty() || series.streams.back() != *table.stream) {
+    series.streams.push_back(*table.stream);
+  }
+}
+
+}  // namespace
+
 // Adds one value read at `time` to the series of its station.
 void addReading(std::string_view stationText, std::int64_t time, double value, TableState& table,
                 Collection& collection) {
-  seriesOf(stationText, table, collection).add(time, value, collection.inputs.lines + table.line);
+  Series& series = seriesOf(stationText, table, collection);
+  const std::uint64_t line = collection.inputs.lines + table.line;
+  series.add(time, value, line, collection.holdValues);
+  if (collection.canReread) {
+    noteStream(series, time, line, table, collection);
+  }
+  // Checked now and then: the values held grow by 4 or 8 bytes a row.
   ++collection.counts.rows;
+  if (collection.holdValues && collection.canReread &&
+      (collection.holdBytes == 0 || (collection.counts.rows & 0xFFF) == 0)) {
+    std::uint64_t held = 0;
+    for (const Series& each : collection.stations) {
+      held += each.values.bytes();
+    }
+    if (held > collection.holdBytes) {
+      dropValues(collection);
+    }
+  }
 }
 
 std::optional<Refusal> notANumber(const TableState& table, std::string_view valueText) {

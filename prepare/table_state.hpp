@@ -22,11 +22,13 @@ struct TableState {
   std::string name;  // as messages show it
   std::string stem;  // the file name without folders and extensions, for a one-station file
   RowReader reader;
-  std::vector<std::string> early;        // the first rows, read to recognise the layout
-  std::vector<std::uint64_t> earlyLine;  // the line of each
-  std::size_t replayed = 0;              // early rows handed out again
-  std::string_view row;                  // the row at hand
-  std::uint64_t line = 0;                // its line
+  std::vector<std::string> early;          // the first rows, read to recognise the layout
+  std::vector<std::uint64_t> earlyLine;    // the line of each
+  std::vector<std::uint64_t> earlyOffset;  // the byte each begins at
+  std::size_t replayed = 0;                // early rows handed out again
+  std::string_view row;                    // the row at hand
+  std::uint64_t line = 0;                  // its line
+  std::uint64_t offset = 0;                // the byte it begins at
   Fields fields;
   char separator = '\0';
   std::size_t fieldCount = 0;  // the header row's
@@ -34,6 +36,8 @@ struct TableState {
   std::optional<StampFormat> format;
   Series* series = nullptr;  // the station of the row before, tried first
   std::string lastStation;
+  std::uint32_t file = 0;               // its index among the tables of values read
+  std::optional<std::uint32_t> stream;  // the stream of the row before (Collection::streams)
 };
 
 std::string lineOf(const TableState& table);

@@ -8,14 +8,21 @@
 #include <limits>     // std::numeric_limits: quiet_NaN
 #include <memory>     // std::unique_ptr
 
-#include <sys/stat.h>  // fstat, stat: a folder, and which file an output would overwrite
-
 #include "month_lines.hpp"
 #include "table_fields.hpp"
 #include "table_state.hpp"
 #include "text_rows.hpp"
 
 namespace kelvarin::prepare {
+
+namespace {}  // namespace
+
+void dropValues(Collection& collection) {
+  for (Series& series : collection.stations) {
+    series.values.clear();
+  }
+  collection.holdValues = false;
+}
 
 namespace {
 
@@ -58,7 +65,7 @@ std::int64_t Series::timeOf(std::size_t i) const {
 }
 
 std::vector<std::int64_t> Series::times() const {
-  return valuesOf(timeRuns, values.size());
+  return valuesOf(timeRuns, count);
 }
 
 void Series::keepTimes(const std::vector<std::int64_t>& times) {
@@ -76,7 +83,7 @@ std::uint64_t Series::lineOf(std::size_t i) const {
 }
 
 std::vector<std::uint64_t> Series::lines() const {
-  return valuesOf(lineRuns, values.size());
+  return valuesOf(lineRuns, count);
 }
 
 void Series::keepLines(const std::vector<std::uint64_t>& lines) {
@@ -230,7 +237,7 @@ std::optional<Refusal> readFieldRow(TableState& table, Collection& collection) {
   }
   const std::string_view flag = columns.flag ? fields[*columns.flag] : std::string_view();
   addReading(columns.station ? fields[*columns.station] : std::string_view(table.stem), time,
-             interpret(*value, flag, columns, collection), table, collection);
+             interpret(*value, flag, columns, collection.counts), table, collection);
   return std::nullopt;
 }
 
@@ -383,6 +390,11 @@ std::optional<Refusal> readTable(std::FILE* file, const std::string& name,
   }
   collection.kind.anyTable = true;
   collection.kind.source = source;
+  if (source != nullptr && source->shape == RowShape::kMonthLines) {
+    collection.canReread = false;  // a row holds a month of values, one line for all of them
+  }
+  table.file = static_cast<std::uint32_t>(collection.inputs.names.size());
+  table.stream.reset();
   collection.inputs.names.push_back(name);
   collection.inputs.linesBefore.push_back(collection.inputs.lines);
   collection.inputs.periodEnds.push_back(periodEndOf(name));
@@ -407,6 +419,19 @@ std::optional<Refusal> readTable(std::FILE* file, const std::string& name,
   if (collection.counts.rows == rowsBefore) {
     collection.inputs.withoutValues.push_back(name);
   }
+  if (collection.canReread) {
+    // What reading its rows again takes: the columns and formats its header and rows set up.
+    auto kept = std::make_shared<TableState>();
+    kept->reader.chunk = {};  // a cursor of its own gets a chunk when it reads again
+    kept->name = table.name;
+    kept->stem = table.stem;
+    kept->separator = table.separator;
+    kept->fieldCount = table.fieldCount;
+    kept->columns = table.columns;
+    kept->format = table.format;
+    kept->file = table.file;
+    collection.tables.push_back(std::move(kept));
+  }
   if (table.reader.lastLineUnended) {
     // A download broken off inside its last line ("...;17.3;6" of a 600) reads as a value.
     collection.inputs.unended.push_back(table.name + ": line " +
@@ -423,16 +448,26 @@ std::optional<Refusal> readTableFile(const std::string& path, const TableSetting
   if (!file) {
     return Refusal{kStatusRefused, name + ": cannot be opened: " + std::strerror(errno)};
   }
-  struct stat status {};
-  if (fstat(fileno(file.get()), &status) == 0) {
-    if (S_ISDIR(status.st_mode)) {
-      return Refusal{kStatusRefused, name + ": a folder, not a table"};
-    }
-    collection.inputs.identities.push_back(InputIdentity{static_cast<std::uint64_t>(status.st_dev),
-                                                         static_cast<std::uint64_t>(status.st_ino),
-                                                         name});
+  const std::optional<InputIdentity> identity = identityOf(fileno(file.get()), name);
+  if (identity && identity->folder) {
+    return Refusal{kStatusRefused, name + ": a folder, not a table"};
   }
-  return readTable(file.get(), name, settings, collection);
+  if (identity) {
+    collection.inputs.identities.push_back(*identity);
+  }
+  const std::size_t tablesBefore = collection.inputs.names.size();
+  if (auto refusal = readTable(file.get(), name, settings, collection)) {
+    return refusal;
+  }
+  if (collection.inputs.names.size() > tablesBefore) {
+    // A table of values: read again, it must be the same file, unchanged.
+    collection.inputs.paths.push_back(path);
+    collection.inputs.tableFiles.push_back(identity.value_or(InputIdentity{}));
+    if (!identity || !identity->regular) {
+      collection.canReread = false;
+    }
+  }
+  return std::nullopt;
 }
 
 }  // namespace kelvarin::prepare

@@ -5,10 +5,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>  // std::FILE
+#include <memory>  // std::shared_ptr
 #include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>  // std::move
 #include <vector>
 
 #include "input_files.hpp"
@@ -103,6 +105,13 @@ class SeriesValues {
       floats_[i] = static_cast<float>(value);
     }
   }
+  /// The bytes the values take.
+  std::uint64_t bytes() const { return floats_.capacity() * 4 + doubles_.capacity() * 8; }
+  void clear() {
+    floats_ = {};
+    doubles_ = {};
+    wide_ = false;
+  }
   void resize(std::size_t size) {
     doubles_.resize(wide_ ? size : 0);
     floats_.resize(wide_ ? 0 : size);
@@ -126,23 +135,36 @@ class SeriesValues {
 
 /// One station's values, in the order read, and their stamps and lines in runs: a value takes
 /// the 4 or 8 bytes of the value alone, not the 24 a stamp and a line of its own would add.
+/// Where the values are not held (Collection::holdValues), the stamps and lines stay, and the
+/// values are read again from the lines when the station file is written.
 struct Series {
+  Series() = default;
+  Series(std::string key_, std::string label_) : key(std::move(key_)), label(std::move(label_)) {}
   std::string key;    // the identifier, leading zeros of a number dropped
   std::string label;  // the identifier as first read
   SeriesValues values;
   std::vector<TimeRun> timeRuns;
   std::vector<LineRun> lineRuns;
-  std::size_t size() const { return values.size(); }
-  /// Adds a value read on `line` for the stamp `timeMin`.
-  void add(std::int64_t timeMin, double value, std::uint64_t line) {
-    extendRuns(timeRuns, values.size(), timeMin);
-    extendRuns(lineRuns, values.size(), line);
-    values.push_back(value);
+  std::size_t count = 0;    // the values read, held or not
+  std::size_t repeats = 0;  // rows of a stamp given before, kept for the writer to merge
+  // The reading streams (Collection::streams) that hold rows of the station, in order.
+  std::vector<std::uint32_t> streams;
+  std::size_t size() const { return count; }
+  /// The stamps the station has, each once.
+  std::size_t distinct() const { return count - repeats; }
+  /// Adds a value read on `line` for the stamp `timeMin`; the value is dropped unless `hold`.
+  void add(std::int64_t timeMin, double value, std::uint64_t line, bool hold = true) {
+    extendRuns(timeRuns, count, timeMin);
+    extendRuns(lineRuns, count, line);
+    if (hold) {
+      values.push_back(value);
+    }
+    ++count;
   }
   /// Returns the stamp of value `i`.
   std::int64_t timeOf(std::size_t i) const;
   std::int64_t firstTime() const { return timeRuns.front().first; }
-  std::int64_t lastTime() const { return timeOf(values.size() - 1); }
+  std::int64_t lastTime() const { return timeOf(count - 1); }
   /// Returns every value's stamp, in order.
   std::vector<std::int64_t> times() const;
   /// Keeps `times` as the values' stamps, one each.
@@ -157,20 +179,33 @@ struct Series {
   void keepLines(const std::vector<std::uint64_t>& lines);
 };
 
-/// Walks the stamps of a series in order: each call for an index no lower than the last.
-class SeriesTimes {
+/// Walks runs in order: each call for an index no lower than the last.
+template <typename T>
+class RunWalker {
  public:
-  explicit SeriesTimes(const Series& series) : runs_(series.timeRuns) {}
-  std::int64_t operator()(std::size_t i) {
-    while (run_ + 1 < runs_.size() && runs_[run_ + 1].index <= i) {
+  explicit RunWalker(const std::vector<Run<T>>& runs) : runs_(&runs) {}
+  T operator()(std::size_t i) {
+    while (run_ + 1 < runs_->size() && (*runs_)[run_ + 1].index <= i) {
       ++run_;
     }
-    return runs_[run_].at(i);
+    return (*runs_)[run_].at(i);
   }
 
  private:
-  const std::vector<TimeRun>& runs_;
+  const std::vector<Run<T>>* runs_;
   std::size_t run_ = 0;
+};
+
+/// Walks the stamps of a series in order.
+class SeriesTimes : public RunWalker<std::int64_t> {
+ public:
+  explicit SeriesTimes(const Series& series) : RunWalker(series.timeRuns) {}
+};
+
+/// Walks the lines of a series in order.
+class SeriesLines : public RunWalker<std::uint64_t> {
+ public:
+  explicit SeriesLines(const Series& series) : RunWalker(series.lineRuns) {}
 };
 
 /// What the values read are: the layout of their tables, their unit, whether they are daily.
@@ -193,6 +228,24 @@ struct ValueCounts {
   std::string firstOlderOverruled;
 };
 
+/// Where a table is read again for the values of its rows: the row of `line` (counted over all
+/// tables) begins at byte `offset` of the table `file`, and from there its stamps never fall back
+/// more than kStreamWindowMin behind the latest before them. Rows of one station after another's
+/// fall back by years and start a stream of their own; rows of many stations by time make one.
+struct Stream {
+  std::uint64_t line;
+  std::uint64_t offset;
+  std::uint32_t file;
+  std::uint32_t station;   // the one station of its rows, or kManyStations
+  std::uint64_t lastLine;  // of its last value
+  std::int64_t latest;     // its latest stamp so far, while it is read
+};
+constexpr std::uint32_t kManyStations = 0xFFFFFFFF;
+constexpr std::int64_t kStreamWindowMin = 2 * 1440;
+
+/// How a table's rows are read again: its layout, as its header row set it up.
+struct TableState;
+
 /// Every table read so far: the stations' series, the files they came from, what their values
 /// are, and the places of the station lists.
 struct Collection {
@@ -204,7 +257,19 @@ struct Collection {
   std::vector<PlaceRow> places;  // from station lists and the station lines of data files
   std::vector<UnreadablePlace> unreadablePlaces;  // rows of station lists that cannot be read
   std::vector<std::string> lists;                 // the station lists read, with their layouts
+  // The values are held until they take more than `holdBytes`; then, where every table can be
+  // read again (`canReread`: files, not pipes, of rows of one value each), they are dropped and
+  // read again through the streams when the station file is written.
+  bool holdValues = true;
+  bool canReread = false;
+  std::uint64_t holdBytes = std::uint64_t{128} << 20;
+  bool checkRepeats = false;  // rows of one stamp, not held, whose values no rule may settle
+  std::vector<Stream> streams;
+  std::vector<std::shared_ptr<const TableState>> tables;  // per file of values, for reading again
 };
+
+/// Drops the values held: they are read again from the tables when written.
+void dropValues(Collection& collection);
 
 /// Reads the table at `path` into `collection`; a folder, an unreadable file or a refused row
 /// gives the refusal. The file is read once, never opened again.

@@ -5,6 +5,8 @@
 #include <cstring>  // std::memchr
 #include <optional>
 
+#include <unistd.h>  // pread: a file read again at the rows of one station
+
 namespace kelvarin::prepare {
 
 namespace {
@@ -25,10 +27,20 @@ RowStatus nextLine(RowReader& reader, std::string& spill, std::string_view& line
         break;
       }
       errno = 0;
+      reader.chunkStart += reader.end;
       reader.begin = 0;
-      reader.end = std::fread(reader.chunk.data(), 1, reader.chunk.size(), reader.file);
+      bool failed = false;
+      if (reader.file != nullptr) {
+        reader.end = std::fread(reader.chunk.data(), 1, reader.chunk.size(), reader.file);
+        failed = reader.end == 0 && std::ferror(reader.file);
+      } else {
+        const ssize_t got = pread(reader.descriptor, reader.chunk.data(), reader.chunk.size(),
+                                  static_cast<off_t>(reader.chunkStart));
+        failed = got < 0;
+        reader.end = failed ? 0 : static_cast<std::size_t>(got);
+      }
       if (reader.end == 0) {
-        if (std::ferror(reader.file)) {
+        if (failed) {
           reader.error = errno;
           return RowStatus::kReadError;
         }
@@ -67,6 +79,7 @@ RowStatus nextLine(RowReader& reader, std::string& spill, std::string_view& line
 
 RowStatus nextRow(RowReader& reader) {
   reader.line = reader.linesRead + 1;
+  reader.rowOffset = reader.chunkStart + reader.begin;
   std::string_view line;
   RowStatus status = nextLine(reader, reader.spill, line);
   if (status != RowStatus::kRow) {
@@ -97,6 +110,16 @@ RowStatus nextRow(RowReader& reader) {
   }
   reader.row = reader.joined;
   return RowStatus::kRow;
+}
+
+void resumeAt(RowReader& reader, std::uint64_t offset, std::uint64_t line) {
+  reader.chunkStart = offset;
+  reader.begin = 0;
+  reader.end = 0;
+  reader.atEnd = false;
+  reader.spill.clear();
+  reader.linesRead = line - 1;
+  reader.lastLineUnended = false;
 }
 
 }  // namespace kelvarin::prepare

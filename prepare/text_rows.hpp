@@ -35,9 +35,12 @@ enum class RowStatus {
 /// field holds a line break. A line's CR before its LF is dropped.
 struct RowReader {
   std::FILE* file = nullptr;
+  int descriptor = -1;  // read at `chunkStart + end` by pread where `file` is none
   std::vector<char> chunk = std::vector<char>(std::size_t{1} << 16);
   std::size_t begin = 0;
   std::size_t end = 0;
+  std::uint64_t chunkStart = 0;  // the file's byte at chunk[0]
+  std::uint64_t rowOffset = 0;   // the byte where the last row begins
   bool atEnd = false;
   std::string spill;             // a line that did not lie whole in the chunk
   std::string joined;            // a row of several lines
@@ -50,6 +53,10 @@ struct RowReader {
 
 /// Reads the next row into `reader.row`.
 RowStatus nextRow(RowReader& reader);
+
+/// Makes `reader` go on at byte `offset` of its file, the start of line `line`: read again, the
+/// file's later rows come out as they did the first time.
+void resumeAt(RowReader& reader, std::uint64_t offset, std::uint64_t line);
 
 // The fields of a row, as both programs read them: FieldStatus, Fields and splitRow (text.hpp).
 using kelvarin::Fields;

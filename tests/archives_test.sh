@@ -5,7 +5,10 @@
 # tests/archives/SOURCE.expected, and every column equal to a run over that station alone at
 # the place of its row in the places table.
 #   archives_test.sh PREPARE KELVARIN EXAMPLES EXPECTED WORK [SOURCE...]
+# PREPARE_OPTIONS, where set, are given to kelvarin-prepare too ("--memory 0": every value read
+# again from the files as the station file is written, the same results).
 set -u
+read -r -a prepare_options <<< "${PREPARE_OPTIONS:-}"
 prepare=$1
 kelvarin=$2
 examples=$3
@@ -36,7 +39,8 @@ for source in "${sources[@]}"; do
   cp "$examples/$source"/* "$dir/"
   cd "$dir" || exit 1
   files=(*)
-  if ! "$prepare" -o network.txt --places places.txt "${files[@]}" 2> summary.txt; then
+  if ! "$prepare" "${prepare_options[@]}" -o network.txt --places places.txt "${files[@]}" \
+    2> summary.txt; then
     fail "kelvarin-prepare failed: $(cat summary.txt)"
     continue
   fi

@@ -5,10 +5,14 @@
 #   expected_stdout, expected_stderr, expected_status, expected_split/ (optional), and
 #   expected_files/ (optional): files of the work folder that must read so afterwards, such as an
 #   input that an output must not have overwritten
+# Arguments after WORK come before the case's own: "--memory 0" reads every value again as the
+# station file is written, and the case must come out the same.
 set -u
 program=$1
 case_dir=$2
 work=$3
+shift 3
+extra=("$@")
 rm -rf "$work"
 mkdir -p "$work"
 for file in "$case_dir"/*; do
@@ -19,7 +23,7 @@ for file in "$case_dir"/*; do
 done
 cd "$work" || exit 1
 mapfile -t args < "$case_dir/args"
-timeout 20 "$program" "${args[@]}" > stdout.txt 2> stderr.txt
+timeout 20 "$program" "${extra[@]}" "${args[@]}" > stdout.txt 2> stderr.txt
 status=$?
 failed=0
 if [ "$status" != "$(cat "$case_dir/expected_status")" ]; then

@@ -89,8 +89,8 @@ TEST(ContractTest, WhatPrepareWritesKelvarinReads) {
     std::string second = first;
     second.back() = '3';
     prepare::Collection collection;
-    collection.stations.push_back(prepare::Series{first, first, {}, {}, {}});
-    collection.stations.push_back(prepare::Series{second, second, {}, {}, {}});
+    collection.stations.push_back(prepare::Series{first, first});
+    collection.stations.push_back(prepare::Series{second, second});
     const prepare::StationNumbers numbers = prepare::numberStations(collection);
     EXPECT_EQ(numbers.assigned, digits > kMaxStationDigits) << digits;
 

@@ -82,7 +82,7 @@ TEST(PrepareTest, SeriesGiveBackEveryStampAndLine) {
       {"one value", {-1440}, {1}, 1, 1},
   };
   for (const Case& c : cases) {
-    Series series{"1", "1", {}, {}, {}};
+    Series series{"1", "1"};
     for (std::size_t i = 0; i < c.times.size(); ++i) {
       series.add(c.times[i], static_cast<double>(i), c.lines[i]);
     }
@@ -117,7 +117,7 @@ TEST(PrepareTest, SeriesGiveBackEveryValueBitForBit) {
       {0.30000000000000004, 0.3},  // doubles a float would merge
   };
   for (const std::vector<double>& values : cases) {
-    Series series{"1", "1", {}, {}, {}};
+    Series series{"1", "1"};
     for (std::size_t i = 0; i < values.size(); ++i) {
       series.add(60 * static_cast<std::int64_t>(i), values[i], i + 1);
     }
@@ -263,7 +263,7 @@ Collection stations(const std::vector<std::vector<std::int64_t>>& times) {
   collection.inputs.names.push_back("t.csv");
   collection.inputs.linesBefore.push_back(0);
   for (std::size_t s = 0; s < times.size(); ++s) {
-    Series series{std::to_string(100 + s), std::to_string(100 + s), {}, {}, {}};
+    Series series{std::to_string(100 + s), std::to_string(100 + s)};
     for (const std::int64_t time : times[s]) {
       series.add(time, 1.0, ++collection.inputs.lines);
     }

@@ -191,9 +191,9 @@ TEST(StationListsTest, RefusesRowsThatNameNoPlace) {
 TEST(StationListsTest, ChoosesThePlaceValidAtTheEndOfTheData) {
   Collection collection;
   // A station whose last value is on 1 June 2023 (day 19509 since 1970).
-  collection.stations.push_back(Series{"433", "433", {}, {}, {}});
+  collection.stations.push_back(Series{"433", "433"});
   collection.stations.back().add(19509 * 1440 + 600, 1.0, 1);
-  collection.stations.push_back(Series{"999", "999", {}, {}, {}});
+  collection.stations.push_back(Series{"999", "999"});
   collection.stations.back().add(60, 1.0, 2);
   const auto row = [](double latitude, std::int64_t from, std::int64_t to) {
     PlaceRow place;

@@ -1,0 +1,300 @@
+#include "reread_values.hpp"
+
+#include <fcntl.h>   // open
+#include <unistd.h>  // close
+
+#include <algorithm>  // std::upper_bound, std::lower_bound
+#include <cerrno>
+#include <cmath>    // std::isnan
+#include <cstring>  // std::strerror
+
+#include "station_number.hpp"  // stationKey
+#include "table_fields.hpp"    // readValue, interpret
+#include "table_state.hpp"
+#include "text_rows.hpp"
+
+namespace kelvarin::prepare {
+
+namespace {
+
+// A cursor's chunk: a few thousand streams read side by side stay within some tens of megabytes.
+constexpr std::size_t kChunkBytes = std::size_t{16} << 10;
+
+bool sameValue(double a, double b) {
+  return a == b || (std::isnan(a) && std::isnan(b));
+}
+
+}  // namespace
+
+// One stream being read: its table's layout and cursor, and the values of rows passed on the
+// way to a later one, until their stations ask for them. The stamps of a stream never fall back
+// beyond its window, so those are rows of a few days at most.
+struct RereadValues::Reader {
+  struct Passed {
+    std::uint64_t line;
+    double value;
+    bool taken;
+  };
+  TableState table;
+  std::uint64_t linesBefore = 0;  // of the tables before its own
+  std::deque<Passed> passed;
+  std::optional<std::size_t> station;  // of the row before, where the stream holds many stations
+  ValueCounts counts;                  // counted once, when the table was first read
+};
+
+RereadValues::RereadValues(const Collection& collection, const std::vector<std::size_t>& wanted,
+                           bool strict)
+    : collection_(collection),
+      strict_(strict),
+      wanted_(collection.stations.size(), 0),
+      overruled_(collection.stations.size()),
+      readers_(collection.streams.size()),
+      descriptors_(collection.inputs.names.size(), -1),
+      users_(collection.inputs.names.size(), 0) {
+  cursors_.reserve(collection.stations.size());
+  for (const Series& series : collection.stations) {
+    cursors_.push_back(Cursor{SeriesTimes(series), SeriesLines(series), 0,
+                              series.size() > 0 ? series.firstTime() : 0});
+  }
+  for (const std::size_t s : wanted) {
+    wanted_[s] = 1;
+  }
+}
+
+RereadValues::~RereadValues() {
+  for (const int descriptor : descriptors_) {
+    if (descriptor >= 0) {
+      ::close(descriptor);
+    }
+  }
+}
+
+void RereadValues::fail(std::string message) {
+  if (!refusal) {
+    refusal = Refusal{kStatusRefused, std::move(message)};
+  }
+}
+
+bool RereadValues::openFile(std::uint32_t file) {
+  if (descriptors_[file] >= 0) {
+    return true;
+  }
+  const std::string& name = collection_.inputs.names[file];
+  const int descriptor = ::open(collection_.inputs.paths[file].c_str(), O_RDONLY | O_CLOEXEC);
+  if (descriptor < 0) {
+    fail(name + ": cannot be opened again to read its values: " + std::strerror(errno));
+    return false;
+  }
+  // Its lines are known by number: another file, or this one changed, would give other values.
+  if (!unchanged(collection_.inputs.tableFiles[file], descriptor)) {
+    ::close(descriptor);
+    fail(name + ": changed while it was read; nothing of it was written, run again");
+    return false;
+  }
+  descriptors_[file] = descriptor;
+  return true;
+}
+
+RereadValues::Reader* RereadValues::readerOf(std::size_t stream) {
+  if (readers_[stream]) {
+    return readers_[stream].get();
+  }
+  const Stream& from = collection_.streams[stream];
+  if (!openFile(from.file)) {
+    return nullptr;
+  }
+  ++users_[from.file];
+  auto reader = std::make_unique<Reader>();
+  reader->table = *collection_.tables[from.file];
+  reader->linesBefore = collection_.inputs.linesBefore[from.file];
+  RowReader& rows = reader->table.reader;
+  rows.descriptor = descriptors_[from.file];
+  rows.chunk.assign(kChunkBytes, '\0');
+  resumeAt(rows, from.offset, from.line - reader->linesBefore);
+  readers_[stream] = std::move(reader);
+  return readers_[stream].get();
+}
+
+void RereadValues::release(std::size_t stream) {
+  const std::uint32_t file = collection_.streams[stream].file;
+  readers_[stream].reset();
+  if (--users_[file] == 0) {
+    ::close(descriptors_[file]);
+    descriptors_[file] = -1;
+  }
+}
+
+namespace {
+
+// What a row read again gives: a value of one of the stations asked for, or none.
+enum class RowValue { kValue, kNone, kChanged };
+
+// Reads the value of a row again, as the table's first reading read it (its stamp is known by
+// its line); `station` gets its station where the stream holds many.
+RowValue valueOfRow(TableState& table, bool manyStations, const Collection& collection,
+                    ValueCounts& counts, std::optional<std::size_t>& station, double& value) {
+  if (trimBlanks(table.row, '\0').empty()) {
+    return RowValue::kNone;
+  }
+  const FieldStatus split = splitRow(table.row, table.separator, table.fieldCount, table.fields);
+  if ((split != FieldStatus::kFields && split != FieldStatus::kTooMany) ||
+      table.fields.count != table.fieldCount) {
+    return RowValue::kChanged;
+  }
+  const std::vector<std::string_view>& fields = table.fields.views;
+  const Columns& columns = table.columns;
+  if (columns.element && fields[*columns.element] != columns.source->wantedElement) {
+    return RowValue::kNone;
+  }
+  if (manyStations) {
+    const std::string_view text =
+        columns.station ? fields[*columns.station] : std::string_view(table.stem);
+    if (!station || text != table.lastStation) {
+      const auto found = collection.index.find(stationKey(text));
+      if (found == collection.index.end()) {
+        return RowValue::kChanged;
+      }
+      table.lastStation.assign(text);
+      station = found->second;
+    }
+  }
+  const std::optional<double> read = readValue(fields[*columns.value], columns);
+  if (!read) {
+    return RowValue::kChanged;
+  }
+  const std::string_view flag = columns.flag ? fields[*columns.flag] : std::string_view();
+  value = interpret(*read, flag, columns, counts);
+  return RowValue::kValue;
+}
+
+}  // namespace
+
+bool RereadValues::fetch(std::uint64_t line, double& value) {
+  const std::vector<Stream>& streams = collection_.streams;
+  const auto after = std::upper_bound(
+      streams.begin(), streams.end(), line,
+      [](std::uint64_t wanted, const Stream& stream) { return wanted < stream.line; });
+  const auto stream = static_cast<std::size_t>(after - streams.begin()) - 1;
+  Reader* reader = readerOf(stream);
+  if (reader == nullptr) {
+    return false;
+  }
+  const std::uint64_t lastLine = streams[stream].lastLine;
+  std::deque<Reader::Passed>& passed = reader->passed;
+  const auto done = [&]() {
+    while (!passed.empty() && passed.front().taken) {
+      passed.pop_front();
+    }
+    if (passed.empty() && reader->linesBefore + reader->table.reader.line >= lastLine) {
+      release(stream);
+    }
+    return true;
+  };
+  if (!passed.empty() && line <= passed.back().line) {
+    const auto at = std::lower_bound(
+        passed.begin(), passed.end(), line,
+        [](const Reader::Passed& row, std::uint64_t wanted) { return row.line < wanted; });
+    if (at == passed.end() || at->line != line || at->taken) {
+      fail(reader->table.name + ": changed while it was read; run again");
+      return false;
+    }
+    value = at->value;
+    at->taken = true;
+    return done();
+  }
+  TableState& table = reader->table;
+  const bool many = streams[stream].station == kManyStations;
+  for (;;) {
+    const RowStatus status = nextRow(table.reader);
+    table.row = table.reader.row;
+    table.line = table.reader.line;
+    const std::uint64_t at = reader->linesBefore + table.line;
+    if (status != RowStatus::kRow || at > line) {
+      fail(table.name + ": changed while it was read (line " + std::to_string(table.line) +
+           "); run again");
+      return false;
+    }
+    double read = 0.0;
+    const RowValue row =
+        valueOfRow(table, many, collection_, reader->counts, reader->station, read);
+    if (row == RowValue::kChanged) {
+      fail(table.name + ": line " + std::to_string(table.line) +
+           ": changed while it was read; run again");
+      return false;
+    }
+    if (row == RowValue::kNone) {
+      continue;
+    }
+    if (at == line) {
+      value = read;
+      return done();
+    }
+    if (!many || wanted_[*reader->station] != 0) {
+      passed.push_back(Reader::Passed{at, read, false});
+    }
+  }
+}
+
+bool RereadValues::at(std::size_t s, std::int64_t time, double& value, std::uint64_t& line) {
+  Cursor& cursor = cursors_[s];
+  const Series& series = collection_.stations[s];
+  if (refusal || cursor.i >= series.size() || cursor.next != time) {
+    return false;
+  }
+  std::uint64_t keptLine = cursor.lines(cursor.i);
+  double kept = 0.0;
+  if (!fetch(keptLine, kept)) {
+    return false;
+  }
+  // Rows of a stamp given again, in the order read, merged as the held values are.
+  for (++cursor.i; cursor.i < series.size(); ++cursor.i) {
+    cursor.next = cursor.times(cursor.i);
+    if (cursor.next != time) {
+      break;
+    }
+    const std::uint64_t otherLine = cursor.lines(cursor.i);
+    double other = 0.0;
+    if (!fetch(otherLine, other)) {
+      return false;
+    }
+    if (sameValue(kept, other)) {
+      continue;
+    }
+    bool onePart = false;
+    const std::optional<bool> keepFirst =
+        keepsFirst(collection_, keptLine, otherLine, strict_, onePart);
+    if (!keepFirst) {
+      fail(twoValuesText(collection_, series, time, kept, keptLine, other, otherLine));
+      return false;
+    }
+    Overruled& counted = overruled_[s];
+    std::uint64_t& count = onePart ? counted.older : counted.recent;
+    if (count++ == 0) {
+      (onePart ? counted.firstOlder : counted.firstRecent) =
+          *keepFirst ? overruledText(collection_, series, time, kept, keptLine, other, otherLine)
+                     : overruledText(collection_, series, time, other, otherLine, kept, keptLine);
+    }
+    if (!*keepFirst) {
+      kept = other;
+      keptLine = otherLine;
+    }
+  }
+  value = kept;
+  line = keptLine;
+  return true;
+}
+
+void RereadValues::countOverruled(ValueCounts& counts) const {
+  for (const Overruled& counted : overruled_) {
+    if (counts.recentOverruled == 0 && counted.recent > 0) {
+      counts.firstOverruled = counted.firstRecent;
+    }
+    if (counts.olderOverruled == 0 && counted.older > 0) {
+      counts.firstOlderOverruled = counted.firstOlder;
+    }
+    counts.recentOverruled += counted.recent;
+    counts.olderOverruled += counted.older;
+  }
+}
+
+}  // namespace kelvarin::prepare

@@ -1,0 +1,61 @@
+// The values of an archive too large to hold, read again from its tables as the station file is
+// written: each stream of rows (Collection::streams) through a cursor of its own, a row's value
+// found by the line the series keeps for its stamp.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "station_file.hpp"
+#include "tables.hpp"
+
+namespace kelvarin::prepare {
+
+/// The values of the series of `collection` whose values are not held, read again from the
+/// tables. Rows of one stamp are merged as makeGrid merges them where the values are held: equal
+/// values once, different ones by the archive's rule (keepsFirst), refused where it has none.
+class RereadValues final : public StationValues {
+ public:
+  /// Reads the values of the stations `wanted` (indices into the collection) only.
+  RereadValues(const Collection& collection, const std::vector<std::size_t>& wanted, bool strict);
+  ~RereadValues() override;
+  bool at(std::size_t s, std::int64_t time, double& value, std::uint64_t& line) override;
+  /// Adds the values that the rule overruled to the counts of the summary.
+  void countOverruled(ValueCounts& counts) const;
+
+ private:
+  struct Reader;
+  struct Cursor {
+    SeriesTimes times;
+    SeriesLines lines;
+    std::size_t i;
+    std::int64_t next;
+  };
+  // The values a rule overruled, per station: of the two parts, and of two downloads of one.
+  struct Overruled {
+    std::uint64_t recent = 0;
+    std::string firstRecent;
+    std::uint64_t older = 0;
+    std::string firstOlder;
+  };
+  bool fetch(std::uint64_t line, double& value);
+  Reader* readerOf(std::size_t stream);
+  bool openFile(std::uint32_t file);
+  void release(std::size_t stream);
+  void fail(std::string message);
+
+  const Collection& collection_;
+  bool strict_;
+  std::vector<Cursor> cursors_;
+  std::vector<char> wanted_;  // per station
+  std::vector<Overruled> overruled_;
+  std::vector<std::unique_ptr<Reader>> readers_;  // per stream, while it is read
+  std::vector<int> descriptors_;                  // per table file, while a stream of it is read
+  std::vector<std::size_t> users_;                // per table file: its streams being read
+};
+
+}  // namespace kelvarin::prepare
