@@ -8,6 +8,7 @@
 # With RUNS and OLD (another build of kelvarin-prepare), the two are alternated RUNS times, merged
 # and split, and each prints the medians of its wall times and its peak memory; their outputs must
 # be the same.
+# STEP=10 in the environment makes the files 10-minute ones (the service's 10-minute layout).
 # Builds into build-bench/ and writes its files into bench-data/ (both ignored by git).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -16,10 +17,11 @@ stations=${2:-100}
 bash tools/install-deps.sh libbenchmark-dev time
 cmake -S . -B build-bench -DKELVARIN_BENCH=ON -DKELVARIN_TESTS=OFF -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build-bench -j "$(nproc)" >/dev/null
-folder="bench-data/dwd_${years}y_${stations}s"
+step=${STEP:-60}
+folder="bench-data/dwd_${years}y_${stations}s$([ "$step" = 60 ] || echo "_${step}min")"
 if [ ! -d "$folder" ]; then
   mkdir -p "$folder"
-  build-bench/bench/kelvarin-prepare-generate "$years" "$stations" "$folder"
+  build-bench/bench/kelvarin-prepare-generate "$years" "$stations" "$folder" "$step"
 fi
 if [ $# -ge 4 ]; then
   runs=$3
