@@ -283,7 +283,14 @@ FieldStatus splitRow(std::string_view row, char separator, std::size_t maxFields
         quoted = quoted || row[next] == '"';
         ++next;
       }
-      field = trimBlanks(row.substr(at, next - at), separator);
+      // Most fields have no blank at either end: trimmed, they stay as they are.
+      const auto edge = [separator](char c) {
+        return c == ' ' || (c == '\t' && separator != '\t') || c == '\r' || c == '\n';
+      };
+      field = row.substr(at, next - at);
+      if (!field.empty() && (edge(field.front()) || edge(field.back()))) {
+        field = trimBlanks(field, separator);
+      }
       if (quoted && status == FieldStatus::kFields) {
         status = FieldStatus::kStrayQuote;
         fields.faultAt = fields.count;

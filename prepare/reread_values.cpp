@@ -131,18 +131,62 @@ enum class RowValue { kValue, kNone, kChanged };
 
 // Reads the value of a row again, as the table's first reading read it (its stamp is known by
 // its line); `station` gets its station where the stream holds many.
+// Finds the fields up to `last` of a row without quotes, as splitRow finds them: each cut at
+// its separator and trimmed. The row was read whole the first time: only its fields are needed.
+void fieldsUpTo(std::string_view row, char separator, std::size_t last,
+                std::vector<std::string_view>& fields) {
+  const auto blank = [separator](char c) {
+    return c == ' ' || (c == '\t' && separator != '\t') || c == '\r' || c == '\n';
+  };
+  fields.clear();
+  const char* at = row.data();
+  const char* const end = row.data() + row.size();
+  while (fields.size() <= last) {
+    const char* next = at;
+    while (next != end && *next != separator) {
+      ++next;
+    }
+    const char* first = at;
+    const char* stop = next;
+    while (first != stop && blank(*first)) {
+      ++first;
+    }
+    while (stop != first && blank(stop[-1])) {
+      --stop;
+    }
+    fields.emplace_back(first, static_cast<std::size_t>(stop - first));
+    if (next == end) {
+      break;
+    }
+    at = next + 1;
+  }
+}
+
 RowValue valueOfRow(TableState& table, bool manyStations, const Collection& collection,
                     ValueCounts& counts, std::optional<std::size_t>& station, double& value) {
-  if (trimBlanks(table.row, '\0').empty()) {
+  const Columns& columns = table.columns;
+  const char front = table.row.empty() ? ' ' : table.row.front();
+  if ((front == ' ' || front == '\t' || front == '\r' || front == '\n') &&
+      trimBlanks(table.row, '\0').empty()) {
     return RowValue::kNone;
   }
-  const FieldStatus split = splitRow(table.row, table.separator, table.fieldCount, table.fields);
-  if ((split != FieldStatus::kFields && split != FieldStatus::kTooMany) ||
-      table.fields.count != table.fieldCount) {
+  std::size_t last = *columns.value;
+  for (const std::optional<std::size_t>& column :
+       {columns.flag, columns.element, manyStations ? columns.station : std::nullopt}) {
+    last = std::max(last, column.value_or(0));
+  }
+  std::vector<std::string_view>& fields = table.fields.views;
+  if (table.row.find('"') == std::string_view::npos) {
+    fieldsUpTo(table.row, table.separator, last, fields);
+  } else {
+    const FieldStatus split = splitRow(table.row, table.separator, table.fieldCount, table.fields);
+    if (split != FieldStatus::kFields && split != FieldStatus::kTooMany) {
+      return RowValue::kChanged;
+    }
+  }
+  if (fields.size() <= last) {
     return RowValue::kChanged;
   }
-  const std::vector<std::string_view>& fields = table.fields.views;
-  const Columns& columns = table.columns;
   if (columns.element && fields[*columns.element] != columns.source->wantedElement) {
     return RowValue::kNone;
   }
