@@ -1,12 +1,18 @@
 // Fuzzes kelvarin-prepare's table reader, its station lists and its grid: arbitrary bytes as one
 // or two tables (an archive's file, a station list), with the options drawn from the first bytes.
+#include <unistd.h>  // getpid
+
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>  // std::free
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "fuzz_io.hpp"
 #include "network_places.hpp"
+#include "reread_values.hpp"
 #include "station_file.hpp"
 #include "summary.hpp"
 #include "tables.hpp"
@@ -35,6 +41,69 @@ void chooseOptions(std::uint8_t first, std::uint8_t second, TableSettings& table
   grid.split = (first & 32) != 0;
   if ((first & 64) != 0) {
     grid.stepMin = (first & 128) != 0 ? 1440 : 60;
+  }
+}
+
+// The records of the station file of `collection` over `grid` from `values`, without the header
+// lines (which name the files read, and the stations named after them); empty where refused.
+std::string stationFile(const Collection& collection, const Grid& grid, StationValues& values) {
+  std::vector<std::size_t> all(collection.stations.size());
+  for (std::size_t s = 0; s < all.size(); ++s) {
+    all[s] = s;
+  }
+  char* buffer = nullptr;
+  std::size_t size = 0;
+  std::FILE* out = open_memstream(&buffer, &size);
+  std::vector<ValueTally> tallies;
+  const bool written = !writeStationFiles({StationOutput{out, "out", all, grid}}, collection,
+                                          numberStations(collection), values, tallies);
+  std::fclose(out);
+  std::string text(buffer, size);
+  std::free(buffer);
+  std::size_t records = 0;
+  for (int line = 0; line < 5 && records < text.size(); ++line) {
+    records = std::min(text.size(), text.find('\n', records) + 1);
+  }
+  return written ? text.substr(records) : std::string();
+}
+
+// Reads the tables again from files, their values dropped from the first row and read again as
+// the station file is written: the station file of the values held must come out.
+void checkReadAgain(const std::vector<std::string_view>& texts, const TableSettings& tables,
+                    const GridSettings& grid, const Collection& held, const Grid& heldGrid) {
+  const std::filesystem::path folder = std::filesystem::temp_directory_path() /
+                                       ("kelvarin_prepare_fuzz_" + std::to_string(getpid()));
+  std::filesystem::create_directories(folder);
+  Collection collection;
+  collection.canReread = true;
+  collection.holdBytes = 0;
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    const std::string path =
+        (folder / ("produkt_t_19510101_2023123" + std::to_string(i) + "_00433.txt")).string();
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    std::fwrite(texts[i].data(), 1, texts[i].size(), file);
+    std::fclose(file);
+    if (readTableFile(path, tables, collection)) {
+      __builtin_trap();  // read from memory, the same bytes were taken
+    }
+  }
+  Grid made{};
+  std::vector<std::string> strays;
+  if (makeGrid(collection, grid, made, strays)) {
+    __builtin_trap();
+  }
+  HeldValues heldValues(held);
+  const std::string expected = stationFile(held, heldGrid, heldValues);
+  std::vector<std::size_t> all(collection.stations.size());
+  for (std::size_t s = 0; s < all.size(); ++s) {
+    all[s] = s;
+  }
+  if (collection.holdValues) {
+    return;  // tables that cannot be read again (a month of values a row) stay held
+  }
+  RereadValues again(collection, all, grid.strict);
+  if (!expected.empty() && stationFile(collection, heldGrid, again) != expected) {
+    __builtin_trap();  // a value read again that is not the one held
   }
 }
 
@@ -104,5 +173,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!writeStationFile(kelvarin::fuzz::sink(), collection, numbers, all, made, missing)) {
     __builtin_trap();  // /dev/null takes every byte
   }
+  checkReadAgain(texts, tables, grid, collection, made);
   return 0;
 }
