@@ -1,7 +1,7 @@
 // Writes the benchmark's input for kelvarin-prepare: STATIONS files in the German weather
 // service's hourly sunshine layout, YEARS years of hourly rows each, into FOLDER; with STEP 10,
 // its 10-minute layout from 2000 on (values in hours). Each station misses a few steps and starts
-// a little later than the one before, as real files do.
+// a little later than the one before (within a year), as real files do.
 //
 // Usage: kelvarin-prepare-generate YEARS STATIONS FOLDER [STEP]
 #include <chrono>
@@ -41,7 +41,7 @@ int main(int argc, char** argv) {
                out);
     char line[96];
     const int steps = tenMinutes ? 144 : 24;
-    for (sys_days day = first + days{s}; day < end; day += days{1}) {
+    for (sys_days day = first + days{s % 365}; day < end; day += days{1}) {
       const year_month_day date{day};
       const auto y = static_cast<int>(date.year());
       const auto m = static_cast<unsigned>(date.month());

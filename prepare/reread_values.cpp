@@ -1,7 +1,8 @@
 #include "reread_values.hpp"
 
-#include <fcntl.h>   // open
-#include <unistd.h>  // close
+#include <fcntl.h>         // open
+#include <sys/resource.h>  // getrlimit: the files open at once
+#include <unistd.h>        // close
 
 #include <algorithm>  // std::upper_bound, std::lower_bound
 #include <cerrno>
@@ -17,8 +18,22 @@ namespace kelvarin::prepare {
 
 namespace {
 
-// A cursor's chunk: a few thousand streams read side by side stay within some tens of megabytes.
-constexpr std::size_t kChunkBytes = std::size_t{16} << 10;
+// A cursor's chunk: 64 KiB where few streams are read side by side, less where many are, so that
+// all of them take some 64 MiB at most (4 KiB each beyond 16,384 streams).
+std::size_t chunkBytes(std::size_t streams) {
+  return std::clamp<std::size_t>((std::size_t{64} << 20) / std::max<std::size_t>(streams, 1),
+                                 std::size_t{4} << 10, std::size_t{64} << 10);
+}
+
+// The files read again that may be open at once: half of what the system allows, the other half
+// left to the station files being written.
+std::size_t filesOpenAtOnce() {
+  rlimit limit{};
+  if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) {
+    return 512;
+  }
+  return std::max<std::size_t>(16, static_cast<std::size_t>(limit.rlim_cur) / 2 - 32);
+}
 
 bool sameValue(double a, double b) {
   return a == b || (std::isnan(a) && std::isnan(b));
@@ -50,7 +65,9 @@ RereadValues::RereadValues(const Collection& collection, const std::vector<std::
       overruled_(collection.stations.size()),
       readers_(collection.streams.size()),
       descriptors_(collection.inputs.names.size(), -1),
-      users_(collection.inputs.names.size(), 0) {
+      users_(collection.inputs.names.size(), 0),
+      lastRead_(collection.inputs.names.size(), 0),
+      mostOpen_(filesOpenAtOnce()) {
   cursors_.reserve(collection.stations.size());
   for (const Series& series : collection.stations) {
     cursors_.push_back(Cursor{SeriesTimes(series), SeriesLines(series), 0,
@@ -75,24 +92,38 @@ void RereadValues::fail(std::string message) {
   }
 }
 
-bool RereadValues::openFile(std::uint32_t file) {
+int RereadValues::descriptorOf(std::uint32_t file) {
+  lastRead_[file] = ++reads_;
   if (descriptors_[file] >= 0) {
-    return true;
+    return descriptors_[file];
+  }
+  if (open_ >= mostOpen_) {
+    std::size_t oldest = descriptors_.size();
+    for (std::size_t f = 0; f < descriptors_.size(); ++f) {
+      if (descriptors_[f] >= 0 &&
+          (oldest == descriptors_.size() || lastRead_[f] < lastRead_[oldest])) {
+        oldest = f;
+      }
+    }
+    ::close(descriptors_[oldest]);
+    descriptors_[oldest] = -1;
+    --open_;
   }
   const std::string& name = collection_.inputs.names[file];
   const int descriptor = ::open(collection_.inputs.paths[file].c_str(), O_RDONLY | O_CLOEXEC);
   if (descriptor < 0) {
     fail(name + ": cannot be opened again to read its values: " + std::strerror(errno));
-    return false;
+    return -1;
   }
   // Its lines are known by number: another file, or this one changed, would give other values.
   if (!unchanged(collection_.inputs.tableFiles[file], descriptor)) {
     ::close(descriptor);
     fail(name + ": changed while it was read; nothing of it was written, run again");
-    return false;
+    return -1;
   }
   descriptors_[file] = descriptor;
-  return true;
+  ++open_;
+  return descriptor;
 }
 
 RereadValues::Reader* RereadValues::readerOf(std::size_t stream) {
@@ -100,16 +131,13 @@ RereadValues::Reader* RereadValues::readerOf(std::size_t stream) {
     return readers_[stream].get();
   }
   const Stream& from = collection_.streams[stream];
-  if (!openFile(from.file)) {
-    return nullptr;
-  }
   ++users_[from.file];
   auto reader = std::make_unique<Reader>();
   reader->table = *collection_.tables[from.file];
   reader->linesBefore = collection_.inputs.linesBefore[from.file];
   RowReader& rows = reader->table.reader;
-  rows.descriptor = descriptors_[from.file];
-  rows.chunk.assign(kChunkBytes, '\0');
+  rows.descriptor = [this, file = from.file]() { return descriptorOf(file); };
+  rows.chunk.assign(chunkBytes(collection_.streams.size()), '\0');
   resumeAt(rows, from.offset, from.line - reader->linesBefore);
   readers_[stream] = std::move(reader);
   return readers_[stream].get();
@@ -118,9 +146,10 @@ RereadValues::Reader* RereadValues::readerOf(std::size_t stream) {
 void RereadValues::release(std::size_t stream) {
   const std::uint32_t file = collection_.streams[stream].file;
   readers_[stream].reset();
-  if (--users_[file] == 0) {
+  if (--users_[file] == 0 && descriptors_[file] >= 0) {
     ::close(descriptors_[file]);
     descriptors_[file] = -1;
+    --open_;
   }
 }
 

@@ -44,7 +44,7 @@ class RereadValues final : public StationValues {
   };
   bool fetch(std::uint64_t line, double& value);
   Reader* readerOf(std::size_t stream);
-  bool openFile(std::uint32_t file);
+  int descriptorOf(std::uint32_t file);
   void release(std::size_t stream);
   void fail(std::string message);
 
@@ -54,8 +54,15 @@ class RereadValues final : public StationValues {
   std::vector<char> wanted_;  // per station
   std::vector<Overruled> overruled_;
   std::vector<std::unique_ptr<Reader>> readers_;  // per stream, while it is read
-  std::vector<int> descriptors_;                  // per table file, while a stream of it is read
-  std::vector<std::size_t> users_;                // per table file: its streams being read
+  // Per table file, while a stream of it is read: its descriptor (-1: closed), the streams
+  // reading it, and when it was last read. At most `mostOpen_` are open: beyond, the one read
+  // longest ago is closed, and opened again when its turn comes.
+  std::vector<int> descriptors_;
+  std::vector<std::size_t> users_;
+  std::vector<std::uint64_t> lastRead_;
+  std::uint64_t reads_ = 0;
+  std::size_t open_ = 0;
+  std::size_t mostOpen_;
 };
 
 }  // namespace kelvarin::prepare

@@ -635,7 +635,9 @@ std::optional<Refusal> writeStationFiles(const std::vector<StationOutput>& outpu
       std::max<std::size_t>(std::size_t{1 << 20} / outputs.size(), std::size_t{4096});
   std::vector<std::string> texts(outputs.size());
   char number[32];
+  std::string stamp;  // of the step at hand, made once for all files
   for (std::int64_t time = first; time <= last; time += step) {
+    stamp.clear();
     for (std::size_t o = 0; o < outputs.size(); ++o) {
       const StationOutput& output = outputs[o];
       if (time < output.grid.firstMin || time > output.grid.lastMin) {
@@ -643,7 +645,10 @@ std::optional<Refusal> writeStationFiles(const std::vector<StationOutput>& outpu
       }
       std::string& text = texts[o];
       if (output.file != nullptr) {
-        appendStamp(text, time);
+        if (stamp.empty()) {
+          appendStamp(stamp, time);
+        }
+        text += stamp;
       }
       for (const std::size_t s : output.which) {
         double value = 0.0;

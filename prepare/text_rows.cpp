@@ -34,8 +34,11 @@ RowStatus nextLine(RowReader& reader, std::string& spill, std::string_view& line
         reader.end = std::fread(reader.chunk.data(), 1, reader.chunk.size(), reader.file);
         failed = reader.end == 0 && std::ferror(reader.file);
       } else {
-        const ssize_t got = pread(reader.descriptor, reader.chunk.data(), reader.chunk.size(),
-                                  static_cast<off_t>(reader.chunkStart));
+        const int descriptor = reader.descriptor ? reader.descriptor() : -1;
+        const ssize_t got =
+            descriptor < 0 ? -1
+                           : pread(descriptor, reader.chunk.data(), reader.chunk.size(),
+                                   static_cast<off_t>(reader.chunkStart));
         failed = got < 0;
         reader.end = failed ? 0 : static_cast<std::size_t>(got);
       }

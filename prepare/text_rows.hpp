@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <functional>  // std::function
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,7 +36,9 @@ enum class RowStatus {
 /// field holds a line break. A line's CR before its LF is dropped.
 struct RowReader {
   std::FILE* file = nullptr;
-  int descriptor = -1;  // read at `chunkStart + end` by pread where `file` is none
+  // Where `file` is none, the chunk is read by pread at `chunkStart` from the descriptor this
+  // gives (-1: none, a read error): a file read again may have been closed in between.
+  std::function<int()> descriptor;
   std::vector<char> chunk = std::vector<char>(std::size_t{1} << 16);
   std::size_t begin = 0;
   std::size_t end = 0;

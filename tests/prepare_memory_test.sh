@@ -64,6 +64,17 @@ for years in 2 20; do
     failed=1
   fi
 done
+# With 64 files open at most, of the 20 files read side by side only 16 stay open: the others are
+# closed and opened again in turn, the same files written; split, one station file at a time.
+(
+  ulimit -n 64
+  "$prepare" --memory 0 -o few.txt y2/*.txt 2> /dev/null &&
+    "$prepare" --memory 0 --split fewsplit y2/*.txt 2> /dev/null
+) || { echo "with 64 files open at most: refused"; failed=1; }
+if ! cmp -s held2.txt few.txt || ! diff -rq heldsplit2 fewsplit; then
+  echo "with 64 files open at most: other files"
+  failed=1
+fi
 # Twenty stations of 18 more years hold some 12 MiB more values; read again, a few MiB of
 # stamps and lines at most.
 for kind in reread split; do
