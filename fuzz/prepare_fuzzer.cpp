@@ -67,16 +67,17 @@ std::string stationFile(const Collection& collection, const Grid& grid, StationV
   return written ? text.substr(records) : std::string();
 }
 
-// Reads the tables again from files, their values dropped from the first row and read again as
-// the station file is written: the station file of the values held must come out.
+// Reads the tables again from files, holding no more values beyond `holdBytes` (the later ones
+// read again as the station file is written): the station file of the values held must come out.
 void checkReadAgain(const std::vector<std::string_view>& texts, const TableSettings& tables,
-                    const GridSettings& grid, const Collection& held, const Grid& heldGrid) {
+                    const GridSettings& grid, const Collection& held, const Grid& heldGrid,
+                    std::uint64_t holdBytes) {
   const std::filesystem::path folder = std::filesystem::temp_directory_path() /
                                        ("kelvarin_prepare_fuzz_" + std::to_string(getpid()));
   std::filesystem::create_directories(folder);
   Collection collection;
   collection.canReread = true;
-  collection.holdBytes = 0;
+  collection.holdBytes = holdBytes;
   for (std::size_t i = 0; i < texts.size(); ++i) {
     const std::string path =
         (folder / ("produkt_t_19510101_2023123" + std::to_string(i) + "_00433.txt")).string();
@@ -173,6 +174,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!writeStationFile(kelvarin::fuzz::sink(), collection, numbers, all, made, missing)) {
     __builtin_trap();  // /dev/null takes every byte
   }
-  checkReadAgain(texts, tables, grid, collection, made);
+  // The values of the first rows held, as many as the last byte says.
+  checkReadAgain(texts, tables, grid, collection, made, data[size - 1] % 64);
   return 0;
 }

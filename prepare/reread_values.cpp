@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cmath>    // std::isnan
 #include <cstring>  // std::strerror
+#include <limits>
 
 #include "station_number.hpp"  // stationKey
 #include "table_fields.hpp"    // readValue, interpret
@@ -75,6 +76,14 @@ RereadValues::RereadValues(const Collection& collection, const std::vector<std::
   }
   for (const std::size_t s : wanted) {
     wanted_[s] = 1;
+  }
+  // A series holds the values of its first rows, in the order read, which is its time order.
+  firstRead_.reserve(collection.stations.size());
+  for (const Series& series : collection.stations) {
+    const std::size_t held = series.values.size();
+    firstRead_.push_back(held == series.size() ? std::numeric_limits<std::uint64_t>::max()
+                         : held == 0           ? 0
+                                               : series.lineOf(held));
   }
 }
 
@@ -302,10 +311,19 @@ bool RereadValues::fetch(std::uint64_t line, double& value) {
       value = read;
       return done();
     }
-    if (!many || wanted_[*reader->station] != 0) {
+    const std::size_t station = many ? *reader->station : streams[stream].station;
+    if (wanted_[station] != 0 && at >= firstRead_[station]) {
       passed.push_back(Reader::Passed{at, read, false});
     }
   }
+}
+
+bool RereadValues::valueOf(const Series& series, std::size_t i, std::uint64_t line, double& value) {
+  if (i < series.values.size()) {
+    value = series.values[i];
+    return true;
+  }
+  return fetch(line, value);
 }
 
 bool RereadValues::at(std::size_t s, std::int64_t time, double& value, std::uint64_t& line) {
@@ -316,7 +334,7 @@ bool RereadValues::at(std::size_t s, std::int64_t time, double& value, std::uint
   }
   std::uint64_t keptLine = cursor.lines(cursor.i);
   double kept = 0.0;
-  if (!fetch(keptLine, kept)) {
+  if (!valueOf(series, cursor.i, keptLine, kept)) {
     return false;
   }
   // Rows of a stamp given again, in the order read, merged as the held values are.
@@ -327,7 +345,7 @@ bool RereadValues::at(std::size_t s, std::int64_t time, double& value, std::uint
     }
     const std::uint64_t otherLine = cursor.lines(cursor.i);
     double other = 0.0;
-    if (!fetch(otherLine, other)) {
+    if (!valueOf(series, cursor.i, otherLine, other)) {
       return false;
     }
     if (sameValue(kept, other)) {

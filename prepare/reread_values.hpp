@@ -15,8 +15,7 @@
 
 namespace kelvarin::prepare {
 
-/// The values of the series of `collection` whose values are not held, read again from the
-/// tables. Rows of one stamp are merged as makeGrid merges them where the values are held: equal
+/// The values of the series of `collection` beyond the ones held, read again from the tables. Rows of one stamp are merged as makeGrid merges them where the values are held: equal
 /// values once, different ones by the archive's rule (keepsFirst), refused where it has none.
 class RereadValues final : public StationValues {
  public:
@@ -43,6 +42,7 @@ class RereadValues final : public StationValues {
     std::string firstOlder;
   };
   bool fetch(std::uint64_t line, double& value);
+  bool valueOf(const Series& series, std::size_t i, std::uint64_t line, double& value);
   Reader* readerOf(std::size_t stream);
   int descriptorOf(std::uint32_t file);
   void release(std::size_t stream);
@@ -52,6 +52,8 @@ class RereadValues final : public StationValues {
   bool strict_;
   std::vector<Cursor> cursors_;
   std::vector<char> wanted_;  // per station
+  // Per station: the first line whose value is read again; the values of rows before are held.
+  std::vector<std::uint64_t> firstRead_;
   std::vector<Overruled> overruled_;
   std::vector<std::unique_ptr<Reader>> readers_;  // per stream, while it is read
   // Per table file, while a stream of it is read: its descriptor (-1: closed), the streams

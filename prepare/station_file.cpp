@@ -43,6 +43,9 @@ void sortByTime(Series& series) {
                    [&times](std::size_t a, std::size_t b) { return times[a] < times[b]; });
   const std::vector<std::uint64_t> lines = series.lines();
   const bool held = series.values.size() == series.size();
+  if (!held) {
+    series.values.clear();  // the values of its first rows: read again, all of them
+  }
   const SeriesValues values = held ? series.values : SeriesValues();
   std::vector<std::int64_t> sortedTimes(order.size());
   std::vector<std::uint64_t> sortedLines(order.size());

@@ -17,10 +17,7 @@ namespace kelvarin::prepare {
 
 namespace {}  // namespace
 
-void dropValues(Collection& collection) {
-  for (Series& series : collection.stations) {
-    series.values.clear();
-  }
+void stopHolding(Collection& collection) {
   collection.holdValues = false;
 }
 

@@ -258,8 +258,9 @@ struct Collection {
   std::vector<UnreadablePlace> unreadablePlaces;  // rows of station lists that cannot be read
   std::vector<std::string> lists;                 // the station lists read, with their layouts
   // The values are held until they take more than `holdBytes`; then, where every table can be
-  // read again (`canReread`: files, not pipes, of rows of one value each), they are dropped and
-  // read again through the streams when the station file is written.
+  // read again (`canReread`: files, not pipes, of rows of one value each), the later ones are
+  // read again through the streams when the station file is written. A series then holds the
+  // values of its first rows, or none where its rows must be put in time order.
   bool holdValues = true;
   bool canReread = false;
   std::uint64_t holdBytes = std::uint64_t{128} << 20;
@@ -268,8 +269,9 @@ struct Collection {
   std::vector<std::shared_ptr<const TableState>> tables;  // per file of values, for reading again
 };
 
-/// Drops the values held: they are read again from the tables when written.
-void dropValues(Collection& collection);
+/// Holds no more values: the ones held so far stay, the later ones are read again from the tables
+/// when written.
+void stopHolding(Collection& collection);
 
 /// Reads the table at `path` into `collection`; a folder, an unreadable file or a refused row
 /// gives the refusal. The file is read once, never opened again.

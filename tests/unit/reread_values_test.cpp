@@ -44,12 +44,13 @@ struct Outcome {
   std::optional<std::string> refusal;
 };
 
-// Reads `files` holding their values, or dropping them from the first row (read again when
-// written), and writes the merged station file into memory.
-Outcome prepareFiles(const std::vector<std::string>& files, bool reread, bool strict = false) {
+// Reads `files` holding their values, or holding no more beyond `holdBytes` (the values of later
+// rows read again when written), and writes the merged station file into memory.
+Outcome prepareFiles(const std::vector<std::string>& files, bool reread, bool strict = false,
+                     std::uint64_t holdBytes = 0) {
   Collection collection;
   collection.canReread = reread;
-  collection.holdBytes = 0;
+  collection.holdBytes = holdBytes;
   Outcome outcome;
   for (const std::string& file : files) {
     if (auto refusal = readTableFile(file, {}, collection)) {
@@ -112,7 +113,7 @@ std::string twoStations(int days, Order order) {
     for (int d = 0; d < days; ++d) {
       for (int h = 0; h < 24; ++h) {
         char stamp[40];
-        std::snprintf(stamp, sizeof stamp, "202306%02d%02d", 1 + d % 30, h % 24);
+        std::snprintf(stamp, sizeof stamp, "2023%02d%02d%02d", 6 + d / 30 % 6, 1 + d % 30, h % 24);
         rows[s].push_back(dwdRow(433 + s, stamp, (d * 24 + h * 7 + s * 13) % 61));
       }
     }
@@ -155,18 +156,22 @@ TEST(RereadValuesTest, EveryOrderOfRowsGivesTheFileOfTheValuesHeld) {
     const char* name;
     Order order;
     int days;
+    std::uint64_t holdBytes;  // 0: from the first row; 1: from the 4096th, in the midst of a file
   };
   const Case cases[] = {
-      {"by time", Order::kByTime, 9},
-      {"station after station", Order::kStationAfterStation, 9},  // a stream each
-      {"day blocks", Order::kDayBlocks, 9},  // within the window: one stream, rows passed
-      {"backwards", Order::kBackwards, 9},   // a stream at nearly every row of a day
+      {"by time", Order::kByTime, 9, 0},
+      {"station after station", Order::kStationAfterStation, 9, 0},  // a stream each
+      {"day blocks", Order::kDayBlocks, 9, 0},  // within the window: one stream, rows passed
+      {"backwards", Order::kBackwards, 9, 0},   // a stream at nearly every row of a day
+      {"by time, the first rows held", Order::kByTime, 100, 1},
+      {"station after station, the first rows held", Order::kStationAfterStation, 100, 1},
+      {"backwards, the first rows held", Order::kBackwards, 100, 1},  // held, then dropped
   };
   for (const Case& c : cases) {
     const TablesFolder folder(std::string("order_") + std::to_string(static_cast<int>(c.order)));
     const std::string file = folder.write("produkt_sd_stunde_x.txt", twoStations(c.days, c.order));
     const Outcome held = prepareFiles({file}, false);
-    const Outcome reread = prepareFiles({file}, true);
+    const Outcome reread = prepareFiles({file}, true, false, c.holdBytes);
     ASSERT_FALSE(held.refusal.has_value()) << c.name << ": " << *held.refusal;
     ASSERT_FALSE(reread.refusal.has_value()) << c.name << ": " << *reread.refusal;
     EXPECT_EQ(held.file, reread.file) << c.name;
