@@ -146,7 +146,8 @@ RereadValues::Reader* RereadValues::readerOf(std::size_t stream) {
   reader->linesBefore = collection_.inputs.linesBefore[from.file];
   RowReader& rows = reader->table.reader;
   rows.descriptor = [this, file = from.file]() { return descriptorOf(file); };
-  rows.chunk.assign(chunkBytes(collection_.streams.size()), '\0');
+  rows.chunk = std::vector<char>(
+      chunkBytes(collection_.streams.size()));  // not the 64 KiB of the first reading
   resumeAt(rows, from.offset, from.line - reader->linesBefore);
   readers_[stream] = std::move(reader);
   return readers_[stream].get();

@@ -15,8 +15,9 @@
 
 namespace kelvarin::prepare {
 
-/// The values of the series of `collection` beyond the ones held, read again from the tables. Rows of one stamp are merged as makeGrid merges them where the values are held: equal
-/// values once, different ones by the archive's rule (keepsFirst), refused where it has none.
+/// The values of the series of `collection` beyond the ones held, read again from the tables. Rows
+/// of one stamp are merged as makeGrid merges them where the values are held: equal values once,
+/// different ones by the archive's rule (keepsFirst), refused where it has none.
 class RereadValues final : public StationValues {
  public:
   /// Reads the values of the stations `wanted` (indices into the collection) only.

@@ -147,7 +147,7 @@ void noteStream(Series& series, std::int64_t time, std::uint64_t line, TableStat
     if (streams.size() >
         16 * (collection.stations.size() + collection.inputs.names.size()) + 4096) {
       collection.canReread = false;
-      streams = {};
+      streams = std::vector<Stream>();
       return;
     }
     table.stream = static_cast<std::uint32_t>(streams.size());

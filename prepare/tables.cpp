@@ -419,7 +419,8 @@ std::optional<Refusal> readTable(std::FILE* file, const std::string& name,
   if (collection.canReread) {
     // What reading its rows again takes: the columns and formats its header and rows set up.
     auto kept = std::make_shared<TableState>();
-    kept->reader.chunk = {};  // a cursor of its own gets a chunk when it reads again
+    // Freed, not only emptied: a cursor of its own gets a chunk when it reads again.
+    kept->reader.chunk = std::vector<char>();
     kept->name = table.name;
     kept->stem = table.stem;
     kept->separator = table.separator;

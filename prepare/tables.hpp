@@ -108,8 +108,8 @@ class SeriesValues {
   /// The bytes the values take.
   std::uint64_t bytes() const { return floats_.capacity() * 4 + doubles_.capacity() * 8; }
   void clear() {
-    floats_ = {};
-    doubles_ = {};
+    floats_ = std::vector<float>();  // freed, not only emptied
+    doubles_ = std::vector<double>();
     wide_ = false;
   }
   void resize(std::size_t size) {

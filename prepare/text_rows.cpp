@@ -35,10 +35,10 @@ RowStatus nextLine(RowReader& reader, std::string& spill, std::string_view& line
         failed = reader.end == 0 && std::ferror(reader.file);
       } else {
         const int descriptor = reader.descriptor ? reader.descriptor() : -1;
-        const ssize_t got =
-            descriptor < 0 ? -1
-                           : pread(descriptor, reader.chunk.data(), reader.chunk.size(),
-                                   static_cast<off_t>(reader.chunkStart));
+        const ssize_t got = descriptor < 0
+                                ? -1
+                                : pread(descriptor, reader.chunk.data(), reader.chunk.size(),
+                                        static_cast<off_t>(reader.chunkStart));
         failed = got < 0;
         reader.end = failed ? 0 : static_cast<std::size_t>(got);
       }
