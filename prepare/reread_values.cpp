@@ -77,6 +77,8 @@ RereadValues::RereadValues(const Collection& collection, const std::vector<std::
   for (const std::size_t s : wanted) {
     wanted_[s] = 1;
   }
+  which_ = wanted;
+  blocks_.resize(collection.stations.size());
   // A series holds the values of its first rows, in the order read, which is its time order.
   firstRead_.reserve(collection.stations.size());
   for (const Series& series : collection.stations) {
@@ -327,7 +329,32 @@ bool RereadValues::valueOf(const Series& series, std::size_t i, std::uint64_t li
   return fetch(line, value);
 }
 
+void RereadValues::ahead(std::int64_t last) {
+  for (const std::size_t s : which_) {
+    Block& block = blocks_[s];
+    block.values.clear();
+    block.given = 0;
+    Cursor& cursor = cursors_[s];
+    while (!refusal && cursor.i < collection_.stations[s].size() && cursor.next <= last) {
+      Ready ready{cursor.next, 0.0, 0};
+      if (merged(s, cursor.next, ready.value, ready.line)) {
+        block.values.push_back(ready);
+      }
+    }
+  }
+}
+
 bool RereadValues::at(std::size_t s, std::int64_t time, double& value, std::uint64_t& line) {
+  Block& block = blocks_[s];
+  if (block.given >= block.values.size() || block.values[block.given].time != time) {
+    return false;
+  }
+  value = block.values[block.given].value;
+  line = block.values[block.given++].line;
+  return true;
+}
+
+bool RereadValues::merged(std::size_t s, std::int64_t time, double& value, std::uint64_t& line) {
   Cursor& cursor = cursors_[s];
   const Series& series = collection_.stations[s];
   if (refusal || cursor.i >= series.size() || cursor.next != time) {

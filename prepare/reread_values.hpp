@@ -24,6 +24,7 @@ class RereadValues final : public StationValues {
   RereadValues(const Collection& collection, const std::vector<std::size_t>& wanted, bool strict);
   ~RereadValues() override;
   bool at(std::size_t s, std::int64_t time, double& value, std::uint64_t& line) override;
+  void ahead(std::int64_t last) override;
   /// Adds the values that the rule overruled to the counts of the summary.
   void countOverruled(ValueCounts& counts) const;
 
@@ -35,6 +36,17 @@ class RereadValues final : public StationValues {
     std::size_t i;
     std::int64_t next;
   };
+  // A station's values of the block at hand (ahead), in time order, and the next to give.
+  struct Ready {
+    std::int64_t time;
+    double value;
+    std::uint64_t line;
+  };
+  struct Block {
+    std::vector<Ready> values;
+    std::size_t given = 0;
+  };
+  bool merged(std::size_t s, std::int64_t time, double& value, std::uint64_t& line);
   // The values a rule overruled, per station: of the two parts, and of two downloads of one.
   struct Overruled {
     std::uint64_t recent = 0;
@@ -53,6 +65,8 @@ class RereadValues final : public StationValues {
   bool strict_;
   std::vector<Cursor> cursors_;
   std::vector<char> wanted_;  // per station
+  std::vector<std::size_t> which_;
+  std::vector<Block> blocks_;  // per station
   // Per station: the first line whose value is read again; the values of rows before are held.
   std::vector<std::uint64_t> firstRead_;
   std::vector<Overruled> overruled_;

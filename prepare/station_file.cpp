@@ -639,7 +639,13 @@ std::optional<Refusal> writeStationFiles(const std::vector<StationOutput>& outpu
   std::vector<std::string> texts(outputs.size());
   char number[32];
   std::string stamp;  // of the step at hand, made once for all files
+  // The steps of a block are asked of the values first, station by station: a station's rows
+  // read again lie together, and a few thousand stations' cursors are not walked step by step.
+  constexpr std::int64_t kBlockSteps = 64;
   for (std::int64_t time = first; time <= last; time += step) {
+    if ((time - first) / step % kBlockSteps == 0) {
+      values.ahead(std::min(last, time + (kBlockSteps - 1) * step));
+    }
     stamp.clear();
     for (std::size_t o = 0; o < outputs.size(); ++o) {
       const StationOutput& output = outputs[o];

@@ -99,6 +99,8 @@ class StationValues {
   /// Gives the value of station `s` (an index into the collection) at `time` and the line it was
   /// read on; false where the station has none. The stamps asked of one station rise.
   virtual bool at(std::size_t s, std::int64_t time, double& value, std::uint64_t& line) = 0;
+  /// Says that the stamps up to `last` come next, so that each station's may be had together.
+  virtual void ahead(std::int64_t last) { static_cast<void>(last); }
   /// Why the values could not be had; `at` gives none from then on.
   std::optional<Refusal> refusal;
 };
