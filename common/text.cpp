@@ -46,13 +46,10 @@ void appendHex(std::string& text, unsigned char byte) {
 }  // namespace
 
 std::string_view trimBlanks(std::string_view text, char separator) {
-  const auto blank = [separator](char c) {
-    return c == ' ' || (c == '\t' && separator != '\t') || c == '\r' || c == '\n';
-  };
-  while (!text.empty() && blank(text.front())) {
+  while (!text.empty() && isBlank(text.front(), separator)) {
     text.remove_prefix(1);
   }
-  while (!text.empty() && blank(text.back())) {
+  while (!text.empty() && isBlank(text.back(), separator)) {
     text.remove_suffix(1);
   }
   return text;
@@ -284,11 +281,9 @@ FieldStatus splitRow(std::string_view row, char separator, std::size_t maxFields
         ++next;
       }
       // Most fields have no blank at either end: trimmed, they stay as they are.
-      const auto edge = [separator](char c) {
-        return c == ' ' || (c == '\t' && separator != '\t') || c == '\r' || c == '\n';
-      };
       field = row.substr(at, next - at);
-      if (!field.empty() && (edge(field.front()) || edge(field.back()))) {
+      if (!field.empty() &&
+          (isBlank(field.front(), separator) || isBlank(field.back(), separator))) {
         field = trimBlanks(field, separator);
       }
       if (quoted && status == FieldStatus::kFields) {

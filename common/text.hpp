@@ -9,8 +9,13 @@
 
 namespace kelvarin {
 
-/// Returns `text` without the blanks around it: blanks, CR, LF, and tabs unless `separator` is
-/// the tab that separates fields.
+/// Returns true for the blanks around a field: blanks, CR, LF, and tabs unless `separator` is the
+/// tab that separates fields.
+inline bool isBlank(char c, char separator) {
+  return c == ' ' || (c == '\t' && separator != '\t') || c == '\r' || c == '\n';
+}
+
+/// Returns `text` without the blanks around it (isBlank).
 std::string_view trimBlanks(std::string_view text, char separator);
 
 /// Splits `row` at runs of blanks and tabs; blanks at either end give no empty field.

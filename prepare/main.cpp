@@ -291,15 +291,13 @@ std::unique_ptr<StationValues> valuesOf(const Collection& collection,
   return std::make_unique<RereadValues>(collection, which, strict);
 }
 
-// Writes `outputs` from `values`, and counts what the values read again overruled.
+// Writes `outputs` from `values`, and counts what merging them overruled.
 std::optional<Refusal> writeFrom(Collection& collection, const StationNumbers& numbers,
                                  const std::vector<StationOutput>& outputs, StationValues& values,
                                  std::vector<ValueTally>& tallies) {
   auto refusal = writeStationFiles(outputs, collection, numbers, values, tallies);
   if (!refusal) {
-    if (const auto* reread = dynamic_cast<const RereadValues*>(&values)) {
-      reread->countOverruled(collection.counts);
-    }
+    values.countOverruled(collection.counts);
   }
   return refusal;
 }
@@ -361,15 +359,6 @@ std::vector<std::string> splitNames(const Collection& collection) {
   return names;
 }
 
-// The split files written side by side: as many as leaves the files read again open too.
-std::size_t splitBatch() {
-  rlimit limit{};
-  if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) {
-    return 1024;
-  }
-  return std::max<std::size_t>(1, static_cast<std::size_t>(limit.rlim_cur) / 2 - 32);
-}
-
 std::optional<Refusal> writeSplit(Collection& collection, const StationNumbers& numbers,
                                   const Grid& grid, const std::string& folder, bool strict,
                                   std::vector<ValueTally>& tallies) {
@@ -387,7 +376,7 @@ std::optional<Refusal> writeSplit(Collection& collection, const StationNumbers& 
                    fileName(folder) + ": the folder cannot be made: " + error.message()};
   }
   tallies.assign(collection.stations.size(), ValueTally{});
-  const std::size_t batch = splitBatch();
+  const std::size_t batch = filesOpenAtOnce();  // the files read again have as many
   for (std::size_t from = 0; from < collection.stations.size(); from += batch) {
     const std::size_t to = std::min(collection.stations.size(), from + batch);
     std::vector<StationOutput> outputs;
@@ -543,7 +532,8 @@ int run(const Settings& settings) {
     return refuse(*refusal);
   }
   if (!collection.holdValues && !collection.canReread) {
-    // Dropped, and then rows far out of order: held after all, from a reading of their own.
+    // Holding stopped, and then rows far out of order: held after all, from a reading of their
+    // own.
     collection = Collection{};
     if (auto refusal = readInputs(settings, collection)) {
       return refuse(*refusal);

@@ -17,17 +17,6 @@
 
 namespace kelvarin::prepare {
 
-namespace {
-
-// A cursor's chunk: 64 KiB where few streams are read side by side, less where many are, so that
-// all of them take some 64 MiB at most (4 KiB each beyond 16,384 streams).
-std::size_t chunkBytes(std::size_t streams) {
-  return std::clamp<std::size_t>((std::size_t{64} << 20) / std::max<std::size_t>(streams, 1),
-                                 std::size_t{4} << 10, std::size_t{64} << 10);
-}
-
-// The files read again that may be open at once: half of what the system allows, the other half
-// left to the station files being written.
 std::size_t filesOpenAtOnce() {
   rlimit limit{};
   if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) {
@@ -36,8 +25,13 @@ std::size_t filesOpenAtOnce() {
   return std::max<std::size_t>(16, static_cast<std::size_t>(limit.rlim_cur) / 2 - 32);
 }
 
-bool sameValue(double a, double b) {
-  return a == b || (std::isnan(a) && std::isnan(b));
+namespace {
+
+// A cursor's chunk: 64 KiB where few streams are read side by side, less where many are, so that
+// all of them take some 64 MiB at most (4 KiB each beyond 16,384 streams).
+std::size_t chunkBytes(std::size_t streams) {
+  return std::clamp<std::size_t>((std::size_t{64} << 20) / std::max<std::size_t>(streams, 1),
+                                 std::size_t{4} << 10, std::size_t{64} << 10);
 }
 
 }  // namespace
@@ -71,8 +65,7 @@ RereadValues::RereadValues(const Collection& collection, const std::vector<std::
       mostOpen_(filesOpenAtOnce()) {
   cursors_.reserve(collection.stations.size());
   for (const Series& series : collection.stations) {
-    cursors_.push_back(Cursor{SeriesTimes(series), SeriesLines(series), 0,
-                              series.size() > 0 ? series.firstTime() : 0});
+    cursors_.emplace_back(series);
   }
   for (const std::size_t s : wanted) {
     wanted_[s] = 1;
@@ -170,15 +163,10 @@ namespace {
 // What a row read again gives: a value of one of the stations asked for, or none.
 enum class RowValue { kValue, kNone, kChanged };
 
-// Reads the value of a row again, as the table's first reading read it (its stamp is known by
-// its line); `station` gets its station where the stream holds many.
 // Finds the fields up to `last` of a row without quotes, as splitRow finds them: each cut at
 // its separator and trimmed. The row was read whole the first time: only its fields are needed.
 void fieldsUpTo(std::string_view row, char separator, std::size_t last,
                 std::vector<std::string_view>& fields) {
-  const auto blank = [separator](char c) {
-    return c == ' ' || (c == '\t' && separator != '\t') || c == '\r' || c == '\n';
-  };
   fields.clear();
   const char* at = row.data();
   const char* const end = row.data() + row.size();
@@ -189,10 +177,10 @@ void fieldsUpTo(std::string_view row, char separator, std::size_t last,
     }
     const char* first = at;
     const char* stop = next;
-    while (first != stop && blank(*first)) {
+    while (first != stop && isBlank(*first, separator)) {
       ++first;
     }
-    while (stop != first && blank(stop[-1])) {
+    while (stop != first && isBlank(stop[-1], separator)) {
       --stop;
     }
     fields.emplace_back(first, static_cast<std::size_t>(stop - first));
@@ -203,11 +191,13 @@ void fieldsUpTo(std::string_view row, char separator, std::size_t last,
   }
 }
 
+// Reads the value of a row again, as the table's first reading read it (its stamp is known by
+// its line); `station` gets its station where the stream holds many.
 RowValue valueOfRow(TableState& table, bool manyStations, const Collection& collection,
                     ValueCounts& counts, std::optional<std::size_t>& station, double& value) {
   const Columns& columns = table.columns;
-  const char front = table.row.empty() ? ' ' : table.row.front();
-  if ((front == ' ' || front == '\t' || front == '\r' || front == '\n') &&
+  // A row that starts with no blank is not blank: no trimming of every row.
+  if ((table.row.empty() || isBlank(table.row.front(), '\0')) &&
       trimBlanks(table.row, '\0').empty()) {
     return RowValue::kNone;
   }
@@ -334,7 +324,7 @@ void RereadValues::ahead(std::int64_t last) {
     Block& block = blocks_[s];
     block.values.clear();
     block.given = 0;
-    Cursor& cursor = cursors_[s];
+    SeriesCursor& cursor = cursors_[s];
     while (!refusal && cursor.i < collection_.stations[s].size() && cursor.next <= last) {
       Ready ready{cursor.next, 0.0, 0};
       if (merged(s, cursor.next, ready.value, ready.line)) {
@@ -355,7 +345,7 @@ bool RereadValues::at(std::size_t s, std::int64_t time, double& value, std::uint
 }
 
 bool RereadValues::merged(std::size_t s, std::int64_t time, double& value, std::uint64_t& line) {
-  Cursor& cursor = cursors_[s];
+  SeriesCursor& cursor = cursors_[s];
   const Series& series = collection_.stations[s];
   if (refusal || cursor.i >= series.size() || cursor.next != time) {
     return false;
@@ -379,21 +369,13 @@ bool RereadValues::merged(std::size_t s, std::int64_t time, double& value, std::
     if (sameValue(kept, other)) {
       continue;
     }
-    bool onePart = false;
-    const std::optional<bool> keepFirst =
-        keepsFirst(collection_, keptLine, otherLine, strict_, onePart);
-    if (!keepFirst) {
+    const std::optional<bool> replaced = settleTwo(collection_, series, time, kept, keptLine, other,
+                                                   otherLine, strict_, overruled_[s]);
+    if (!replaced) {
       fail(twoValuesText(collection_, series, time, kept, keptLine, other, otherLine));
       return false;
     }
-    Overruled& counted = overruled_[s];
-    std::uint64_t& count = onePart ? counted.older : counted.recent;
-    if (count++ == 0) {
-      (onePart ? counted.firstOlder : counted.firstRecent) =
-          *keepFirst ? overruledText(collection_, series, time, kept, keptLine, other, otherLine)
-                     : overruledText(collection_, series, time, other, otherLine, kept, keptLine);
-    }
-    if (!*keepFirst) {
+    if (*replaced) {
       kept = other;
       keptLine = otherLine;
     }
@@ -405,14 +387,7 @@ bool RereadValues::merged(std::size_t s, std::int64_t time, double& value, std::
 
 void RereadValues::countOverruled(ValueCounts& counts) const {
   for (const Overruled& counted : overruled_) {
-    if (counts.recentOverruled == 0 && counted.recent > 0) {
-      counts.firstOverruled = counted.firstRecent;
-    }
-    if (counts.olderOverruled == 0 && counted.older > 0) {
-      counts.firstOlderOverruled = counted.firstOlder;
-    }
-    counts.recentOverruled += counted.recent;
-    counts.olderOverruled += counted.older;
+    counted.addTo(counts);
   }
 }
 

@@ -17,7 +17,7 @@ namespace kelvarin::prepare {
 
 /// The values of the series of `collection` beyond the ones held, read again from the tables. Rows
 /// of one stamp are merged as makeGrid merges them where the values are held: equal values once,
-/// different ones by the archive's rule (keepsFirst), refused where it has none.
+/// different ones by the archive's rule (settleTwo), refused where it has none.
 class RereadValues final : public StationValues {
  public:
   /// Reads the values of the stations `wanted` (indices into the collection) only.
@@ -25,17 +25,10 @@ class RereadValues final : public StationValues {
   ~RereadValues() override;
   bool at(std::size_t s, std::int64_t time, double& value, std::uint64_t& line) override;
   void ahead(std::int64_t last) override;
-  /// Adds the values that the rule overruled to the counts of the summary.
-  void countOverruled(ValueCounts& counts) const;
+  void countOverruled(ValueCounts& counts) const override;
 
  private:
   struct Reader;
-  struct Cursor {
-    SeriesTimes times;
-    SeriesLines lines;
-    std::size_t i;
-    std::int64_t next;
-  };
   // A station's values of the block at hand (ahead), in time order, and the next to give.
   struct Ready {
     std::int64_t time;
@@ -47,13 +40,6 @@ class RereadValues final : public StationValues {
     std::size_t given = 0;
   };
   bool merged(std::size_t s, std::int64_t time, double& value, std::uint64_t& line);
-  // The values a rule overruled, per station: of the two parts, and of two downloads of one.
-  struct Overruled {
-    std::uint64_t recent = 0;
-    std::string firstRecent;
-    std::uint64_t older = 0;
-    std::string firstOlder;
-  };
   bool fetch(std::uint64_t line, double& value);
   bool valueOf(const Series& series, std::size_t i, std::uint64_t line, double& value);
   Reader* readerOf(std::size_t stream);
@@ -63,13 +49,13 @@ class RereadValues final : public StationValues {
 
   const Collection& collection_;
   bool strict_;
-  std::vector<Cursor> cursors_;
+  std::vector<SeriesCursor> cursors_;
   std::vector<char> wanted_;  // per station
   std::vector<std::size_t> which_;
   std::vector<Block> blocks_;  // per station
   // Per station: the first line whose value is read again; the values of rows before are held.
   std::vector<std::uint64_t> firstRead_;
-  std::vector<Overruled> overruled_;
+  std::vector<Overruled> overruled_;              // per station
   std::vector<std::unique_ptr<Reader>> readers_;  // per stream, while it is read
   // Per table file, while a stream of it is read: its descriptor (-1: closed), the streams
   // reading it, and when it was last read. At most `mostOpen_` are open: beyond, the one read
@@ -81,5 +67,9 @@ class RereadValues final : public StationValues {
   std::size_t open_ = 0;
   std::size_t mostOpen_;
 };
+
+/// The files read again that may be open at once, and as many station files written side by
+/// side: each half of what the system allows.
+std::size_t filesOpenAtOnce();
 
 }  // namespace kelvarin::prepare

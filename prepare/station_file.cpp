@@ -24,10 +24,6 @@ namespace {
 
 constexpr std::int64_t kMinutesPerDay = 1440;
 
-bool sameValue(double a, double b) {
-  return a == b || (std::isnan(a) && std::isnan(b));
-}
-
 // Orders a station's values by time (tables are mostly in order already), keeping the order of
 // rows with the same stamp, and their lines with them.
 void sortByTime(Series& series) {
@@ -69,8 +65,8 @@ std::string valueText(double value) {
   return std::string(text, end);
 }
 
-}  // namespace
-
+// Of two different values of one stamp on the lines `lineA` and `lineB` (A read first), returns
+// whether the archive's rule keeps the first; `onePart` tells that both come from one part.
 std::optional<bool> keepsFirst(const Collection& collection, std::uint64_t lineA,
                                std::uint64_t lineB, bool strict, bool& onePart) {
   const SourceLayout* source = collection.kind.source;
@@ -98,6 +94,37 @@ std::string overruledText(const Collection& collection, const Series& series, st
          " (" + placeOf(collection, overruledLine) + ")";
 }
 
+}  // namespace
+
+void Overruled::addTo(ValueCounts& counts) const {
+  if (counts.recentOverruled == 0 && recent > 0) {
+    counts.firstOverruled = firstRecent;
+  }
+  if (counts.olderOverruled == 0 && older > 0) {
+    counts.firstOlderOverruled = firstOlder;
+  }
+  counts.recentOverruled += recent;
+  counts.olderOverruled += older;
+}
+
+std::optional<bool> settleTwo(const Collection& collection, const Series& series, std::int64_t time,
+                              double kept, std::uint64_t keptLine, double other,
+                              std::uint64_t otherLine, bool strict, Overruled& overruled) {
+  bool onePart = false;
+  const std::optional<bool> keepFirst =
+      keepsFirst(collection, keptLine, otherLine, strict, onePart);
+  if (!keepFirst) {
+    return std::nullopt;
+  }
+  std::uint64_t& count = onePart ? overruled.older : overruled.recent;
+  if (count++ == 0) {
+    (onePart ? overruled.firstOlder : overruled.firstRecent) =
+        *keepFirst ? overruledText(collection, series, time, kept, keptLine, other, otherLine)
+                   : overruledText(collection, series, time, other, otherLine, kept, keptLine);
+  }
+  return !*keepFirst;
+}
+
 std::string twoValuesText(const Collection& collection, const Series& series, std::int64_t time,
                           double a, std::uint64_t lineA, double b, std::uint64_t lineB) {
   return "station " + escapeControls(series.label) + " has two different values for " +
@@ -106,29 +133,6 @@ std::string twoValuesText(const Collection& collection, const Series& series, st
 }
 
 namespace {
-
-// Which of two different values of one stamp a run keeps: the first, the second, or neither
-// (the run is refused).
-enum class Keep { kFirst, kSecond, kNeither };
-
-// Keeps, of two different values of one stamp, the one keepsFirst chooses; counted for the
-// summary.
-Keep keepHistorical(Collection& collection, const Series& series, const Reading& a,
-                    std::uint64_t lineA, const Reading& b, std::uint64_t lineB, bool strict) {
-  bool onePart = false;
-  const std::optional<bool> keepFirst = keepsFirst(collection, lineA, lineB, strict, onePart);
-  if (!keepFirst) {
-    return Keep::kNeither;
-  }
-  std::uint64_t& count =
-      onePart ? collection.counts.olderOverruled : collection.counts.recentOverruled;
-  if (count++ == 0) {
-    (onePart ? collection.counts.firstOlderOverruled : collection.counts.firstOverruled) =
-        *keepFirst ? overruledText(collection, series, a.timeMin, a.value, lineA, b.value, lineB)
-                   : overruledText(collection, series, a.timeMin, b.value, lineB, a.value, lineA);
-  }
-  return *keepFirst ? Keep::kFirst : Keep::kSecond;
-}
 
 // Counts the rows of a stamp given before, of a series whose values are not held: they stay, and
 // the station file's writer merges them as mergeRepeats does. Where no rule may settle two of
@@ -183,17 +187,20 @@ std::optional<TwoValues> mergeRepeats(Collection& collection, Series& series, bo
   std::vector<std::int64_t> times = series.times();
   std::vector<std::uint64_t> lines = series.lines();
   std::size_t kept = 0;
+  Overruled overruled;
   for (std::size_t i = 0; i < values.size(); ++i) {
     if (kept > 0 && times[kept - 1] == times[i]) {
       if (!sameValue(values[kept - 1], values[i])) {
-        const Reading a{times[kept - 1], values[kept - 1]};
-        const Reading b{times[i], values[i]};
-        const Keep keep =
-            keepHistorical(collection, series, a, lines[kept - 1], b, lines[i], strict);
-        if (keep == Keep::kNeither) {
-          return TwoValues{a, lines[kept - 1], b, lines[i]};
+        const std::optional<bool> replaced =
+            settleTwo(collection, series, times[i], values[kept - 1], lines[kept - 1], values[i],
+                      lines[i], strict, overruled);
+        if (!replaced) {
+          return TwoValues{{times[kept - 1], values[kept - 1]},
+                           lines[kept - 1],
+                           {times[i], values[i]},
+                           lines[i]};
         }
-        if (keep == Keep::kSecond) {
+        if (*replaced) {
           values.set(kept - 1, values[i]);
           lines[kept - 1] = lines[i];
         }
@@ -205,6 +212,7 @@ std::optional<TwoValues> mergeRepeats(Collection& collection, Series& series, bo
     lines[kept] = lines[i];
     ++kept;
   }
+  overruled.addTo(collection.counts);
   values.resize(kept);
   series.count = kept;
   times.resize(kept);
@@ -548,13 +556,12 @@ StationNumbers numberStations(const Collection& collection) {
 HeldValues::HeldValues(const Collection& collection) : collection_(collection) {
   cursors_.reserve(collection.stations.size());
   for (const Series& series : collection.stations) {
-    cursors_.push_back(Cursor{SeriesTimes(series), SeriesLines(series), 0,
-                              series.size() > 0 ? series.firstTime() : 0});
+    cursors_.emplace_back(series);
   }
 }
 
 bool HeldValues::at(std::size_t s, std::int64_t time, double& value, std::uint64_t& line) {
-  Cursor& cursor = cursors_[s];
+  SeriesCursor& cursor = cursors_[s];
   const SeriesValues& values = collection_.stations[s].values;
   if (cursor.i >= values.size() || cursor.next != time) {
     return false;

@@ -1,6 +1,7 @@
 // The continuous grid of time steps that a station file holds, and the file itself.
 #pragma once
 
+#include <cmath>  // std::isnan
 #include <cstdint>
 #include <cstdio>  // std::FILE
 #include <optional>
@@ -101,8 +102,22 @@ class StationValues {
   virtual bool at(std::size_t s, std::int64_t time, double& value, std::uint64_t& line) = 0;
   /// Says that the stamps up to `last` come next, so that each station's may be had together.
   virtual void ahead(std::int64_t last) { static_cast<void>(last); }
+  /// Adds the values that merging overruled as they were had to the counts of the summary (the
+  /// values held were merged, and counted, by makeGrid).
+  virtual void countOverruled(ValueCounts& counts) const { static_cast<void>(counts); }
   /// Why the values could not be had; `at` gives none from then on.
   std::optional<Refusal> refusal;
+};
+
+/// Walks a series' values in time order: value `i` stands at the stamp `next` and was read on
+/// `lines(i)`.
+struct SeriesCursor {
+  explicit SeriesCursor(const Series& series)
+      : times(series), lines(series), next(series.size() > 0 ? series.firstTime() : 0) {}
+  SeriesTimes times;
+  SeriesLines lines;
+  std::size_t i = 0;
+  std::int64_t next;
 };
 
 /// The values held in the series, merged by makeGrid.
@@ -112,14 +127,8 @@ class HeldValues final : public StationValues {
   bool at(std::size_t s, std::int64_t time, double& value, std::uint64_t& line) override;
 
  private:
-  struct Cursor {
-    SeriesTimes times;
-    SeriesLines lines;
-    std::size_t i;
-    std::int64_t next;
-  };
   const Collection& collection_;
-  std::vector<Cursor> cursors_;
+  std::vector<SeriesCursor> cursors_;
 };
 
 /// One station file to write: where it goes (none: the values are only looked at), its name in
@@ -148,17 +157,29 @@ bool writeStationFile(std::FILE* out, const Collection& collection, const Statio
                       const std::vector<std::size_t>& which, const Grid& grid,
                       std::vector<std::uint64_t>& missing);
 
-/// Of two different values of one stamp on the lines `lineA` and `lineB` (A read first), returns
-/// whether the archive's rule keeps the first: the historical (quality-checked) part's over the
-/// recent part's, of two downloads of one part the newer one's (`onePart` then). Nothing where
-/// the files do not tell, or under `strict`: the run is refused.
-std::optional<bool> keepsFirst(const Collection& collection, std::uint64_t lineA,
-                               std::uint64_t lineB, bool strict, bool& onePart);
+/// The values of one station that the archive's rule overruled, for the summary: of the
+/// historical and recent parts, and of two downloads of one part, each with the first of them.
+struct Overruled {
+  std::uint64_t recent = 0;
+  std::string firstRecent;
+  std::uint64_t older = 0;
+  std::string firstOlder;
+  /// Adds them to `counts`, whose firsts stay where they name one already.
+  void addTo(ValueCounts& counts) const;
+};
 
-/// The summary's text of a value kept over another of its stamp.
-std::string overruledText(const Collection& collection, const Series& series, std::int64_t time,
-                          double kept, std::uint64_t keptLine, double overruled,
-                          std::uint64_t overruledLine);
+/// Settles two different values of one stamp of `series`, `kept` (read first) and `other`, by the
+/// archive's rule: the historical (quality-checked) part's over the recent part's, of two
+/// downloads of one part the newer one's. Returns whether `other` replaces `kept`, counted in
+/// `overruled`; nothing where the files do not tell, or under `strict`: the run is refused.
+std::optional<bool> settleTwo(const Collection& collection, const Series& series, std::int64_t time,
+                              double kept, std::uint64_t keptLine, double other,
+                              std::uint64_t otherLine, bool strict, Overruled& overruled);
+
+/// Returns true where two values of one stamp are the same (both missing too): merged at once.
+inline bool sameValue(double a, double b) {
+  return a == b || (std::isnan(a) && std::isnan(b));
+}
 
 /// The refusal's text of two values of one stamp that no rule settles.
 std::string twoValuesText(const Collection& collection, const Series& series, std::int64_t time,

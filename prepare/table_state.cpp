@@ -185,7 +185,7 @@ void addReading(std::string_view stationText, std::int64_t time, double value, T
       held += each.values.bytes();
     }
     if (held > collection.holdBytes) {
-      stopHolding(collection);
+      collection.holdValues = false;  // the values held so far stay
       // The rows held and the rows to read again lie in streams of their own.
       table.stream.reset();
     }

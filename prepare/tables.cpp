@@ -15,12 +15,6 @@
 
 namespace kelvarin::prepare {
 
-namespace {}  // namespace
-
-void stopHolding(Collection& collection) {
-  collection.holdValues = false;
-}
-
 namespace {
 
 // Returns the run that holds value `i`: the last one starting at or before it.

@@ -269,10 +269,6 @@ struct Collection {
   std::vector<std::shared_ptr<const TableState>> tables;  // per file of values, for reading again
 };
 
-/// Holds no more values: the ones held so far stay, the later ones are read again from the tables
-/// when written.
-void stopHolding(Collection& collection);
-
 /// Reads the table at `path` into `collection`; a folder, an unreadable file or a refused row
 /// gives the refusal. The file is read once, never opened again.
 std::optional<Refusal> readTableFile(const std::string& path, const TableSettings& settings,
