@@ -1,6 +1,7 @@
 #include "text.hpp"
 
 #include <algorithm>  // std::count, std::equal, std::all_of
+#include <cstring>    // std::memchr
 #include <optional>
 
 namespace kelvarin {
@@ -237,7 +238,19 @@ std::optional<std::size_t> readQuoted(std::string_view row, std::size_t at, Fiel
 }  // namespace
 
 std::size_t quotesIn(std::string_view text) {
-  return static_cast<std::size_t>(std::count(text.begin(), text.end(), '"'));
+  // Rows seldom hold a quote: memchr passes over a row of none at once.
+  std::size_t quotes = 0;
+  const char* at = text.data();
+  const char* const end = at + text.size();
+  while (at != end) {
+    const void* found = std::memchr(at, '"', static_cast<std::size_t>(end - at));
+    if (found == nullptr) {
+      break;
+    }
+    ++quotes;
+    at = static_cast<const char*>(found) + 1;
+  }
+  return quotes;
 }
 
 FieldStatus splitRow(std::string_view row, char separator, std::size_t maxFields, Fields& fields) {

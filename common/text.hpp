@@ -15,6 +15,17 @@ inline bool isBlank(char c, char separator) {
   return c == ' ' || (c == '\t' && separator != '\t') || c == '\r' || c == '\n';
 }
 
+/// Returns true when `text` is blanks alone (isBlank with no separator), or empty: it stops at the
+/// first byte that is none, where trimming would go on to the row's end.
+inline bool allBlank(std::string_view text) {
+  for (const char c : text) {
+    if (!isBlank(c, '\0')) {
+      return false;
+    }
+  }
+  return true;
+}
+
 /// Returns `text` without the blanks around it (isBlank).
 std::string_view trimBlanks(std::string_view text, char separator);
 

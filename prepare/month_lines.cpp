@@ -39,14 +39,14 @@ std::optional<Refusal> readMonthLine(TableState& table, Collection& collection) 
   for (std::size_t day = 1; day <= 31; ++day) {
     const std::size_t at = line.firstDay + (day - 1) * line.dayWidth;
     const std::string_view valueText = trimBlanks(row.substr(at, line.valueWidth), '\0');
-    const std::optional<double> value = readValue(valueText, table.columns);
-    if (!value) {
+    double value = 0.0;
+    if (!readValue(valueText, table.columns, value)) {
       return notANumber(table, valueText);
     }
     const std::string date = yearMonth + (day < 10 ? "0" : "") + std::to_string(day);
     const std::optional<std::int64_t> time = readStamp(date, StampFormat::kCompactDate);
     if (!time) {
-      if (std::isnan(*value)) {
+      if (std::isnan(value)) {
         continue;
       }
       return Refusal{kStatusRefused,
@@ -55,7 +55,7 @@ std::optional<Refusal> readMonthLine(TableState& table, Collection& collection) 
     const std::size_t flagAt = at + line.flagOffset;
     const std::string_view flag =
         flagAt < row.size() ? trimBlanks(row.substr(flagAt, 1), '\0') : std::string_view();
-    addReading(station, *time, interpret(*value, flag, table.columns, collection.counts), table,
+    addReading(station, *time, interpret(value, flag, table.columns, collection.counts), table,
                collection);
   }
   return std::nullopt;

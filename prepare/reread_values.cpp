@@ -196,9 +196,7 @@ void fieldsUpTo(std::string_view row, char separator, std::size_t last,
 RowValue valueOfRow(TableState& table, bool manyStations, const Collection& collection,
                     ValueCounts& counts, std::optional<std::size_t>& station, double& value) {
   const Columns& columns = table.columns;
-  // A row that starts with no blank is not blank: no trimming of every row.
-  if ((table.row.empty() || isBlank(table.row.front(), '\0')) &&
-      trimBlanks(table.row, '\0').empty()) {
+  if (allBlank(table.row)) {
     return RowValue::kNone;
   }
   std::size_t last = *columns.value;
@@ -233,12 +231,12 @@ RowValue valueOfRow(TableState& table, bool manyStations, const Collection& coll
       station = found->second;
     }
   }
-  const std::optional<double> read = readValue(fields[*columns.value], columns);
-  if (!read) {
+  double read = 0.0;
+  if (!readValue(fields[*columns.value], columns, read)) {
     return RowValue::kChanged;
   }
   const std::string_view flag = columns.flag ? fields[*columns.flag] : std::string_view();
-  value = interpret(*read, flag, columns, counts);
+  value = interpret(read, flag, columns, counts);
   return RowValue::kValue;
 }
 

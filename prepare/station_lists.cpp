@@ -392,7 +392,7 @@ std::optional<Refusal> readStationList(TableState& table, const StationListLayou
     if (auto refusal = rowFault(status, table)) {
       return refusal;
     }
-    if (trimBlanks(table.row, '\0').empty()) {
+    if (allBlank(table.row)) {
       continue;
     }
     PlaceRow place;

@@ -3,30 +3,68 @@
 #include <algorithm>
 #include <charconv>  // std::from_chars
 #include <cmath>     // std::isnan
+#include <cstdint>
 
+#include "powers_of_ten.hpp"  // detail::kPowersOfTenDouble
 #include "text_rows.hpp"
 
 namespace kelvarin::prepare {
 
 namespace {
 
-// Reads a whole field as a number: an optional sign, then what std::from_chars reads ("+-5" has
-// two signs and is no number).
-std::optional<double> number(std::string_view text) {
+// Most values of an archive are short decimals ("0.6", "-999", "17"), read here as from_chars
+// reads them: up to 15 digits make an integer that a double holds exactly, and so is a power of
+// ten up to 10^15, so that their one quotient is the correctly rounded value. Not the record
+// reader's word-wide reading: a field of a row has no 8 bytes readable beyond it, and gathering
+// them into a word costs more than the word saves on fields this short. Anything else (an
+// exponent, more digits, "5.", "inf") is left to from_chars.
+bool shortDecimal(std::string_view text, double& value) {
+  const char* at = text.data();
+  const char* const end = at + text.size();
+  const bool negative = at != end && *at == '-';
+  at += negative ? 1 : 0;
+  std::uint64_t whole = 0;
+  const char* const first = at;
+  for (; at != end && *at >= '0' && *at <= '9'; ++at) {
+    whole = whole * 10 + static_cast<std::uint64_t>(*at - '0');
+  }
+  std::size_t digits = static_cast<std::size_t>(at - first);
+  std::size_t decimals = 0;
+  if (digits == 0) {
+    return false;
+  }
+  if (at != end && *at == '.') {
+    const char* const point = ++at;
+    for (; at != end && *at >= '0' && *at <= '9'; ++at) {
+      whole = whole * 10 + static_cast<std::uint64_t>(*at - '0');
+    }
+    decimals = static_cast<std::size_t>(at - point);
+    digits += decimals;
+  }
+  if (at != end || digits > 15 || (text.back() == '.')) {
+    return false;
+  }
+  const double quotient = static_cast<double>(whole) / detail::kPowersOfTenDouble[decimals];
+  value = negative ? -quotient : quotient;
+  return true;
+}
+
+// Reads a whole field as a number into `value`: an optional sign, then what std::from_chars reads
+// ("+-5" has two signs and is no number).
+bool number(std::string_view text, double& value) {
+  if (shortDecimal(text, value)) {
+    return true;
+  }
   std::string_view digits = text;
   if (!digits.empty() && digits.front() == '+') {
     digits.remove_prefix(1);
     if (!digits.empty() && digits.front() == '-') {
-      return std::nullopt;
+      return false;
     }
   }
-  double value = 0.0;
   const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value,
                                             std::chars_format::general);
-  if (error != std::errc() || end != digits.data() + digits.size() || digits.empty()) {
-    return std::nullopt;
-  }
-  return value;
+  return error == std::errc() && end == digits.data() + digits.size() && !digits.empty();
 }
 
 // Places one column of a known layout: by position, or by its name in the header row.
@@ -152,27 +190,28 @@ void readMarkers(const TableSettings& settings, Columns& columns) {
     columns.markers.push_back(marker);
   }
   for (const std::string& marker : columns.markers) {
-    columns.markerValues.push_back(number(marker));
+    double value = 0.0;
+    columns.markerValues.push_back(number(marker, value) ? std::optional<double>(value)
+                                                         : std::nullopt);
   }
 }
 
 // Reads a value cell: a number, or NaN for a missing value (the empty cell, a marker by its text
 // or by its number: "-999.0" is "-999"). Returns nothing for a cell that is neither.
-std::optional<double> readValue(std::string_view text, const Columns& columns) {
+bool readValue(std::string_view text, const Columns& columns, double& value) {
   if (text.empty()) {
-    return kMissing;
+    value = kMissing;
+    return true;
   }
-  const std::optional<double> value = number(text);
+  const bool read = number(text, value);
   for (std::size_t i = 0; i < columns.markers.size(); ++i) {
     if (text == columns.markers[i] ||
-        (value && columns.markerValues[i] && *value == *columns.markerValues[i])) {
-      return kMissing;
+        (read && columns.markerValues[i] && value == *columns.markerValues[i])) {
+      value = kMissing;
+      return true;
     }
   }
-  if (value && !std::isfinite(*value)) {
-    return std::nullopt;
-  }
-  return value;
+  return read && std::isfinite(value);
 }
 
 // Applies a layout's flags and units to a value read: a flag of a failed check makes it

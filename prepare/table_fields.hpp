@@ -58,8 +58,8 @@ std::optional<Refusal> takeOptionColumns(const std::vector<std::string_view>& he
 void readMarkers(const TableSettings& settings, Columns& columns);
 
 /// Reads a value cell: a number, or NaN for a missing value (the empty cell, a marker by its text
-/// or by its number: "-999.0" is "-999"). Returns nothing for a cell that is neither.
-std::optional<double> readValue(std::string_view text, const Columns& columns);
+/// or by its number: "-999.0" is "-999") into `value`. Returns false for a cell that is neither.
+bool readValue(std::string_view text, const Columns& columns, double& value);
 
 /// Applies a layout's flags and units to a value read: a flag of a failed check makes it
 /// missing, a suspect flag is counted, the trace marker becomes its minutes, tenths of hours

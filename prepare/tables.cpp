@@ -222,13 +222,13 @@ std::optional<Refusal> readFieldRow(TableState& table, Collection& collection) {
     return refusal;
   }
   const std::string_view valueText = fields[*columns.value];
-  const std::optional<double> value = readValue(valueText, columns);
-  if (!value) {
+  double value = 0.0;
+  if (!readValue(valueText, columns, value)) {
     return notANumber(table, valueText);
   }
   const std::string_view flag = columns.flag ? fields[*columns.flag] : std::string_view();
   addReading(columns.station ? fields[*columns.station] : std::string_view(table.stem), time,
-             interpret(*value, flag, columns, collection.counts), table, collection);
+             interpret(value, flag, columns, collection.counts), table, collection);
   return std::nullopt;
 }
 
@@ -398,7 +398,7 @@ std::optional<Refusal> readTable(std::FILE* file, const std::string& name,
     if (auto refusal = rowFault(status, table)) {
       return refusal;
     }
-    if (trimBlanks(table.row, '\0').empty()) {
+    if (allBlank(table.row)) {
       continue;
     }
     const bool monthLines = source != nullptr && source->shape == RowShape::kMonthLines;

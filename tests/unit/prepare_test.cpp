@@ -1,16 +1,20 @@
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>  // std::memcmp
 #include <fstream>
 #include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "input_files.hpp"
 #include "network_places.hpp"
 #include "station_file.hpp"
+#include "table_fields.hpp"
 #include "tables.hpp"
 #include "text_rows.hpp"
 #include "time_stamps.hpp"
@@ -160,6 +164,40 @@ TEST(PrepareTest, MidnightIsHour24OfTheDayBefore) {
     EXPECT_EQ(stamp.month, c.month) << c.text;
     EXPECT_EQ(stamp.day, c.day) << c.text;
     EXPECT_EQ(stamp.minuteOfDay, c.minuteOfDay) << c.text;
+  }
+}
+
+// A value cell is the double from_chars reads from it, bit for bit, whichever way it is read: the
+// short decimals a word at a time, the rest by from_chars. A '+' may lead; "+-5" is no number.
+TEST(PrepareTest, ReadsValueCellsAsFromCharsDoes) {
+  std::mt19937 rng(11);
+  const std::string alphabet = "0123456789.-+e";
+  const Columns columns;  // no markers
+  for (int i = 0; i < 200000; ++i) {
+    const auto length = static_cast<unsigned>(1 + rng() % 11);
+    std::string text;
+    for (unsigned k = 0; k < length; ++k) {
+      const auto pick = static_cast<unsigned>(rng() % 30);
+      text += pick < 24 ? alphabet[pick % 10] : alphabet[10 + pick % 4];
+    }
+    std::string_view digits = text;
+    bool plus = false;
+    if (digits.front() == '+') {
+      digits.remove_prefix(1);
+      plus = true;
+    }
+    double expected = 0.0;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(),
+                                              expected, std::chars_format::general);
+    const bool readable = !digits.empty() && !(plus && digits.front() == '-') &&
+                          error == std::errc() && end == digits.data() + digits.size() &&
+                          std::isfinite(expected);
+    double value = 0.0;
+    ASSERT_EQ(readValue(text, columns, value), readable) << '"' << text << '"';
+    if (readable) {
+      ASSERT_EQ(std::bit_cast<std::uint64_t>(value), std::bit_cast<std::uint64_t>(expected))
+          << '"' << text << '"';
+    }
   }
 }
 
