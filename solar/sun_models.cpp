@@ -1,5 +1,6 @@
 #include "sun_models.hpp"
 
+#include <algorithm>  // std::fill
 #include <chrono>
 #include <cmath>
 #include <utility>  // std::pair
@@ -151,6 +152,41 @@ SunSpan modelSunSpanAt(const ModelSunDay& day, const ModelSite& site, double sin
     return {0.0, 24.0};
   }
   return spanAroundNoon(modelNoonH(day, site), site, day, sinElevation);
+}
+
+namespace {
+
+// The spans of a day at many sites, its model's noon fixed at compile time: the loop then holds
+// no choice of model, and the hour angle's arithmetic is the same for every site.
+template <SunModel kModel>
+void spansOfModel(const ModelSunDay& day, const ModelSite* sites, std::size_t count,
+                  double sinElevation, SunSpan* spans) {
+  ModelSunDay fixed = day;
+  fixed.model = kModel;
+  for (std::size_t c = 0; c < count; ++c) {
+    spans[c] = spanAroundNoon(modelNoonH(fixed, sites[c]), sites[c], fixed, sinElevation);
+  }
+}
+
+}  // namespace
+
+void modelSunSpansAt(const ModelSunDay& day, const ModelSite* sites, std::size_t count,
+                     double sinElevation, SunSpan* spans) {
+  if (!day.valid) {
+    std::fill(spans, spans + count, SunSpan{0.0, 24.0});
+    return;
+  }
+  switch (day.model) {
+    case SunModel::kFao56:
+      spansOfModel<SunModel::kFao56>(day, sites, count, sinElevation, spans);
+      return;
+    case SunModel::kNoaa:
+      spansOfModel<SunModel::kNoaa>(day, sites, count, sinElevation, spans);
+      return;
+    case SunModel::kClassic:
+      spansOfModel<SunModel::kClassic>(day, sites, count, sinElevation, spans);
+      return;
+  }
 }
 
 double modelNoonH(const ModelSunDay& day, const ModelSite& site) {

@@ -5,6 +5,7 @@
 // cos w = (sin h0 - sin lat sin decl) / (cos lat cos decl), on a date of the calendar.
 #pragma once
 
+#include <cstddef>  // std::size_t
 #include <cstdint>
 #include <optional>
 #include <string_view>
@@ -84,6 +85,11 @@ ModelSite modelSite(const ModelPlace& place);
 /// elevation whose sine is `sinElevation` on `day` at `site`: 0 to 24 where it does not set, an
 /// empty span (12 to 12) where it does not rise.
 SunSpan modelSunSpanAt(const ModelSunDay& day, const ModelSite& site, double sinElevation);
+
+/// Writes into `spans` what modelSunSpanAt gives at each of `count` sites, in one pass: a
+/// network's columns take the day's model and its declination once, not once a column.
+void modelSunSpansAt(const ModelSunDay& day, const ModelSite* sites, std::size_t count,
+                     double sinElevation, SunSpan* spans);
 
 /// Returns the solar noon of `day` at `site`, in hours of zone time, by the day's model.
 double modelNoonH(const ModelSunDay& day, const ModelSite& site);

@@ -44,11 +44,16 @@ const ModelDays& modelDaysOf(LightSource& source, ModelDay day) {
     if (flatKnown) {
       oldest.extremes = source.flatExtremes[static_cast<std::size_t>(*flatKey)];
     } else {
-      oldest.extremes = ColumnsLight{};
+      std::vector<SunSpan>& spans = source.columnSunSpans;
+      spans.resize(slots);
+      modelSunSpansAt(sunDay, source.modelSites.data() + 1, slots - 1, source.sinElevation,
+                      spans.data() + 1);
+      ColumnsLight extremes;  // in registers, not stored at every column
       for (std::size_t c = 1; c < slots; ++c) {
-        row[c] = modelLight(source, sunDay, c).light;
-        oldest.extremes.add(row[c]);
+        row[c] = dayOfLight(spans[c]).light;
+        extremes.add(row[c]);
       }
+      oldest.extremes = extremes;
       if (flatKey) {
         source.flatExtremes[static_cast<std::size_t>(*flatKey)] = oldest.extremes;
       }

@@ -203,6 +203,7 @@ struct LightSource {
   KeyedYear<DayLight> flatYear;               // each column's light, by day key
   std::vector<ColumnsLight> flatExtremes;     // of each key's, where flatYear is kept
   double sinElevation = 0.0;
+  std::vector<SunSpan> columnSunSpans;  // room for each column's span of a day
   std::size_t nextModelDay = 0;
   bool shortcuts = true;              // off: every day's light worked out when it is asked
   DayMemo<DayOfLight> placeDays;      // the run's place, by day

@@ -6,6 +6,8 @@
 
 #include <chrono>
 #include <cmath>
+#include <random>
+#include <vector>
 
 #include "sun_models.hpp"
 
@@ -78,6 +80,37 @@ TEST(SunModelsTest, ThresholdsShortenTheDay) {
     EXPECT_EQ(polarDay.toH, 24.0);
     const SunSpan polarNight = modelSunSpan(model, dateOf(2023, 12, 21), {80.0, 0.0, 0.0}, 0.0);
     EXPECT_EQ(polarNight.toH - polarNight.fromH, 0.0);
+  }
+}
+
+// A network's spans, taken in one pass, are each site's own, bit for bit: every model, polar day
+// and night among them, and a classic date its tables do not cover.
+TEST(SunModelsTest, ANetworkSpannedAtOnceIsEachSiteAlone) {
+  std::mt19937 rng(5);
+  std::uniform_real_distribution<double> latitude(-89.0, 89.0);
+  std::uniform_real_distribution<double> longitude(-180.0, 180.0);
+  std::vector<ModelSite> sites;
+  for (int i = 0; i < 300; ++i) {
+    sites.push_back(modelSite({latitude(rng), longitude(rng), 15.0}));
+  }
+  std::vector<SunSpan> spans(sites.size());
+  for (const SunModel model : {SunModel::kClassic, SunModel::kFao56, SunModel::kNoaa}) {
+    for (const std::int64_t date :
+         {dateOf(2023, 3, 21), dateOf(2024, 6, 21), dateOf(1890, 12, 21), dateOf(2100, 2, 28)}) {
+      for (const double elevationDeg : {-0.833, 0.0, 3.0}) {
+        ModelSunDay day = modelSunDay(model, date, 15.0);
+        for (const bool valid : {true, false}) {
+          day.valid = valid;
+          const double sine = sinOfElevation(elevationDeg);
+          modelSunSpansAt(day, sites.data(), sites.size(), sine, spans.data());
+          for (std::size_t s = 0; s < sites.size(); ++s) {
+            const SunSpan alone = modelSunSpanAt(day, sites[s], sine);
+            ASSERT_EQ(spans[s].fromH, alone.fromH) << sunModelName(model) << ' ' << s;
+            ASSERT_EQ(spans[s].toH, alone.toH) << sunModelName(model) << ' ' << s;
+          }
+        }
+      }
+    }
   }
 }
 
