@@ -645,57 +645,60 @@ std::optional<Refusal> writeStationFiles(const std::vector<StationOutput>& outpu
       std::max<std::size_t>(std::size_t{1 << 20} / outputs.size(), std::size_t{4096});
   std::vector<std::string> texts(outputs.size());
   char number[32];
-  std::string stamp;  // of the step at hand, made once for all files
   // The steps of a block are asked of the values first, station by station: a station's rows
   // read again lie together, and a few thousand stations' cursors are not walked step by step.
+  // Each file then takes the block's steps in turn, so that split files, a station each, are
+  // written a station at a time, not every station at every step.
   constexpr std::int64_t kBlockSteps = 64;
-  for (std::int64_t time = first; time <= last; time += step) {
-    if ((time - first) / step % kBlockSteps == 0) {
-      values.ahead(std::min(last, time + (kBlockSteps - 1) * step));
+  std::vector<std::string> stamps;  // of the block's steps, made once for all files
+  for (std::int64_t blockStart = first; blockStart <= last; blockStart += kBlockSteps * step) {
+    const std::int64_t blockEnd = std::min(last, blockStart + (kBlockSteps - 1) * step);
+    values.ahead(blockEnd);
+    stamps.clear();
+    for (std::int64_t time = blockStart; time <= blockEnd; time += step) {
+      appendStamp(stamps.emplace_back(), time);
     }
-    stamp.clear();
     for (std::size_t o = 0; o < outputs.size(); ++o) {
       const StationOutput& output = outputs[o];
-      if (time < output.grid.firstMin || time > output.grid.lastMin) {
-        continue;
-      }
       std::string& text = texts[o];
-      if (output.file != nullptr) {
-        if (stamp.empty()) {
-          appendStamp(stamp, time);
+      for (std::int64_t time = blockStart; time <= blockEnd; time += step) {
+        if (time < output.grid.firstMin || time > output.grid.lastMin) {
+          continue;
         }
-        text += stamp;
-      }
-      for (const std::size_t s : output.which) {
-        double value = 0.0;
-        std::uint64_t line = 0;
-        if (!values.at(s, time, value, line)) {
-          value = kMissing;
+        if (output.file != nullptr) {
+          text += stamps[static_cast<std::size_t>((time - blockStart) / step)];
         }
-        tally(value, line, time, limits, tallies[s]);
+        for (const std::size_t s : output.which) {
+          double value = 0.0;
+          std::uint64_t line = 0;
+          if (!values.at(s, time, value, line)) {
+            value = kMissing;
+          }
+          tally(value, line, time, limits, tallies[s]);
+          if (output.file == nullptr) {
+            continue;
+          }
+          text += ' ';
+          if (std::isnan(value)) {
+            text += kMissingText;
+          } else {
+            text.append(number, std::to_chars(number, number + sizeof number, value).ptr);
+          }
+        }
         if (output.file == nullptr) {
           continue;
         }
-        text += ' ';
-        if (std::isnan(value)) {
-          text += kMissingText;
-        } else {
-          text.append(number, std::to_chars(number, number + sizeof number, value).ptr);
+        text += '\n';
+        if (text.size() >= flushAt) {
+          if (std::fwrite(text.data(), 1, text.size(), output.file) != text.size()) {
+            return cannotWrite(output);
+          }
+          text.clear();
         }
       }
-      if (output.file == nullptr) {
-        continue;
+      if (values.refusal) {
+        return values.refusal;
       }
-      text += '\n';
-      if (text.size() >= flushAt) {
-        if (std::fwrite(text.data(), 1, text.size(), output.file) != text.size()) {
-          return cannotWrite(output);
-        }
-        text.clear();
-      }
-    }
-    if (values.refusal) {
-      return values.refusal;
     }
   }
   for (std::size_t o = 0; o < outputs.size(); ++o) {
