@@ -197,7 +197,7 @@ void readMarkers(const TableSettings& settings, Columns& columns) {
 }
 
 // Reads a value cell: a number, or NaN for a missing value (the empty cell, a marker by its text
-// or by its number: "-999.0" is "-999"). Returns nothing for a cell that is neither.
+// or by its number: "-999.0" is "-999") into `value`. Returns false for a cell that is neither.
 bool readValue(std::string_view text, const Columns& columns, double& value) {
   if (text.empty()) {
     value = kMissing;

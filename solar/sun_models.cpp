@@ -148,10 +148,9 @@ ModelSite modelSite(const ModelPlace& place) {
 }
 
 SunSpan modelSunSpanAt(const ModelSunDay& day, const ModelSite& site, double sinElevation) {
-  if (!day.valid) {
-    return {0.0, 24.0};
-  }
-  return spanAroundNoon(modelNoonH(day, site), site, day, sinElevation);
+  SunSpan span{};
+  modelSunSpansAt(day, &site, 1, sinElevation, &span);
+  return span;
 }
 
 namespace {
