@@ -1,12 +1,17 @@
-// Micro-benchmarks of the two per-value costs of a run: scanning a value and writing a result.
+// Micro-benchmarks of the two per-value costs of a run, scanning a value and writing a result,
+// and of a station's day behind its skyline.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "horizon_table.hpp"
 #include "reading/number_scan.hpp"
+#include "step/skyline.hpp"
 #include "writing/fixed_format.hpp"
 
 namespace {
@@ -93,6 +98,51 @@ void snprintfTypical(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(snprintfTypical);
+
+// Skylines as bench/shapes.sh draws them (smooth, 48 azimuths, 0 to 20 degrees) at sites over
+// 47-55 N, each taken through every day of a year by FAO-56's sun: the cost of one site and day.
+void skylineSpansOfAYear(benchmark::State& state) {
+  using namespace kelvarin;
+  std::mt19937 random(7);
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  std::vector<HorizonProfile> profiles(64);
+  std::vector<ModelSite> sites;
+  for (HorizonProfile& profile : profiles) {
+    const double b = unit(random) * 6, a1 = unit(random) * 5, p1 = unit(random) * 6.2832;
+    const double a2 = unit(random) * 3, p2 = unit(random) * 6.2832;
+    const double a3 = unit(random) * 1.5, p3 = unit(random) * 6.2832;
+    for (int k = 0; k < 48; ++k) {
+      const double r = k * 7.5 * 3.14159265 / 180;
+      const double e =
+          b + a1 * std::sin(r + p1) + a2 * std::sin(2 * r + p2) + a3 * std::sin(3 * r + p3);
+      profile.points.push_back({k * 7.5, std::round(std::max(e, 0.0) * 100) / 100});
+    }
+    profile.lowestDeg = profile.highestDeg = profile.points[0].elevationDeg;
+    for (const HorizonPoint& point : profile.points) {
+      profile.lowestDeg = std::min(profile.lowestDeg, point.elevationDeg);
+      profile.highestDeg = std::max(profile.highestDeg, point.elevationDeg);
+    }
+    profile.index();
+    sites.push_back(modelSite({47 + unit(random) * 8, 6 + unit(random) * 9, 15.0}));
+  }
+  std::vector<ModelSunDay> days;
+  for (std::int64_t date = 19358; date < 19358 + 365; ++date) {  // 2023
+    days.push_back(modelSunDay(SunModel::kFao56, date, 15.0));
+  }
+  double sum = 0.0;
+  for (auto _ : state) {
+    for (std::size_t s = 0; s < profiles.size(); ++s) {
+      for (const ModelSunDay& day : days) {
+        const DaySpans spans = skylineSpans(day, sites[s], 0.0, profiles[s], 0.0);
+        sum += spansWithin(spans, 0.0, 24.0);
+      }
+    }
+  }
+  benchmark::DoNotOptimize(sum);
+  state.SetItemsProcessed(state.iterations() *
+                          static_cast<std::int64_t>(profiles.size() * days.size()));
+}
+BENCHMARK(skylineSpansOfAYear);
 
 }  // namespace
 

@@ -101,19 +101,27 @@ std::optional<std::string> readRow(std::string_view row, const HorizonColumns& c
   return std::nullopt;
 }
 
+// Returns the degrees of azimuth from `from` on to `to`; through north from the last point to
+// the first (`wraps`), a whole turn where every point shares one azimuth.
+double segmentSpan(const HorizonPoint& from, const HorizonPoint& to, bool wraps) {
+  return to.azimuthDeg - from.azimuthDeg + (wraps ? 360.0 : 0.0);
+}
+
 }  // namespace
 
 void HorizonProfile::index() {
   steepestSlope = 0.0;
   for (std::size_t k = 0; k < points.size(); ++k) {
-    const HorizonPoint& from = points[k];
+    HorizonPoint& from = points[k];
     const HorizonPoint& to = points[(k + 1) % points.size()];
     const double rise = std::fabs(to.elevationDeg - from.elevationDeg);
-    const double span = to.azimuthDeg - from.azimuthDeg + (k + 1 == points.size() ? 360.0 : 0.0);
+    const double span = segmentSpan(from, to, k + 1 == points.size());
+    from.slope = span > 0.0 ? (to.elevationDeg - from.elevationDeg) / span : 0.0;
     if (rise > 0.0) {
       steepestSlope = span > 0.0 ? std::max(steepestSlope, rise / span) : HUGE_VAL;
     }
   }
+  sloped = true;
   if (points.size() > UINT16_MAX) {
     firstBeyondDegree.clear();  // a skyline of so many points is searched
     return;
@@ -128,7 +136,7 @@ void HorizonProfile::index() {
   }
 }
 
-double HorizonProfile::elevationAt(double azimuthDeg) const {
+HorizonProfile::Sight HorizonProfile::sightAt(double azimuthDeg) const {
   double a = azimuthDeg;
   if (!(a >= 0.0 && a < 360.0)) {
     a = std::fmod(a, 360.0);
@@ -147,20 +155,25 @@ double HorizonProfile::elevationAt(double azimuthDeg) const {
       ++after;
     }
   }
+  const bool wraps = after == points.end() || after == points.begin();
   const HorizonPoint& to = after == points.end() ? points.front() : *after;
-  const HorizonPoint& from = after == points.begin() ? points.back() : *(after - 1);
-  double span = to.azimuthDeg - from.azimuthDeg;
+  const std::size_t fromIndex = after == points.begin()
+                                    ? points.size() - 1
+                                    : static_cast<std::size_t>(after - points.begin()) - 1;
+  const HorizonPoint& from = points[fromIndex];
   double along = a - from.azimuthDeg;
-  if (span <= 0.0) {
-    span += 360.0;
-  }
   if (along < 0.0) {
     along += 360.0;
   }
-  if (!(span > 0.0)) {
-    return from.elevationDeg;
+  if (sloped) {
+    return {from.elevationDeg + from.slope * along, from.slope};
   }
-  return from.elevationDeg + (to.elevationDeg - from.elevationDeg) * (along / span);
+  const double span = segmentSpan(from, to, wraps);
+  if (!(span > 0.0)) {
+    return {from.elevationDeg, 0.0};
+  }
+  const double slope = (to.elevationDeg - from.elevationDeg) / span;
+  return {from.elevationDeg + slope * along, slope};
 }
 
 const HorizonProfile* HorizonTable::of(std::int64_t station) const {

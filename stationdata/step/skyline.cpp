@@ -10,6 +10,9 @@ namespace {
 
 constexpr double kRadPerDeg = 3.14159265358979323846 / 180.0;
 constexpr double kPiRad = 3.14159265358979323846;
+constexpr double kDegPerRad = 180.0 / 3.14159265358979323846;
+// How closely a crossing of the skyline is placed: 1e-7 radians of hour angle, under 2 ms.
+constexpr double kSettledRad = 1e-7;
 
 // The sky of a day at a site: the sun's elevation and azimuth by its hour angle.
 struct DaySky {
@@ -30,19 +33,38 @@ struct DaySky {
     }
     return std::acos(c);
   }
-  // Returns how far (degrees) the sun stands above what it must clear at hour angle `w`: the
-  // larger of the elevation and the skyline at its azimuth.
-  double clearance(double w, double elevationDeg, const HorizonProfile& horizon,
-                   double offsetDeg) const {
+  // How far (degrees) the sun stands above what it must clear at an hour angle, and how fast
+  // that changes (degrees per radian of hour angle).
+  struct Clearance {
+    double deg;
+    double slope;
+  };
+  // Returns the clearance at hour angle `w`: above the larger of the elevation and the skyline
+  // at the sun's azimuth.
+  Clearance clearance(double w, double elevationDeg, const HorizonProfile& horizon,
+                      double offsetDeg) const {
     const double cosW = std::cos(w);
+    const double sinW = std::sin(w);
     const double sinElevation = sinLatitude * sinDeclination + cosLatitude * cosDeclination * cosW;
-    const double sunDeg = std::asin(std::clamp(sinElevation, -1.0, 1.0)) / kRadPerDeg;
-    // Clockwise from north: south at noon, west in the afternoon.
-    const double azimuthDeg =
-        180.0 + std::atan2(std::sin(w) * cosDeclination,
-                           sinLatitude * cosW * cosDeclination - cosLatitude * sinDeclination) /
-                    kRadPerDeg;
-    return sunDeg - std::max(elevationDeg, horizon.elevationAt(azimuthDeg) + offsetDeg);
+    const double sunDeg = std::asin(std::clamp(sinElevation, -1.0, 1.0)) * kDegPerRad;
+    // The sun's direction along the ground, from south towards west: its azimuth clockwise from
+    // north is 180 degrees on from that.
+    const double west = sinW * cosDeclination;
+    const double south = sinLatitude * cosW * cosDeclination - cosLatitude * sinDeclination;
+    const double azimuthDeg = 180.0 + std::atan2(west, south) * kDegPerRad;
+    const HorizonProfile::Sight sight = horizon.sightAt(azimuthDeg);
+    // How fast the sun rises and turns: d(elevation)/dw = -cos(lat) cos(decl) sin(w) / cos(h),
+    // d(azimuth)/dw = (south d(west) - west d(south)) / cos^2(h), cos^2(h) = west^2 + south^2.
+    const double groundSquared = west * west + south * south;
+    const double rises = -cosLatitude * cosDeclination * sinW / std::sqrt(groundSquared);
+    const double turns =
+        (south * cosW * cosDeclination + west * sinLatitude * sinW * cosDeclination) /
+        groundSquared;
+    const double skylineDeg = sight.elevationDeg + offsetDeg;
+    if (skylineDeg > elevationDeg) {
+      return {sunDeg - skylineDeg, (rises - sight.slope * turns) * kDegPerRad};
+    }
+    return {sunDeg - elevationDeg, rises * kDegPerRad};
   }
 };
 
@@ -99,24 +121,38 @@ DaySpans skylineSpans(const ModelSunDay& day, const ModelSite& site, double elev
   const auto clearance = [&](double w) {
     return sky.clearance(w, elevationDeg, horizon, skylineOffsetDeg);
   };
-  // A step of two degrees of hour angle (8 minutes), and each crossing found between two steps by
-  // the Illinois method: the clearance is continuous, and a few rounds place it within a second.
+  // A step of two degrees of hour angle (8 minutes), and each crossing found between two steps.
   constexpr double kStepRad = 2.0 * kRadPerDeg;
-  const auto crossing = [&](double a, double ga, double b, double gb) {
-    for (int i = 0; i < 12 && b - a > 1e-6; ++i) {
-      const double c = b - gb * (b - a) / (gb - ga);
-      const double gc = clearance(c);
-      if ((gc > 0.0) == (gb > 0.0)) {
-        b = c;
-        gb = gc;
-        ga *= 0.5;
-      } else {
-        a = c;
-        ga = gc;
-        gb *= 0.5;
+  // The crossing within [lo, hi], where the clearance keeps one sign up to lo (`gLo` there, or
+  // infinite where not looked at) and has the other at hi (`atHi`): Newton's method kept within
+  // the bracket, from the secant of its ends where both are known, else from hi. Where Newton
+  // leaves the bracket, or has not settled in a few rounds (at a corner of the skyline), the
+  // bracket's middle is taken instead, so that every crossing settles.
+  const auto crossing = [&](double lo, double gLo, double hi, DaySky::Clearance atHi) {
+    constexpr int kNewtonRounds = 8;
+    const bool upAtHi = atHi.deg > 0.0;
+    double gHi = atHi.deg;
+    double w = gLo == HUGE_VAL ? hi - atHi.deg / atHi.slope : hi - gHi * (hi - lo) / (gHi - gLo);
+    for (int round = 0; hi - lo > kSettledRad; ++round) {
+      if (!(w > lo && w < hi) || round >= kNewtonRounds) {
+        w = 0.5 * (lo + hi);
       }
+      const DaySky::Clearance c = clearance(w);
+      if ((c.deg > 0.0) == upAtHi) {
+        hi = w;
+        gHi = c.deg;
+      } else {
+        lo = w;
+        gLo = c.deg;
+      }
+      double next = w - c.deg / c.slope;
+      // Where Newton settles, a step just past the root closes the bracket.
+      if (std::abs(next - w) < 0.5 * kSettledRad) {
+        next = w + std::copysign(0.5 * kSettledRad, next - w);
+      }
+      w = next;
     }
-    return std::abs(ga) < std::abs(gb) ? a : b;
+    return std::abs(gLo) < std::abs(gHi) ? lo : hi;
   };
   // How fast the clearance can change, in degrees per radian of hour angle: the sun's elevation
   // by at most cos(latitude) cos(declination) / cos(h), its azimuth by at most (|sin(latitude)|
@@ -148,7 +184,7 @@ DaySpans skylineSpans(const ModelSunDay& day, const ModelSite& site, double elev
     const double step = (to - from) / steps;
     const auto at = [&](int i) { return i == steps ? to : from + step * i; };
     int known = 0;  // the last step whose clearance was worked out
-    double gKnown = clearance(from);
+    double gKnown = clearance(from).deg;
     double openW = from;
     for (int i = 1; i <= steps; ++i) {
       const double reachW = at(known) + signHoldsWithin(gKnown);
@@ -159,18 +195,19 @@ DaySpans skylineSpans(const ModelSunDay& day, const ModelSite& site, double elev
         break;
       }
       const double w = at(i);
-      const double g = clearance(w);
-      if ((g > 0.0) != (gKnown > 0.0)) {
-        const double before = at(i - 1);
-        const double gBefore = known == i - 1 ? gKnown : clearance(before);
-        const double crossed = crossing(before, gBefore, w, g);
+      const DaySky::Clearance c = clearance(w);
+      if ((c.deg > 0.0) != (gKnown > 0.0)) {
+        // The sign held up to the step before, and on to reachW.
+        const double crossed =
+            known == i - 1 ? crossing(at(i - 1), gKnown, w, c)
+                           : crossing(std::max(at(i - 1), std::min(reachW, w)), HUGE_VAL, w, c);
         if (gKnown > 0.0) {
           addSpan(spans, hours(openW), hours(crossed));
         }
         openW = crossed;
       }
       known = i;
-      gKnown = g;
+      gKnown = c.deg;
     }
     if (gKnown > 0.0) {
       addSpan(spans, hours(openW), hours(to));

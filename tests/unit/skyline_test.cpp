@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <string>
 
@@ -79,6 +80,101 @@ TEST(SkylineTest, ARidgeCutsTheSideOfTheDayItStandsOn) {
   EXPECT_GT(south.spans[1].fromH, noonH);
   // A skyline above the sun all day: no span.
   EXPECT_EQ(skylineSpans(winter, site, 0.0, profileOf({{0, 40}, {180, 40}}), 0.0).count, 0u);
+}
+
+// A skyline of `count` points around the circle, its heights by `height` of the azimuth.
+template <typename Height>
+HorizonProfile skylineOf(int count, Height height) {
+  std::vector<HorizonPoint> points;
+  for (int k = 0; k < count; ++k) {
+    const double azimuthDeg = 360.0 * k / count;
+    points.push_back({azimuthDeg, std::max(0.0, height(azimuthDeg, k))});
+  }
+  HorizonProfile profile = profileOf(std::move(points));
+  profile.index();
+  return profile;
+}
+
+TEST(SkylineTest, EachSpanEndsWhereTheSunMeetsItsSkyline) {
+  constexpr double kRad = 3.14159265358979323846 / 180.0;
+  const HorizonProfile skylines[] = {
+      // rolling hills of 48 azimuths, as PVGIS gives them
+      skylineOf(48,
+                [&](double a, int) {
+                  return 4 + 5 * std::sin(a * kRad + 1) + 2 * std::sin(2 * a * kRad + 4);
+                }),
+      // a low skyline with a spike of 15 degrees at every ninth azimuth: the sun slips between
+      skylineOf(48, [](double, int k) { return 2.0 + (k % 9 == 0 ? 15.0 : 0.0); }),
+      // rugged mountains of a point a degree, up to 40 degrees high
+      skylineOf(360,
+                [&](double a, int) {
+                  return 4 * (6 + 5 * std::sin(a * kRad + 2) + 3 * std::sin(7 * a * kRad) +
+                              1.5 * std::sin(23 * a * kRad + 1));
+                }),
+      // a wall of 35 degrees from east-south-east to south-south-east, steep at both ends
+      profileOf({{0, 0}, {100, 0}, {100.5, 35}, {150, 35}, {150.5, 0}, {360, 0}}),
+  };
+  struct Model {
+    SunModel model;
+    double elevationDeg;
+    double offsetDeg;
+  };
+  const Model models[] = {{SunModel::kFao56, 0.0, 0.0},
+                          {SunModel::kFao56, 3.0, 0.0},
+                          {SunModel::kNoaa, -0.833, -0.833}};
+  const double latitudes[] = {47.0, 52.5, -33.9, 5.0, 69.6};
+  const std::int64_t dates[] = {dateOf(2023, 2, 5), dateOf(2023, 3, 21), dateOf(2023, 6, 21),
+                                dateOf(2023, 9, 23), dateOf(2023, 12, 21)};
+  int ends = 0;
+  for (const HorizonProfile& skyline : skylines) {
+    for (const Model& m : models) {
+      for (const double latitudeDeg : latitudes) {
+        const ModelSite site = modelSite({latitudeDeg, 9.0, 15.0});
+        for (const std::int64_t date : dates) {
+          const ModelSunDay day = modelSunDay(m.model, date, 15.0);
+          const double noonH = modelNoonH(day, site);
+          // How far the sun stands above what it must clear, from its place in the sky.
+          const auto clearance = [&](double hours) {
+            const double w = (hours - noonH) * 15.0 * kRad;
+            const double sinH = site.sinLatitude * day.sinDeclination +
+                                site.cosLatitude * day.cosDeclination * std::cos(w);
+            const double azimuthDeg =
+                180.0 + std::atan2(std::sin(w) * day.cosDeclination,
+                                   site.sinLatitude * std::cos(w) * day.cosDeclination -
+                                       site.cosLatitude * day.sinDeclination) /
+                            kRad;
+            return std::asin(sinH) / kRad -
+                   std::max(m.elevationDeg, skyline.elevationAt(azimuthDeg) + m.offsetDeg);
+          };
+          const DaySpans spans = skylineSpans(day, site, m.elevationDeg, skyline, m.offsetDeg);
+          for (std::size_t i = 0; i < spans.count; ++i) {
+            const DayLight span = spans.spans[i];
+            // Within a hundredth of a second of each end, the sun rises over its skyline or
+            // sinks behind it; midnight, or the sun's own midnight, ends a day of light round
+            // the clock.
+            constexpr double kNearH = 0.01 / 3600.0;
+            const auto edge = [&](double h) {
+              return h == 0.0 || h == 24.0 || std::abs(std::abs(h - noonH) - 12.0) < 1e-9;
+            };
+            const std::string where = "skyline " + std::to_string(&skyline - skylines) +
+                                      " latitude " + std::to_string(latitudeDeg) + " date " +
+                                      std::to_string(date) + " span " + std::to_string(i);
+            if (!edge(span.fromH)) {
+              EXPECT_LE(clearance(span.fromH - kNearH), 0.0) << where << " from " << span.fromH;
+              EXPECT_GT(clearance(span.fromH + kNearH), 0.0) << where << " from " << span.fromH;
+              ++ends;
+            }
+            if (!edge(span.toH)) {
+              EXPECT_GT(clearance(span.toH - kNearH), 0.0) << where << " to " << span.toH;
+              EXPECT_LE(clearance(span.toH + kNearH), 0.0) << where << " to " << span.toH;
+              ++ends;
+            }
+          }
+        }
+      }
+    }
+  }
+  EXPECT_GT(ends, 400);  // the table reaches the skylines, not only days of light or dark
 }
 
 TEST(SkylineTest, TheSkylineIsLinearThroughNorth) {
