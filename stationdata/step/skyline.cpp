@@ -146,8 +146,12 @@ DaySpans skylineSpans(const ModelSunDay& day, const ModelSite& site, double elev
         gLo = c.deg;
       }
       double next = w - c.deg / c.slope;
-      // Where Newton settles, a step just past the root closes the bracket.
       if (std::abs(next - w) < 0.5 * kSettledRad) {
+        // Newton has settled: on a root within the bracket, else a step just past the root
+        // closes it.
+        if (next > lo && next < hi) {
+          return next;
+        }
         next = w + std::copysign(0.5 * kSettledRad, next - w);
       }
       w = next;
