@@ -114,7 +114,8 @@ struct SourceLayout {
   bool stampsMarkStart = false;        // stamps with a time of day mark the start of their interval
   // Files named after their period, "..._FROM_TO_STATION" (YYYYMMDD): a historical file, whose
   // quality check is complete, and a recent one, whose check is not, overlap; where their values
-  // differ, the file whose period ends first (the historical one) is kept.
+  // differ, the historical file's value is kept (the part its path names, else a period ending
+  // on 31 December), and of two downloads of one part, the one whose period ends later.
   bool historicalBeforeRecent = false;
   // Values stamped up to `earlyWindowUntilMin` (minutes from 1970 on the stamps' clock) cover an
   // interval that ends `earlyWindowSlipMin` minutes before their stamp; 0: none such.
