@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "time_stamps.hpp"  // StampFormat
+
 namespace kelvarin::prepare {
 
 /// The unit of a layout's values: the `minutes / per` minutes that one value stands for, so that
@@ -57,6 +59,13 @@ enum class StationFrom {
   kMonthLine,            // the first bytes of each fixed-width line (`monthLine`)
 };
 
+/// How a layout's hour column counts the hours of a day.
+enum class HourCount {
+  kAny,       // 0 to 24, 0 the end of the day before (a table named by column options)
+  kOneTo24,   // 1 to 24: hour HH runs from HH-1 to HH (KNMI)
+  kZeroTo23,  // 0 to 23: hour 0 the day's midnight (Meteostat)
+};
+
 /// Where a field stands: by its name in the header row, or by its 0-based position. Neither:
 /// the layout has no such field.
 struct Column {
@@ -100,6 +109,11 @@ struct SourceLayout {
   Column month{};
   Column day{};
   Column hour{};  // the hour of the day, when it has a column of its own (it ends its interval)
+  // How its stamps are written: the time column's format (the date's, where the hour or the
+  // month and day have columns of their own); a stamp of another format is refused. Nothing
+  // where the first stamp of each table tells (tables named by column options).
+  std::optional<StampFormat> stampFormat{};
+  HourCount hourCount = HourCount::kAny;  // of `hour`
   Column value{};
   Column flag{};                     // a quality flag, one character
   Column element{};                  // what a row holds, where rows of several elements are mixed

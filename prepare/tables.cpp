@@ -120,12 +120,14 @@ const SourceLayout* recogniseLayout(const TableState& table, std::size_t& header
   return nullptr;
 }
 
-// Reads the stamp of a row, and its hour where the hour has a column of its own; the first row
-// of a table sets the format of its column.
+// Reads the stamp of a row, and its hour where the hour has a column of its own; the layout, or
+// else the first row of a table, sets the format of its column.
 std::optional<Refusal> readTime(std::string_view timeText, std::string_view hourText,
                                 TableState& table, Collection& collection, std::int64_t& time) {
+  const SourceLayout* source = table.columns.source;
   if (!table.format) {
-    table.format = detectStampFormat(timeText);
+    table.format = source != nullptr && source->stampFormat ? source->stampFormat
+                                                            : detectStampFormat(timeText);
     if (!table.format) {
       return Refusal{kStatusRefused,
                      lineOf(table) + ": time " + quoteText(timeText) +
@@ -144,23 +146,29 @@ std::optional<Refusal> readTime(std::string_view timeText, std::string_view hour
   if (!read) {
     return Refusal{kStatusRefused, lineOf(table) + ": time " + quoteText(timeText) +
                                        " cannot be read as " + formatName(*table.format) +
-                                       ", the format of the column"};
+                                       ", the format of " +
+                                       (source != nullptr && source->stampFormat
+                                            ? "the " + std::string(source->name) + " layout"
+                                            : std::string("the column"))};
   }
   time = *read;
   if (table.columns.hour) {
     // The date stands for the end of its day; the hour counts from its start.
+    const HourCount count = source != nullptr ? source->hourCount : HourCount::kAny;
+    const int first = count == HourCount::kOneTo24 ? 1 : 0;
+    const int last = count == HourCount::kZeroTo23 ? 23 : 24;
     int hour = -1;
     const auto [end, error] =
         std::from_chars(hourText.data(), hourText.data() + hourText.size(), hour);
     if (!isDateOnly(*table.format) || error != std::errc() ||
-        end != hourText.data() + hourText.size() || hour < 0 || hour > 24) {
+        end != hourText.data() + hourText.size() || hour < first || hour > last) {
       return Refusal{kStatusRefused, lineOf(table) + ": hour " + quoteText(hourText) +
-                                         " is no hour from 0 to 24 of the date " +
+                                         " is no hour from " + std::to_string(first) + " to " +
+                                         std::to_string(last) + " of the date " +
                                          quoteText(timeText)};
     }
     time += (hour - 24) * std::int64_t{60};
   }
-  const SourceLayout* source = table.columns.source;
   if (source != nullptr && source->time == TimeReference::kCetBefore2000 && time < kYear2000) {
     time -= 60;  // CET, one hour ahead of UTC
   }

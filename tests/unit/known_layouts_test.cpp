@@ -47,6 +47,19 @@ TEST(KnownLayoutsTest, EveryLayoutSaysWhereItsStationComesFrom) {
   }
 }
 
+// Each layout's stamps are read as its documentation writes them, not guessed from a first row:
+// a time column has its format, a date beside an hour column is a date alone, and an hour column
+// says how it counts the hours.
+TEST(KnownLayoutsTest, EveryLayoutSaysHowItsStampsAreWritten) {
+  for (const SourceLayout& layout : knownLayouts()) {
+    EXPECT_EQ(layout.stampFormat.has_value(), layout.date.exists()) << layout.name;
+    EXPECT_EQ(layout.hourCount != HourCount::kAny, layout.hour.exists()) << layout.name;
+    if (layout.stampFormat && (layout.hour.exists() || layout.month.exists())) {
+      EXPECT_TRUE(isDateOnly(*layout.stampFormat)) << layout.name;
+    }
+  }
+}
+
 TEST(KnownLayoutsTest, EveryLayoutReadsItsOwnExample) {
   std::set<std::string> lists;
   for (const StationListLayout& list : knownStationLists()) {
