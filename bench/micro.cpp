@@ -117,11 +117,6 @@ void skylineSpansOfAYear(benchmark::State& state) {
           b + a1 * std::sin(r + p1) + a2 * std::sin(2 * r + p2) + a3 * std::sin(3 * r + p3);
       profile.points.push_back({k * 7.5, std::round(std::max(e, 0.0) * 100) / 100});
     }
-    profile.lowestDeg = profile.highestDeg = profile.points[0].elevationDeg;
-    for (const HorizonPoint& point : profile.points) {
-      profile.lowestDeg = std::min(profile.lowestDeg, point.elevationDeg);
-      profile.highestDeg = std::max(profile.highestDeg, point.elevationDeg);
-    }
     profile.index();
     sites.push_back(modelSite({47 + unit(random) * 8, 6 + unit(random) * 9, 15.0}));
   }

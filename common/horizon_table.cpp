@@ -110,6 +110,11 @@ double segmentSpan(const HorizonPoint& from, const HorizonPoint& to, bool wraps)
 }  // namespace
 
 void HorizonProfile::index() {
+  const auto [low, high] = std::minmax_element(
+      points.begin(), points.end(),
+      [](const HorizonPoint& a, const HorizonPoint& b) { return a.elevationDeg < b.elevationDeg; });
+  lowestDeg = low->elevationDeg;
+  highestDeg = high->elevationDeg;
   steepestSlope = 0.0;
   for (std::size_t k = 0; k < points.size(); ++k) {
     HorizonPoint& from = points[k];
@@ -207,12 +212,6 @@ std::optional<PlacesFault> readHorizonTable(std::FILE* file, HorizonTable& table
       return std::optional<PlacesFault>(
           PlacesFault{0, whose + " has fewer than two azimuths: a skyline needs two at least"});
     }
-    const auto [low, high] = std::minmax_element(profile.points.begin(), profile.points.end(),
-                                                 [](const HorizonPoint& a, const HorizonPoint& b) {
-                                                   return a.elevationDeg < b.elevationDeg;
-                                                 });
-    profile.lowestDeg = low->elevationDeg;
-    profile.highestDeg = high->elevationDeg;
     profile.index();
     return std::optional<PlacesFault>();
   };

@@ -39,7 +39,8 @@ struct HorizonProfile {
   // The steepest rise or fall between two points, in degrees of elevation per degree of
   // azimuth: infinite where two points of one azimuth differ.
   double steepestSlope = HUGE_VAL;
-  /// Fills firstBeyondDegree, the points' slopes and steepestSlope from the points.
+  /// Fills lowestDeg, highestDeg, firstBeyondDegree, the points' slopes and steepestSlope from
+  /// the points (two at least).
   void index();
   /// Returns the elevation of the skyline at an azimuth (degrees, any turn), linear between the
   /// points around the circle.

@@ -47,8 +47,6 @@ const kelvarin::HorizonTable& fuzzHorizon() {
     kelvarin::HorizonProfile skyline;
     skyline.points = {{0.0, 2.0},    {70.0, 25.0}, {110.0, 25.0}, {170.0, 1.0},
                       {180.0, 12.0}, {190.0, 1.0}, {300.0, 6.0},  {359.0, 2.5}};
-    skyline.lowestDeg = 1.0;
-    skyline.highestDeg = 25.0;
     skyline.index();
     kelvarin::HorizonTable horizon;
     horizon.everyColumn = skyline;

@@ -125,9 +125,9 @@ const SourceLayout* recogniseLayout(const TableState& table, std::size_t& header
 std::optional<Refusal> readTime(std::string_view timeText, std::string_view hourText,
                                 TableState& table, Collection& collection, std::int64_t& time) {
   const SourceLayout* source = table.columns.source;
+  const bool layoutFormat = source != nullptr && source->stampFormat;
   if (!table.format) {
-    table.format = source != nullptr && source->stampFormat ? source->stampFormat
-                                                            : detectStampFormat(timeText);
+    table.format = layoutFormat ? source->stampFormat : detectStampFormat(timeText);
     if (!table.format) {
       return Refusal{kStatusRefused,
                      lineOf(table) + ": time " + quoteText(timeText) +
@@ -144,12 +144,11 @@ std::optional<Refusal> readTime(std::string_view timeText, std::string_view hour
   }
   const std::optional<std::int64_t> read = readStamp(timeText, *table.format);
   if (!read) {
-    return Refusal{kStatusRefused, lineOf(table) + ": time " + quoteText(timeText) +
-                                       " cannot be read as " + formatName(*table.format) +
-                                       ", the format of " +
-                                       (source != nullptr && source->stampFormat
-                                            ? "the " + std::string(source->name) + " layout"
-                                            : std::string("the column"))};
+    return Refusal{kStatusRefused,
+                   lineOf(table) + ": time " + quoteText(timeText) + " cannot be read as " +
+                       formatName(*table.format) + ", the format of " +
+                       (layoutFormat ? "the " + std::string(source->name) + " layout"
+                                     : std::string("the column"))};
   }
   time = *read;
   if (table.columns.hour) {

@@ -209,11 +209,6 @@ TEST(PlacesTest, EachColumnBehindItsSkylineIsItsStationRunAlone) {
       for (double azimuth = 0.0; azimuth < 360.0; azimuth += 30.0) {
         skyline.points.push_back({azimuth, height(rng)});
       }
-      skyline.lowestDeg = skyline.highestDeg = skyline.points.front().elevationDeg;
-      for (const HorizonPoint& point : skyline.points) {
-        skyline.lowestDeg = std::min(skyline.lowestDeg, point.elevationDeg);
-        skyline.highestDeg = std::max(skyline.highestDeg, point.elevationDeg);
-      }
       skyline.index();
       horizon.stations.emplace(network.places[s].station, skyline);
     }
