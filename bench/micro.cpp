@@ -124,11 +124,15 @@ void skylineSpansOfAYear(benchmark::State& state) {
   for (std::int64_t date = 19358; date < 19358 + 365; ++date) {  // 2023
     days.push_back(modelSunDay(SunModel::kFao56, date, 15.0));
   }
+  std::vector<SiteSkyline> skylines;
+  for (std::size_t s = 0; s < profiles.size(); ++s) {
+    skylines.push_back(siteSkyline(sites[s], 0.0, profiles[s], 0.0));
+  }
   double sum = 0.0;
   for (auto _ : state) {
     for (std::size_t s = 0; s < profiles.size(); ++s) {
       for (const ModelSunDay& day : days) {
-        const DaySpans spans = skylineSpans(day, sites[s], 0.0, profiles[s], 0.0);
+        const DaySpans spans = skylineSpans(day, sites[s], skylines[s]);
         sum += spansWithin(spans, 0.0, 24.0);
       }
     }

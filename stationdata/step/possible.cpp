@@ -60,8 +60,8 @@ const ModelDays& modelDaysOf(LightSource& source, ModelDay day) {
     }
     oldest.columnLights = row;
   }
-  if (!source.siteHorizons.empty()) {
-    const std::size_t sites = source.siteHorizons.size();
+  if (!source.siteSkylines.empty()) {
+    const std::size_t sites = source.siteSkylines.size();
     DaySpans* row = source.skylineYear.rowOf(key, oldest.ownSpans, sites);
     if (spansKnown) {
       oldest.spanExtremes = source.skylineExtremes[static_cast<std::size_t>(*key)];
@@ -71,9 +71,8 @@ const ModelDays& modelDaysOf(LightSource& source, ModelDay day) {
         const DayLight flat =
             source.places == nullptr ? oldest.place.light : oldest.columnLights[s];
         DaySpans spans;
-        if (source.siteHorizons[s] != nullptr) {
-          spans = skylineSpans(sunDay, source.modelSites[s], source.elevationDeg,
-                               *source.siteHorizons[s], source.skylineOffsetDeg);
+        if (source.siteSkylines[s]) {
+          spans = skylineSpans(sunDay, source.modelSites[s], *source.siteSkylines[s]);
         } else if (flat.toH > flat.fromH) {
           spans.spans[spans.count++] = flat;
         }
@@ -140,7 +139,7 @@ void SpanSum::add(const DaySpans& day, std::int64_t offset, double fromH, double
 
 std::optional<WindowLight> windowLight(LightSource& source, const RecordStamp& stamp, double startH,
                                        double endH) {
-  if (!source.siteHorizons.empty()) {
+  if (!source.siteSkylines.empty()) {
     SpanSum sum;
     if (!forEachDayOfWindow(
             stamp, startH, endH,
@@ -248,7 +247,7 @@ bool windowLightOfColumns(LightSource& source, const RecordStamp& stamp, double 
   const std::vector<SolarPlace>& solar = source.places->solar;
   std::vector<LightSum>& sums = source.columnSums;
   sums.assign(columns + 1, LightSum{});
-  if (!source.siteHorizons.empty()) {
+  if (!source.siteSkylines.empty()) {
     source.columnSpans.assign(columns + 1, SpanSum{});
   }
   // Day by day: the day's sun times from the year's table where it is kept, else the day's part
@@ -259,7 +258,7 @@ bool windowLightOfColumns(LightSource& source, const RecordStamp& stamp, double 
         if (!isValidMonth(day.month)) {
           return;
         }
-        if (!source.siteHorizons.empty()) {
+        if (!source.siteSkylines.empty()) {
           const DaySpans* spans = modelDaysOf(source, day).spans;
           for (std::size_t c = 1; c <= columns; ++c) {
             if (needed == nullptr || needed[c] != 0) {
@@ -310,7 +309,7 @@ bool windowLightOfColumns(LightSource& source, const RecordStamp& stamp, double 
       },
       source.reach);
   for (std::size_t c = 1; c <= columns; ++c) {
-    light[c] = source.siteHorizons.empty() ? sums[c].light : source.columnSpans[c].light;
+    light[c] = source.siteSkylines.empty() ? sums[c].light : source.columnSpans[c].light;
   }
   return split;
 }
@@ -320,7 +319,7 @@ namespace {
 // The extremes of a day's light over the columns: of their spans behind skylines, else of their
 // flat light.
 const ColumnsLight& columnsLightOf(const LightSource& source, const ModelDays& day) {
-  return source.siteHorizons.empty() ? day.extremes : day.spanExtremes;
+  return source.siteSkylines.empty() ? day.extremes : day.spanExtremes;
 }
 
 }  // namespace
@@ -360,7 +359,7 @@ ModelWindow modelWindowOfColumns(LightSource& source, const RecordStamp& stamp, 
   if (endH <= x.earliestFromH || startH >= x.latestToH) {
     return ModelWindow::kAllDark;
   }
-  if (!source.siteHorizons.empty()) {
+  if (!source.siteSkylines.empty()) {
     for (std::size_t c = 1; c <= columns; ++c) {
       light[c] = WindowLight{0.0 + spansWithin(known.spans[c], startH, endH), 0.0, true};
     }
@@ -470,17 +469,23 @@ void startModelLight(LightSource& source, LightBounds& bounds,
 
 void startSkylines(LightSource& source, const HorizonTable& horizon) {
   source.skylineOffsetDeg = defaultSunElevationDeg(source.model);
-  source.siteHorizons.assign(source.modelSites.size(), nullptr);
+  source.siteSkylines.assign(source.modelSites.size(), std::nullopt);
   source.skylineYear.keep(source.modelSites.size(), source.model, source.shortcuts);
   if (!source.skylineYear.values.empty()) {
     source.skylineExtremes.assign(kModelDayKeys, ColumnsLight{});
   }
+  const auto skylineOf = [&source](std::size_t s, const HorizonProfile* profile) {
+    if (profile != nullptr) {
+      source.siteSkylines[s] =
+          siteSkyline(source.modelSites[s], source.elevationDeg, *profile, source.skylineOffsetDeg);
+    }
+  };
   if (source.places == nullptr) {
-    source.siteHorizons[0] = horizon.everyColumn ? &*horizon.everyColumn : nullptr;
+    skylineOf(0, horizon.everyColumn ? &*horizon.everyColumn : nullptr);
     return;
   }
-  for (std::size_t c = 1; c < source.siteHorizons.size(); ++c) {
-    source.siteHorizons[c] = horizon.of(source.places->stations[c]);
+  for (std::size_t c = 1; c < source.siteSkylines.size(); ++c) {
+    skylineOf(c, horizon.of(source.places->stations[c]));
   }
 }
 

@@ -194,8 +194,9 @@ struct LightSource {
   bool ownModel = true;
   std::array<ModelDays, 8> modelDays{};  // the dates met last: the run's place's, or each column's
   std::vector<ModelSite> modelSites;     // the run's place at 0, or each column's from 1
-  // Each site's skyline, or nothing for a flat horizon; empty without --horizon.
-  std::vector<const HorizonProfile*> siteHorizons;
+  // Each site's skyline as its sky holds it, or nothing for a flat horizon; empty without
+  // --horizon.
+  std::vector<std::optional<SiteSkyline>> siteSkylines;
   double skylineOffsetDeg = 0.0;              // the model's own elevation at a flat horizon
   std::vector<SpanSum> columnSpans;           // room for windowLightOfColumns behind skylines
   KeyedYear<DaySpans> skylineYear;            // each site's spans behind its skyline, by day key

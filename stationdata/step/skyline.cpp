@@ -2,7 +2,6 @@
 
 #include <algorithm>  // std::min, std::max
 #include <cmath>
-#include <optional>
 
 namespace kelvarin {
 
@@ -10,63 +9,61 @@ namespace {
 
 constexpr double kRadPerDeg = 3.14159265358979323846 / 180.0;
 constexpr double kPiRad = 3.14159265358979323846;
-constexpr double kDegPerRad = 180.0 / 3.14159265358979323846;
-// How closely a crossing of the skyline is placed: 1e-7 radians of hour angle, under 2 ms.
-constexpr double kSettledRad = 1e-7;
+// The most sky (radians of azimuth and elevation) between two points at which the declination's
+// rate is looked at, to cut the skyline where the declination turns: two turns closer than this
+// may be passed over, and with them a sliver of sky narrower than that.
+constexpr double kTurnsRad = 2.0 * kRadPerDeg;
+// The most sky between two points a sloped piece keeps: the first guess of a crossing, from the
+// two about it, is then within about 1e-4 of the sky, and two rounds of Newton's method settle it.
+constexpr double kPointRad = 3.0 * kRadPerDeg;
+// A crossing is settled when Newton's step falls under this (radians of sky): the step is then
+// taken as the last, and what is left of it is about its square.
+constexpr double kSettledRad = 1e-8;
 
-// The sky of a day at a site: the sun's elevation and azimuth by its hour angle.
-struct DaySky {
-  double sinLatitude;
-  double cosLatitude;
-  double sinDeclination;
-  double cosDeclination;
-  // Returns the hour angle (radians) at which the sun's centre stands at `elevationDeg` in the
-  // afternoon: pi where it never goes below, nothing where it never gets above.
-  std::optional<double> hourAngleAt(double elevationDeg) const {
-    const double c = (std::sin(elevationDeg * kRadPerDeg) - sinLatitude * sinDeclination) /
-                     (cosLatitude * cosDeclination);
-    if (!(c > -1.0)) {
-      return kPiRad;
-    }
-    if (c >= 1.0) {
-      return std::nullopt;
-    }
-    return std::acos(c);
-  }
-  // How far (degrees) the sun stands above what it must clear at an hour angle, and how fast
-  // that changes (degrees per radian of hour angle).
-  struct Clearance {
-    double deg;
-    double slope;
-  };
-  // Returns the clearance at hour angle `w`: above the larger of the elevation and the skyline
-  // at the sun's azimuth.
-  Clearance clearance(double w, double elevationDeg, const HorizonProfile& horizon,
-                      double offsetDeg) const {
-    const double cosW = std::cos(w);
-    const double sinW = std::sin(w);
-    const double sinElevation = sinLatitude * sinDeclination + cosLatitude * cosDeclination * cosW;
-    const double sunDeg = std::asin(std::clamp(sinElevation, -1.0, 1.0)) * kDegPerRad;
-    // The sun's direction along the ground, from south towards west: its azimuth clockwise from
-    // north is 180 degrees on from that.
-    const double west = sinW * cosDeclination;
-    const double south = sinLatitude * cosW * cosDeclination - cosLatitude * sinDeclination;
-    const double azimuthDeg = 180.0 + std::atan2(west, south) * kDegPerRad;
-    const HorizonProfile::Sight sight = horizon.sightAt(azimuthDeg);
-    // How fast the sun rises and turns: d(elevation)/dw = -cos(lat) cos(decl) sin(w) / cos(h),
-    // d(azimuth)/dw = (south d(west) - west d(south)) / cos^2(h), cos^2(h) = west^2 + south^2.
-    const double groundSquared = west * west + south * south;
-    const double rises = -cosLatitude * cosDeclination * sinW / std::sqrt(groundSquared);
-    const double turns =
-        (south * cosW * cosDeclination + west * sinLatitude * sinW * cosDeclination) /
-        groundSquared;
-    const double skylineDeg = sight.elevationDeg + offsetDeg;
-    if (skylineDeg > elevationDeg) {
-      return {sunDeg - skylineDeg, (rises - sight.slope * turns) * kDegPerRad};
-    }
-    return {sunDeg - elevationDeg, rises * kDegPerRad};
-  }
+// A stretch of what the sun must clear, linear in azimuth and elevation (radians): a piece, or a
+// segment of the skyline before it is cut into pieces.
+struct Stretch {
+  double azimuthRad;
+  double alongRad;
+  double elevationRad;
+  double riseRad;
+  bool atElevation;  // the run's elevation, where the skyline lies below it
+  double lengthRad() const { return std::abs(alongRad) + std::abs(riseRad); }
 };
+
+// A point of a stretch, `t` of the way along it.
+SiteSkyline::Point pointOf(const Stretch& s, double t, double sinLat, double cosLat) {
+  const double a = s.azimuthRad + t * s.alongRad;
+  const double e = s.elevationRad + t * s.riseRad;
+  SiteSkyline::Point p{0.0, std::sin(e), std::cos(e), std::sin(a), std::cos(a)};
+  p.sinDeclination = sinLat * p.sinE + cosLat * p.cosE * p.cosA;
+  return p;
+}
+
+// How the sine of the declination changes along a stretch of `along` azimuth and `rise`
+// elevation, at a point of it.
+double rateOf(const SiteSkyline::Point& p, double along, double rise, double sinLat,
+              double cosLat) {
+  return rise * (sinLat * p.cosE - cosLat * p.sinE * p.cosA) - along * cosLat * p.cosE * p.sinA;
+}
+
+double rateAt(const Stretch& s, double t, double sinLat, double cosLat) {
+  return rateOf(pointOf(s, t, sinLat, cosLat), s.alongRad, s.riseRad, sinLat, cosLat);
+}
+
+// The sine and cosine of an angle of a few degrees, by their series: the terms left off lie
+// below 1e-19 up to a tenth of a radian. A crossing is settled from the nearest point of its
+// piece, whose sines and cosines are kept, by the angle on from it: the series take that angle
+// in a tenth of the time the library takes a whole one, and the angle sum the rest.
+void smallSinCos(double x, double& sine, double& cosine) {
+  const double x2 = x * x;
+  sine =
+      x *
+      (1.0 + x2 * (-1.0 / 6.0 + x2 * (1.0 / 120.0 + x2 * (-1.0 / 5040.0 + x2 * (1.0 / 362880.0)))));
+  cosine =
+      1.0 + x2 * (-0.5 + x2 * (1.0 / 24.0 + x2 * (-1.0 / 720.0 +
+                                                  x2 * (1.0 / 40320.0 + x2 * (-1.0 / 3628800.0)))));
+}
 
 // Adds the span [fromH, toH] after the ones before it, joining it to the last where they touch;
 // where the spans are full, the narrowest shade between two is filled.
@@ -92,137 +89,346 @@ void addSpan(DaySpans& day, double fromH, double toH) {
   day.spans[day.count++] = DayLight{fromH, toH};
 }
 
+// The stretches of what the sun must clear, in order of azimuth from the first point round the
+// circle: the skyline raised by the offset, and the run's elevation where that stands above it,
+// its stretches joined.
+std::vector<Stretch> clearedStretches(const HorizonProfile& horizon, double elevationDeg,
+                                      double offsetDeg) {
+  struct Degrees {
+    double fromA, toA, fromE, toE;
+  };
+  std::vector<Degrees> degrees;
+  const double h = elevationDeg;
+  const auto add = [&](double fromA, double toA, double fromE, double toE) {
+    if (fromA == toA && fromE == toE) {
+      return;
+    }
+    if (fromE == h && toE == h && !degrees.empty() && degrees.back().fromE == h &&
+        degrees.back().toE == h && degrees.back().toA == fromA) {
+      degrees.back().toA = toA;
+      return;
+    }
+    degrees.push_back({fromA, toA, fromE, toE});
+  };
+  const std::vector<HorizonPoint>& points = horizon.points;
+  for (std::size_t k = 0; k < points.size(); ++k) {
+    const HorizonPoint& from = points[k];
+    const HorizonPoint& to = points[(k + 1) % points.size()];
+    const double fromA = from.azimuthDeg;
+    const double toA = to.azimuthDeg + (k + 1 == points.size() ? 360.0 : 0.0);
+    const double fromE = from.elevationDeg + offsetDeg;
+    const double toE = to.elevationDeg + offsetDeg;
+    if (fromE >= h && toE >= h) {
+      add(fromA, toA, fromE, toE);
+    } else if (fromE <= h && toE <= h) {
+      add(fromA, toA, h, h);
+    } else {
+      // The skyline passes the elevation: the stretch below it is the elevation's.
+      const double meetA = fromA + (h - fromE) / (toE - fromE) * (toA - fromA);
+      add(fromA, meetA, std::max(fromE, h), h);
+      add(meetA, toA, h, std::max(toE, h));
+    }
+  }
+  std::vector<Stretch> stretches;
+  for (const Degrees& d : degrees) {
+    stretches.push_back({d.fromA * kRadPerDeg, (d.toA - d.fromA) * kRadPerDeg, d.fromE * kRadPerDeg,
+                         (d.toE - d.fromE) * kRadPerDeg, d.fromE == h && d.toE == h});
+  }
+  return stretches;
+}
+
+// The points (fractions of the stretch) between 0 and 1 at which the declination along `s`
+// turns, found where its rate changes sign between points kTurnsRad apart.
+std::vector<double> turnsOf(const Stretch& s, double sinLat, double cosLat) {
+  std::vector<double> turns;
+  const int points = std::max(1, static_cast<int>(std::ceil(s.lengthRad() / kTurnsRad)));
+  double lo = 0.0;
+  bool riseLo = rateAt(s, 0.0, sinLat, cosLat) > 0.0;
+  for (int j = 1; j <= points; ++j) {
+    const double hi = static_cast<double>(j) / points;
+    const bool riseHi = rateAt(s, hi, sinLat, cosLat) > 0.0;
+    if (riseHi != riseLo) {
+      double a = lo;
+      double b = hi;
+      for (int round = 0; round < 60 && b - a > 1e-15; ++round) {
+        const double middle = 0.5 * (a + b);
+        ((rateAt(s, middle, sinLat, cosLat) > 0.0) == riseLo ? a : b) = middle;
+      }
+      const double turn = 0.5 * (a + b);
+      if (turn > 0.0 && turn < 1.0) {
+        turns.push_back(turn);
+      }
+    }
+    lo = hi;
+    riseLo = riseHi;
+  }
+  return turns;
+}
+
+// The part of `s` from `from` to `to` (fractions of it), as a stretch of its own.
+Stretch partOf(const Stretch& s, double from, double to) {
+  return {s.azimuthRad + from * s.alongRad, (to - from) * s.alongRad,
+          s.elevationRad + from * s.riseRad, (to - from) * s.riseRad, s.atElevation};
+}
+
 }  // namespace
 
-DaySpans skylineSpans(const ModelSunDay& day, const ModelSite& site, double elevationDeg,
-                      const HorizonProfile& horizon, double skylineOffsetDeg) {
+SiteSkyline siteSkyline(const ModelSite& site, double elevationDeg, const HorizonProfile& horizon,
+                        double skylineOffsetDeg) {
+  SiteSkyline sky;
+  sky.sinLatitude = site.sinLatitude;
+  sky.cosLatitude = site.cosLatitude;
+  sky.sinElevation = std::sin(elevationDeg * kRadPerDeg);
+  double lowest = horizon.points.empty() ? 0.0 : horizon.points.front().elevationDeg;
+  double highest = lowest;
+  for (const HorizonPoint& point : horizon.points) {
+    lowest = std::min(lowest, point.elevationDeg);
+    highest = std::max(highest, point.elevationDeg);
+  }
+  const double lowDeg = std::max(elevationDeg, lowest + skylineOffsetDeg);
+  const double highDeg = std::max(elevationDeg, highest + skylineOffsetDeg);
+  sky.sinLowest = std::sin(lowDeg * kRadPerDeg);
+  sky.sinHighest = std::sin(highDeg * kRadPerDeg);
+  sky.flat = !(highDeg > lowDeg);
+  if (sky.flat) {
+    return sky;
+  }
+  const auto clearAt = [&](double azimuthDeg) {
+    return std::sin(std::max(elevationDeg, horizon.elevationAt(azimuthDeg) + skylineOffsetDeg) *
+                    kRadPerDeg);
+  };
+  sky.sinNorth = clearAt(0.0);
+  sky.sinSouth = clearAt(180.0);
+  const double sinLat = site.sinLatitude;
+  const double cosLat = site.cosLatitude;
+  // Each stretch cut where its declination turns; the sine at each cut is worked out once, so
+  // that the pieces on either side of it agree on which holds a crossing there.
+  struct Part {
+    Stretch stretch;
+    double firstSin;
+  };
+  std::vector<Part> parts;
+  for (const Stretch& s : clearedStretches(horizon, elevationDeg, skylineOffsetDeg)) {
+    double from = 0.0;
+    for (const double turn : turnsOf(s, sinLat, cosLat)) {
+      parts.push_back({partOf(s, from, turn), pointOf(s, from, sinLat, cosLat).sinDeclination});
+      from = turn;
+    }
+    parts.push_back({partOf(s, from, 1.0), pointOf(s, from, sinLat, cosLat).sinDeclination});
+  }
+  for (std::size_t p = 0; p < parts.size(); ++p) {
+    const Stretch& s = parts[p].stretch;
+    SiteSkyline::Piece piece{parts[p].firstSin,
+                             parts[(p + 1) % parts.size()].firstSin,
+                             s.alongRad,
+                             s.riseRad,
+                             0,
+                             0,
+                             SiteSkyline::Kind::kSloped};
+    if (s.atElevation) {
+      // East of the meridian (an azimuth of 0 to 180 degrees) the sun climbs through it.
+      piece.kind = std::sin(s.azimuthRad + 0.5 * s.alongRad) > 0.0 ? SiteSkyline::Kind::kMorning
+                                                                   : SiteSkyline::Kind::kEvening;
+    } else {
+      const double intervals = std::min(std::ceil(s.lengthRad() / kPointRad), 65535.0);
+      piece.intervals = static_cast<std::uint16_t>(std::max(1.0, intervals));
+      piece.firstPoint = static_cast<std::uint32_t>(sky.points.size());
+      for (std::uint16_t i = 0; i <= piece.intervals; ++i) {
+        sky.points.push_back(pointOf(s, static_cast<double>(i) / piece.intervals, sinLat, cosLat));
+      }
+      sky.points[piece.firstPoint].sinDeclination = piece.firstSin;
+      sky.points.back().sinDeclination = piece.lastSin;
+    }
+    sky.pieces.push_back(piece);
+  }
+  return sky;
+}
+
+namespace {
+
+// Where the sun crosses what it must clear: its hour angle, and whether it comes out above.
+struct Crossing {
+  double hourAngleRad;
+  bool rises;
+};
+
+// Returns where the sun of declination sine `y` crosses `piece`, sloped, whose ends' sines lie
+// on either side of y: Newton's method within the two points about y, from their secant, the
+// middle taken where it leaves them.
+Crossing crossingOf(const SiteSkyline& sky, const SiteSkyline::Piece& piece, double y) {
+  const SiteSkyline::Point* points = sky.points.data() + piece.firstPoint;
+  std::uint16_t i = 0;
+  while (i + 1 < piece.intervals &&
+         (points[i + 1].sinDeclination > y) == (points[0].sinDeclination > y)) {
+    ++i;
+  }
+  const SiteSkyline::Point& from = points[i];
+  const double along = piece.alongRad / piece.intervals;
+  const double rise = piece.riseRad / piece.intervals;
+  const double sinLat = sky.sinLatitude;
+  const double cosLat = sky.cosLatitude;
+  // The point `v` of the way from `from` to the next.
+  const auto pointAt = [&](double v) {
+    double sinDa = 0.0;
+    double cosDa = 1.0;
+    double sinDe = 0.0;
+    double cosDe = 1.0;
+    smallSinCos(v * along, sinDa, cosDa);
+    smallSinCos(v * rise, sinDe, cosDe);
+    SiteSkyline::Point p{
+        0.0, from.sinE * cosDe + from.cosE * sinDe, from.cosE * cosDe - from.sinE * sinDe,
+        from.sinA * cosDa + from.cosA * sinDa, from.cosA * cosDa - from.sinA * sinDa};
+    p.sinDeclination = sinLat * p.sinE + cosLat * p.cosE * p.cosA;
+    return p;
+  };
+  const bool aboveAtHi = points[i + 1].sinDeclination > y;
+  const double gLo = from.sinDeclination - y;
+  const double gHi = points[i + 1].sinDeclination - y;
+  double lo = 0.0;
+  double hi = 1.0;
+  double v = gLo / (gLo - gHi);
+  const double settled = kSettledRad / std::max(std::abs(along) + std::abs(rise), 1e-300);
+  double step = 0.0;
+  SiteSkyline::Point at = pointAt(v);
+  for (int round = 0; round < 100; ++round) {
+    const double g = at.sinDeclination - y;
+    ((g > 0.0) == aboveAtHi ? hi : lo) = v;
+    step = g == 0.0 ? 0.0 : -g / rateOf(at, along, rise, sinLat, cosLat);
+    if (std::abs(step) < settled) {
+      break;
+    }
+    double next = v + step;
+    step = 0.0;  // taken
+    if (!(hi - lo > 1e-15)) {
+      break;
+    }
+    if (!(next > lo && next < hi)) {
+      next = 0.5 * (lo + hi);
+    }
+    v = next;
+    at = pointAt(v);
+  }
+  // The sun's hour angle at the point, where a star of its declination stands there:
+  // cos(decl) sin(w) = west, cos(decl) cos(w) = along the point's meridian.
+  const double west = -at.cosE * at.sinA;
+  const double south = -at.cosE * at.cosA;
+  const double meridian = cosLat * at.sinE - sinLat * at.cosE * at.cosA;
+  double w = std::atan2(west, meridian);
+  if (step != 0.0) {
+    // Newton's last step, taken into the hour angle by its rate along the piece.
+    const double westRate = rise * at.sinE * at.sinA - along * at.cosE * at.cosA;
+    const double meridianRate =
+        rise * (cosLat * at.cosE + sinLat * at.sinE * at.cosA) + along * sinLat * at.cosE * at.sinA;
+    w += step * (meridian * westRate - west * meridianRate) / (meridian * meridian + west * west);
+    w = std::clamp(w, -kPiRad, kPiRad);
+  }
+  // The sun comes out above where it moves to the upper side of the piece: its rise, less its
+  // turn times the piece's slope, times cos^2 of its elevation (d(elevation)/dw = -cos(lat)
+  // west / cos(h), d(azimuth)/dw = (south meridian + sin(lat) west^2) / cos^2(h)).
+  const double rising =
+      -cosLat * west * at.cosE * along - (south * meridian + sinLat * west * west) * rise;
+  return {w, rising > 0.0};
+}
+
+// The crossings of a day: a few, held without the heap unless a skyline gives more.
+class Crossings {
+ public:
+  void add(Crossing c) {
+    if (count_ < local_.size()) {
+      local_[count_++] = c;
+      return;
+    }
+    if (more_.empty()) {
+      more_.assign(local_.begin(), local_.end());
+    }
+    more_.push_back(c);
+    ++count_;
+  }
+  // Puts them in order of hour angle and returns the first.
+  Crossing* sorted() {
+    Crossing* first = more_.empty() ? local_.data() : more_.data();
+    std::sort(first, first + count_,
+              [](const Crossing& a, const Crossing& b) { return a.hourAngleRad < b.hourAngleRad; });
+    return first;
+  }
+  std::size_t size() const { return count_; }
+
+ private:
+  std::array<Crossing, 32> local_{};
+  std::vector<Crossing> more_;
+  std::size_t count_ = 0;
+};
+
+}  // namespace
+
+DaySpans skylineSpans(const ModelSunDay& day, const ModelSite& site, const SiteSkyline& sky) {
   DaySpans spans;
   if (!day.valid) {
     addSpan(spans, 0.0, 24.0);
     return spans;
   }
   const double noonH = modelNoonH(day, site);
-  const DaySky sky{site.sinLatitude, site.cosLatitude, day.sinDeclination, day.cosDeclination};
-  // Below the lowest point to clear the sun is down; above the highest it is up whatever its
-  // azimuth. Only the hours between are looked at, every two degrees of hour angle (8 minutes; a
-  // notch of the skyline narrower than that may be missed).
-  const double lowDeg = std::max(elevationDeg, horizon.lowestDeg + skylineOffsetDeg);
-  const double highDeg = std::max(elevationDeg, horizon.highestDeg + skylineOffsetDeg);
-  const std::optional<double> lowW = sky.hourAngleAt(lowDeg);
-  if (!lowW) {
+  const auto hours = [noonH](double w) { return noonH + w / kRadPerDeg / 15.0; };
+  // The hour angle's cosine where the sun stands at the lowest and the highest it must clear:
+  // below the one it is down, above the other up whatever its azimuth.
+  const double base = sky.sinLatitude * day.sinDeclination;
+  const double across = sky.cosLatitude * day.cosDeclination;
+  const double cosLow = (sky.sinLowest - base) / across;
+  if (cosLow >= 1.0) {
     return spans;
   }
-  const double highW = sky.hourAngleAt(highDeg).value_or(0.0);
-  if (highW == kPiRad) {
+  const double cosHigh = (sky.sinHighest - base) / across;
+  if (!(cosHigh > -1.0)) {
     addSpan(spans, 0.0, 24.0);  // above every skyline all day: light from midnight to midnight
     return spans;
   }
-  const auto hours = [noonH](double w) { return noonH + w / kRadPerDeg / 15.0; };
-  const auto clearance = [&](double w) {
-    return sky.clearance(w, elevationDeg, horizon, skylineOffsetDeg);
-  };
-  // A step of two degrees of hour angle (8 minutes), and each crossing found between two steps.
-  constexpr double kStepRad = 2.0 * kRadPerDeg;
-  // The crossing within [lo, hi], where the clearance keeps one sign up to lo (`gLo` there, or
-  // infinite where not looked at) and has the other at hi (`atHi`): Newton's method kept within
-  // the bracket, from the secant of its ends where both are known, else from hi. Where Newton
-  // leaves the bracket, or has not settled in a few rounds (at a corner of the skyline), the
-  // bracket's middle is taken instead, so that every crossing settles.
-  const auto crossing = [&](double lo, double gLo, double hi, DaySky::Clearance atHi) {
-    constexpr int kNewtonRounds = 8;
-    const bool upAtHi = atHi.deg > 0.0;
-    double gHi = atHi.deg;
-    double w = gLo == HUGE_VAL ? hi - atHi.deg / atHi.slope : hi - gHi * (hi - lo) / (gHi - gLo);
-    for (int round = 0; hi - lo > kSettledRad; ++round) {
-      if (!(w > lo && w < hi) || round >= kNewtonRounds) {
-        w = 0.5 * (lo + hi);
-      }
-      const DaySky::Clearance c = clearance(w);
-      if ((c.deg > 0.0) == upAtHi) {
-        hi = w;
-        gHi = c.deg;
-      } else {
-        lo = w;
-        gLo = c.deg;
-      }
-      double next = w - c.deg / c.slope;
-      if (std::abs(next - w) < 0.5 * kSettledRad) {
-        // Newton has settled: on a root within the bracket, else a step just past the root
-        // closes it.
-        if (next > lo && next < hi) {
-          return next;
-        }
-        next = w + std::copysign(0.5 * kSettledRad, next - w);
-      }
-      w = next;
-    }
-    return std::abs(gLo) < std::abs(gHi) ? lo : hi;
-  };
-  // How fast the clearance can change, in degrees per radian of hour angle: the sun's elevation
-  // by at most cos(latitude) cos(declination) / cos(h), its azimuth by at most (|sin(latitude)|
-  // cos^2(declination) + cos(latitude) |sin(declination)| cos(declination)) / cos^2(h), h the
-  // steepest elevation of the hours looked at, and the skyline by its steepest slope times that.
-  // Within |clearance| / rate of a known clearance its sign holds: the steps there are passed
-  // over, and the spans come out as a look at every step gives them.
-  const double steepestRad = std::max(std::abs(lowDeg), std::abs(highDeg)) * kRadPerDeg;
-  const double cosSteepest = std::cos(steepestRad);
-  const double elevationRate = site.cosLatitude * day.cosDeclination / cosSteepest;
-  const double azimuthRate =
-      (std::abs(site.sinLatitude) * day.cosDeclination * day.cosDeclination +
-       site.cosLatitude * std::abs(day.sinDeclination) * day.cosDeclination) /
-      (cosSteepest * cosSteepest);
-  const double rateDegPerRad =
-      steepestRad < 80.0 * kRadPerDeg
-          ? (elevationRate + horizon.steepestSlope * azimuthRate) / kRadPerDeg
-          : HUGE_VAL;
-  // A margin for the rounding of the clearance and of the bound itself.
-  const auto signHoldsWithin = [rateDegPerRad](double g) {
-    return (std::abs(g) * (1.0 - 1e-6) - 1e-9) / rateDegPerRad;
-  };
-  // Scans [from, to]: the spans in which the sun clears its skyline.
-  const auto scan = [&](double from, double to) {
-    const auto steps = static_cast<int>(std::ceil((to - from) / kStepRad));
-    if (steps <= 0) {
-      return;
-    }
-    const double step = (to - from) / steps;
-    const auto at = [&](int i) { return i == steps ? to : from + step * i; };
-    int known = 0;  // the last step whose clearance was worked out
-    double gKnown = clearance(from).deg;
-    double openW = from;
-    for (int i = 1; i <= steps; ++i) {
-      const double reachW = at(known) + signHoldsWithin(gKnown);
-      while (i <= steps && at(i) < reachW) {
-        ++i;
-      }
-      if (i > steps) {
-        break;
-      }
-      const double w = at(i);
-      const DaySky::Clearance c = clearance(w);
-      if ((c.deg > 0.0) != (gKnown > 0.0)) {
-        // The sign held up to the step before, and on to reachW.
-        const double crossed =
-            known == i - 1 ? crossing(at(i - 1), gKnown, w, c)
-                           : crossing(std::max(at(i - 1), std::min(reachW, w)), HUGE_VAL, w, c);
-        if (gKnown > 0.0) {
-          addSpan(spans, hours(openW), hours(crossed));
-        }
-        openW = crossed;
-      }
-      known = i;
-      gKnown = c.deg;
-    }
-    if (gKnown > 0.0) {
-      addSpan(spans, hours(openW), hours(to));
-    }
-  };
-  scan(-*lowW, -highW);
-  if (highW > 0.0) {
-    addSpan(spans, hours(-highW), hours(highW));
+  if (sky.flat) {
+    const double w = !(cosLow > -1.0) ? kPiRad : std::acos(cosLow);
+    addSpan(spans, hours(-w), hours(w));
+    return spans;
   }
-  scan(highW, *lowW);
+  Crossings crossings;
+  const double y = day.sinDeclination;
+  double flatW = -1.0;  // the flat sunset's hour angle, once a piece at the elevation needs it
+  for (const SiteSkyline::Piece& piece : sky.pieces) {
+    if ((piece.firstSin > y) == (piece.lastSin > y)) {
+      continue;
+    }
+    if (piece.kind == SiteSkyline::Kind::kSloped) {
+      crossings.add(crossingOf(sky, piece, y));
+      continue;
+    }
+    if (flatW < 0.0) {
+      flatW = std::acos(std::clamp((sky.sinElevation - base) / across, -1.0, 1.0));
+    }
+    const bool morning = piece.kind == SiteSkyline::Kind::kMorning;
+    crossings.add({morning ? -flatW : flatW, morning});
+  }
+  // At its midnight the sun stands due north or due south, as low as it goes.
+  const bool northAtMidnight =
+      sky.sinLatitude * day.cosDeclination + sky.cosLatitude * day.sinDeclination > 0.0;
+  bool up = base - across > (northAtMidnight ? sky.sinNorth : sky.sinSouth);
+  double openW = -kPiRad;
+  const Crossing* sorted = crossings.sorted();
+  for (std::size_t i = 0; i < crossings.size(); ++i) {
+    const Crossing& c = sorted[i];
+    if (c.rises && !up) {
+      openW = c.hourAngleRad;
+      up = true;
+    } else if (!c.rises && up) {
+      addSpan(spans, hours(openW), hours(c.hourAngleRad));
+      up = false;
+    }
+  }
+  if (up) {
+    addSpan(spans, hours(openW), hours(kPiRad));
+  }
   return spans;
+}
+
+DaySpans skylineSpans(const ModelSunDay& day, const ModelSite& site, double elevationDeg,
+                      const HorizonProfile& horizon, double skylineOffsetDeg) {
+  return skylineSpans(day, site, siteSkyline(site, elevationDeg, horizon, skylineOffsetDeg));
 }
 
 double spansWithin(const DaySpans& spans, double fromH, double toH) {

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "horizon_table.hpp"  // HorizonProfile
 #include "step/daylight.hpp"  // DayLight
@@ -23,9 +24,61 @@ struct DaySpans {
   std::size_t count = 0;
 };
 
+/// A skyline as the sky of one site holds it, worked out once a run. What the sun must clear (the
+/// larger of the run's elevation and the skyline) is cut into pieces along each of which the
+/// declination of the sky's points only rises or only falls. The sun keeps one declination
+/// through a day, so it crosses a piece at most once, where the piece's declination is its own: a
+/// day's crossings are found piece by piece, not by looking along the sun's path. On a piece at
+/// the run's elevation the crossing is the flat sunrise or sunset; on the others Newton's method
+/// settles it from the piece's points, every few degrees, which keep their sines and cosines.
+struct SiteSkyline {
+  /// A point of a piece: the sine of the declination a star there has, and the sines and
+  /// cosines of its elevation and azimuth.
+  struct Point {
+    double sinDeclination;
+    double sinE;
+    double cosE;
+    double sinA;
+    double cosA;
+  };
+  enum class Kind : std::uint8_t {
+    kSloped,   // the skyline's: crossed where Newton's method finds it
+    kMorning,  // the run's elevation in the east: crossed at the flat sunrise
+    kEvening,  // in the west: at the flat sunset
+  };
+  struct Piece {
+    double firstSin;           // the sine of the declination at its start
+    double lastSin;            // and at its end
+    double alongRad;           // the azimuth it runs over, 0 on a wall
+    double riseRad;            // the elevation it gains
+    std::uint32_t firstPoint;  // its points, ends included, where it is sloped
+    std::uint16_t intervals;   // between them
+    Kind kind;
+  };
+  double sinLatitude = 0.0;
+  double cosLatitude = 1.0;
+  double sinElevation = 0.0;  // of the run's elevation
+  double sinLowest = 0.0;     // of the lowest that the sun must clear
+  double sinHighest = 0.0;    // of the highest
+  double sinNorth = 0.0;      // of what the sun must clear in the north
+  double sinSouth = 0.0;      // and in the south
+  bool flat = true;           // lowest and highest the same: the flat path, exactly
+  std::vector<Piece> pieces;
+  std::vector<Point> points;
+};
+
+/// Returns the skyline `horizon`, its heights raised by `skylineOffsetDeg` (the model's own
+/// elevation at a flat horizon, -0.833 for noaa, where the skyline is apparent), as the sky of
+/// `site` holds it, above `elevationDeg`.
+SiteSkyline siteSkyline(const ModelSite& site, double elevationDeg, const HorizonProfile& horizon,
+                        double skylineOffsetDeg);
+
+/// Returns the spans of `day` at `site` in which the sun's centre stands above what `skyline`
+/// (of that site) makes it clear.
+DaySpans skylineSpans(const ModelSunDay& day, const ModelSite& site, const SiteSkyline& skyline);
+
 /// Returns the spans of `day` at `site` in which the sun's centre stands above `elevationDeg`
-/// and above the skyline `horizon`, its heights raised by `skylineOffsetDeg` (the model's own
-/// elevation at a flat horizon, -0.833 for noaa, where the skyline is apparent).
+/// and above the skyline `horizon`, its heights raised by `skylineOffsetDeg`.
 DaySpans skylineSpans(const ModelSunDay& day, const ModelSite& site, double elevationDeg,
                       const HorizonProfile& horizon, double skylineOffsetDeg);
 

@@ -113,6 +113,12 @@ TEST(SkylineTest, EachSpanEndsWhereTheSunMeetsItsSkyline) {
                 }),
       // a wall of 35 degrees from east-south-east to south-south-east, steep at both ends
       profileOf({{0, 0}, {100, 0}, {100.5, 35}, {150, 35}, {150.5, 0}, {360, 0}}),
+      // a ring of cliffs of 25 degrees cut by notches of 0.6 degrees down to the horizon, and
+      // one wall of a whole azimuth: the sun shows in each notch for a minute or two
+      profileOf({{0, 25},   {59.7, 25},  {60, 0},     {60.3, 25}, {89.7, 25},
+                 {90, 0},   {90.3, 25},  {119.7, 25}, {120, 0},   {120.3, 25},
+                 {200, 25}, {200, 5},    {239.7, 5},  {240, 25},  {269.7, 25},
+                 {270, 0},  {270.3, 25}, {299.7, 25}, {300, 0},   {300.3, 25}}),
   };
   struct Model {
     SunModel model;
@@ -147,6 +153,25 @@ TEST(SkylineTest, EachSpanEndsWhereTheSunMeetsItsSkyline) {
                    std::max(m.elevationDeg, skyline.elevationAt(azimuthDeg) + m.offsetDeg);
           };
           const DaySpans spans = skylineSpans(day, site, m.elevationDeg, skyline, m.offsetDeg);
+          const std::string which = "skyline " + std::to_string(&skyline - skylines) +
+                                    " latitude " + std::to_string(latitudeDeg) + " date " +
+                                    std::to_string(date);
+          // Every 20 seconds of the sun's day, from its midnight to its midnight, the sun is up
+          // exactly within the spans: no notch or peak of the skyline is passed over (a day of
+          // as many spans as it holds may have had a shade filled).
+          for (int second = 10; second < 86400 && spans.count < kMostDaySpans; second += 20) {
+            const double hours = noonH - 12.0 + second / 3600.0;
+            double nearestH = HUGE_VAL;
+            bool within = false;
+            for (std::size_t i = 0; i < spans.count; ++i) {
+              within |= hours > spans.spans[i].fromH && hours < spans.spans[i].toH;
+              nearestH = std::min({nearestH, std::abs(hours - spans.spans[i].fromH),
+                                   std::abs(hours - spans.spans[i].toH)});
+            }
+            if (nearestH > 1e-6) {
+              EXPECT_EQ(clearance(hours) > 0.0, within) << which << " at " << hours;
+            }
+          }
           for (std::size_t i = 0; i < spans.count; ++i) {
             const DayLight span = spans.spans[i];
             // Within a hundredth of a second of each end, the sun rises over its skyline or
