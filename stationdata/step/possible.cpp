@@ -62,21 +62,27 @@ const ModelDays& modelDaysOf(LightSource& source, ModelDay day) {
   }
   if (!source.siteSkylines.empty()) {
     const std::size_t sites = source.siteSkylines.size();
-    DaySpans* row = source.skylineYear.rowOf(key, oldest.ownSpans, sites);
     if (spansKnown) {
+      oldest.spans = &source.skylineYear.of(*key);
       oldest.spanExtremes = source.skylineExtremes[static_cast<std::size_t>(*key)];
     } else {
+      SitesSpans& row = oldest.ownSpans;
+      row.clear();
       oldest.spanExtremes = ColumnsLight{};
-      for (std::size_t s = source.places == nullptr ? 0 : 1; s < sites; ++s) {
+      for (std::size_t s = 0; s < sites; ++s) {
+        DaySpans spans;
+        if (s == 0 && source.places != nullptr) {
+          row.add(spans);  // slot 0 is no column
+          continue;
+        }
         const DayLight flat =
             source.places == nullptr ? oldest.place.light : oldest.columnLights[s];
-        DaySpans spans;
         if (source.siteSkylines[s]) {
           spans = skylineSpans(sunDay, source.modelSites[s], *source.siteSkylines[s]);
         } else if (flat.toH > flat.fromH) {
           spans.spans[spans.count++] = flat;
         }
-        row[s] = spans;
+        row.add(spans);
         if (s > 0 && spans.count == 0) {
           oldest.spanExtremes.add(DayLight{0.0, 0.0});  // a column in the dark all day
         }
@@ -84,11 +90,11 @@ const ModelDays& modelDaysOf(LightSource& source, ModelDay day) {
           oldest.spanExtremes.add(spans.spans[i]);
         }
       }
-      if (key && !source.skylineExtremes.empty()) {
+      oldest.spans = source.skylineYear.kept(key, row);
+      if (source.skylineYear.knows(key)) {
         source.skylineExtremes[static_cast<std::size_t>(*key)] = oldest.spanExtremes;
       }
     }
-    oldest.spans = row;
   }
   return oldest;
 }
@@ -125,7 +131,7 @@ void LightSum::add(const DayOfLight& day, std::int64_t offset, double fromH, dou
   hasBefore = true;
 }
 
-void SpanSum::add(const DaySpans& day, std::int64_t offset, double fromH, double toH) {
+void SpanSum::add(SpanList day, std::int64_t offset, double fromH, double toH) {
   const double ownH = spansWithin(day, fromH, toH);
   const double hours = ownH - std::min(spansShared(day, before, fromH, toH), ownH);
   light.hours += hours;
@@ -134,7 +140,8 @@ void SpanSum::add(const DaySpans& day, std::int64_t offset, double fromH, double
   } else {
     light.otherDaysH += hours;
   }
-  before = day;
+  before.count = std::min(day.count, kMostDaySpans);
+  std::copy(day.first, day.first + before.count, before.spans.begin());
 }
 
 std::optional<WindowLight> windowLight(LightSource& source, const RecordStamp& stamp, double startH,
@@ -144,7 +151,7 @@ std::optional<WindowLight> windowLight(LightSource& source, const RecordStamp& s
     if (!forEachDayOfWindow(
             stamp, startH, endH,
             [&](ModelDay day, std::int64_t offset, double fromH, double toH) {
-              sum.add(modelDaysOf(source, day).spans[0], offset, fromH, toH);
+              sum.add(modelDaysOf(source, day).spans->of(0), offset, fromH, toH);
             },
             source.reach)) {
       return std::nullopt;
@@ -259,10 +266,10 @@ bool windowLightOfColumns(LightSource& source, const RecordStamp& stamp, double 
           return;
         }
         if (!source.siteSkylines.empty()) {
-          const DaySpans* spans = modelDaysOf(source, day).spans;
+          const SitesSpans& spans = *modelDaysOf(source, day).spans;
           for (std::size_t c = 1; c <= columns; ++c) {
             if (needed == nullptr || needed[c] != 0) {
-              source.columnSpans[c].add(spans[c], offset, fromH, toH);
+              source.columnSpans[c].add(spans.of(c), offset, fromH, toH);
             }
           }
           return;
@@ -361,7 +368,7 @@ ModelWindow modelWindowOfColumns(LightSource& source, const RecordStamp& stamp, 
   }
   if (!source.siteSkylines.empty()) {
     for (std::size_t c = 1; c <= columns; ++c) {
-      light[c] = WindowLight{0.0 + spansWithin(known.spans[c], startH, endH), 0.0, true};
+      light[c] = WindowLight{0.0 + spansWithin(known.spans->of(c), startH, endH), 0.0, true};
     }
     return ModelWindow::kMixed;
   }
@@ -470,8 +477,8 @@ void startModelLight(LightSource& source, LightBounds& bounds,
 void startSkylines(LightSource& source, const HorizonTable& horizon) {
   source.skylineOffsetDeg = defaultSunElevationDeg(source.model);
   source.siteSkylines.assign(source.modelSites.size(), std::nullopt);
-  source.skylineYear.keep(source.modelSites.size(), source.model, source.shortcuts);
-  if (!source.skylineYear.values.empty()) {
+  source.skylineYear.keep(source.model, source.shortcuts);
+  if (!source.skylineYear.days.empty()) {
     source.skylineExtremes.assign(kModelDayKeys, ColumnsLight{});
   }
   const auto skylineOf = [&source](std::size_t s, const HorizonProfile* profile) {

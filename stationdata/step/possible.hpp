@@ -141,12 +141,71 @@ struct KeyedYear {
   }
 };
 
+/// The spans of one day at every site behind skylines, one site's after another's: most sites
+/// have a span a day, so a network's day takes the room of its spans, not of the most a day holds.
+struct SitesSpans {
+  std::vector<std::uint32_t> ends;  // by site: one past its last span
+  std::vector<DayLight> spans;
+  void clear() {
+    ends.clear();
+    spans.clear();
+  }
+  /// Adds the spans of the next site.
+  void add(const DaySpans& day) {
+    spans.insert(spans.end(), day.spans.begin(),
+                 day.spans.begin() + static_cast<std::ptrdiff_t>(day.count));
+    ends.push_back(static_cast<std::uint32_t>(spans.size()));
+  }
+  /// Returns the spans of a site.
+  SpanList of(std::size_t site) const {
+    const std::uint32_t from = site == 0 ? 0 : ends[site - 1];
+    return {spans.data() + from, ends[site] - from};
+  }
+  std::size_t bytes() const {
+    return ends.size() * sizeof(std::uint32_t) + spans.size() * sizeof(DayLight);
+  }
+};
+
+/// Each day key's spans of every site behind skylines, kept as KeyedYear keeps a year's values,
+/// while all of them take no more than kColumnYearBytes.
+struct SpansYear {
+  std::vector<SitesSpans> days;      // by key; empty: not kept
+  std::vector<unsigned char> known;  // by key
+  std::size_t bytes = 0;
+  void keep(SunModel model, bool shortcuts) {
+    if (shortcuts && model != SunModel::kNoaa) {
+      days.resize(kModelDayKeys);
+      known.assign(kModelDayKeys, 0);
+    }
+  }
+  std::optional<int> keyOf(SunModel model, std::int64_t date) const {
+    return days.empty() ? std::nullopt : modelDayKey(model, date);
+  }
+  bool knows(std::optional<int> key) const {
+    return key && known[static_cast<std::size_t>(*key)] != 0;
+  }
+  /// Returns the spans of `key`, known.
+  const SitesSpans& of(int key) const { return days[static_cast<std::size_t>(key)]; }
+  /// Keeps `day` as the spans of `key` where there is room, and returns where they are kept:
+  /// in the year, or `day` itself.
+  const SitesSpans* kept(std::optional<int> key, const SitesSpans& day) {
+    if (!key || bytes + day.bytes() > kColumnYearBytes) {
+      return &day;
+    }
+    SitesSpans& row = days[static_cast<std::size_t>(*key)];
+    row = day;
+    bytes += row.bytes();
+    known[static_cast<std::size_t>(*key)] = 1;
+    return &row;
+  }
+};
+
 /// Sums the daylight of a window's days behind a skyline, as LightSum does a day of one span:
 /// the moments that a day and the day before both light count once.
 struct SpanSum {
   WindowLight light;
   DaySpans before;
-  void add(const DaySpans& day, std::int64_t offset, double fromH, double toH);
+  void add(SpanList day, std::int64_t offset, double fromH, double toH);
 };
 
 /// Where a day's light lies over the columns by a model other than the program's own: every
@@ -177,8 +236,8 @@ struct ModelDays {
   std::vector<DayLight> columns;           // its own columns' light, where no memo holds it
   const DayLight* columnLights = nullptr;  // each column's: `columns`, or the year's memo
   ColumnsLight extremes;                   // of the columns' light
-  const DaySpans* spans = nullptr;         // behind skylines, by site: into the year's memo, or own
-  std::vector<DaySpans> ownSpans;
+  const SitesSpans* spans = nullptr;       // behind skylines: the year's memo, or ownSpans
+  SitesSpans ownSpans;
   ColumnsLight spanExtremes;  // of the columns' spans, each span taken as a light
 };
 
@@ -199,7 +258,7 @@ struct LightSource {
   std::vector<std::optional<SiteSkyline>> siteSkylines;
   double skylineOffsetDeg = 0.0;              // the model's own elevation at a flat horizon
   std::vector<SpanSum> columnSpans;           // room for windowLightOfColumns behind skylines
-  KeyedYear<DaySpans> skylineYear;            // each site's spans behind its skyline, by day key
+  SpansYear skylineYear;                      // each site's spans behind its skyline, by day key
   std::vector<ColumnsLight> skylineExtremes;  // of each key's, where skylineYear is kept
   KeyedYear<DayLight> flatYear;               // each column's light, by day key
   std::vector<ColumnsLight> flatExtremes;     // of each key's, where flatYear is kept

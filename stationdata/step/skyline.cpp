@@ -218,13 +218,10 @@ SiteSkyline siteSkyline(const ModelSite& site, double elevationDeg, const Horizo
   }
   for (std::size_t p = 0; p < parts.size(); ++p) {
     const Stretch& s = parts[p].stretch;
-    SiteSkyline::Piece piece{parts[p].firstSin,
-                             parts[(p + 1) % parts.size()].firstSin,
-                             s.alongRad,
-                             s.riseRad,
-                             0,
-                             0,
-                             SiteSkyline::Kind::kSloped};
+    const double firstSin = parts[p].firstSin;
+    const double lastSin = parts[(p + 1) % parts.size()].firstSin;
+    SiteSkyline::Piece piece{s.alongRad, s.riseRad, 0, 0, SiteSkyline::Kind::kSloped};
+    sky.sines.push_back(firstSin);
     if (s.atElevation) {
       // East of the meridian (an azimuth of 0 to 180 degrees) the sun climbs through it.
       piece.kind = std::sin(s.azimuthRad + 0.5 * s.alongRad) > 0.0 ? SiteSkyline::Kind::kMorning
@@ -236,11 +233,12 @@ SiteSkyline siteSkyline(const ModelSite& site, double elevationDeg, const Horizo
       for (std::uint16_t i = 0; i <= piece.intervals; ++i) {
         sky.points.push_back(pointOf(s, static_cast<double>(i) / piece.intervals, sinLat, cosLat));
       }
-      sky.points[piece.firstPoint].sinDeclination = piece.firstSin;
-      sky.points.back().sinDeclination = piece.lastSin;
+      sky.points[piece.firstPoint].sinDeclination = firstSin;
+      sky.points.back().sinDeclination = lastSin;
     }
     sky.pieces.push_back(piece);
   }
+  sky.sines.push_back(sky.sines.front());
   return sky;
 }
 
@@ -354,7 +352,7 @@ class Crossings {
   std::size_t size() const { return count_; }
 
  private:
-  std::array<Crossing, 32> local_{};
+  std::array<Crossing, 32> local_;  // written before read
   std::vector<Crossing> more_;
   std::size_t count_ = 0;
 };
@@ -390,10 +388,12 @@ DaySpans skylineSpans(const ModelSunDay& day, const ModelSite& site, const SiteS
   Crossings crossings;
   const double y = day.sinDeclination;
   double flatW = -1.0;  // the flat sunset's hour angle, once a piece at the elevation needs it
-  for (const SiteSkyline::Piece& piece : sky.pieces) {
-    if ((piece.firstSin > y) == (piece.lastSin > y)) {
+  const double* sines = sky.sines.data();
+  for (std::size_t p = 0; p < sky.pieces.size(); ++p) {
+    if ((sines[p] > y) == (sines[p + 1] > y)) {
       continue;
     }
+    const SiteSkyline::Piece& piece = sky.pieces[p];
     if (piece.kind == SiteSkyline::Kind::kSloped) {
       crossings.add(crossingOf(sky, piece, y));
       continue;
@@ -431,19 +431,19 @@ DaySpans skylineSpans(const ModelSunDay& day, const ModelSite& site, double elev
   return skylineSpans(day, site, siteSkyline(site, elevationDeg, horizon, skylineOffsetDeg));
 }
 
-double spansWithin(const DaySpans& spans, double fromH, double toH) {
+double spansWithin(SpanList spans, double fromH, double toH) {
   double hours = 0.0;
   for (std::size_t i = 0; i < spans.count; ++i) {
-    hours += lightWithin(spans.spans[i], fromH, toH);
+    hours += lightWithin(spans.first[i], fromH, toH);
   }
   return hours;
 }
 
-double spansShared(const DaySpans& spans, const DaySpans& before, double fromH, double toH) {
+double spansShared(SpanList spans, SpanList before, double fromH, double toH) {
   double hours = 0.0;
   for (std::size_t i = 0; i < spans.count; ++i) {
     for (std::size_t j = 0; j < before.count; ++j) {
-      hours += lightShared(spans.spans[i], before.spans[j], fromH, toH);
+      hours += lightShared(spans.first[i], before.first[j], fromH, toH);
     }
   }
   return hours;

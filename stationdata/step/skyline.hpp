@@ -24,6 +24,16 @@ struct DaySpans {
   std::size_t count = 0;
 };
 
+/// A day's spans as a run holds them: `count` of them in order from `first`.
+struct SpanList {
+  const DayLight* first = nullptr;
+  std::size_t count = 0;
+  SpanList() = default;
+  SpanList(const DayLight* from, std::size_t spans) : first(from), count(spans) {}
+  SpanList(const DaySpans& day)  // NOLINT(google-explicit-constructor): a day's spans are a list
+      : first(day.spans.data()), count(day.count) {}
+};
+
 /// A skyline as the sky of one site holds it, worked out once a run. What the sun must clear (the
 /// larger of the run's elevation and the skyline) is cut into pieces along each of which the
 /// declination of the sky's points only rises or only falls. The sun keeps one declination
@@ -47,8 +57,6 @@ struct SiteSkyline {
     kEvening,  // in the west: at the flat sunset
   };
   struct Piece {
-    double firstSin;           // the sine of the declination at its start
-    double lastSin;            // and at its end
     double alongRad;           // the azimuth it runs over, 0 on a wall
     double riseRad;            // the elevation it gains
     std::uint32_t firstPoint;  // its points, ends included, where it is sloped
@@ -64,6 +72,9 @@ struct SiteSkyline {
   double sinSouth = 0.0;      // and in the south
   bool flat = true;           // lowest and highest the same: the flat path, exactly
   std::vector<Piece> pieces;
+  // The sine of the declination where each piece starts, and where the last ends (the first's
+  // again): a day looks through these alone for the pieces it crosses.
+  std::vector<double> sines;
   std::vector<Point> points;
 };
 
@@ -83,10 +94,10 @@ DaySpans skylineSpans(const ModelSunDay& day, const ModelSite& site, double elev
                       const HorizonProfile& horizon, double skylineOffsetDeg);
 
 /// Returns the hours of the window [fromH, toH] in the spans.
-double spansWithin(const DaySpans& spans, double fromH, double toH);
+double spansWithin(SpanList spans, double fromH, double toH);
 
 /// Returns the hours of the window [fromH, toH] (hours from the start of a day) that the spans of
 /// the day share with `before`, the spans of the day before: counted once.
-double spansShared(const DaySpans& spans, const DaySpans& before, double fromH, double toH);
+double spansShared(SpanList spans, SpanList before, double fromH, double toH);
 
 }  // namespace kelvarin
