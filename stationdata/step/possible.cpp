@@ -477,14 +477,16 @@ void startModelLight(LightSource& source, LightBounds& bounds,
 void startSkylines(LightSource& source, const HorizonTable& horizon) {
   source.skylineOffsetDeg = defaultSunElevationDeg(source.model);
   source.siteSkylines.assign(source.modelSites.size(), std::nullopt);
-  source.skylineYear.keep(source.model, source.shortcuts);
+  source.skylineTables = tableArena();
+  source.skylineYear.keep(source.model, source.shortcuts, source.skylineTables.get());
   if (!source.skylineYear.days.empty()) {
     source.skylineExtremes.assign(kModelDayKeys, ColumnsLight{});
   }
   const auto skylineOf = [&source](std::size_t s, const HorizonProfile* profile) {
     if (profile != nullptr) {
-      source.siteSkylines[s] =
-          siteSkyline(source.modelSites[s], source.elevationDeg, *profile, source.skylineOffsetDeg);
+      source.siteSkylines[s].emplace(siteSkyline(source.modelSites[s], source.elevationDeg,
+                                                 *profile, source.skylineOffsetDeg,
+                                                 source.skylineTables.get()));
     }
   };
   if (source.places == nullptr) {

@@ -8,6 +8,8 @@
 #include <cmath>    // HUGE_VAL
 #include <cstddef>  // std::size_t
 #include <cstdint>  // INT64_MIN
+#include <memory>   // std::unique_ptr
+#include <memory_resource>
 #include <optional>
 #include <vector>
 
@@ -16,6 +18,7 @@
 #include "step/places.hpp"
 #include "step/results.hpp"  // kNightThreshold
 #include "step/skyline.hpp"
+#include "step/table_memory.hpp"
 #include "sun_models.hpp"
 
 namespace kelvarin {
@@ -144,8 +147,11 @@ struct KeyedYear {
 /// The spans of one day at every site behind skylines, one site's after another's: most sites
 /// have a span a day, so a network's day takes the room of its spans, not of the most a day holds.
 struct SitesSpans {
-  std::vector<std::uint32_t> ends;  // by site: one past its last span
-  std::vector<DayLight> spans;
+  SitesSpans() = default;
+  /// Makes an empty day whose lists come from `memory`.
+  explicit SitesSpans(std::pmr::memory_resource* memory) : ends(memory), spans(memory) {}
+  std::pmr::vector<std::uint32_t> ends;  // by site: one past its last span
+  std::pmr::vector<DayLight> spans;
   void clear() {
     ends.clear();
     spans.clear();
@@ -172,9 +178,15 @@ struct SpansYear {
   std::vector<SitesSpans> days;      // by key; empty: not kept
   std::vector<unsigned char> known;  // by key
   std::size_t bytes = 0;
-  void keep(SunModel model, bool shortcuts) {
+  /// Makes room for the days where the rules of KeyedYear let them be kept, their lists to come
+  /// from `memory`.
+  void keep(SunModel model, bool shortcuts, std::pmr::memory_resource* memory) {
     if (shortcuts && model != SunModel::kNoaa) {
-      days.resize(kModelDayKeys);
+      days.clear();
+      days.reserve(kModelDayKeys);
+      for (int key = 0; key < kModelDayKeys; ++key) {
+        days.emplace_back(memory);
+      }
       known.assign(kModelDayKeys, 0);
     }
   }
@@ -253,6 +265,8 @@ struct LightSource {
   bool ownModel = true;
   std::array<ModelDays, 8> modelDays{};  // the dates met last: the run's place's, or each column's
   std::vector<ModelSite> modelSites;     // the run's place at 0, or each column's from 1
+  // The memory of the skylines and of their year below, which outlives them.
+  std::unique_ptr<std::pmr::monotonic_buffer_resource> skylineTables;
   // Each site's skyline as its sky holds it, or nothing for a flat horizon; empty without
   // --horizon.
   std::vector<std::optional<SiteSkyline>> siteSkylines;

@@ -174,8 +174,8 @@ Stretch partOf(const Stretch& s, double from, double to) {
 }  // namespace
 
 SiteSkyline siteSkyline(const ModelSite& site, double elevationDeg, const HorizonProfile& horizon,
-                        double skylineOffsetDeg) {
-  SiteSkyline sky;
+                        double skylineOffsetDeg, std::pmr::memory_resource* memory) {
+  SiteSkyline sky(memory);
   sky.sinLatitude = site.sinLatitude;
   sky.cosLatitude = site.cosLatitude;
   sky.sinElevation = std::sin(elevationDeg * kRadPerDeg);
@@ -216,6 +216,19 @@ SiteSkyline siteSkyline(const ModelSite& site, double elevationDeg, const Horizo
     }
     parts.push_back({partOf(s, from, 1.0), pointOf(s, from, sinLat, cosLat).sinDeclination});
   }
+  // A sloped piece's intervals between points; the tables take their whole room at once, as
+  // they are kept to the end of the run.
+  const auto intervalsOf = [](const Stretch& s) {
+    return static_cast<std::uint16_t>(
+        std::clamp(std::ceil(s.lengthRad() / kPointRad), 1.0, 65535.0));
+  };
+  std::size_t pointCount = 0;
+  for (const Part& part : parts) {
+    pointCount += part.stretch.atElevation ? 0 : intervalsOf(part.stretch) + std::size_t{1};
+  }
+  sky.pieces.reserve(parts.size());
+  sky.sines.reserve(parts.size() + 1);
+  sky.points.reserve(pointCount);
   for (std::size_t p = 0; p < parts.size(); ++p) {
     const Stretch& s = parts[p].stretch;
     const double firstSin = parts[p].firstSin;
@@ -227,8 +240,7 @@ SiteSkyline siteSkyline(const ModelSite& site, double elevationDeg, const Horizo
       piece.kind = std::sin(s.azimuthRad + 0.5 * s.alongRad) > 0.0 ? SiteSkyline::Kind::kMorning
                                                                    : SiteSkyline::Kind::kEvening;
     } else {
-      const double intervals = std::min(std::ceil(s.lengthRad() / kPointRad), 65535.0);
-      piece.intervals = static_cast<std::uint16_t>(std::max(1.0, intervals));
+      piece.intervals = intervalsOf(s);
       piece.firstPoint = static_cast<std::uint32_t>(sky.points.size());
       for (std::uint16_t i = 0; i <= piece.intervals; ++i) {
         sky.points.push_back(pointOf(s, static_cast<double>(i) / piece.intervals, sinLat, cosLat));

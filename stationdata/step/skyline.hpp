@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory_resource>
 #include <vector>
 
 #include "horizon_table.hpp"  // HorizonProfile
@@ -63,6 +64,10 @@ struct SiteSkyline {
     std::uint16_t intervals;   // between them
     Kind kind;
   };
+  SiteSkyline() = default;
+  /// Makes an empty skyline whose tables come from `memory`.
+  explicit SiteSkyline(std::pmr::memory_resource* memory)
+      : pieces(memory), sines(memory), points(memory) {}
   double sinLatitude = 0.0;
   double cosLatitude = 1.0;
   double sinElevation = 0.0;  // of the run's elevation
@@ -71,18 +76,19 @@ struct SiteSkyline {
   double sinNorth = 0.0;      // of what the sun must clear in the north
   double sinSouth = 0.0;      // and in the south
   bool flat = true;           // lowest and highest the same: the flat path, exactly
-  std::vector<Piece> pieces;
+  std::pmr::vector<Piece> pieces;
   // The sine of the declination where each piece starts, and where the last ends (the first's
   // again): a day looks through these alone for the pieces it crosses.
-  std::vector<double> sines;
-  std::vector<Point> points;
+  std::pmr::vector<double> sines;
+  std::pmr::vector<Point> points;
 };
 
 /// Returns the skyline `horizon`, its heights raised by `skylineOffsetDeg` (the model's own
 /// elevation at a flat horizon, -0.833 for noaa, where the skyline is apparent), as the sky of
-/// `site` holds it, above `elevationDeg`.
+/// `site` holds it, above `elevationDeg`, its tables in `memory`.
 SiteSkyline siteSkyline(const ModelSite& site, double elevationDeg, const HorizonProfile& horizon,
-                        double skylineOffsetDeg);
+                        double skylineOffsetDeg,
+                        std::pmr::memory_resource* memory = std::pmr::get_default_resource());
 
 /// Returns the spans of `day` at `site` in which the sun's centre stands above what `skyline`
 /// (of that site) makes it clear.

@@ -2,13 +2,16 @@
 // of the day it stands on, and the table reads as users write it.
 #include <gtest/gtest.h>
 
+#include <algorithm>  // std::fill
 #include <chrono>
 #include <cmath>
+#include <cstdint>  // std::uintptr_t
 #include <cstdio>
 #include <string>
 
 #include "horizon_table.hpp"
 #include "step/skyline.hpp"
+#include "step/table_memory.hpp"
 #include "sun_models.hpp"
 
 namespace kelvarin {
@@ -200,6 +203,47 @@ TEST(SkylineTest, EachSpanEndsWhereTheSunMeetsItsSkyline) {
     }
   }
   EXPECT_GT(ends, 400);  // the table reaches the skylines, not only days of light or dark
+}
+
+TEST(SkylineTest, TablesKeptInLargePagesHoldWhatTheyWereGiven) {
+  // Blocks either side of a large page, each aligned as asked and whole: written to its last
+  // byte and given back.
+  struct Case {
+    std::size_t bytes;
+    std::size_t alignment;
+  };
+  const Case cases[] = {{1, 1},
+                        {4096, 64},
+                        {(std::size_t{2} << 20) - 1, 8},
+                        {std::size_t{2} << 20, 4096},
+                        {(std::size_t{2} << 20) + 1, 16},
+                        {std::size_t{5} << 20, 2 << 20}};
+  std::pmr::memory_resource* memory = largePageMemory();
+  for (const Case& c : cases) {
+    auto* block = static_cast<unsigned char*>(memory->allocate(c.bytes, c.alignment));
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(block) % c.alignment, 0u) << c.bytes;
+    std::fill(block, block + c.bytes, static_cast<unsigned char>(c.bytes));
+    EXPECT_EQ(block[c.bytes - 1], static_cast<unsigned char>(c.bytes)) << c.bytes;
+    memory->deallocate(block, c.bytes, c.alignment);
+  }
+  // A rugged skyline kept in an arena crosses the sun where one on the heap does, all year.
+  const HorizonProfile rugged = skylineOf(360, [](double a, int) {
+    return 10 + 8 * std::sin(a * 0.0174533 * 5) + 4 * std::sin(a * 0.0174533 * 31);
+  });
+  const ModelSite site = modelSite({46.5, 8.0, 15.0});
+  const auto arena = tableArena();
+  const SiteSkyline kept = siteSkyline(site, 0.0, rugged, 0.0, arena.get());
+  const SiteSkyline onHeap = siteSkyline(site, 0.0, rugged, 0.0);
+  for (std::int64_t date = dateOf(2023, 1, 1); date < dateOf(2024, 1, 1); ++date) {
+    const ModelSunDay day = modelSunDay(SunModel::kFao56, date, 15.0);
+    const DaySpans a = skylineSpans(day, site, kept);
+    const DaySpans b = skylineSpans(day, site, onHeap);
+    ASSERT_EQ(a.count, b.count) << date;
+    for (std::size_t i = 0; i < a.count; ++i) {
+      EXPECT_EQ(a.spans[i].fromH, b.spans[i].fromH) << date;
+      EXPECT_EQ(a.spans[i].toH, b.spans[i].toH) << date;
+    }
+  }
 }
 
 TEST(SkylineTest, TheSkylineIsLinearThroughNorth) {
