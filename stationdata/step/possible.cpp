@@ -15,6 +15,69 @@ DayOfLight modelLight(const LightSource& source, const ModelSunDay& day, std::si
   return dayOfLight(modelSunSpanAt(day, source.modelSites[s], source.sinElevation));
 }
 
+// The spans of a site on a model's day: behind its skyline, or its flat light.
+DaySpans siteSpans(const LightSource& source, const ModelSunDay& sunDay, std::size_t s) {
+  DaySpans spans;
+  if (source.siteSkylines[s]) {
+    return skylineSpans(sunDay, source.modelSites[s], *source.siteSkylines[s]);
+  }
+  const DayLight flat = modelLight(source, sunDay, s).light;
+  if (flat.toH > flat.fromH) {
+    spans.spans[spans.count++] = flat;
+  }
+  return spans;
+}
+
+// How many dates from a date not yet in the skylines' year are worked out with it.
+constexpr std::size_t kSkylineDaysAhead = 16;
+
+// Works out the spans of `date`'s day key behind the skylines, and of the keys of the dates after
+// it that the year does not know yet, into the year: site by site, so that each site's skyline is
+// read once for them all, not once a day. Keys the year has no room for stay unknown.
+void skylineYearFrom(LightSource& source, std::int64_t date) {
+  const double meridianDeg = static_cast<double>(source.params->referenceMeridianDeg);
+  std::array<int, kSkylineDaysAhead> keys{};
+  std::array<ModelSunDay, kSkylineDaysAhead> sunDays{};
+  std::size_t count = 0;
+  for (std::int64_t d = date; d < date + static_cast<std::int64_t>(kSkylineDaysAhead); ++d) {
+    const std::optional<int> key = source.skylineYear.keyOf(source.model, d);
+    if (key && !source.skylineYear.knows(key) &&
+        std::find(keys.begin(), keys.begin() + static_cast<std::ptrdiff_t>(count), *key) ==
+            keys.begin() + static_cast<std::ptrdiff_t>(count)) {
+      keys[count] = *key;
+      sunDays[count++] = modelSunDay(source.model, d, meridianDeg);
+    }
+  }
+  std::array<ColumnsLight, kSkylineDaysAhead> extremes{};
+  std::vector<SitesSpans>& rows = source.skylineRowsAhead;
+  rows.resize(kSkylineDaysAhead);
+  for (std::size_t k = 0; k < count; ++k) {
+    rows[k].clear();
+  }
+  for (std::size_t s = 0; s < source.siteSkylines.size(); ++s) {
+    for (std::size_t k = 0; k < count; ++k) {
+      if (s == 0 && source.places != nullptr) {
+        rows[k].add(DaySpans{});  // slot 0 is no column
+        continue;
+      }
+      const DaySpans spans = siteSpans(source, sunDays[k], s);
+      rows[k].add(spans);
+      if (s > 0 && spans.count == 0) {
+        extremes[k].add(DayLight{0.0, 0.0});  // a column in the dark all day
+      }
+      for (std::size_t i = 0; i < spans.count; ++i) {
+        extremes[k].add(spans.spans[i]);
+      }
+    }
+  }
+  for (std::size_t k = 0; k < count; ++k) {
+    source.skylineYear.kept(keys[k], rows[k]);
+    if (source.skylineYear.knows(keys[k])) {
+      source.skylineExtremes[static_cast<std::size_t>(keys[k])] = extremes[k];
+    }
+  }
+}
+
 // The daylight of a date by the run's model, at the run's place or at every column's, from the
 // dates met last: a window's days come back in the next steps.
 const ModelDays& modelDaysOf(LightSource& source, ModelDay day) {
@@ -31,6 +94,9 @@ const ModelDays& modelDaysOf(LightSource& source, ModelDay day) {
   const ModelSunDay sunDay =
       modelSunDay(source.model, day.date, static_cast<double>(p.referenceMeridianDeg));
   const std::optional<int> key = source.skylineYear.keyOf(source.model, day.date);
+  if (key && !source.siteSkylines.empty() && !source.skylineYear.knows(key)) {
+    skylineYearFrom(source, day.date);
+  }
   // Behind skylines a day of the year's memo needs no flat light: its spans are known.
   const bool spansKnown = source.skylineYear.knows(key);
   if (source.places == nullptr) {
@@ -70,18 +136,11 @@ const ModelDays& modelDaysOf(LightSource& source, ModelDay day) {
       row.clear();
       oldest.spanExtremes = ColumnsLight{};
       for (std::size_t s = 0; s < sites; ++s) {
-        DaySpans spans;
         if (s == 0 && source.places != nullptr) {
-          row.add(spans);  // slot 0 is no column
+          row.add(DaySpans{});  // slot 0 is no column
           continue;
         }
-        const DayLight flat =
-            source.places == nullptr ? oldest.place.light : oldest.columnLights[s];
-        if (source.siteSkylines[s]) {
-          spans = skylineSpans(sunDay, source.modelSites[s], *source.siteSkylines[s]);
-        } else if (flat.toH > flat.fromH) {
-          spans.spans[spans.count++] = flat;
-        }
+        const DaySpans spans = siteSpans(source, sunDay, s);
         row.add(spans);
         if (s > 0 && spans.count == 0) {
           oldest.spanExtremes.add(DayLight{0.0, 0.0});  // a column in the dark all day
@@ -90,10 +149,7 @@ const ModelDays& modelDaysOf(LightSource& source, ModelDay day) {
           oldest.spanExtremes.add(spans.spans[i]);
         }
       }
-      oldest.spans = source.skylineYear.kept(key, row);
-      if (source.skylineYear.knows(key)) {
-        source.skylineExtremes[static_cast<std::size_t>(*key)] = oldest.spanExtremes;
-      }
+      oldest.spans = &row;  // a day the year has no room for
     }
   }
   return oldest;

@@ -273,6 +273,7 @@ struct LightSource {
   double skylineOffsetDeg = 0.0;              // the model's own elevation at a flat horizon
   std::vector<SpanSum> columnSpans;           // room for windowLightOfColumns behind skylines
   SpansYear skylineYear;                      // each site's spans behind its skyline, by day key
+  std::vector<SitesSpans> skylineRowsAhead;   // room for the keys skylineYearFrom works out
   std::vector<ColumnsLight> skylineExtremes;  // of each key's, where skylineYear is kept
   KeyedYear<DayLight> flatYear;               // each column's light, by day key
   std::vector<ColumnsLight> flatExtremes;     // of each key's, where flatYear is kept
