@@ -28,31 +28,15 @@ DaySpans siteSpans(const LightSource& source, const ModelSunDay& sunDay, std::si
   return spans;
 }
 
-// How many dates from a date not yet in the skylines' year are worked out with it.
-constexpr std::size_t kSkylineDaysAhead = 16;
-
-// Works out the spans of `date`'s day key behind the skylines, and of the keys of the dates after
-// it that the year does not know yet, into the year: site by site, so that each site's skyline is
-// read once for them all, not once a day. Keys the year has no room for stay unknown.
-void skylineYearFrom(LightSource& source, std::int64_t date) {
-  const double meridianDeg = static_cast<double>(source.params->referenceMeridianDeg);
-  std::array<int, kSkylineDaysAhead> keys{};
-  std::array<ModelSunDay, kSkylineDaysAhead> sunDays{};
-  std::size_t count = 0;
-  for (std::int64_t d = date; d < date + static_cast<std::int64_t>(kSkylineDaysAhead); ++d) {
-    const std::optional<int> key = source.skylineYear.keyOf(source.model, d);
-    if (key && !source.skylineYear.knows(key) &&
-        std::find(keys.begin(), keys.begin() + static_cast<std::ptrdiff_t>(count), *key) ==
-            keys.begin() + static_cast<std::ptrdiff_t>(count)) {
-      keys[count] = *key;
-      sunDays[count++] = modelSunDay(source.model, d, meridianDeg);
-    }
-  }
-  std::array<ColumnsLight, kSkylineDaysAhead> extremes{};
+// Works out the spans of `count` model days behind the skylines into the rows ahead, and their
+// extremes: site by site, so that each site's skyline is read once for them all, not once a day.
+void spansOfDays(LightSource& source, const ModelSunDay* sunDays, std::size_t count) {
   std::vector<SitesSpans>& rows = source.skylineRowsAhead;
   rows.resize(kSkylineDaysAhead);
+  std::array<ColumnsLight, kSkylineDaysAhead>& extremes = source.skylineExtremesAhead;
   for (std::size_t k = 0; k < count; ++k) {
     rows[k].clear();
+    extremes[k] = ColumnsLight{};
   }
   for (std::size_t s = 0; s < source.siteSkylines.size(); ++s) {
     for (std::size_t k = 0; k < count; ++k) {
@@ -70,12 +54,52 @@ void skylineYearFrom(LightSource& source, std::int64_t date) {
       }
     }
   }
-  for (std::size_t k = 0; k < count; ++k) {
-    source.skylineYear.kept(keys[k], rows[k]);
-    if (source.skylineYear.knows(keys[k])) {
-      source.skylineExtremes[static_cast<std::size_t>(keys[k])] = extremes[k];
+}
+
+// Works out the spans of `date`'s day key behind the skylines, and of the keys of the fortnight
+// after it that the year does not know yet, into the year. Keys the year has no room for stay
+// unknown.
+void skylineYearFrom(LightSource& source, std::int64_t date) {
+  const double meridianDeg = static_cast<double>(source.params->referenceMeridianDeg);
+  std::array<int, kSkylineDaysAhead> keys{};
+  std::array<ModelSunDay, kSkylineDaysAhead> sunDays{};
+  std::size_t count = 0;
+  for (std::int64_t d = date; d < date + static_cast<std::int64_t>(kSkylineDaysAhead); ++d) {
+    const std::optional<int> key = source.skylineYear.keyOf(source.model, d);
+    if (key && !source.skylineYear.knows(key) &&
+        std::find(keys.begin(), keys.begin() + static_cast<std::ptrdiff_t>(count), *key) ==
+            keys.begin() + static_cast<std::ptrdiff_t>(count)) {
+      keys[count] = *key;
+      sunDays[count++] = modelSunDay(source.model, d, meridianDeg);
     }
   }
+  spansOfDays(source, sunDays.data(), count);
+  source.skylineDatesAhead = 0;  // the rows ahead hold keys now, not dates
+  for (std::size_t k = 0; k < count; ++k) {
+    source.skylineYear.kept(keys[k], source.skylineRowsAhead[k]);
+    if (source.skylineYear.knows(keys[k])) {
+      source.skylineExtremes[static_cast<std::size_t>(keys[k])] = source.skylineExtremesAhead[k];
+    }
+  }
+}
+
+// Returns which of the rows ahead holds the spans of `date`, behind skylines whose year does not
+// hold it (NOAA's sun, or no room): worked out, with the shortcuts with the fortnight after it,
+// where they do not.
+std::size_t skylineRowOf(LightSource& source, std::int64_t date) {
+  if (!(date >= source.skylineDateAhead &&
+        date - source.skylineDateAhead < static_cast<std::int64_t>(source.skylineDatesAhead))) {
+    const double meridianDeg = static_cast<double>(source.params->referenceMeridianDeg);
+    const std::size_t count = source.shortcuts ? kSkylineDaysAhead : 1;
+    std::array<ModelSunDay, kSkylineDaysAhead> sunDays{};
+    for (std::size_t k = 0; k < count; ++k) {
+      sunDays[k] = modelSunDay(source.model, date + static_cast<std::int64_t>(k), meridianDeg);
+    }
+    spansOfDays(source, sunDays.data(), count);
+    source.skylineDateAhead = date;
+    source.skylineDatesAhead = count;
+  }
+  return static_cast<std::size_t>(date - source.skylineDateAhead);
 }
 
 // The daylight of a date by the run's model, at the run's place or at every column's, from the
@@ -127,29 +151,15 @@ const ModelDays& modelDaysOf(LightSource& source, ModelDay day) {
     oldest.columnLights = row;
   }
   if (!source.siteSkylines.empty()) {
-    const std::size_t sites = source.siteSkylines.size();
     if (spansKnown) {
       oldest.spans = &source.skylineYear.of(*key);
       oldest.spanExtremes = source.skylineExtremes[static_cast<std::size_t>(*key)];
     } else {
-      SitesSpans& row = oldest.ownSpans;
-      row.clear();
-      oldest.spanExtremes = ColumnsLight{};
-      for (std::size_t s = 0; s < sites; ++s) {
-        if (s == 0 && source.places != nullptr) {
-          row.add(DaySpans{});  // slot 0 is no column
-          continue;
-        }
-        const DaySpans spans = siteSpans(source, sunDay, s);
-        row.add(spans);
-        if (s > 0 && spans.count == 0) {
-          oldest.spanExtremes.add(DayLight{0.0, 0.0});  // a column in the dark all day
-        }
-        for (std::size_t i = 0; i < spans.count; ++i) {
-          oldest.spanExtremes.add(spans.spans[i]);
-        }
-      }
-      oldest.spans = &row;  // a day the year has no room for
+      // The rows ahead are worked out again as the dates go on: the date keeps its own.
+      const std::size_t k = skylineRowOf(source, day.date);
+      oldest.ownSpans = source.skylineRowsAhead[k];
+      oldest.spanExtremes = source.skylineExtremesAhead[k];
+      oldest.spans = &oldest.ownSpans;
     }
   }
   return oldest;

@@ -212,6 +212,10 @@ struct SpansYear {
   }
 };
 
+/// How many days behind skylines are worked out together, site by site: each site's skyline is
+/// then read once for them all.
+inline constexpr std::size_t kSkylineDaysAhead = 16;
+
 /// Sums the daylight of a window's days behind a skyline, as LightSum does a day of one span:
 /// the moments that a day and the day before both light count once.
 struct SpanSum {
@@ -270,10 +274,15 @@ struct LightSource {
   // Each site's skyline as its sky holds it, or nothing for a flat horizon; empty without
   // --horizon.
   std::vector<std::optional<SiteSkyline>> siteSkylines;
-  double skylineOffsetDeg = 0.0;              // the model's own elevation at a flat horizon
-  std::vector<SpanSum> columnSpans;           // room for windowLightOfColumns behind skylines
-  SpansYear skylineYear;                      // each site's spans behind its skyline, by day key
-  std::vector<SitesSpans> skylineRowsAhead;   // room for the keys skylineYearFrom works out
+  double skylineOffsetDeg = 0.0;     // the model's own elevation at a flat horizon
+  std::vector<SpanSum> columnSpans;  // room for windowLightOfColumns behind skylines
+  SpansYear skylineYear;             // each site's spans behind its skyline, by day key
+  // Days behind skylines worked out together: the keys of the year to be, or, where the year does
+  // not hold them, `skylineDatesAhead` dates from `skylineDateAhead`.
+  std::vector<SitesSpans> skylineRowsAhead;
+  std::array<ColumnsLight, kSkylineDaysAhead> skylineExtremesAhead{};
+  std::int64_t skylineDateAhead = 0;
+  std::size_t skylineDatesAhead = 0;
   std::vector<ColumnsLight> skylineExtremes;  // of each key's, where skylineYear is kept
   KeyedYear<DayLight> flatYear;               // each column's light, by day key
   std::vector<ColumnsLight> flatExtremes;     // of each key's, where flatYear is kept
