@@ -129,8 +129,27 @@ std::vector<Stretch> clearedStretches(const HorizonProfile& horizon, double elev
       add(meetA, toA, h, std::max(toE, h));
     }
   }
-  std::vector<Stretch> stretches;
+  // A wall of no width hides the sun for no time: the walls of one azimuth (through north too)
+  // are one, from the elevation before them to the one after.
+  const auto wall = [](const Degrees& d) { return d.fromA == d.toA; };
+  const auto sameAzimuth = [](double a, double b) { return a == b || std::abs(a - b) == 360.0; };
+  std::vector<Degrees> joined;
   for (const Degrees& d : degrees) {
+    if (!joined.empty() && wall(d) && wall(joined.back()) &&
+        sameAzimuth(d.fromA, joined.back().fromA)) {
+      joined.back().toE = d.toE;
+    } else {
+      joined.push_back(d);
+    }
+  }
+  if (joined.size() > 1 && wall(joined.front()) && wall(joined.back()) &&
+      sameAzimuth(joined.front().fromA, joined.back().fromA)) {
+    joined.back().toE = joined.front().toE;
+    joined.erase(joined.begin());
+  }
+  std::erase_if(joined, [&](const Degrees& d) { return wall(d) && d.fromE == d.toE; });
+  std::vector<Stretch> stretches;
+  for (const Degrees& d : joined) {
     stretches.push_back({d.fromA * kRadPerDeg, (d.toA - d.fromA) * kRadPerDeg, d.fromE * kRadPerDeg,
                          (d.toE - d.fromE) * kRadPerDeg, d.fromE == h && d.toE == h});
   }
