@@ -442,6 +442,15 @@ DaySpans skylineSpans(const ModelSunDay& day, const ModelSite& site, const SiteS
   double openW = -kPiRad;
   const Crossing* sorted = crossings.sorted();
   for (std::size_t i = 0; i < crossings.size(); ++i) {
+    // Where the sun grazes the skyline, its coming out and going behind lie so close that
+    // rounding may put them the wrong way round: such a pair is passed over, as it lights or
+    // shades no more than a few microseconds.
+    constexpr double kSameRad = 1e-9;
+    if (sorted[i].rises == up && i + 1 < crossings.size() && sorted[i + 1].rises != up &&
+        sorted[i + 1].hourAngleRad - sorted[i].hourAngleRad < kSameRad) {
+      ++i;
+      continue;
+    }
     const Crossing& c = sorted[i];
     if (c.rises && !up) {
       openW = c.hourAngleRad;
