@@ -121,11 +121,9 @@ const ModelDays& modelDaysOf(LightSource& source, ModelDay day) {
   if (key && !source.siteSkylines.empty() && !source.skylineYear.knows(key)) {
     skylineYearFrom(source, day.date);
   }
-  // Behind skylines a day of the year's memo needs no flat light: its spans are known.
-  const bool spansKnown = source.skylineYear.knows(key);
   if (source.places == nullptr) {
     oldest.place = modelLight(source, sunDay, 0);
-  } else if (!spansKnown) {
+  } else if (source.siteSkylines.empty()) {  // behind skylines the columns' light is their spans
     // Each column's light: from the year's memo where the model's day key is known there.
     const std::size_t slots = source.places->solar.size();
     const std::optional<int> flatKey = source.flatYear.keyOf(source.model, day.date);
@@ -151,7 +149,7 @@ const ModelDays& modelDaysOf(LightSource& source, ModelDay day) {
     oldest.columnLights = row;
   }
   if (!source.siteSkylines.empty()) {
-    if (spansKnown) {
+    if (source.skylineYear.knows(key)) {
       oldest.spans = &source.skylineYear.of(*key);
       oldest.spanExtremes = source.skylineExtremes[static_cast<std::size_t>(*key)];
     } else {
@@ -492,7 +490,7 @@ void widenLightBounds(LightBounds& bounds, const SolarPlace& place) {
 }
 
 void startModelLight(LightSource& source, LightBounds& bounds,
-                     std::vector<LightBounds>& columnBounds) {
+                     std::vector<LightBounds>& columnBounds, bool behindSkylines) {
   bounds.servedFromH = HUGE_VAL;
   for (LightBounds& column : columnBounds) {
     column.servedFromH = HUGE_VAL;
@@ -520,7 +518,7 @@ void startModelLight(LightSource& source, LightBounds& bounds,
                     std::max(24.0, noonH + halfDayH + kNoonSpreadH)};
   };
   source.sinElevation = sinOfElevation(source.elevationDeg);
-  if (source.places != nullptr) {
+  if (source.places != nullptr && !behindSkylines) {
     source.flatYear.keep(source.places->solar.size(), source.model, source.shortcuts);
     if (!source.flatYear.values.empty()) {
       source.flatExtremes.assign(kModelDayKeys, ColumnsLight{});

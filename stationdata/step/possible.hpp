@@ -373,9 +373,11 @@ inline bool stampDayServes(const LightBounds& bounds, double startH, double endH
 
 /// Starts the daylight of a model other than the program's own at the horizon: the sites of the
 /// run's place and columns, and the days a window can reach at each. No window is then served
-/// by the stamp's day: the bounds in `bounds` (the run's) and `columnBounds` are closed.
+/// by the stamp's day: the bounds in `bounds` (the run's) and `columnBounds` are closed. Behind
+/// skylines (`behindSkylines`) the columns' light is their spans, so no year of their flat light
+/// is kept.
 void startModelLight(LightSource& source, LightBounds& bounds,
-                     std::vector<LightBounds>& columnBounds);
+                     std::vector<LightBounds>& columnBounds, bool behindSkylines);
 
 /// Gives the sites of a model's light their skylines from `horizon`: the run's place the table's
 /// horizon for every column, each column its station's (none: flat).

@@ -71,7 +71,8 @@ void startState(StepState& state, const RunParameters& params, const ColumnPlace
   state.sun.light.reach = reachOf(state.sun.lightBounds);
   if (!light.ownModel) {
     state.sun.servedEndFromH = HUGE_VAL;
-    startModelLight(light, state.sun.lightBounds, state.sun.columnBounds);
+    startModelLight(light, state.sun.lightBounds, state.sun.columnBounds,
+                    possible.horizon != nullptr);
     if (possible.horizon != nullptr) {
       startSkylines(light, *possible.horizon);
     }
