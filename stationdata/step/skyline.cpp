@@ -243,9 +243,16 @@ SiteSkyline siteSkyline(const ModelSite& site, double elevationDeg, const Horizo
     return static_cast<std::uint16_t>(
         std::clamp(std::ceil(s.lengthRad() / kPointRad), 1.0, 65535.0));
   };
+  // A sloped piece's last point is the first of the piece after it, where that is sloped and
+  // follows in the table; else it is a point of its own.
+  const auto sharesItsEnd = [&parts](std::size_t p) {
+    return p + 1 < parts.size() && !parts[p + 1].stretch.atElevation;
+  };
   std::size_t pointCount = 0;
-  for (const Part& part : parts) {
-    pointCount += part.stretch.atElevation ? 0 : intervalsOf(part.stretch) + std::size_t{1};
+  for (std::size_t p = 0; p < parts.size(); ++p) {
+    if (!parts[p].stretch.atElevation) {
+      pointCount += intervalsOf(parts[p].stretch) + (sharesItsEnd(p) ? 0 : std::size_t{1});
+    }
   }
   sky.pieces.reserve(parts.size());
   sky.sines.reserve(parts.size() + 1);
@@ -263,11 +270,14 @@ SiteSkyline siteSkyline(const ModelSite& site, double elevationDeg, const Horizo
     } else {
       piece.intervals = intervalsOf(s);
       piece.firstPoint = static_cast<std::uint32_t>(sky.points.size());
-      for (std::uint16_t i = 0; i <= piece.intervals; ++i) {
+      for (std::uint16_t i = 0; i < piece.intervals; ++i) {
         sky.points.push_back(pointOf(s, static_cast<double>(i) / piece.intervals, sinLat, cosLat));
       }
       sky.points[piece.firstPoint].sinDeclination = firstSin;
-      sky.points.back().sinDeclination = lastSin;
+      if (!sharesItsEnd(p)) {
+        sky.points.push_back(pointOf(s, 1.0, sinLat, cosLat));
+        sky.points.back().sinDeclination = lastSin;
+      }
     }
     sky.pieces.push_back(piece);
   }
