@@ -115,18 +115,6 @@ void HorizonProfile::index() {
       [](const HorizonPoint& a, const HorizonPoint& b) { return a.elevationDeg < b.elevationDeg; });
   lowestDeg = low->elevationDeg;
   highestDeg = high->elevationDeg;
-  steepestSlope = 0.0;
-  for (std::size_t k = 0; k < points.size(); ++k) {
-    HorizonPoint& from = points[k];
-    const HorizonPoint& to = points[(k + 1) % points.size()];
-    const double rise = std::fabs(to.elevationDeg - from.elevationDeg);
-    const double span = segmentSpan(from, to, k + 1 == points.size());
-    from.slope = span > 0.0 ? (to.elevationDeg - from.elevationDeg) / span : 0.0;
-    if (rise > 0.0) {
-      steepestSlope = span > 0.0 ? std::max(steepestSlope, rise / span) : HUGE_VAL;
-    }
-  }
-  sloped = true;
   if (points.size() > UINT16_MAX) {
     firstBeyondDegree.clear();  // a skyline of so many points is searched
     return;
@@ -141,7 +129,7 @@ void HorizonProfile::index() {
   }
 }
 
-HorizonProfile::Sight HorizonProfile::sightAt(double azimuthDeg) const {
+double HorizonProfile::elevationAt(double azimuthDeg) const {
   double a = azimuthDeg;
   if (!(a >= 0.0 && a < 360.0)) {
     a = std::fmod(a, 360.0);
@@ -170,15 +158,12 @@ HorizonProfile::Sight HorizonProfile::sightAt(double azimuthDeg) const {
   if (along < 0.0) {
     along += 360.0;
   }
-  if (sloped) {
-    return {from.elevationDeg + from.slope * along, from.slope};
-  }
   const double span = segmentSpan(from, to, wraps);
   if (!(span > 0.0)) {
-    return {from.elevationDeg, 0.0};
+    return from.elevationDeg;
   }
   const double slope = (to.elevationDeg - from.elevationDeg) / span;
-  return {from.elevationDeg + slope * along, slope};
+  return from.elevationDeg + slope * along;
 }
 
 const HorizonProfile* HorizonTable::of(std::int64_t station) const {

@@ -5,7 +5,6 @@
 // degrees, at most 90. Between two given azimuths the horizon is linear, wrapping through north.
 #pragma once
 
-#include <cmath>  // HUGE_VAL
 #include <cstdint>
 #include <cstdio>  // std::FILE
 #include <optional>
@@ -20,10 +19,6 @@ namespace kelvarin {
 struct HorizonPoint {
   double azimuthDeg;
   double elevationDeg;
-  // The rise to the next point (through north after the last), in degrees of elevation per
-  // degree of azimuth, 0 where the two share an azimuth: kept beside the point, so that a look
-  // reads one place. Filled by HorizonProfile::index.
-  double slope = 0.0;
 };
 
 /// A station's skyline, its points in order of azimuth.
@@ -34,24 +29,11 @@ struct HorizonProfile {
   // For each whole degree of azimuth (0 to 360), the first point beyond it: the sun's azimuth
   // finds its segment in a step or two. Empty: searched.
   std::vector<std::uint16_t> firstBeyondDegree;
-  // Whether each point's slope is filled; else a look works it out.
-  bool sloped = false;
-  // The steepest rise or fall between two points, in degrees of elevation per degree of
-  // azimuth: infinite where two points of one azimuth differ.
-  double steepestSlope = HUGE_VAL;
-  /// Fills lowestDeg, highestDeg, firstBeyondDegree, the points' slopes and steepestSlope from
-  /// the points (two at least).
+  /// Fills lowestDeg, highestDeg and firstBeyondDegree from the points (two at least).
   void index();
   /// Returns the elevation of the skyline at an azimuth (degrees, any turn), linear between the
   /// points around the circle.
-  double elevationAt(double azimuthDeg) const { return sightAt(azimuthDeg).elevationDeg; }
-  /// The skyline at one azimuth: its elevation and how it rises there (degrees per degree).
-  struct Sight {
-    double elevationDeg;
-    double slope;
-  };
-  /// Returns the skyline at an azimuth, as elevationAt.
-  Sight sightAt(double azimuthDeg) const;
+  double elevationAt(double azimuthDeg) const;
 };
 
 /// The horizons of a table: by station, or one for every column where the table has no station

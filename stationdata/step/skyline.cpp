@@ -200,14 +200,8 @@ SiteSkyline siteSkyline(const ModelSite& site, double elevationDeg, const Horizo
   sky.sinLatitude = site.sinLatitude;
   sky.cosLatitude = site.cosLatitude;
   sky.sinElevation = std::sin(elevationDeg * kRadPerDeg);
-  double lowest = horizon.points.empty() ? 0.0 : horizon.points.front().elevationDeg;
-  double highest = lowest;
-  for (const HorizonPoint& point : horizon.points) {
-    lowest = std::min(lowest, point.elevationDeg);
-    highest = std::max(highest, point.elevationDeg);
-  }
-  const double lowDeg = std::max(elevationDeg, lowest + skylineOffsetDeg);
-  const double highDeg = std::max(elevationDeg, highest + skylineOffsetDeg);
+  const double lowDeg = std::max(elevationDeg, horizon.lowestDeg + skylineOffsetDeg);
+  const double highDeg = std::max(elevationDeg, horizon.highestDeg + skylineOffsetDeg);
   sky.sinLowest = std::sin(lowDeg * kRadPerDeg);
   sky.sinHighest = std::sin(highDeg * kRadPerDeg);
   sky.flat = !(highDeg > lowDeg);

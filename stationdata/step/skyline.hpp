@@ -60,7 +60,8 @@ struct SiteSkyline {
   struct Piece {
     double alongRad;           // the azimuth it runs over, 0 on a wall
     double riseRad;            // the elevation it gains
-    std::uint32_t firstPoint;  // its points, ends included, where it is sloped
+    std::uint32_t firstPoint;  // where it is sloped, its points, ends included (the last may be
+                               // the next piece's first)
     std::uint16_t intervals;   // between them
     Kind kind;
   };
