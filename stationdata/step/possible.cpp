@@ -15,17 +15,20 @@ DayOfLight modelLight(const LightSource& source, const ModelSunDay& day, std::si
   return dayOfLight(modelSunSpanAt(day, source.modelSites[s], source.sinElevation));
 }
 
-// The spans of a site on a model's day: behind its skyline, or its flat light.
-DaySpans siteSpans(const LightSource& source, const ModelSunDay& sunDay, std::size_t s) {
-  DaySpans spans;
+// The spans of a site on `count` model days: behind its skyline, or its flat light.
+void siteSpansOfDays(const LightSource& source, const ModelSunDay* sunDays, std::size_t count,
+                     std::size_t s, DaySpans* spans) {
   if (source.siteSkylines[s]) {
-    return skylineSpans(sunDay, source.modelSites[s], *source.siteSkylines[s]);
+    skylineSpansOfDays(sunDays, count, source.modelSites[s], *source.siteSkylines[s], spans);
+    return;
   }
-  const DayLight flat = modelLight(source, sunDay, s).light;
-  if (flat.toH > flat.fromH) {
-    spans.spans[spans.count++] = flat;
+  for (std::size_t k = 0; k < count; ++k) {
+    spans[k] = DaySpans{};
+    const DayLight flat = modelLight(source, sunDays[k], s).light;
+    if (flat.toH > flat.fromH) {
+      spans[k].spans[spans[k].count++] = flat;
+    }
   }
-  return spans;
 }
 
 // Works out the spans of `count` model days behind the skylines into the rows ahead, and their
@@ -38,13 +41,17 @@ void spansOfDays(LightSource& source, const ModelSunDay* sunDays, std::size_t co
     rows[k].clear();
     extremes[k] = ColumnsLight{};
   }
+  std::array<DaySpans, kSkylineDaysAhead> daySpans;
   for (std::size_t s = 0; s < source.siteSkylines.size(); ++s) {
-    for (std::size_t k = 0; k < count; ++k) {
-      if (s == 0 && source.places != nullptr) {
+    if (s == 0 && source.places != nullptr) {
+      for (std::size_t k = 0; k < count; ++k) {
         rows[k].add(DaySpans{});  // slot 0 is no column
-        continue;
       }
-      const DaySpans spans = siteSpans(source, sunDays[k], s);
+      continue;
+    }
+    siteSpansOfDays(source, sunDays, count, s, daySpans.data());
+    for (std::size_t k = 0; k < count; ++k) {
+      const DaySpans& spans = daySpans[k];
       rows[k].add(spans);
       if (s > 0 && spans.count == 0) {
         extremes[k].add(DayLight{0.0, 0.0});  // a column in the dark all day

@@ -17,8 +17,10 @@ constexpr double kTurnsRad = 2.0 * kRadPerDeg;
 // two about it, is then within about 1e-4 of the sky, and two rounds of Newton's method settle it.
 constexpr double kPointRad = 3.0 * kRadPerDeg;
 // A crossing is settled when Newton's step falls under this (radians of sky): the step is then
-// taken as the last, and what is left of it is about its square.
-constexpr double kSettledRad = 1e-8;
+// carried into the hour angle by its rate, and what is left of it is about its square, under
+// 1e-12 rad (50 ns). From the secant of two points 3 degrees apart the second step is of the
+// order of 1e-7, so most crossings settle at the second point looked at.
+constexpr double kSettledRad = 1e-6;
 
 // A stretch of what the sun must clear, linear in azimuth and elevation (radians): a piece, or a
 // segment of the skyline before it is cut into pieces.
@@ -35,8 +37,15 @@ struct Stretch {
 SiteSkyline::Point pointOf(const Stretch& s, double t, double sinLat, double cosLat) {
   const double a = s.azimuthRad + t * s.alongRad;
   const double e = s.elevationRad + t * s.riseRad;
-  SiteSkyline::Point p{0.0, std::sin(e), std::cos(e), std::sin(a), std::cos(a)};
+  SiteSkyline::Point p{0.0, std::sin(e), std::cos(e), std::sin(a), std::cos(a), 0.0};
   p.sinDeclination = sinLat * p.sinE + cosLat * p.cosE * p.cosA;
+  return p;
+}
+
+// A point of a stretch that a piece keeps: with its hour angle.
+SiteSkyline::Point keptPointOf(const Stretch& s, double t, double sinLat, double cosLat) {
+  SiteSkyline::Point p = pointOf(s, t, sinLat, cosLat);
+  p.hourAngleRad = std::atan2(-p.cosE * p.sinA, cosLat * p.sinE - sinLat * p.cosE * p.cosA);
   return p;
 }
 
@@ -63,6 +72,19 @@ void smallSinCos(double x, double& sine, double& cosine) {
   cosine =
       1.0 + x2 * (-0.5 + x2 * (1.0 / 24.0 + x2 * (-1.0 / 720.0 +
                                                   x2 * (1.0 / 40320.0 + x2 * (-1.0 / 3628800.0)))));
+}
+
+// The arc tangent of a small ratio, by its series: the terms left off lie below 1e-18 up to a
+// tenth. A crossing's hour angle is its nearest point's, kept, and the small turn on from it.
+double smallAtan(double x) {
+  const double x2 = x * x;
+  return x *
+         (1.0 +
+          x2 * (-1.0 / 3.0 +
+                x2 * (1.0 / 5.0 +
+                      x2 * (-1.0 / 7.0 +
+                            x2 * (1.0 / 9.0 +
+                                  x2 * (-1.0 / 11.0 + x2 * (1.0 / 13.0 + x2 * (-1.0 / 15.0))))))));
 }
 
 // Adds the span [fromH, toH] after the ones before it, joining it to the last where they touch;
@@ -265,11 +287,12 @@ SiteSkyline siteSkyline(const ModelSite& site, double elevationDeg, const Horizo
       piece.intervals = intervalsOf(s);
       piece.firstPoint = static_cast<std::uint32_t>(sky.points.size());
       for (std::uint16_t i = 0; i < piece.intervals; ++i) {
-        sky.points.push_back(pointOf(s, static_cast<double>(i) / piece.intervals, sinLat, cosLat));
+        sky.points.push_back(
+            keptPointOf(s, static_cast<double>(i) / piece.intervals, sinLat, cosLat));
       }
       sky.points[piece.firstPoint].sinDeclination = firstSin;
       if (!sharesItsEnd(p)) {
-        sky.points.push_back(pointOf(s, 1.0, sinLat, cosLat));
+        sky.points.push_back(keptPointOf(s, 1.0, sinLat, cosLat));
         sky.points.back().sinDeclination = lastSin;
       }
     }
@@ -310,9 +333,12 @@ Crossing crossingOf(const SiteSkyline& sky, const SiteSkyline::Piece& piece, dou
     double cosDe = 1.0;
     smallSinCos(v * along, sinDa, cosDa);
     smallSinCos(v * rise, sinDe, cosDe);
-    SiteSkyline::Point p{
-        0.0, from.sinE * cosDe + from.cosE * sinDe, from.cosE * cosDe - from.sinE * sinDe,
-        from.sinA * cosDa + from.cosA * sinDa, from.cosA * cosDa - from.sinA * sinDa};
+    SiteSkyline::Point p{0.0,
+                         from.sinE * cosDe + from.cosE * sinDe,
+                         from.cosE * cosDe - from.sinE * sinDe,
+                         from.sinA * cosDa + from.cosA * sinDa,
+                         from.cosA * cosDa - from.sinA * sinDa,
+                         0.0};
     p.sinDeclination = sinLat * p.sinE + cosLat * p.cosE * p.cosA;
     return p;
   };
@@ -348,7 +374,23 @@ Crossing crossingOf(const SiteSkyline& sky, const SiteSkyline::Piece& piece, dou
   const double west = -at.cosE * at.sinA;
   const double south = -at.cosE * at.cosA;
   const double meridian = cosLat * at.sinE - sinLat * at.cosE * at.cosA;
-  double w = std::atan2(west, meridian);
+  // Turned on from the point's own hour angle: through the small angle between the two where
+  // that is small, as it is but near the celestial poles.
+  const double fromWest = -from.cosE * from.sinA;
+  const double fromMeridian = cosLat * from.sinE - sinLat * from.cosE * from.cosA;
+  const double turnCross = fromMeridian * west - fromWest * meridian;
+  const double turnDot = fromMeridian * meridian + fromWest * west;
+  double w = 0.0;
+  if (turnDot > 0.0 && std::abs(turnCross) <= 0.1 * turnDot) {
+    w = from.hourAngleRad + smallAtan(turnCross / turnDot);
+    if (w > kPiRad) {
+      w -= 2.0 * kPiRad;
+    } else if (w < -kPiRad) {
+      w += 2.0 * kPiRad;
+    }
+  } else {
+    w = std::atan2(west, meridian);
+  }
   if (step != 0.0) {
     // Newton's last step, taken into the hour angle by its rate along the piece.
     const double westRate = rise * at.sinE * at.sinA - along * at.cosE * at.cosA;
@@ -394,9 +436,10 @@ class Crossings {
   std::size_t count_ = 0;
 };
 
-}  // namespace
-
-DaySpans skylineSpans(const ModelSunDay& day, const ModelSite& site, const SiteSkyline& sky) {
+// The spans of `day` behind `sky`, whose sloped and flat pieces the day's sun may cross are
+// `candidates` (in order, each looked at again): the others lie wholly above or below its path.
+DaySpans spansAmong(const ModelSunDay& day, const ModelSite& site, const SiteSkyline& sky,
+                    const std::uint32_t* candidates, std::size_t candidateCount) {
   DaySpans spans;
   if (!day.valid) {
     addSpan(spans, 0.0, 24.0);
@@ -426,7 +469,8 @@ DaySpans skylineSpans(const ModelSunDay& day, const ModelSite& site, const SiteS
   const double y = day.sinDeclination;
   double flatW = -1.0;  // the flat sunset's hour angle, once a piece at the elevation needs it
   const double* sines = sky.sines.data();
-  for (std::size_t p = 0; p < sky.pieces.size(); ++p) {
+  for (std::size_t c = 0; c < candidateCount; ++c) {
+    const std::size_t p = candidates[c];
     if ((sines[p] > y) == (sines[p + 1] > y)) {
       continue;
     }
@@ -469,6 +513,38 @@ DaySpans skylineSpans(const ModelSunDay& day, const ModelSite& site, const SiteS
   if (up) {
     addSpan(spans, hours(openW), hours(kPiRad));
   }
+  return spans;
+}
+
+}  // namespace
+
+void skylineSpansOfDays(const ModelSunDay* days, std::size_t count, const ModelSite& site,
+                        const SiteSkyline& sky, DaySpans* spans) {
+  // The declinations of the days, a fortnight's within a few degrees: only the pieces whose
+  // ends' sines reach into them can be crossed on one of the days.
+  double lowest = 1.0;
+  double highest = -1.0;
+  for (std::size_t k = 0; k < count; ++k) {
+    if (days[k].valid) {
+      lowest = std::min(lowest, days[k].sinDeclination);
+      highest = std::max(highest, days[k].sinDeclination);
+    }
+  }
+  std::vector<std::uint32_t> candidates;
+  const double* sines = sky.sines.data();
+  for (std::size_t p = 0; p < sky.pieces.size(); ++p) {
+    if (std::min(sines[p], sines[p + 1]) <= highest && std::max(sines[p], sines[p + 1]) > lowest) {
+      candidates.push_back(static_cast<std::uint32_t>(p));
+    }
+  }
+  for (std::size_t k = 0; k < count; ++k) {
+    spans[k] = spansAmong(days[k], site, sky, candidates.data(), candidates.size());
+  }
+}
+
+DaySpans skylineSpans(const ModelSunDay& day, const ModelSite& site, const SiteSkyline& sky) {
+  DaySpans spans;
+  skylineSpansOfDays(&day, 1, site, sky, &spans);
   return spans;
 }
 

@@ -43,14 +43,15 @@ struct SpanList {
 /// the run's elevation the crossing is the flat sunrise or sunset; on the others Newton's method
 /// settles it from the piece's points, every few degrees, which keep their sines and cosines.
 struct SiteSkyline {
-  /// A point of a piece: the sine of the declination a star there has, and the sines and
-  /// cosines of its elevation and azimuth.
+  /// A point of a piece: the sine of the declination a star there has, the sines and cosines
+  /// of its elevation and azimuth, and the star's hour angle there.
   struct Point {
     double sinDeclination;
     double sinE;
     double cosE;
     double sinA;
     double cosA;
+    double hourAngleRad;
   };
   enum class Kind : std::uint8_t {
     kSloped,   // the skyline's: crossed where Newton's method finds it
@@ -94,6 +95,12 @@ SiteSkyline siteSkyline(const ModelSite& site, double elevationDeg, const Horizo
 /// Returns the spans of `day` at `site` in which the sun's centre stands above what `skyline`
 /// (of that site) makes it clear.
 DaySpans skylineSpans(const ModelSunDay& day, const ModelSite& site, const SiteSkyline& skyline);
+
+/// Writes the spans of each of the `count` days from `days` at `site` behind `skyline` into
+/// `spans`, as skylineSpans gives them: the pieces no sun of those days can cross, most of them
+/// over a fortnight, are passed over once for them all.
+void skylineSpansOfDays(const ModelSunDay* days, std::size_t count, const ModelSite& site,
+                        const SiteSkyline& skyline, DaySpans* spans);
 
 /// Returns the spans of `day` at `site` in which the sun's centre stands above `elevationDeg`
 /// and above the skyline `horizon`, its heights raised by `skylineOffsetDeg`.
