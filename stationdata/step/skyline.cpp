@@ -42,9 +42,21 @@ SiteSkyline::Point pointOf(const Stretch& s, double t, double sinLat, double cos
   return p;
 }
 
-// A point of a stretch that a piece keeps: with its hour angle.
-SiteSkyline::Point keptPointOf(const Stretch& s, double t, double sinLat, double cosLat) {
-  SiteSkyline::Point p = pointOf(s, t, sinLat, cosLat);
+// The point on from `p` by an azimuth and an elevation of the given sines and cosines, by the
+// angle sums; its declination and hour angle are left to the caller.
+SiteSkyline::Point turnedOn(const SiteSkyline::Point& p, double sinDa, double cosDa, double sinDe,
+                            double cosDe) {
+  return {0.0,
+          p.sinE * cosDe + p.cosE * sinDe,
+          p.cosE * cosDe - p.sinE * sinDe,
+          p.sinA * cosDa + p.cosA * sinDa,
+          p.cosA * cosDa - p.sinA * sinDa,
+          0.0};
+}
+
+// Gives a point its declination and its hour angle, where a piece keeps it.
+SiteSkyline::Point kept(SiteSkyline::Point p, double sinLat, double cosLat) {
+  p.sinDeclination = sinLat * p.sinE + cosLat * p.cosE * p.cosA;
   p.hourAngleRad = std::atan2(-p.cosE * p.sinA, cosLat * p.sinE - sinLat * p.cosE * p.cosA);
   return p;
 }
@@ -183,11 +195,20 @@ std::vector<Stretch> clearedStretches(const HorizonProfile& horizon, double elev
 std::vector<double> turnsOf(const Stretch& s, double sinLat, double cosLat) {
   std::vector<double> turns;
   const int points = std::max(1, static_cast<int>(std::ceil(s.lengthRad() / kTurnsRad)));
+  // Only the sign of the rate is looked at on the way: each point is turned on from the one
+  // before by the angle sum, not worked out anew (its rounding grows by about 1e-16 a point); the
+  // halving that places a turn works its points out.
+  SiteSkyline::Point at = pointOf(s, 0.0, sinLat, cosLat);
+  const double sinDa = std::sin(s.alongRad / points);
+  const double cosDa = std::cos(s.alongRad / points);
+  const double sinDe = std::sin(s.riseRad / points);
+  const double cosDe = std::cos(s.riseRad / points);
   double lo = 0.0;
-  bool riseLo = rateAt(s, 0.0, sinLat, cosLat) > 0.0;
+  bool riseLo = rateOf(at, s.alongRad, s.riseRad, sinLat, cosLat) > 0.0;
   for (int j = 1; j <= points; ++j) {
     const double hi = static_cast<double>(j) / points;
-    const bool riseHi = rateAt(s, hi, sinLat, cosLat) > 0.0;
+    at = turnedOn(at, sinDa, cosDa, sinDe, cosDe);
+    const bool riseHi = rateOf(at, s.alongRad, s.riseRad, sinLat, cosLat) > 0.0;
     if (riseHi != riseLo) {
       double a = lo;
       double b = hi;
@@ -286,13 +307,20 @@ SiteSkyline siteSkyline(const ModelSite& site, double elevationDeg, const Horizo
     } else {
       piece.intervals = intervalsOf(s);
       piece.firstPoint = static_cast<std::uint32_t>(sky.points.size());
+      // Each point turned on from the one before, as the crossings are from their points:
+      // their rounding grows by about 1e-16 a point, a few hundred of which make a whole turn.
+      const double sinDa = std::sin(s.alongRad / piece.intervals);
+      const double cosDa = std::cos(s.alongRad / piece.intervals);
+      const double sinDe = std::sin(s.riseRad / piece.intervals);
+      const double cosDe = std::cos(s.riseRad / piece.intervals);
+      SiteSkyline::Point at = pointOf(s, 0.0, sinLat, cosLat);
       for (std::uint16_t i = 0; i < piece.intervals; ++i) {
-        sky.points.push_back(
-            keptPointOf(s, static_cast<double>(i) / piece.intervals, sinLat, cosLat));
+        sky.points.push_back(kept(at, sinLat, cosLat));
+        at = turnedOn(at, sinDa, cosDa, sinDe, cosDe);
       }
       sky.points[piece.firstPoint].sinDeclination = firstSin;
       if (!sharesItsEnd(p)) {
-        sky.points.push_back(keptPointOf(s, 1.0, sinLat, cosLat));
+        sky.points.push_back(kept(pointOf(s, 1.0, sinLat, cosLat), sinLat, cosLat));
         sky.points.back().sinDeclination = lastSin;
       }
     }
@@ -333,12 +361,7 @@ Crossing crossingOf(const SiteSkyline& sky, const SiteSkyline::Piece& piece, dou
     double cosDe = 1.0;
     smallSinCos(v * along, sinDa, cosDa);
     smallSinCos(v * rise, sinDe, cosDe);
-    SiteSkyline::Point p{0.0,
-                         from.sinE * cosDe + from.cosE * sinDe,
-                         from.cosE * cosDe - from.sinE * sinDe,
-                         from.sinA * cosDa + from.cosA * sinDa,
-                         from.cosA * cosDa - from.sinA * sinDa,
-                         0.0};
+    SiteSkyline::Point p = turnedOn(from, sinDa, cosDa, sinDe, cosDe);
     p.sinDeclination = sinLat * p.sinE + cosLat * p.cosE * p.cosA;
     return p;
   };
