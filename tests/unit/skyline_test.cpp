@@ -8,6 +8,7 @@
 #include <cstdint>  // std::uintptr_t
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "horizon_table.hpp"
 #include "step/skyline.hpp"
@@ -209,6 +210,51 @@ TEST(SkylineTest, EachSpanEndsWhereTheSunMeetsItsSkyline) {
     }
   }
   EXPECT_GT(ends, 400);  // the table reaches the skylines, not only days of light or dark
+}
+
+// A run works out a station's days sixteen at a time and passes over the pieces none of their
+// suns can cross: each day must keep the spans it has alone, whether the sixteen are a
+// fortnight or spread over the year, at the polar circle and in the south too.
+TEST(SkylineTest, DaysWorkedOutTogetherKeepTheirOwnSpans) {
+  constexpr double kRad = 3.14159265358979323846 / 180.0;
+  const HorizonProfile skylines[] = {
+      skylineOf(48, [&](double a, int) { return 4 + 5 * std::sin(a * kRad + 1); }),
+      skylineOf(360,
+                [&](double a, int) {
+                  return 4 * (6 + 5 * std::sin(a * kRad + 2) + 3 * std::sin(7 * a * kRad));
+                }),
+      profileOf({{0, 25}, {59.7, 25}, {60, 0}, {60.3, 25}, {200, 25}, {200, 5}, {300, 0}}),
+  };
+  struct Case {
+    double latitudeDeg;
+    SunModel model;
+    std::int64_t stride;  // days between the sixteen
+  };
+  const Case cases[] = {{46.5, SunModel::kFao56, 1}, {46.5, SunModel::kNoaa, 23},
+                        {69.0, SunModel::kFao56, 1}, {69.0, SunModel::kClassic, 23},
+                        {-33.9, SunModel::kNoaa, 1}, {-33.9, SunModel::kFao56, 23}};
+  for (const Case& c : cases) {
+    const ModelSite site = modelSite({c.latitudeDeg, 8.0, 15.0});
+    for (const HorizonProfile& skyline : skylines) {
+      const SiteSkyline sky = siteSkyline(site, 0.0, skyline, 0.0);
+      for (std::int64_t first = dateOf(2023, 1, 1); first < dateOf(2024, 1, 1); first += 16) {
+        std::vector<ModelSunDay> days;
+        for (std::int64_t k = 0; k < 16; ++k) {
+          days.push_back(modelSunDay(c.model, first + k * c.stride, 15.0));
+        }
+        std::vector<DaySpans> together(days.size());
+        skylineSpansOfDays(days.data(), days.size(), site, sky, together.data());
+        for (std::size_t k = 0; k < days.size(); ++k) {
+          const DaySpans alone = skylineSpans(days[k], site, sky);
+          ASSERT_EQ(together[k].count, alone.count) << c.latitudeDeg << " " << first << " " << k;
+          for (std::size_t i = 0; i < alone.count; ++i) {
+            EXPECT_EQ(together[k].spans[i].fromH, alone.spans[i].fromH) << c.latitudeDeg;
+            EXPECT_EQ(together[k].spans[i].toH, alone.spans[i].toH) << c.latitudeDeg;
+          }
+        }
+      }
+    }
+  }
 }
 
 TEST(SkylineTest, TablesKeptInLargePagesHoldWhatTheyWereGiven) {
