@@ -576,14 +576,6 @@ DaySpans skylineSpans(const ModelSunDay& day, const ModelSite& site, double elev
   return skylineSpans(day, site, siteSkyline(site, elevationDeg, horizon, skylineOffsetDeg));
 }
 
-double spansWithin(SpanList spans, double fromH, double toH) {
-  double hours = 0.0;
-  for (std::size_t i = 0; i < spans.count; ++i) {
-    hours += lightWithin(spans.first[i], fromH, toH);
-  }
-  return hours;
-}
-
 double spansShared(SpanList spans, SpanList before, double fromH, double toH) {
   double hours = 0.0;
   for (std::size_t i = 0; i < spans.count; ++i) {

@@ -107,8 +107,15 @@ void skylineSpansOfDays(const ModelSunDay* days, std::size_t count, const ModelS
 DaySpans skylineSpans(const ModelSunDay& day, const ModelSite& site, double elevationDeg,
                       const HorizonProfile& horizon, double skylineOffsetDeg);
 
-/// Returns the hours of the window [fromH, toH] in the spans.
-double spansWithin(SpanList spans, double fromH, double toH);
+/// Returns the hours of the window [fromH, toH] in the spans. Inline, as a network's step takes
+/// it once a column.
+inline double spansWithin(SpanList spans, double fromH, double toH) {
+  double hours = 0.0;
+  for (std::size_t i = 0; i < spans.count; ++i) {
+    hours += lightWithin(spans.first[i], fromH, toH);
+  }
+  return hours;
+}
 
 /// Returns the hours of the window [fromH, toH] (hours from the start of a day) that the spans of
 /// the day share with `before`, the spans of the day before: counted once.
