@@ -34,30 +34,59 @@ struct Stretch {
 };
 
 // A point of a stretch, `t` of the way along it.
+// The sine of the declination a star at point `p` has.
+double sinDeclinationOf(const SiteSkyline::Point& p, double sinLat, double cosLat) {
+  return sinLat * p.sinE + cosLat * p.cosE * p.cosA;
+}
+
+// Where a star at point `p` stands about the pole: cos(decl) sin(w) to the west, cos(decl)
+// cos(w) along the meridian, w its hour angle.
+struct Bearing {
+  double west;
+  double meridian;
+};
+Bearing bearingOf(const SiteSkyline::Point& p, double sinLat, double cosLat) {
+  return {-p.cosE * p.sinA, cosLat * p.sinE - sinLat * p.cosE * p.cosA};
+}
+
 SiteSkyline::Point pointOf(const Stretch& s, double t, double sinLat, double cosLat) {
   const double a = s.azimuthRad + t * s.alongRad;
   const double e = s.elevationRad + t * s.riseRad;
   SiteSkyline::Point p{0.0, std::sin(e), std::cos(e), std::sin(a), std::cos(a), 0.0};
-  p.sinDeclination = sinLat * p.sinE + cosLat * p.cosE * p.cosA;
+  p.sinDeclination = sinDeclinationOf(p, sinLat, cosLat);
   return p;
 }
 
-// The point on from `p` by an azimuth and an elevation of the given sines and cosines, by the
-// angle sums; its declination and hour angle are left to the caller.
-SiteSkyline::Point turnedOn(const SiteSkyline::Point& p, double sinDa, double cosDa, double sinDe,
-                            double cosDe) {
+// A step of azimuth and elevation by its sines and cosines, from point to point.
+struct AngleStep {
+  double sinDa = 0.0;
+  double cosDa = 1.0;
+  double sinDe = 0.0;
+  double cosDe = 1.0;
+};
+
+// The `n`th part of stretch `s`, as a step.
+AngleStep stepAlong(const Stretch& s, int n) {
+  return {std::sin(s.alongRad / n), std::cos(s.alongRad / n), std::sin(s.riseRad / n),
+          std::cos(s.riseRad / n)};
+}
+
+// The point on from `p` by `angles`, by the angle sums; its declination and hour angle are left to
+// the caller.
+SiteSkyline::Point turnedOn(const SiteSkyline::Point& p, const AngleStep& angles) {
   return {0.0,
-          p.sinE * cosDe + p.cosE * sinDe,
-          p.cosE * cosDe - p.sinE * sinDe,
-          p.sinA * cosDa + p.cosA * sinDa,
-          p.cosA * cosDa - p.sinA * sinDa,
+          p.sinE * angles.cosDe + p.cosE * angles.sinDe,
+          p.cosE * angles.cosDe - p.sinE * angles.sinDe,
+          p.sinA * angles.cosDa + p.cosA * angles.sinDa,
+          p.cosA * angles.cosDa - p.sinA * angles.sinDa,
           0.0};
 }
 
 // Gives a point its declination and its hour angle, where a piece keeps it.
 SiteSkyline::Point kept(SiteSkyline::Point p, double sinLat, double cosLat) {
-  p.sinDeclination = sinLat * p.sinE + cosLat * p.cosE * p.cosA;
-  p.hourAngleRad = std::atan2(-p.cosE * p.sinA, cosLat * p.sinE - sinLat * p.cosE * p.cosA);
+  p.sinDeclination = sinDeclinationOf(p, sinLat, cosLat);
+  const Bearing b = bearingOf(p, sinLat, cosLat);
+  p.hourAngleRad = std::atan2(b.west, b.meridian);
   return p;
 }
 
@@ -199,15 +228,12 @@ std::vector<double> turnsOf(const Stretch& s, double sinLat, double cosLat) {
   // before by the angle sum, not worked out anew (its rounding grows by about 1e-16 a point); the
   // halving that places a turn works its points out.
   SiteSkyline::Point at = pointOf(s, 0.0, sinLat, cosLat);
-  const double sinDa = std::sin(s.alongRad / points);
-  const double cosDa = std::cos(s.alongRad / points);
-  const double sinDe = std::sin(s.riseRad / points);
-  const double cosDe = std::cos(s.riseRad / points);
+  const AngleStep angles = stepAlong(s, points);
   double lo = 0.0;
   bool riseLo = rateOf(at, s.alongRad, s.riseRad, sinLat, cosLat) > 0.0;
   for (int j = 1; j <= points; ++j) {
     const double hi = static_cast<double>(j) / points;
-    at = turnedOn(at, sinDa, cosDa, sinDe, cosDe);
+    at = turnedOn(at, angles);
     const bool riseHi = rateOf(at, s.alongRad, s.riseRad, sinLat, cosLat) > 0.0;
     if (riseHi != riseLo) {
       double a = lo;
@@ -309,14 +335,11 @@ SiteSkyline siteSkyline(const ModelSite& site, double elevationDeg, const Horizo
       piece.firstPoint = static_cast<std::uint32_t>(sky.points.size());
       // Each point turned on from the one before, as the crossings are from their points:
       // their rounding grows by about 1e-16 a point, a few hundred of which make a whole turn.
-      const double sinDa = std::sin(s.alongRad / piece.intervals);
-      const double cosDa = std::cos(s.alongRad / piece.intervals);
-      const double sinDe = std::sin(s.riseRad / piece.intervals);
-      const double cosDe = std::cos(s.riseRad / piece.intervals);
+      const AngleStep angles = stepAlong(s, piece.intervals);
       SiteSkyline::Point at = pointOf(s, 0.0, sinLat, cosLat);
       for (std::uint16_t i = 0; i < piece.intervals; ++i) {
         sky.points.push_back(kept(at, sinLat, cosLat));
-        at = turnedOn(at, sinDa, cosDa, sinDe, cosDe);
+        at = turnedOn(at, angles);
       }
       sky.points[piece.firstPoint].sinDeclination = firstSin;
       if (!sharesItsEnd(p)) {
@@ -355,14 +378,11 @@ Crossing crossingOf(const SiteSkyline& sky, const SiteSkyline::Piece& piece, dou
   const double cosLat = sky.cosLatitude;
   // The point `v` of the way from `from` to the next.
   const auto pointAt = [&](double v) {
-    double sinDa = 0.0;
-    double cosDa = 1.0;
-    double sinDe = 0.0;
-    double cosDe = 1.0;
-    smallSinCos(v * along, sinDa, cosDa);
-    smallSinCos(v * rise, sinDe, cosDe);
-    SiteSkyline::Point p = turnedOn(from, sinDa, cosDa, sinDe, cosDe);
-    p.sinDeclination = sinLat * p.sinE + cosLat * p.cosE * p.cosA;
+    AngleStep angles;
+    smallSinCos(v * along, angles.sinDa, angles.cosDa);
+    smallSinCos(v * rise, angles.sinDe, angles.cosDe);
+    SiteSkyline::Point p = turnedOn(from, angles);
+    p.sinDeclination = sinDeclinationOf(p, sinLat, cosLat);
     return p;
   };
   const bool aboveAtHi = points[i + 1].sinDeclination > y;
@@ -394,15 +414,13 @@ Crossing crossingOf(const SiteSkyline& sky, const SiteSkyline::Piece& piece, dou
   }
   // The sun's hour angle at the point, where a star of its declination stands there:
   // cos(decl) sin(w) = west, cos(decl) cos(w) = along the point's meridian.
-  const double west = -at.cosE * at.sinA;
+  const auto [west, meridian] = bearingOf(at, sinLat, cosLat);
   const double south = -at.cosE * at.cosA;
-  const double meridian = cosLat * at.sinE - sinLat * at.cosE * at.cosA;
   // Turned on from the point's own hour angle: through the small angle between the two where
   // that is small, as it is but near the celestial poles.
-  const double fromWest = -from.cosE * from.sinA;
-  const double fromMeridian = cosLat * from.sinE - sinLat * from.cosE * from.cosA;
-  const double turnCross = fromMeridian * west - fromWest * meridian;
-  const double turnDot = fromMeridian * meridian + fromWest * west;
+  const Bearing fromBearing = bearingOf(from, sinLat, cosLat);
+  const double turnCross = fromBearing.meridian * west - fromBearing.west * meridian;
+  const double turnDot = fromBearing.meridian * meridian + fromBearing.west * west;
   double w = 0.0;
   if (turnDot > 0.0 && std::abs(turnCross) <= 0.1 * turnDot) {
     w = from.hourAngleRad + smallAtan(turnCross / turnDot);
