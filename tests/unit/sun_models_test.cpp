@@ -1,7 +1,7 @@
-// The sun models users divide by, against published values: FAO-56's own worked example and
-// NREL's solar position algorithm's sunrise and sunset for Golden, Colorado (NREL's SPA test
-// values, Reda and Andreas 2008, as the SPA calculator gives them), and a published table of
-// sunrise by latitude.
+// The sun models users divide by, against published values: FAO-56's own worked example and a
+// row of its table of daylight hours, NREL's solar position algorithm's sunrise and sunset for
+// Golden, Colorado (NREL's SPA test values, Reda and Andreas 2008, as the SPA calculator gives
+// them), and a published table of sunrise by latitude.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -27,6 +27,16 @@ TEST(SunModelsTest, Fao56DayLengthOfItsExample) {
   // FAO-56 Example 10: 3 September (J = 246) at 20 degrees south, N = 11.7 hours.
   const SunSpan span = modelSunSpan(SunModel::kFao56, dateOf(2015, 9, 3), {-20.0, 0.0, 0.0}, 0.0);
   EXPECT_NEAR(span.toH - span.fromH, 11.7, 0.05);
+}
+
+TEST(SunModelsTest, Fao56DayLengthOfItsTableAt48North) {
+  // FAO-56's table of mean daylight hours N on the 15th of the month, at 48 degrees north,
+  // January to May, to the tenth of an hour as published.
+  const double published[] = {8.6, 10.0, 11.6, 13.4, 15.0};
+  for (unsigned m = 1; m <= 5; ++m) {
+    const SunSpan span = modelSunSpan(SunModel::kFao56, dateOf(2015, m, 15), {48.0, 0.0, 0.0}, 0.0);
+    EXPECT_NEAR(span.toH - span.fromH, published[m - 1], 0.05) << m;
+  }
 }
 
 TEST(SunModelsTest, NoaaSunriseAndSunsetOfGoldenColorado) {
