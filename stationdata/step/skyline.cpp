@@ -33,7 +33,6 @@ struct Stretch {
   double lengthRad() const { return std::abs(alongRad) + std::abs(riseRad); }
 };
 
-// A point of a stretch, `t` of the way along it.
 // The sine of the declination a star at point `p` has.
 double sinDeclinationOf(const SiteSkyline::Point& p, double sinLat, double cosLat) {
   return sinLat * p.sinE + cosLat * p.cosE * p.cosA;
@@ -49,6 +48,7 @@ Bearing bearingOf(const SiteSkyline::Point& p, double sinLat, double cosLat) {
   return {-p.cosE * p.sinA, cosLat * p.sinE - sinLat * p.cosE * p.cosA};
 }
 
+// A point of a stretch, `t` of the way along it.
 SiteSkyline::Point pointOf(const Stretch& s, double t, double sinLat, double cosLat) {
   const double a = s.azimuthRad + t * s.alongRad;
   const double e = s.elevationRad + t * s.riseRad;
